@@ -1,0 +1,58 @@
+# Shared by the set-up scripts: installing what the project needs and
+# configuring builds. Sourced, never run.
+
+HXM_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the build, the tests and the demo need.
+HXM_DEB_PACKAGES=(
+    build-essential cmake ninja-build pkg-config git
+    g++-multilib
+    libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nlohmann-json3-dev
+    libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
+    gettext python3 ca-certificates curl
+    nodejs npm
+)
+
+hxm_log() { printf '==> %s\n' "$*" >&2; }
+
+# Installs the missing Debian packages (asks apt only when something is missing,
+# so a second run costs nothing) and the npm packages of package-lock.json.
+hxm_install_deps() {
+    local missing=() pkg
+    for pkg in "${HXM_DEB_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    # Node.js may come from elsewhere than Debian; a working node and npm will do.
+    if command -v node >/dev/null && command -v npm >/dev/null; then
+        local kept=()
+        for pkg in "${missing[@]}"; do
+            [[ $pkg == nodejs || $pkg == npm ]] || kept+=("$pkg")
+        done
+        missing=("${kept[@]}")
+    fi
+    if ((${#missing[@]})); then
+        hxm_log "installing Debian packages: ${missing[*]}"
+        local sudo=
+        [[ $(id -u) -eq 0 ]] || sudo=sudo
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}" >/dev/null
+    fi
+    if [[ -f $HXM_TOP/package-lock.json ]]; then
+        local stamp=$HXM_TOP/node_modules/.package-lock.json
+        if [[ ! -f $stamp || $HXM_TOP/package-lock.json -nt $stamp ]]; then
+            hxm_log "installing npm packages from package-lock.json"
+            (cd "$HXM_TOP" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+        fi
+    fi
+}
+
+# hxm_build DIR [cmake options...]: configures (once) and builds DIR.
+hxm_build() {
+    local dir=$1
+    shift
+    hxm_log "building $dir"
+    cmake -S "$HXM_TOP" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the console with the plug-in on a demo population, on
+# http://127.0.0.1:8080 (HXM_DEMO_LISTEN overrides). Installs what it needs,
+# builds a release, makes a demo ZENTRA_ROOT (HXM_DEMO_ROOT, default
+# ./demo-root), loads a demo population into the monitoring store, starts the
+# simulated AFP service and runs hxm-console until Ctrl-C. Safe to run again:
+# the demo population is loaded anew each time.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+hxm_install_deps
+build=$HXM_TOP/build/release
+hxm_build "$build" -DCMAKE_BUILD_TYPE=Release -DHXM_SANITIZE=none -DHXM_TESTS=OFF -DHXM_BENCH=OFF
+
+root=${HXM_DEMO_ROOT:-$HXM_TOP/demo-root}
+listen=${HXM_DEMO_LISTEN:-127.0.0.1:8080}
+mkdir -p "$root/var/opt/zentra/log" "$root/opt/zentra/lib"
+export ZENTRA_ROOT=$root
+
+afpstat=$build/bin/afpstat
+"$afpstat" init
+"$afpstat" demo --connections 40 --files 400 --volumes 4 --seed 1
+
+plugins=()
+[[ -f $build/lib/libhxm2afp.so ]] && plugins+=(--plugin "$build/lib/libhxm2afp.so")
+
+"$afpstat" simulate --seconds 0 &
+simulator=$!
+trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true' EXIT
+
+hxm_log "console on http://$listen/ (root $root); Ctrl-C stops it"
+"$build/bin/hxm-console" --listen "$listen" --root "$root" \
+    --access-log "$root/var/opt/zentra/log/access.log" "${plugins[@]}"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the developer build (AddressSanitizer + UBSan),
+# the ThreadSanitizer build and the 32-bit build, each through ctest, then the
+# browser tests. Installs what it needs; exits non-zero on any failure.
+# HXM_TEST_BUILDS picks the builds to run (default: "asan tsan m32").
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+hxm_install_deps
+builds=${HXM_TEST_BUILDS:-asan tsan m32}
+jobs=$(nproc)
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+run_ctest() {
+    hxm_log "testing $1"
+    ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600
+}
+
+for kind in $builds; do
+    dir=$HXM_TOP/build/$kind
+    case $kind in
+    asan) hxm_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DHXM_SANITIZE=address -DHXM_WERROR=ON ;;
+    tsan) hxm_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DHXM_SANITIZE=thread -DHXM_WERROR=ON -DHXM_BENCH=OFF ;;
+    m32) hxm_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DHXM_SANITIZE=none -DHXM_M32=ON -DHXM_WERROR=ON ;;
+    *) echo "unknown build kind: $kind" >&2; exit 2 ;;
+    esac
+    run_ctest "$dir"
+done
+
+if compgen -G "$HXM_TOP/tests/browser/*.test.mjs" >/dev/null; then
+    hxm_log "browser tests"
+    (cd "$HXM_TOP" && HXM_BUILD=$HXM_TOP/build/asan node --test tests/browser/)
+fi
