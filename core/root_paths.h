@@ -1,0 +1,21 @@
+/*
+ * Fixed server paths taken under $ZENTRA_ROOT.
+ *
+ * The root is read once, on first use (the load entry makes that first use),
+ * and kept for the life of the process. With the variable unset or empty the
+ * fixed paths stand as they are.
+ */
+#ifndef HXM_CORE_ROOT_PATHS_H
+#define HXM_CORE_ROOT_PATHS_H
+
+#include <stddef.h>
+
+/* The root without trailing slashes, or "" when unset or empty. */
+const char *hxm_root();
+
+/* Writes `fixed` under the root into `out` (`size` bytes) and returns `out`.
+ * Returns null, leaving `out` empty, when `fixed` is null or the result does
+ * not fit: a cut path would name another file. */
+const char *hxm_root_path(const char *fixed, char *out, size_t size);
+
+#endif
