@@ -1,0 +1,49 @@
+/*
+ * The access log: one line per request, the audit trail of every
+ * administrative action taken through the console.
+ */
+#ifndef HXM_SERVER_ACCESS_LOG_H
+#define HXM_SERVER_ACCESS_LOG_H
+
+#include <cstdint>
+#include <string>
+
+namespace hxm_server {
+
+struct AccessRecord {
+    std::string remoteAddress; // numeric
+    std::string user;          // empty: no authenticated user
+    std::string method;
+    std::string target; // as received
+    int status = 0;     // 0: no response was sent (the client went away)
+    uint64_t bytes = 0; // body bytes of the response
+};
+
+class AccessLog {
+  public:
+    AccessLog() = default;
+    AccessLog(const AccessLog &) = delete;
+    AccessLog &operator=(const AccessLog &) = delete;
+    ~AccessLog();
+
+    // Appends to `path`, creating it (mode 0640) if needed; an empty path
+    // means stderr. False, with *error set, when the file cannot be opened.
+    bool Open(const std::string &path, std::string *error);
+
+    // Writes one line:
+    //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES
+    // TIME is local ISO 8601 with its UTC offset; USER is "-" when empty;
+    // bytes outside printable ASCII, '"' and '\' in the method, user and
+    // target are written as \xHH so a line can neither be split nor forged.
+    // Each line is one write(2) on an O_APPEND descriptor, so lines from
+    // concurrent requests never interleave. Thread-safe.
+    void Write(const AccessRecord &record) const;
+
+  private:
+    int fd_ = 2;
+    bool ownsFd_ = false;
+};
+
+} // namespace hxm_server
+
+#endif

@@ -1,0 +1,301 @@
+/*
+ * The libmicrohttpd daemon and its callbacks.
+ *
+ * Notes: a request's state is made when its request line arrives (the URI
+ * callback, which also sees the target exactly as sent) and is freed, after
+ * its access log line, when the daemon reports the request complete. A
+ * request without a body is answered on the handler's second call: answering
+ * on the first would make the daemon close the connection, losing
+ * keep-alive. A request with a body is checked (size, credentials) before
+ * its body is read, so an unauthenticated client cannot make us buffer it.
+ */
+#include "platform/console/server/http_server.h"
+
+#include <errno.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <climits>
+#include <exception>
+#include <new>
+
+#include "platform/console/server/routes.h"
+
+namespace hxm_server {
+namespace {
+
+constexpr unsigned kConnectionLimit = 256;
+constexpr unsigned kPerAddressConnectionLimit = 64;
+constexpr unsigned kConnectionTimeoutSeconds = 30;
+constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
+constexpr char kRealm[] = "hxm-console";
+
+struct RequestState {
+    std::string target; // as sent
+    std::string remoteAddress;
+    std::string method;
+    std::string user;
+    std::string body;
+    unsigned int accessFlags = 0;
+    bool started = false;
+    bool authorized = false;
+    bool bodyTooLarge = false;
+    int status = 0;
+    uint64_t bytes = 0;
+};
+
+std::string RemoteAddress(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info == nullptr || info->client_addr == nullptr)
+        return std::string();
+    const sockaddr *address = info->client_addr;
+    socklen_t length = address->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    char host[NI_MAXHOST];
+    if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+        return std::string();
+    return host;
+}
+
+const char *HeaderValue(MHD_Connection *connection, const char *name) {
+    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+}
+
+// Content-Length as a number; ULLONG_MAX when it is not one, so a garbled
+// length counts as too large rather than as none.
+unsigned long long ContentLength(const char *text) {
+    if (text == nullptr || !(*text >= '0' && *text <= '9'))
+        return ULLONG_MAX;
+    errno = 0;
+    char *end = nullptr;
+    unsigned long long value = strtoull(text, &end, 10);
+    return (errno != 0 || *end != '\0') ? ULLONG_MAX : value;
+}
+
+void DeleteString(void *text) {
+    delete static_cast<std::string *>(text);
+}
+
+// Turns the reply into a response and queues it with its status.
+MHD_Result QueueReply(MHD_Connection *connection, RequestState *state, Reply reply,
+                      bool askForCredentials) {
+    MHD_Response *response = nullptr;
+    uint64_t bytes = 0;
+    if (reply.HasFile()) {
+        bytes = reply.FileSize();
+        int fd = reply.ReleaseFile();
+        response = MHD_create_response_from_fd64(bytes, fd); // owns fd from here on
+        if (response == nullptr)
+            close(fd);
+    } else {
+        std::string *body = new (std::nothrow) std::string(std::move(reply.body));
+        if (body == nullptr)
+            return MHD_NO;
+        bytes = body->size();
+        response = MHD_create_response_from_buffer_with_free_callback_cls(
+            body->size(), body->data(), DeleteString, body);
+        if (response == nullptr)
+            delete body;
+    }
+    if (response == nullptr)
+        return MHD_NO;
+    if (!reply.contentType.empty())
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.c_str());
+    for (const auto &header : reply.headers) {
+        // The daemon refuses names or values with line breaks; such a header
+        // is dropped rather than allowed to split the response.
+        MHD_add_response_header(response, header.first.c_str(), header.second.c_str());
+    }
+    MHD_Result queued;
+    if (askForCredentials) {
+        queued = MHD_queue_basic_auth_fail_response(connection, kRealm, response);
+        state->status = MHD_HTTP_UNAUTHORIZED;
+    } else {
+        queued = MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
+        state->status = reply.status;
+    }
+    MHD_destroy_response(response);
+    state->bytes = state->method == "HEAD" ? 0 : bytes;
+    return queued;
+}
+
+MHD_Result QueueStatus(MHD_Connection *connection, RequestState *state, int status) {
+    return QueueReply(connection, state, StatusReply(status), false);
+}
+
+void LogDaemonError(void *, const char *format, va_list arguments) {
+    char text[1024];
+    vsnprintf(text, sizeof text, format, arguments);
+    fprintf(stderr, "hxm-console: %s%s", text,
+            text[0] != '\0' && text[strlen(text) - 1] == '\n' ? "" : "\n");
+}
+
+} // namespace
+
+struct HttpServer::Callbacks {
+    // Checks the request's credentials once; on success the state carries
+    // the user and flag word the plug-in will see.
+    static bool Authorize(const HttpServer *server, MHD_Connection *connection,
+                          RequestState *state) {
+        if (state->authorized)
+            return true;
+        const UserTable *users = server->settings_.users;
+        if (users == nullptr) {
+            state->accessFlags = server->settings_.accessFlags;
+            state->authorized = true;
+            return true;
+        }
+        char *password = nullptr;
+        char *name = MHD_basic_auth_get_username_password(connection, &password);
+        unsigned int flags = 0;
+        bool ok =
+            name != nullptr && password != nullptr && users->Authenticate(name, password, &flags);
+        if (ok) {
+            state->user = name;
+            state->accessFlags = flags;
+            state->authorized = true;
+        }
+        if (password != nullptr) {
+            explicit_bzero(password, strlen(password));
+            MHD_free(password);
+        }
+        if (name != nullptr)
+            MHD_free(name);
+        return ok;
+    }
+
+    static void *StartRequest(void *, const char *uri, MHD_Connection *connection) {
+        try {
+            auto *state = new RequestState;
+            state->target = uri != nullptr ? uri : "";
+            state->remoteAddress = RemoteAddress(connection);
+            return state;
+        } catch (const std::exception &) {
+            return nullptr; // the handler then drops the connection
+        }
+    }
+
+    static void CompleteRequest(void *cls, MHD_Connection *, void **context,
+                                MHD_RequestTerminationCode) {
+        auto *server = static_cast<HttpServer *>(cls);
+        auto *state = static_cast<RequestState *>(*context);
+        if (state == nullptr)
+            return;
+        *context = nullptr;
+        try {
+            AccessRecord record;
+            record.remoteAddress = state->remoteAddress;
+            record.user = state->user;
+            record.method = state->method;
+            record.target = state->target;
+            record.status = state->status;
+            record.bytes = state->bytes;
+            server->settings_.accessLog->Write(record);
+        } catch (const std::exception &) {
+            // Out of memory for the log line; the request itself is done.
+        }
+        delete state;
+    }
+
+    static MHD_Result HandleAccess(void *cls, MHD_Connection *connection, const char *,
+                                   const char *method, const char *, const char *uploadData,
+                                   size_t *uploadDataSize, void **context) {
+        auto *server = static_cast<HttpServer *>(cls);
+        auto *state = static_cast<RequestState *>(*context);
+        if (state == nullptr)
+            return MHD_NO;
+        try {
+            if (!state->started) {
+                state->started = true;
+                state->method = method;
+                const char *length = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+                bool hasBody = (length != nullptr && strcmp(length, "0") != 0) ||
+                               HeaderValue(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+                if (!hasBody)
+                    return MHD_YES;
+                if (length != nullptr && ContentLength(length) > kMaxBodyBytes)
+                    return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
+                if (!Authorize(server, connection, state))
+                    return QueueReply(connection, state, StatusReply(401), true);
+                return MHD_YES;
+            }
+            if (*uploadDataSize != 0) {
+                // A chunked body has no length up front: keep reading, keep
+                // nothing once it is too large, answer when it ends.
+                if (!state->bodyTooLarge) {
+                    if (state->body.size() + *uploadDataSize > kMaxBodyBytes) {
+                        state->bodyTooLarge = true;
+                        std::string().swap(state->body);
+                    } else {
+                        state->body.append(uploadData, *uploadDataSize);
+                    }
+                }
+                *uploadDataSize = 0;
+                return MHD_YES;
+            }
+            if (state->bodyTooLarge)
+                return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
+            if (!Authorize(server, connection, state))
+                return QueueReply(connection, state, StatusReply(401), true);
+            RouteRequest request;
+            request.method = state->method;
+            request.target = state->target;
+            const char *contentType = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_TYPE);
+            request.contentType = contentType != nullptr ? contentType : "";
+            request.body = std::move(state->body);
+            request.accessFlags = state->accessFlags;
+            request.user = state->user;
+            return QueueReply(connection, state,
+                              Route(std::move(request), server->settings_.locations), false);
+        } catch (const std::exception &) {
+            return MHD_NO; // out of memory: drop the connection
+        }
+    }
+};
+
+bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
+    Stop();
+    settings_ = settings;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
+    if (settings.listen.isIPv6)
+        flags |= MHD_USE_IPv6;
+    auto port = static_cast<uint16_t>(ListenPort(settings.listen));
+    errno = 0;
+    // The logger goes first so the daemon's own start-up messages use it.
+    daemon_ = MHD_start_daemon(
+        flags, port, nullptr, nullptr, &Callbacks::HandleAccess, this, MHD_OPTION_EXTERNAL_LOGGER,
+        &LogDaemonError, nullptr, MHD_OPTION_SOCK_ADDR,
+        reinterpret_cast<const sockaddr *>(&settings.listen.storage), MHD_OPTION_THREAD_POOL_SIZE,
+        settings.threads, MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kPerAddressConnectionLimit,
+        MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
+        &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
+        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_END);
+    if (daemon_ == nullptr) {
+        *error = "cannot listen on " + FormatAddress(settings.listen, port);
+        if (errno != 0)
+            *error += std::string(": ") + strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+unsigned HttpServer::Port() const {
+    if (daemon_ == nullptr)
+        return 0;
+    const MHD_DaemonInfo *info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    return info != nullptr ? info->port : 0;
+}
+
+void HttpServer::Stop() {
+    if (daemon_ == nullptr)
+        return;
+    MHD_stop_daemon(daemon_);
+    daemon_ = nullptr;
+}
+
+} // namespace hxm_server

@@ -1,0 +1,61 @@
+/*
+ * The HTTP side of hxm-console: a libmicrohttpd daemon with a pool of worker
+ * threads that authenticates each request, collects its body within a
+ * limit, routes it and logs it.
+ */
+#ifndef HXM_SERVER_HTTP_SERVER_H
+#define HXM_SERVER_HTTP_SERVER_H
+
+#include <string>
+
+#include "platform/console/server/access_log.h"
+#include "platform/console/server/options.h"
+#include "platform/console/server/static_files.h"
+#include "platform/console/server/users.h"
+
+struct MHD_Daemon;
+
+namespace hxm_server {
+
+// Request bodies above this size are answered 413 and never reach a plug-in.
+constexpr size_t kMaxBodyBytes = 1024 * 1024;
+
+struct ServerSettings {
+    ListenAddress listen;
+    unsigned threads = 4;
+    unsigned int accessFlags = 0x9;   // used when users is null
+    const UserTable *users = nullptr; // null: no authentication
+    const AccessLog *accessLog = nullptr;
+    FileLocations locations;
+};
+
+class HttpServer {
+  public:
+    HttpServer() = default;
+    HttpServer(const HttpServer &) = delete;
+    HttpServer &operator=(const HttpServer &) = delete;
+    ~HttpServer() { Stop(); }
+
+    // Starts listening and serving on worker threads. The settings' users
+    // and access log must outlive the server. False, with *error set, when
+    // the address cannot be bound.
+    bool Start(const ServerSettings &settings, std::string *error);
+
+    // The port actually bound (the chosen one when asked for port 0).
+    unsigned Port() const;
+
+    // Stops accepting, waits for the requests in progress, closes every
+    // connection. Safe to call twice.
+    void Stop();
+
+    // Entry points of the daemon's callbacks; not for other callers.
+    struct Callbacks;
+
+  private:
+    ServerSettings settings_;
+    MHD_Daemon *daemon_ = nullptr;
+};
+
+} // namespace hxm_server
+
+#endif

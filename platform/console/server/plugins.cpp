@@ -1,0 +1,30 @@
+/*
+ * Plug-in loading with the dynamic loader.
+ */
+#include "platform/console/server/plugins.h"
+
+#include <dlfcn.h>
+
+namespace hxm_server {
+
+bool PluginSet::Load(const std::string &path, std::string *error) {
+    // RTLD_NOW: a plug-in missing a host call fails here, not mid-request.
+    // RTLD_LOCAL: plug-ins do not see each other's symbols.
+    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char *reason = dlerror();
+        *error = reason != nullptr ? reason : "cannot load " + path;
+        return false;
+    }
+    handles_.push_back(handle);
+    return true;
+}
+
+void PluginSet::UnloadAll() {
+    while (!handles_.empty()) {
+        dlclose(handles_.back());
+        handles_.pop_back();
+    }
+}
+
+} // namespace hxm_server

@@ -1,0 +1,35 @@
+/*
+ * The plug-ins hxm-console hosts: loaded at start (their load entry
+ * registers their services), unloaded at shutdown (their unload entry
+ * removes them), last loaded first unloaded.
+ */
+#ifndef HXM_SERVER_PLUGINS_H
+#define HXM_SERVER_PLUGINS_H
+
+#include <string>
+#include <vector>
+
+namespace hxm_server {
+
+class PluginSet {
+  public:
+    PluginSet() = default;
+    PluginSet(const PluginSet &) = delete;
+    PluginSet &operator=(const PluginSet &) = delete;
+    ~PluginSet() { UnloadAll(); }
+
+    // Loads the shared object at `path`, running its load entry. False, with
+    // *error holding the loader's reason, when it cannot be loaded.
+    bool Load(const std::string &path, std::string *error);
+
+    // Unloads every plug-in in the reverse order of loading, running each
+    // one's unload entry. No request may be running.
+    void UnloadAll();
+
+  private:
+    std::vector<void *> handles_;
+};
+
+} // namespace hxm_server
+
+#endif
