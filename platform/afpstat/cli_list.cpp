@@ -1,0 +1,119 @@
+/*
+ * `afpstat list`: the whole store as a table or as JSON.
+ */
+#include "cli.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <ctime>
+
+namespace afpstat::cli {
+
+namespace {
+
+std::string local_time_text(uint64_t seconds) {
+    time_t when = static_cast<time_t>(seconds);
+    struct tm parts;
+    char text[64] = "?";
+    if (localtime_r(&when, &parts) != nullptr) {
+        strftime(text, sizeof text, "%F %T", &parts);
+    }
+    return text;
+}
+
+nlohmann::json to_json(const Population &population) {
+    nlohmann::json connections = nlohmann::json::array();
+    size_t file = 0;
+    for (const ConnectionRecord &record : population.connections) {
+        nlohmann::json open_files = nlohmann::json::array();
+        // Files are ordered by connection like the connections themselves.
+        while (file < population.openFiles.size() &&
+               population.openFiles[file].connection < *record.number) {
+            ++file;
+        }
+        for (; file < population.openFiles.size() &&
+               population.openFiles[file].connection == *record.number;
+             ++file) {
+            open_files.push_back({{"volume", population.openFiles[file].volume},
+                                  {"path", population.openFiles[file].path}});
+        }
+        connections.push_back({{"number", *record.number},
+                               {"user", record.user},
+                               {"address", record.address},
+                               {"login_time", record.loginTime},
+                               {"requests", record.requests},
+                               {"bytes_read", record.bytesRead},
+                               {"bytes_written", record.bytesWritten},
+                               {"login_status", record.loginStatus},
+                               {"privileges", record.privileges},
+                               {"security_equivalences", record.equivalences},
+                               {"open_files", std::move(open_files)}});
+    }
+    return {{"connections", std::move(connections)}, {"volumes", population.volumes}};
+}
+
+void print_table(const Population &population) {
+    printf("Connections: %zu\n", population.connections.size());
+    if (!population.connections.empty()) {
+        printf("%10s  %-24s %-16s %-19s %10s %14s %14s  %-10s %s\n", "Number", "User", "Address",
+               "Login time", "Requests", "Read", "Written", "Status", "Privileges");
+    }
+    size_t file = 0;
+    for (const ConnectionRecord &record : population.connections) {
+        printf("%10u  %-24s %-16s %-19s %10u %14llu %14llu  %-10s %s\n", *record.number,
+               record.user.c_str(), record.address.c_str(),
+               local_time_text(record.loginTime).c_str(), record.requests,
+               (unsigned long long)record.bytesRead, (unsigned long long)record.bytesWritten,
+               record.loginStatus.c_str(), record.privileges.c_str());
+        if (!record.equivalences.empty()) {
+            std::string joined;
+            for (const std::string &name : record.equivalences) {
+                joined += (joined.empty() ? "" : ", ") + name;
+            }
+            printf("%12s%s %s\n", "", "equivalent to:", joined.c_str());
+        }
+        while (file < population.openFiles.size() &&
+               population.openFiles[file].connection < *record.number) {
+            ++file;
+        }
+        for (; file < population.openFiles.size() &&
+               population.openFiles[file].connection == *record.number;
+             ++file) {
+            printf("%12s%s %-10s %s\n", "", "open:", population.openFiles[file].volume.c_str(),
+                   population.openFiles[file].path.c_str());
+        }
+    }
+    printf("Volumes: %zu\n", population.volumes.size());
+    for (const std::string &volume : population.volumes) {
+        printf("  %s\n", volume.c_str());
+    }
+}
+
+} // namespace
+
+int command_list(const Context &context, Args &args) {
+    bool json = false;
+    while (args.more()) {
+        std::string arg = args.next();
+        if (arg == "--json") {
+            args.no_value(arg);
+            json = true;
+        } else {
+            throw UsageError("unknown argument " + arg);
+        }
+    }
+    Store store = Store::open(context.storePath);
+    Population population = store.read_population();
+    if (json) {
+        // Names are bytes from the service; keep the output valid JSON.
+        std::string text =
+            to_json(population).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        printf("%s\n", text.c_str());
+    } else {
+        print_table(population);
+    }
+    return 0;
+}
+
+} // namespace afpstat::cli

@@ -1,0 +1,163 @@
+/*
+ * Ext_ListVolFileDetails and FreeVolFileListNodes: who holds which files
+ * open on one volume.
+ *
+ * Notes: one query ordered by connection and open order returns every file
+ * of the volume; rows of one connection arrive together, so the nodes are
+ * built in one pass with a kept tail, O(n) in the number of files.
+ */
+#include "export.h"
+#include "record_alloc.h"
+#include "session.h"
+
+#include "monitor/afpstat.h"
+
+#include <limits.h>
+#include <stdlib.h>
+
+using afpstat::Session;
+using afpstat::Statement;
+using afpstat::TextArray;
+
+namespace {
+
+/* The list being built; frees whatever it holds unless released. */
+struct VolFileListBuilder {
+    VolFileListNode *first = nullptr;
+    VolFileListNode *tail = nullptr;
+    TextArray files; /* the files of the tail node, not yet handed to it */
+    int nodes = 0;
+
+    ~VolFileListBuilder() {
+        files.clear();
+        FreeVolFileListNodes(&first);
+    }
+
+    /* Hands the collected files to the tail node. */
+    void finish_tail() {
+        if (tail != nullptr && tail->fileNames == nullptr) {
+            tail->fileCount = files.count;
+            tail->fileNames = files.release();
+        }
+    }
+
+    /* Starts a node for a connection; false when memory runs out. */
+    bool start_node(uint32_t number, const unsigned char *user) {
+        finish_tail();
+        if (nodes == INT_MAX) {
+            return false;
+        }
+        auto *node = static_cast<VolFileListNode *>(calloc(1, sizeof(VolFileListNode)));
+        if (node == nullptr) {
+            return false;
+        }
+        node->connectionNumber = number;
+        afpstat::copy_terminated(node->userName, sizeof node->userName, user);
+        if (tail != nullptr) {
+            tail->next = node;
+        } else {
+            first = node;
+        }
+        tail = node;
+        ++nodes;
+        return true;
+    }
+};
+
+/* The volume's id, or AFPSTAT_ERR_NOT_FOUND / a status. */
+int find_volume(Session &session, const char *name, sqlite3_int64 *id) {
+    Statement row;
+    int status = session.prepare("SELECT id FROM volumes WHERE name = ?", row);
+    if (status != AFPSTAT_OK) {
+        return status;
+    }
+    sqlite3_bind_text(row.get(), 1, name, -1, SQLITE_STATIC);
+    int rc = sqlite3_step(row.get());
+    if (rc == SQLITE_DONE) {
+        return AFPSTAT_ERR_NOT_FOUND;
+    }
+    if (rc != SQLITE_ROW) {
+        return afpstat::status_from_sqlite(rc);
+    }
+    *id = sqlite3_column_int64(row.get(), 0);
+    return AFPSTAT_OK;
+}
+
+} // namespace
+
+/* One node per connection holding files open on the volume, in
+ * connection-number order, each with the full paths in the order opened.
+ * A volume without open files gives AFPSTAT_OK, *count 0 and a null list;
+ * an unknown volume AFPSTAT_ERR_NOT_FOUND. On any failure *head is null and
+ * *count 0. */
+extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, VolFileListNode **head,
+                                                     int *count) {
+    if (head != nullptr) {
+        *head = nullptr;
+    }
+    if (count != nullptr) {
+        *count = 0;
+    }
+    if (volumeName == nullptr || head == nullptr || count == nullptr) {
+        return AFPSTAT_ERR_ARGUMENT;
+    }
+    Session session;
+    int status = session.open();
+    if (status == AFPSTAT_OK) {
+        status = session.begin_read();
+    }
+    sqlite3_int64 volume_id = 0;
+    if (status == AFPSTAT_OK) {
+        status = find_volume(session, volumeName, &volume_id);
+    }
+    Statement rows;
+    if (status == AFPSTAT_OK) {
+        status = session.prepare("SELECT f.connection, c.user, f.path FROM open_files f"
+                                 " JOIN connections c ON c.number = f.connection"
+                                 " WHERE f.volume = ? ORDER BY f.connection, f.id",
+                                 rows);
+    }
+    if (status != AFPSTAT_OK) {
+        return status;
+    }
+    sqlite3_bind_int64(rows.get(), 1, volume_id);
+    VolFileListBuilder list;
+    int rc;
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        sqlite3_stmt *stmt = rows.get();
+        auto number = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
+        if (list.tail == nullptr || list.tail->connectionNumber != number) {
+            if (!list.start_node(number, sqlite3_column_text(stmt, 1))) {
+                return AFPSTAT_ERR_NO_MEMORY;
+            }
+        }
+        if (!list.files.append_copy(sqlite3_column_text(stmt, 2))) {
+            return AFPSTAT_ERR_NO_MEMORY;
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        return afpstat::status_from_sqlite(rc);
+    }
+    list.finish_tail();
+    *head = list.first;
+    *count = list.nodes;
+    list.first = nullptr;
+    list.tail = nullptr;
+    return AFPSTAT_OK;
+}
+
+/* Frees every node, its file names and their arrays; sets *head to null. */
+extern "C" AFPSTAT_EXPORT int FreeVolFileListNodes(VolFileListNode **head) {
+    if (head == nullptr) {
+        return AFPSTAT_ERR_ARGUMENT;
+    }
+    VolFileListNode *node = *head;
+    while (node != nullptr) {
+        VolFileListNode *next = node->next;
+        afpstat::free_text_array(node->fileNames, node->fileCount);
+        free(node);
+        node = next;
+    }
+    *head = nullptr;
+    return AFPSTAT_OK;
+}
