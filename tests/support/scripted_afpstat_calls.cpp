@@ -43,7 +43,7 @@ template <class Record> int Free(Record **head, const char *function) {
         if (status == AFPSTAT_OK)
             *head = nullptr;
         return status;
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -97,7 +97,7 @@ int Ext_ListConnDetails(int *count, ConnListNode **head) {
         unsigned call = RecordCall(state, function, 0);
         return AnswerList(state, call, function, "FreeConnListNodes", &state.connections,
                           &ConnectionList::connections, BuildConnectionList, count, head);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -128,7 +128,7 @@ int Ext_GetUserDetails(uint32_t connectionNumber, UserInfo_s **info) {
                 HandOut(state, blocks, sizeof(UserInfo_s), "FreeUserDetailsNode", function, call));
         }
         return details.status;
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -145,7 +145,7 @@ int Ext_ListVolumeDetails(int *count, VolsDetailsNode **head) {
         unsigned call = RecordCall(state, function, 0);
         return AnswerList(state, call, function, "FreeVolsDetailsNode", &state.volumes,
                           &VolumeList::volumeNames, BuildVolumeList, count, head);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -171,7 +171,7 @@ int Ext_ListVolFileDetails(const char *volumeName, VolFileListNode **head, int *
         const OpenFileList *staged = found == state.openFiles.end() ? nullptr : &found->second;
         return AnswerList(state, call, function, "FreeVolFileListNodes", staged,
                           &OpenFileList::records, BuildOpenFileList, count, head);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -190,7 +190,7 @@ int Ext_CloseFileByFileName(const char *path) {
             return NullArgument(state, function);
         return AnswerAction(state, call, state.closeByNameStatuses, std::string(path),
                             state.closeByNameStatus);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -203,7 +203,7 @@ int Ext_CloseFileByID(uint32_t connectionNumber) {
         unsigned call = RecordCall(state, function, connectionNumber);
         return AnswerAction(state, call, state.closeByIdStatuses, connectionNumber,
                             state.closeByIdStatus);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }
@@ -215,7 +215,7 @@ int Ext_ClearOneConnection(uint32_t connectionNumber) {
         Lock lock(state.mutex);
         unsigned call = RecordCall(state, function, connectionNumber);
         return AnswerAction(state, call, state.clearStatuses, connectionNumber, state.clearStatus);
-    } catch (const std::bad_alloc &) {
+    } catch (...) { // only allocation can throw here
         return AFPSTAT_ERR_NO_MEMORY;
     }
 }

@@ -23,9 +23,9 @@ void FreeBlocks(const std::vector<void *> &blocks, std::size_t first) {
 }
 
 /* Frees a retired handout's head; the rest went when it was freed. */
-void FreeRetired(const Handout &handout) {
-    ASAN_UNPOISON_MEMORY_REGION(handout.blocks.front(), handout.headSize);
-    std::free(handout.blocks.front());
+void FreeRetired(void *head, const Handout &handout) {
+    ASAN_UNPOISON_MEMORY_REGION(head, handout.headSize);
+    std::free(head);
 }
 
 } // namespace
@@ -95,8 +95,10 @@ int ReleaseHandout(State &state, void *head, const char *freeFunction) {
                      handout.origin.c_str(), handout.freeFunction);
             return AFPSTAT_ERR_ARGUMENT;
         }
+        // Make room first so that retiring cannot fail half-way.
+        state.retired.reserve(state.retired.size() + 1);
         FreeBlocks(handout.blocks, 1);
-        handout.blocks.resize(1);
+        std::vector<void *>().swap(handout.blocks);
         ASAN_POISON_MEMORY_REGION(head, handout.headSize);
         state.retired.insert(state.live.extract(live));
         return AFPSTAT_OK;
@@ -116,7 +118,7 @@ void ReleaseAll(State &state) {
         FreeBlocks(handout.blocks, 0);
     state.live.clear();
     for (const auto &[head, handout] : state.retired)
-        FreeRetired(handout);
+        FreeRetired(head, handout);
     state.retired.clear();
 }
 

@@ -57,8 +57,8 @@ struct Handout {
     const char *freeFunction = ""; /* the only function that may free it */
     std::string origin;            /* e.g. "Ext_ListConnDetails (call 3)" */
     unsigned callNumber = 0;       /* the Ext_ call that made it */
-    std::size_t headSize = 0;      /* bytes of blocks.front(), the head record */
-    std::vector<void *> blocks;
+    std::size_t headSize = 0;      /* bytes of the head record */
+    std::vector<void *> blocks;    /* head first; emptied when retired */
 };
 
 struct State {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+// The records are packed: a check binds a field's value (unary +), never a
+// reference to a possibly unaligned field.
 namespace {
 
 class ScriptedAfpstat : public ::testing::Test {
@@ -27,7 +29,7 @@ std::string Field(const char *field, std::size_t size) {
 std::vector<uint32_t> Numbers(const ConnListNode *node) {
     std::vector<uint32_t> numbers;
     for (; node != nullptr; node = node->next)
-        numbers.push_back(node->connectionNumber);
+        numbers.push_back(+node->connectionNumber);
     return numbers;
 }
 
@@ -71,11 +73,11 @@ TEST_F(ScriptedAfpstat, ConnectionFieldsArriveByteForByte) {
     ASSERT_NE(nullptr, head);
     EXPECT_EQ(1, count);
     EXPECT_EQ(connection.userName + '\0', Field(head->userName, 514));
-    EXPECT_EQ(26u, head->connectionNumber);
-    EXPECT_EQ(5u, head->requestCount);
-    EXPECT_EQ(1ull << 40, head->bytesRead);
-    EXPECT_EQ(3u, head->bytesWritten);
-    EXPECT_EQ(1700000000u, head->loginTime);
+    EXPECT_EQ(26u, +head->connectionNumber);
+    EXPECT_EQ(5u, +head->requestCount);
+    EXPECT_EQ(1ull << 40, +head->bytesRead);
+    EXPECT_EQ(3u, +head->bytesWritten);
+    EXPECT_EQ(1700000000u, +head->loginTime);
     EXPECT_EQ(connection.networkAddress, Field(head->networkAddress, 16));
     EXPECT_EQ(nullptr, head->next);
     EXPECT_EQ(AFPSTAT_OK, FreeConnListNodes(&head));
@@ -131,12 +133,12 @@ TEST_F(ScriptedAfpstat, UserDetailsArraysNeverShorterThanTheirCount) {
     ASSERT_EQ(AFPSTAT_OK, Ext_GetUserDetails(26, &info));
     ASSERT_NE(nullptr, info);
     EXPECT_STREQ("alice", info->userName);
-    EXPECT_EQ(26u, info->connectionNumber); // defaults to the staged number
+    EXPECT_EQ(26u, +info->connectionNumber); // defaults to the staged number
     EXPECT_EQ(details.loginStatus, Field(info->loginStatus, 32));
     EXPECT_STREQ("Supervisor", info->privileges);
     EXPECT_EQ(nullptr, info->securityEquivalences);
-    EXPECT_EQ(0, info->securityEquivalenceCount);
-    ASSERT_EQ(5, info->openFileCount);
+    EXPECT_EQ(0, +info->securityEquivalenceCount);
+    ASSERT_EQ(5, +info->openFileCount);
     EXPECT_STREQ("/v/a", info->openFiles[0]);
     EXPECT_EQ(nullptr, info->openFiles[1]);
     EXPECT_STREQ("/v/c", info->openFiles[2]);
@@ -154,8 +156,8 @@ TEST_F(ScriptedAfpstat, UserDetailsArraysNeverShorterThanTheirCount) {
     scripted::StageUserDetails(27, details);
     ASSERT_EQ(AFPSTAT_ERR_STORE, Ext_GetUserDetails(27, &info));
     ASSERT_NE(nullptr, info);
-    EXPECT_EQ(99u, info->connectionNumber);
-    EXPECT_EQ(3, info->securityEquivalenceCount);
+    EXPECT_EQ(99u, +info->connectionNumber);
+    EXPECT_EQ(3, +info->securityEquivalenceCount);
     EXPECT_EQ(nullptr, info->securityEquivalences);
     EXPECT_EQ(nullptr, info->openFiles);
     EXPECT_EQ(AFPSTAT_OK, FreeUserDetailsNode(&info));
@@ -187,14 +189,14 @@ TEST_F(ScriptedAfpstat, OpenFilesPerVolumeWithFreeFileCounts) {
     ASSERT_EQ(AFPSTAT_OK, Ext_ListVolFileDetails("VOL1", &head, &count));
     EXPECT_EQ(3, count);
     ASSERT_NE(nullptr, head);
-    EXPECT_EQ(3, head->fileCount);
+    EXPECT_EQ(3, +head->fileCount);
     EXPECT_EQ(std::string(512, 'n'), Field(head->userName, 512));
     EXPECT_STREQ("/v/a.doc", head->fileNames[0]);
     EXPECT_EQ(nullptr, head->fileNames[1]);
     EXPECT_STREQ("/v/b.doc", head->fileNames[2]);
     EXPECT_EQ(nullptr, head->fileNames[3]);
     ASSERT_NE(nullptr, head->next);
-    EXPECT_EQ(0, head->next->fileCount);
+    EXPECT_EQ(0, +head->next->fileCount);
     EXPECT_STREQ("/v/c", head->next->fileNames[0]);
     EXPECT_EQ(nullptr, head->next->next);
     EXPECT_EQ(AFPSTAT_OK, FreeVolFileListNodes(&head));
