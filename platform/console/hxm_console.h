@@ -7,6 +7,7 @@
 #ifndef HXM_CONSOLE_H
 #define HXM_CONSOLE_H
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,7 @@ struct Request {
     unsigned int accessFlags = 0x9;
     std::string user;           // authenticated user, empty without a users file
     unsigned failures = kFailNone;
+    std::size_t bodyLimit = 0;  // largest response body; 0 (or more than 512 MiB): 512 MiB
 };
 
 struct Response {
@@ -47,7 +49,9 @@ struct Response {
 // registered keywords are matched by prefix). A path that cannot be decoded
 // (bad %-escape, decoded NUL, a component longer than 255 bytes) is answered
 // 400 before any plug-in runs; no matching keyword, or a method that
-// declines (returns 0), is 404. Thread-safe.
+// declines (returns 0 without starting an answer), is 404. A method that
+// returns non-zero without a complete answer, or whose body passed the cap,
+// gets 500. Thread-safe.
 Response HandleRequest(const Request &request);
 
 struct Registration {
