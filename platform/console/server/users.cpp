@@ -99,7 +99,9 @@ bool UserTable::Load(const std::string &path, std::string *error) {
             *error = where + "\"" + flagText + "\" is not a 32-bit flag word (hex or decimal)";
             return false;
         }
-        if (user.hash.empty() || CryptOnce("", user.hash).empty()) {
+        // A complete hash rehashes to a text of its own length; a truncated
+        // one, or text that libcrypt reads as a bare salt, never matches.
+        if (user.hash.empty() || CryptOnce("", user.hash).size() != user.hash.size()) {
             *error = where + "the password hash is not one crypt(3) can check";
             return false;
         }

@@ -1,0 +1,112 @@
+/*
+ * HTTP Basic authentication with a users file: every route needs valid
+ * credentials, and each user's own flag word reaches the plug-in.
+ */
+#include <crypt.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/console_test_fixture.h"
+
+namespace hxm_test {
+namespace {
+
+// A crypt(3) hash of `password` by the method of `prefix` ("$y$", "$6$").
+std::string MakeHash(const char *prefix, const std::string &password) {
+    char setting[CRYPT_GENSALT_OUTPUT_SIZE];
+    if (crypt_gensalt_rn(prefix, 0, nullptr, 0, setting, sizeof setting) == nullptr)
+        return std::string();
+    crypt_data data{};
+    const char *hash = crypt_r(password.c_str(), setting, &data);
+    return hash != nullptr && hash[0] != '*' ? hash : std::string();
+}
+
+class AuthTest : public ConsoleTest {
+  protected:
+    void SetUp() override {
+        std::string yescrypt = MakeHash("$y$", "alice's secret");
+        std::string sha512 = MakeHash("$6$", "bob:colon pass");
+        ASSERT_FALSE(yescrypt.empty());
+        ASSERT_FALSE(sha512.empty());
+        usersFile_ = root() + "/users";
+        WriteFile(usersFile_, "# console users\n"
+                              "\n"
+                              "alice:" +
+                                  yescrypt +
+                                  ":0x1f\n"
+                                  "  bob:" +
+                                  sha512 + ":9  \n");
+        StartConsole({"--users", usersFile_});
+    }
+
+    HttpResponse As(const std::string &user, const std::string &password,
+                    const std::string &target = "/echo/page") {
+        HttpRequest request;
+        request.target = target;
+        request.user = user;
+        request.password = password;
+        return Fetch(base(), request);
+    }
+
+    std::string usersFile_;
+};
+
+TEST_F(AuthTest, RefusesMissingCredentialsOnEveryRoute) {
+    for (const char *target : {"/", "/echo/page", "/opt/zentra/hxm/sorted.png", "/nothing",
+                               "/var/opt/zentra/log/afpsvc.log?VIEW"}) {
+        HttpResponse response = Fetch(base(), target);
+        EXPECT_EQ(response.status, 401) << target;
+        EXPECT_EQ(response.Header("www-authenticate"), "Basic realm=\"hxm-console\"") << target;
+    }
+}
+
+struct CredentialCase {
+    const char *user;
+    const char *password;
+    long status;
+    const char *flags; // echoed flag word when admitted
+};
+
+TEST_F(AuthTest, AdmitsOnlyRightCredentialsWithThatUsersFlags) {
+    const CredentialCase cases[] = {
+        {"alice", "alice's secret", 200, "0x1f"},  {"bob", "bob:colon pass", 200, "0x9"},
+        {"alice", "wrong", 401, nullptr},          {"alice", "", 401, nullptr},
+        {"alice", "alice's secre", 401, nullptr},  {"bob", "alice's secret", 401, nullptr},
+        {"carol", "alice's secret", 401, nullptr}, {"Alice", "alice's secret", 401, nullptr},
+    };
+    for (const CredentialCase &c : cases) {
+        HttpResponse response = As(c.user, c.password);
+        EXPECT_EQ(response.status, c.status) << c.user << " / " << c.password;
+        Echo echo;
+        if (c.flags == nullptr) {
+            EXPECT_FALSE(ParseEcho(response.body, &echo)) << "the plug-in ran for " << c.user;
+            continue;
+        }
+        ASSERT_TRUE(ParseEcho(response.body, &echo)) << response.body;
+        EXPECT_EQ(echo.flags, c.flags) << c.user;
+    }
+}
+
+TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {
+    HttpRequest request;
+    request.method = "POST";
+    request.target = "/echo/form";
+    request.body = std::string(64 * 1024, 'x');
+    HttpResponse response = Fetch(base(), request);
+    EXPECT_EQ(response.status, 401);
+    Echo echo;
+    EXPECT_FALSE(ParseEcho(response.body, &echo));
+}
+
+TEST_F(AuthTest, LogsTheUserOfEachRequest) {
+    ASSERT_EQ(As("alice", "alice's secret", "/echo/audited").status, 200);
+    ASSERT_EQ(As("alice", "wrong", "/echo/refused").status, 401);
+    StopConsole();
+    std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find(" alice GET \"/echo/audited\" 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" - GET \"/echo/refused\" 401 "), std::string::npos) << log;
+}
+
+} // namespace
+} // namespace hxm_test

@@ -1,0 +1,122 @@
+/*
+ * The server under load and at its limits: body size, many clients at
+ * once on kept-alive connections, and the access log's line per request.
+ */
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/console_test_fixture.h"
+
+namespace hxm_test {
+namespace {
+
+constexpr size_t kBodyLimit = 1024 * 1024;
+
+using LimitsTest = ConsoleTest;
+
+struct BodyCase {
+    size_t size;
+    bool chunked;
+    long status;
+};
+
+TEST_F(LimitsTest, RefusesBodiesAboveOneMebibyteBeforeThePlugin) {
+    StartConsole();
+    const BodyCase cases[] = {
+        {kBodyLimit, false, 200},    {kBodyLimit + 1, false, 413}, {kBodyLimit, true, 200},
+        {kBodyLimit + 1, true, 413}, {4 * kBodyLimit, true, 413},
+    };
+    for (const BodyCase &c : cases) {
+        HttpRequest request;
+        request.method = "POST";
+        request.target = "/echo/upload";
+        request.body = std::string(c.size, 'a');
+        request.chunked = c.chunked;
+        HttpResponse response = Fetch(base(), request);
+        EXPECT_EQ(response.status, c.status) << c.size << (c.chunked ? " chunked" : "");
+        Echo echo;
+        bool reached = ParseEcho(response.body, &echo);
+        EXPECT_EQ(reached, c.status == 200) << c.size;
+        if (reached) {
+            EXPECT_EQ(echo.body.size(), c.size);
+        }
+    }
+}
+
+TEST_F(LimitsTest, ServesConcurrentClientsOnKeptAliveConnections) {
+    constexpr int kClients = 8;
+    constexpr int kRequestsEach = 50;
+    StartConsole({"--access", "0x1f"});
+    std::atomic<int> answered{0};
+    std::atomic<int> connections{0};
+    std::atomic<int> wrongEchoes{0};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < kClients; ++client) {
+        clients.emplace_back([&, client] {
+            HttpSession session(base());
+            for (int i = 0; i < kRequestsEach; ++i) {
+                std::string path = "/echo/c" + std::to_string(client) + "/r" + std::to_string(i);
+                HttpResponse response = session.Get(path);
+                Echo echo;
+                if (response.status == 200)
+                    ++answered;
+                if (!ParseEcho(response.body, &echo) || echo.path != path || echo.flags != "0x1f")
+                    ++wrongEchoes;
+                connections += static_cast<int>(response.newConnections);
+            }
+        });
+    }
+    for (std::thread &client : clients)
+        client.join();
+    EXPECT_EQ(answered.load(), kClients * kRequestsEach);
+    EXPECT_EQ(wrongEchoes.load(), 0);
+    // One connection per client: every later request reused it.
+    EXPECT_EQ(connections.load(), kClients);
+}
+
+TEST_F(LimitsTest, WritesOneAccessLogLinePerRequest) {
+    StartConsole();
+    const std::vector<std::pair<std::string, long>> requests = {
+        {"/", 200},
+        {"/echo/logged", 200},
+        {"/echo/decline", 404},
+        {"/echo/a%00b", 400},
+        {"/opt/zentra/hxm/sorted.png", 200},
+    };
+    for (const auto &request : requests)
+        ASSERT_EQ(Fetch(base(), request.first).status, request.second) << request.first;
+    HttpRequest post;
+    post.method = "POST";
+    post.target = "/echo/posted";
+    post.body = "a=1";
+    ASSERT_EQ(Fetch(base(), post).status, 200);
+    StopConsole(); // every request has completed and been logged
+
+    std::istringstream log(ReadFile(accessLogPath()));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), requests.size() + 1);
+    const std::regex shape(R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d{4} )re"
+                           R"re(127\.0\.0\.1 - (GET|POST) "([^"]*)" (\d{3}) (\d+))re");
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::smatch fields;
+        ASSERT_TRUE(std::regex_match(lines[i], fields, shape)) << lines[i];
+        if (i < requests.size()) {
+            EXPECT_EQ(fields[2], requests[i].first);
+            EXPECT_EQ(fields[3], std::to_string(requests[i].second));
+        } else {
+            EXPECT_EQ(fields[1], "POST");
+            EXPECT_EQ(fields[2], "/echo/posted");
+        }
+    }
+}
+
+} // namespace
+} // namespace hxm_test

@@ -1,0 +1,179 @@
+/*
+ * hxm-console's command line, start-up refusals, password hashing and
+ * shutdown by signal.
+ */
+#include <crypt.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/console_process.h"
+#include "tests/e2e/console_test_fixture.h"
+
+namespace hxm_test {
+namespace {
+
+struct RefusalCase {
+    std::vector<std::string> arguments;
+    int status;
+    const char *message; // part of what stderr must say
+};
+
+TEST(ConsoleStartup, RefusesBadCommandLines) {
+    TempDir scratch;
+    const std::string users = scratch.path() + "/users";
+    const std::string badUsers = scratch.path() + "/bad-users";
+    WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
+    WriteFile(badUsers, "# ok\n\nadmin no colons here\n");
+    const RefusalCase cases[] = {
+        {{"--bogus"}, 2, "unknown argument"},
+        {{"--listen"}, 2, "needs a value"},
+        {{"--listen", "127.0.0.1"}, 2, "--listen"},
+        {{"--listen", "127.0.0.1:65536"}, 2, "port"},
+        {{"--listen", "127.0.0.1:-1"}, 2, "port"},
+        {{"--listen", "localhost:80"}, 2, "IPv4"},
+        {{"--listen", "[::1:80"}, 2, "--listen"},
+        {{"--access", "junk"}, 2, "--access"},
+        {{"--access", "0x1fz"}, 2, "--access"},
+        {{"--access", "-1"}, 2, "--access"},
+        {{"--access", "0x100000000"}, 2, "--access"},
+        {{"--threads", "0"}, 2, "--threads"},
+        {{"--threads", "4x"}, 2, "--threads"},
+        {{"--help=yes"}, 2, "takes no value"},
+        {{"--listen", "0.0.0.0:0"}, 2, "--users"},
+        {{"--listen", "[::]:0"}, 2, "--users"},
+        {{"--listen", "192.0.2.1:0"}, 2, "--users"},
+        {{"--users", badUsers}, 2, "bad-users:3:"},
+        {{"--users", scratch.path() + "/absent"}, 2, "absent"},
+        {{"--root", scratch.path() + "/absent"}, 2, "not a directory"},
+        {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
+        {{"--plugin", users}, 1, "cannot load plug-in"},
+    };
+    for (const RefusalCase &c : cases) {
+        ExitResult result = RunConsole(c.arguments);
+        std::string shown;
+        for (const std::string &argument : c.arguments)
+            shown += argument + " ";
+        EXPECT_EQ(result.status, c.status) << shown << result.standardError;
+        EXPECT_NE(result.standardError.find(c.message), std::string::npos)
+            << shown << result.standardError;
+    }
+}
+
+struct UsersFileCase {
+    const char *contents;
+    const char *message;
+};
+
+TEST(ConsoleStartup, NamesTheLineOfAMalformedUsersFile) {
+    TempDir scratch;
+    const std::string hash = "$6$abcdefgh$" + std::string(86, 'A');
+    const UsersFileCase cases[] = {
+        {"justaname\n", "users:1:"},
+        {"# fine\nname:hash-without-flags\n", "users:2:"},
+        {"\n\nname:$6$abcdefgh$AAAA:notanumber\n", "users:3:"},
+        {"name:not-a-crypt-hash:0x9\n", "users:1:"},
+        {":$6$abcdefgh$AAAA:0x9\n", "users:1:"},
+        {"", "no users"},
+    };
+    for (const UsersFileCase &c : cases) {
+        WriteFile(scratch.path() + "/users", c.contents);
+        ExitResult result = RunConsole({"--users", scratch.path() + "/users"});
+        EXPECT_EQ(result.status, 2) << c.contents;
+        EXPECT_NE(result.standardError.find(c.message), std::string::npos)
+            << c.contents << " -> " << result.standardError;
+    }
+    std::string twice = "name:" + hash + ":1\nname:" + hash + ":2\n";
+    WriteFile(scratch.path() + "/users", twice);
+    ExitResult result = RunConsole({"--users", scratch.path() + "/users"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.standardError.find("users:2:"), std::string::npos) << result.standardError;
+}
+
+TEST(ConsoleStartup, HelpGoesToStdout) {
+    std::string output;
+    ExitResult result = RunConsole({"--help"}, "", &output);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(output.find("usage: hxm-console"), std::string::npos);
+}
+
+TEST(ConsoleStartup, HashesAPasswordThatCryptAccepts) {
+    std::string output;
+    ExitResult result = RunConsole({"--hash-password"}, "correct horse\n", &output);
+    ASSERT_EQ(result.status, 0) << result.standardError;
+    ASSERT_EQ(output.compare(0, 3, "$y$"), 0) << output;
+    ASSERT_EQ(output.back(), '\n');
+    std::string hash = output.substr(0, output.size() - 1);
+    crypt_data data{};
+    EXPECT_STREQ(crypt_r("correct horse", hash.c_str(), &data), hash.c_str());
+    crypt_data other{};
+    EXPECT_STRNE(crypt_r("correct horsE", hash.c_str(), &other), hash.c_str());
+
+    EXPECT_EQ(RunConsole({"--hash-password"}, "\n").status, 2);
+}
+
+TEST(ConsoleStartup, ListensBeyondLoopbackOnlyWithUsers) {
+    TempDir scratch;
+    std::string output;
+    ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &output).status, 0);
+    WriteFile(scratch.path() + "/users", "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
+    ConsoleProcess console;
+    std::string error;
+    ASSERT_TRUE(console.Start(
+        {"--listen", "0.0.0.0:0", "--users", scratch.path() + "/users", "--root", scratch.path()},
+        &error))
+        << error;
+    EXPECT_EQ(console.base().compare(0, 15, "http://0.0.0.0:"), 0) << console.base();
+    EXPECT_EQ(console.Stop(SIGTERM).status, 0);
+}
+
+TEST(ConsoleStartup, ServesOnIPv6Loopback) {
+    TempDir scratch;
+    ConsoleProcess console;
+    std::string error;
+    if (!console.Start(
+            {"--listen", "[::1]:0", "--root", scratch.path(), "--plugin", ECHO_PLUGIN_PATH},
+            &error))
+        GTEST_SKIP() << "no IPv6 loopback here: " << error;
+    EXPECT_EQ(console.base().compare(0, 13, "http://[::1]:"), 0) << console.base();
+    HttpResponse response = Fetch(console.base(), "/echo/six");
+    EXPECT_EQ(response.status, 200) << response.error;
+    EXPECT_EQ(console.Stop(SIGTERM).status, 0);
+}
+
+TEST(ConsoleStartup, StopsCleanlyOnEitherSignal) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        TempDir scratch;
+        ConsoleProcess console;
+        std::string error;
+        ASSERT_TRUE(console.Start(
+            {"--listen", "127.0.0.1:0", "--root", scratch.path(), "--plugin", ECHO_PLUGIN_PATH},
+            &error))
+            << error;
+        ASSERT_EQ(Fetch(console.base(), "/echo").status, 200);
+        ExitResult result = console.Stop(signal);
+        EXPECT_EQ(result.status, 0) << strsignal(signal) << ": " << result.standardError;
+    }
+}
+
+TEST(ConsoleStartup, UnloadsPluginsOnStop) {
+    TempDir scratch;
+    const std::string marker = scratch.path() + "/echo-unloaded";
+    ConsoleProcess console;
+    std::string error;
+    ASSERT_TRUE(console.Start(
+        {"--root", scratch.path(), "--listen", "127.0.0.1:0", "--plugin", ECHO_PLUGIN_PATH},
+        &error))
+        << error;
+    ASSERT_EQ(Fetch(console.base(), "/echo").status, 200);
+    EXPECT_TRUE(ReadFile(marker).empty() && access(marker.c_str(), F_OK) != 0);
+    EXPECT_EQ(console.Stop(SIGTERM).status, 0);
+    EXPECT_EQ(access(marker.c_str(), F_OK), 0) << "the unload entry did not run";
+}
+
+} // namespace
+} // namespace hxm_test

@@ -1,0 +1,53 @@
+/*
+ * The fixture of the HTTP tests: a console with the echo plug-in under a
+ * fresh root, stopped by SIGTERM at the end of each test, which must then
+ * exit 0.
+ */
+#ifndef HXM_TESTS_E2E_CONSOLE_TEST_FIXTURE_H
+#define HXM_TESTS_E2E_CONSOLE_TEST_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/console_process.h"
+#include "tests/e2e/http_client.h"
+
+namespace hxm_test {
+
+class ConsoleTest : public ::testing::Test {
+  protected:
+    // Starts the console: --root, --plugin echo, --access-log, then `extra`.
+    void StartConsole(const std::vector<std::string> &extra = {});
+
+    // Stops the console with SIGTERM and expects exit status 0.
+    void StopConsole();
+
+    void TearDown() override;
+
+    const std::string &base() const { return console_.base(); }
+    const std::string &root() const { return root_.path(); }
+    std::string logDirectory() const { return root() + "/var/opt/zentra/log"; }
+    const std::string &accessLogPath() const { return accessLogPath_; }
+
+  private:
+    TempDir root_;
+    TempDir scratch_;
+    std::string accessLogPath_;
+    ConsoleProcess console_;
+    bool running_ = false;
+};
+
+// What the echo plug-in reports for a request, read back from its page.
+struct Echo {
+    int methodCode = -1;
+    std::string path;
+    std::string flags; // "0x..." as printed
+    std::string body;
+};
+bool ParseEcho(const std::string &page, Echo *echo);
+
+} // namespace hxm_test
+
+#endif
