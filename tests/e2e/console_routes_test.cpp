@@ -82,6 +82,19 @@ TEST_F(RoutesTest, GivesThePluginTheDecodedPathAndTheFlagWord) {
     EXPECT_EQ(echo.flags, "0x1f");
 }
 
+TEST_F(RoutesTest, PassesThePluginsStatusTypeAndHeaders) {
+    StartConsole();
+    HttpResponse plain = Fetch(base(), "/echo/x");
+    EXPECT_EQ(plain.status, 200);
+    EXPECT_EQ(plain.Header("content-type"), "text/plain; charset=utf-8");
+    HttpResponse framed = Fetch(base(), "/echo/frame");
+    EXPECT_EQ(framed.status, 200);
+    EXPECT_EQ(framed.Header("content-type").compare(0, 9, "text/html"), 0);
+    HttpResponse redirect = Fetch(base(), "/echo/redirect");
+    EXPECT_EQ(redirect.status, 302);
+    EXPECT_EQ(redirect.Header("location"), "/echo");
+}
+
 TEST_F(RoutesTest, DefaultFlagWordIsNine) {
     StartConsole();
     Echo echo;

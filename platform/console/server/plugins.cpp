@@ -10,7 +10,9 @@ namespace hxm_server {
 bool PluginSet::Load(const std::string &path, std::string *error) {
     // RTLD_NOW: a plug-in missing a host call fails here, not mid-request.
     // RTLD_LOCAL: plug-ins do not see each other's symbols.
-    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name is a file here, not a library for the loader to search for.
+    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void *handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char *reason = dlerror();
         *error = reason != nullptr ? reason : "cannot load " + path;

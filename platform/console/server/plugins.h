@@ -18,7 +18,8 @@ class PluginSet {
     PluginSet &operator=(const PluginSet &) = delete;
     ~PluginSet() { UnloadAll(); }
 
-    // Loads the shared object at `path`, running its load entry. False, with
+    // Loads the shared object at `path` (a bare name is taken in the current
+    // directory), running its load entry. False, with
     // *error holding the loader's reason, when it cannot be loaded.
     bool Load(const std::string &path, std::string *error);
 
