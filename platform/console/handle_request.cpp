@@ -5,7 +5,6 @@
  */
 #include <strings.h>
 
-#include <new>
 #include <string>
 
 #include "platform/console/hxm_console.h"
@@ -93,7 +92,9 @@ Response HandleRequest(const Request &request) {
 
         int result = method(&state, 0, 0, request.accessFlags);
         return Collect(state, result);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
+        // Out of memory, or a plug-in written in C++ let an exception out:
+        // the request fails, the console goes on.
         return ConsoleError(500, 0);
     }
 }

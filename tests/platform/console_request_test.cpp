@@ -3,6 +3,7 @@
 // the response.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "core/host/hxm_host.h"
@@ -109,6 +110,11 @@ TEST(ConsoleRouting, MethodClaimingAnAnswerItNeverGaveGets500) {
         HttpAddResponseHeaderTags(request, "Location: /x", 12);
         return 302;
     });
+    EXPECT_EQ(Serve("/probe").status, 500);
+}
+
+TEST(ConsoleRouting, ExceptionOutOfAMethodGets500) {
+    ScopedProbe probe([](void *, unsigned int) -> int { throw std::runtime_error("plug-in"); });
     EXPECT_EQ(Serve("/probe").status, 500);
 }
 

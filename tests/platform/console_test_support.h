@@ -57,7 +57,8 @@ inline int ProbeMethod(void *request, unsigned int, unsigned int, unsigned int a
     return Probe()(request, accessFlags);
 }
 
-// Registers ProbeMethod under "probe" with `body` as its behaviour.
+// Registers ProbeMethod under "probe" with `body` as its behaviour. A second
+// ScopedProbe made while one lives only replaces the behaviour.
 class ScopedProbe {
   public:
     explicit ScopedProbe(std::function<int(void *, unsigned int)> body)
