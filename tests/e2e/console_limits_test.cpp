@@ -2,7 +2,10 @@
  * The server under load and at its limits: body size, many clients at
  * once on kept-alive connections, and the access log's line per request.
  */
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <regex>
@@ -19,6 +22,28 @@ namespace {
 constexpr size_t kBodyLimit = 1024 * 1024;
 
 using LimitsTest = ConsoleTest;
+
+// Sends `request` as raw bytes to the server at "http://127.0.0.1:PORT" and
+// returns the status line of the answer.
+std::string SendRaw(const std::string &base, const std::string &request) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1))));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::string answer;
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size())) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
+            answer.append(buffer, static_cast<size_t>(got));
+    }
+    if (fd >= 0)
+        close(fd);
+    return answer.substr(0, answer.find("\r\n"));
+}
 
 struct BodyCase {
     size_t size;
@@ -116,6 +141,18 @@ TEST_F(LimitsTest, WritesOneAccessLogLinePerRequest) {
             EXPECT_EQ(fields[2], "/echo/posted");
         }
     }
+}
+
+TEST_F(LimitsTest, AccessLogEscapesWhatCouldForgeALine) {
+    StartConsole();
+    ASSERT_EQ(SendRaw(base(), "GET /echo/x\x1b[31m\"y\\z\x7f HTTP/1.1\r\nHost: h\r\n"
+                              "Connection: close\r\n\r\n"),
+              "HTTP/1.1 200 OK");
+    StopConsole();
+    std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find(" GET \"/echo/x\\x1b[31m\\x22y\\x5cz\\x7f\" 200 "), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find('\x1b'), std::string::npos);
 }
 
 } // namespace
