@@ -63,16 +63,10 @@ bool TextArray::append_copy(const unsigned char *text) {
 }
 
 char **TextArray::release() {
-    char **result = items;
+    // Not trimmed: a failed trim would be a failure that is not one.
+    char **result = count > 0 ? items : nullptr;
     if (count == 0) {
         free(items);
-        result = nullptr;
-    } else if (static_cast<size_t>(count) < capacity) {
-        // Trimming only gives memory back; keep the larger block if it fails.
-        auto *trimmed = static_cast<char **>(realloc(items, count * sizeof *items));
-        if (trimmed != nullptr) {
-            result = trimmed;
-        }
     }
     items = nullptr;
     count = 0;

@@ -35,7 +35,8 @@ struct TextArray {
     /* Appends a heap copy of text; false (nothing changed) when memory runs
      * out or the count would overflow. */
     bool append_copy(const unsigned char *text);
-    /* Hands the array over, trimmed to its count (null when empty), and
+    /* Hands the array over (null when empty; its capacity may exceed the
+     * count) and
      * leaves this one empty. */
     char **release();
     /* Frees every string and the array. */
