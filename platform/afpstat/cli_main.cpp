@@ -42,7 +42,9 @@ void print_usage(FILE *stream) {
         fprintf(stream, "  %s\n", command.synopsis);
     }
     fprintf(stream, "\nThe store is FILE, else $AFPSTAT_DB, else "
-                    "$ZENTRA_ROOT/var/opt/zentra/afpstat/afpstat.db.\n");
+                    "$ZENTRA_ROOT/var/opt/zentra/afpstat/afpstat.db.\n"
+                    "simulate appends to $ZENTRA_ROOT/var/opt/zentra/log/afpsvc.log.\n"
+                    "Exit status: 0 done, 1 store error or refused change, 2 bad arguments.\n");
 }
 
 int usage_error(const char *message) {

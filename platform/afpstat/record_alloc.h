@@ -36,8 +36,7 @@ struct TextArray {
      * out or the count would overflow. */
     bool append_copy(const unsigned char *text);
     /* Hands the array over (null when empty; its capacity may exceed the
-     * count) and
-     * leaves this one empty. */
+     * count) and leaves this one empty. */
     char **release();
     /* Frees every string and the array. */
     void clear();

@@ -99,7 +99,8 @@ class Store {
     Population read_population();
 
     /* The cached prepared statement for sql (a string literal), reset and
-     * unbound; reset it again when done (StatementUse does). */
+     * unbound; reset it again when done (StatementUse does). One use of a
+     * given sql at a time: asking again resets the earlier use. */
     sqlite3_stmt *prepared(const char *sql);
 
     /* Throws StoreError with context and SQLite's message when rc is not ok. */
