@@ -1,0 +1,213 @@
+/*
+ * The test host: temporary roots, loading the built plug-in, reading its log.
+ */
+#include "tests/core/plugin_host.h"
+
+#include <dlfcn.h>
+#include <errno.h>
+#include <ftw.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace core_test {
+
+namespace {
+
+int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
+    return remove(path);
+}
+
+/* Sets ZENTRA_ROOT for the lifetime of the object and restores it after. */
+class RootVariable {
+  public:
+    explicit RootVariable(const std::string &root) {
+        const char *old = getenv("ZENTRA_ROOT");
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        setenv("ZENTRA_ROOT", root.c_str(), 1);
+    }
+    ~RootVariable() {
+        if (had_)
+            setenv("ZENTRA_ROOT", old_.c_str(), 1);
+        else
+            unsetenv("ZENTRA_ROOT");
+    }
+
+  private:
+    bool had_ = false;
+    std::string old_;
+};
+
+} // namespace
+
+void MakeDirectories(const std::string &path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string prefix = path.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST)
+            throw std::runtime_error("mkdir " + prefix);
+        if (slash == std::string::npos)
+            break;
+    }
+}
+
+void WriteFile(const std::string &path, const std::string &content) {
+    MakeDirectories(path.substr(0, path.rfind('/')));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("write " + path);
+}
+
+std::string ReadFile(const std::string &path) {
+    // The plug-in leaves its log with permission bits 0: lend the owner read
+    // access while reading, then put the bits back.
+    struct stat status;
+    bool lent = stat(path.c_str(), &status) == 0 && (status.st_mode & S_IRUSR) == 0 &&
+                chmod(path.c_str(), S_IRUSR) == 0;
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    if (lent)
+        chmod(path.c_str(), status.st_mode & 07777);
+    return content.str();
+}
+
+TempRoot::TempRoot() {
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/hxm2afp-core-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr)
+        throw std::runtime_error("mkdtemp");
+    path_ = buffer.data();
+}
+
+TempRoot::~TempRoot() {
+    nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void TempRoot::MakeLogDirectory() const {
+    MakeDirectories(path_ + "/var/opt/zentra/log");
+}
+
+void TempRoot::WriteConfig(const std::string &content) const {
+    WriteFile(ConfigFile(), content);
+}
+
+void TempRoot::InstallGermanCatalogue() const {
+    std::string catalogue = ReadFile(HXM_LOCALE_BUILD_DIR "/de/LC_MESSAGES/libhxm2afp.mo");
+    if (catalogue.empty())
+        throw std::runtime_error("the German catalogue is not built");
+    WriteFile(LocaleDirectory() + "/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
+}
+
+std::vector<std::string> TempRoot::LogLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(LogFile()));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+LoadedPlugin::LoadedPlugin(const TempRoot &root) {
+    RootVariable variable(root.path());
+    handle_ = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr)
+        throw std::runtime_error(std::string("dlopen: ") + dlerror());
+}
+
+LoadedPlugin::~LoadedPlugin() {
+    if (handle_ != nullptr)
+        dlclose(handle_);
+}
+
+void *LoadedPlugin::Symbol(const char *name) const {
+    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+bool LoadedPlugin::Unload() {
+    if (handle_ == nullptr || dlclose(handle_) != 0)
+        return false;
+    handle_ = nullptr;
+    void *still = dlopen(PluginPath(), RTLD_NOW | RTLD_NOLOAD);
+    if (still != nullptr) {
+        dlclose(still);
+        return false;
+    }
+    return true;
+}
+
+bool IsLogLine(const std::string &line, const std::string &prefix, const std::string &text) {
+    // "<prefix>YYYY-MM-DD HH:MM:SS] <text>"
+    static const char kStampShape[] = "dddd-dd-dd dd:dd:dd] ";
+    size_t stampLength = sizeof kStampShape - 1;
+    if (line.size() < prefix.size() + stampLength || line.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (size_t i = 0; i < stampLength; ++i) {
+        char c = line[prefix.size() + i];
+        bool ok = kStampShape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(c)) != 0
+                                        : c == kStampShape[i];
+        if (!ok)
+            return false;
+    }
+    return line.compare(prefix.size() + stampLength, std::string::npos, text) == 0;
+}
+
+std::vector<std::string> LogTexts(const std::vector<std::string> &lines,
+                                  const std::string &prefix) {
+    std::vector<std::string> texts;
+    const size_t stampLength = 21;
+    for (const std::string &line : lines) {
+        if (line.size() >= prefix.size() + stampLength &&
+            IsLogLine(line, prefix, line.substr(prefix.size() + stampLength)))
+            texts.push_back(line.substr(prefix.size() + stampLength));
+    }
+    return texts;
+}
+
+std::vector<hxm::Registration> PluginRegistrations() {
+    std::vector<hxm::Registration> ours;
+    for (const hxm::Registration &entry : hxm::Registrations()) {
+        if (entry.keyword == "afpcons" || entry.keyword == "afplogs" || entry.keyword == "afpofm")
+            ours.push_back(entry);
+    }
+    return ours;
+}
+
+hxm::Response Serve(const std::string &target, unsigned int accessFlags, const std::string &method,
+                    unsigned failures) {
+    hxm::Request request;
+    request.method = method;
+    request.target = target;
+    request.accessFlags = accessFlags;
+    request.failures = failures;
+    if (method == "POST") {
+        request.contentType = "application/x-www-form-urlencoded";
+        request.body = "x=1";
+    }
+    return hxm::HandleRequest(request);
+}
+
+const char *PluginPath() {
+    return HXM_PLUGIN_PATH;
+}
+
+std::vector<std::string> ExportedNames() {
+    std::vector<std::string> names;
+    std::istringstream in(ReadFile(HXM_PLUGIN_EXPORTS));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#')
+            names.push_back(line);
+    }
+    return names;
+}
+
+} // namespace core_test
