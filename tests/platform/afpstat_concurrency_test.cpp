@@ -170,4 +170,47 @@ TEST_F(ConcurrencyTest, ListsStayConsistentWhileWritersAct) {
     }
 }
 
+/* A connection that is cleared and made again and again: its details are
+ * read whole (all equivalences and files) or not at all, never in between. */
+TEST_F(ConcurrencyTest, DetailsOfAConnectionThatComesAndGoesAreWholeOrAbsent) {
+    constexpr uint32_t kNumber = 1000;
+    std::atomic<bool> writing{true};
+    std::atomic<int> whole{0};
+    std::atomic<int> absent{0};
+    std::vector<std::thread> readers;
+    for (int reader = 0; reader < 2; ++reader) {
+        readers.emplace_back([&] {
+            do {
+                UserDetails details;
+                int status = Ext_GetUserDetails(kNumber, &details.info);
+                if (status == AFPSTAT_ERR_NOT_FOUND) {
+                    absent.fetch_add(1);
+                    continue;
+                }
+                ASSERT_EQ(status, AFPSTAT_OK);
+                EXPECT_EQ(by_value(details.info->securityEquivalenceCount), 2);
+                EXPECT_EQ(by_value(details.info->openFileCount), 4);
+                whole.fetch_add(1);
+            } while (writing.load());
+        });
+    }
+    afpstat::Store store = afpstat::Store::open(store_path());
+    for (int round = 0; round < 300; ++round) {
+        afpstat::Transaction transaction(store);
+        ConnectionRecord record = numbered_connection(kNumber);
+        record.equivalences = {"Staff", "Sales"};
+        store.add_connection(record);
+        for (const std::string &path : files_of(kNumber, true)) {
+            store.open_file(kNumber, "VOL1", path);
+        }
+        transaction.commit();
+        EXPECT_EQ(Ext_ClearOneConnection(kNumber), AFPSTAT_OK);
+    }
+    writing.store(false);
+    for (std::thread &reader : readers) {
+        reader.join();
+    }
+    printf("[ details ] %d whole, %d absent\n", whole.load(), absent.load());
+}
+
 } // namespace
