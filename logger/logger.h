@@ -7,11 +7,14 @@
  * binary interface: state words, the open stream, 23 operation slots, then
  * the two name buffers, in exactly this order.
  *
- * The data symbol is named `log`, like the C math function. In C++ it is
- * declared as `hxm_log` with an assembler label, so that a file can include
- * this header and <cmath> alike. Test and benchmark programs must not refer to
- * `hxm_log` directly (a copy relocation would define `log` in the program and
- * take over the math function for every library): they look it up with dlsym.
+ * The data symbol is named `log`, like the C math function. Inside the
+ * plug-in it is `hxm_log`, a hidden name that the exported `log` aliases:
+ * the plug-in's own reads and writes are bound to its own variable, never to
+ * whatever `log` comes first in the process (the math library's function
+ * would), and a file can include this header and <cmath> alike. Programs
+ * outside the plug-in cannot name `hxm_log`; they look `log` up with dlsym
+ * (referring to it directly would make a copy relocation that defines `log`
+ * in the program and takes over the math function for every library).
  */
 #ifndef HXM_LOGGER_H
 #define HXM_LOGGER_H
@@ -89,10 +92,12 @@ struct Logger {
     char *logname;           /* HXM_LOGNAME_SIZE bytes: that path before its first "." */
 };
 
-/* The exported data. `log` is null until the load entry stores the result of
- * Logger_init and again after unload; `logfilename` points to the fixed log
- * file path (the load entry takes it under ZENTRA_ROOT itself). */
-extern "C" HXM_EXPORT Logger *hxm_log __asm__("log");
+/* The logger pointer, exported as `log`: null until the load entry stores the
+ * result of Logger_init, and again after unload. */
+extern "C" __attribute__((visibility("hidden"))) Logger *hxm_log;
+
+/* The other exported data. `logfilename` points to the fixed log file path
+ * (the load entry takes it under ZENTRA_ROOT itself). */
 extern HXM_EXPORT const char *logfilename;
 extern HXM_EXPORT Logger _my_local_instance;
 extern HXM_EXPORT Logger _dummy_logger_instance;

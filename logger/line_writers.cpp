@@ -1,0 +1,222 @@
+/*
+ * The logger's writers: level lines, tagged lines, the three dump blocks and
+ * the unconditional writers, to the log file or to syslog.
+ *
+ * Each line or block is written under the stream's lock and flushed before
+ * the lock is released, so lines from request threads never interleave and
+ * the file is current after every call. A null format or text writes nothing.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include <syslog.h>
+#include <time.h>
+
+#include "logger/logger.h"
+#include "logger/logger_internal.h"
+
+namespace {
+
+// The letter in each message level's prefix "[<letter> <time>] "; index 0 is
+// never written.
+constexpr char kPrefixLetters[] = {' ', '!', 'W', 'i', 'D', '*', '-'};
+constexpr int kAlwaysIndex = 6;
+constexpr int kDumpIndex = 5;
+constexpr int kStampSize = 128;
+constexpr int kSyslogAndFileSize = 2048;
+
+void format_stamp(char (&stamp)[kStampSize]) {
+    time_t now = time(nullptr);
+    struct tm local;
+    if (localtime_r(&now, &local) == nullptr || strftime(stamp, sizeof stamp, "%F %T", &local) == 0)
+        stamp[0] = '\0';
+}
+
+// Holds the stream's lock for one line or block and flushes it at the end.
+class LineLock {
+  public:
+    explicit LineLock(FILE *stream) : stream_(stream) { flockfile(stream_); }
+    ~LineLock() {
+        fflush(stream_);
+        funlockfile(stream_);
+    }
+    LineLock(const LineLock &) = delete;
+    LineLock &operator=(const LineLock &) = delete;
+
+  private:
+    FILE *stream_;
+};
+
+void write_prefix(FILE *stream, int index) {
+    char stamp[kStampSize];
+    format_stamp(stamp);
+    fprintf(stream, "[%c %s] ", kPrefixLetters[index], stamp);
+}
+
+// A level line (tag null) or tagged line of message level `index`.
+void write_level_line(int index, const char *tag, const char *format, va_list arguments)
+    HXM_LOGGER_PRINTF(3, 0);
+void write_level_line(int index, const char *tag, const char *format, va_list arguments) {
+    if (hxm_logger_level() < index || format == nullptr)
+        return;
+    if (hxm_logger_uses_syslog()) {
+        vsyslog(LOG_DEBUG, format, arguments);
+        return;
+    }
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, index);
+    if (tag != nullptr)
+        fprintf(stream, "%s: ", tag);
+    vfprintf(stream, format, arguments);
+    fputc('\n', stream);
+}
+
+bool dumps_enabled() {
+    return hxm_logger_level() > HXM_LOG_DEBUG;
+}
+
+} // namespace
+
+#define HXM_LEVEL_WRITER(name, index)                                                              \
+    void name(const char *format, ...) {                                                           \
+        va_list arguments;                                                                         \
+        va_start(arguments, format);                                                               \
+        write_level_line(index, nullptr, format, arguments);                                       \
+        va_end(arguments);                                                                         \
+    }                                                                                              \
+    void name##Tagged(const char *tag, const char *format, ...) {                                  \
+        va_list arguments;                                                                         \
+        va_start(arguments, format);                                                               \
+        write_level_line(index, tag != nullptr ? tag : "", format, arguments);                     \
+        va_end(arguments);                                                                         \
+    }
+
+HXM_LEVEL_WRITER(Logger_debug, HXM_LOG_DEBUG)
+HXM_LEVEL_WRITER(Logger_info, HXM_LOG_INFO)
+HXM_LEVEL_WRITER(Logger_warning, HXM_LOG_WARNING)
+HXM_LEVEL_WRITER(Logger_error, HXM_LOG_ERROR)
+
+#undef HXM_LEVEL_WRITER
+
+void Logger_dump(const char *format, ...) {
+    if (!dumps_enabled() || format == nullptr)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    if (hxm_logger_uses_syslog()) {
+        vsyslog(LOG_DEBUG, format, arguments);
+    } else if (FILE *stream = hxm_logger_stream()) {
+        LineLock lock(stream);
+        write_prefix(stream, kDumpIndex);
+        fputs("<dump>\n", stream);
+        vfprintf(stream, format, arguments);
+        fputs("\n</dump>\n", stream);
+    }
+    va_end(arguments);
+}
+
+void Logger_ldump(const char *text, int length) {
+    // A negative length would size the syslog copy below zero.
+    if (!dumps_enabled() || text == nullptr || length < 0)
+        return;
+    if (hxm_logger_uses_syslog()) {
+        char *copy = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
+        if (copy == nullptr)
+            return;
+        memcpy(copy, text, static_cast<size_t>(length));
+        copy[length] = '\0';
+        syslog(LOG_DEBUG, "%s", copy);
+        free(copy);
+        return;
+    }
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, kDumpIndex);
+    fprintf(stream, "<ldump len=\"%d\">\n", length);
+    fwrite(text, 1, static_cast<size_t>(length), stream);
+    fputs("\n</ldump>\n", stream);
+}
+
+void Logger_bdump(const unsigned char *bytes, int length) {
+    if (!dumps_enabled() || bytes == nullptr || length == 0 || hxm_logger_uses_syslog())
+        return;
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, kDumpIndex);
+    fprintf(stream, "\n<bdump len=\"%d\">\n", length);
+    fprintf(stream, "[%08d]  ", 0);
+    for (int k = 0; k < length; ++k) {
+        fprintf(stream, "%02x ", bytes[k]);
+        if (k % 16 == 15)
+            fprintf(stream, "\n[%08d]  ", k + 1);
+    }
+    fputs("\n</bdump>\n", stream);
+}
+
+void Logger_writeAlways(const char *format, va_list arguments) {
+    if (format == nullptr)
+        return;
+    if (hxm_logger_uses_syslog()) {
+        vsyslog(LOG_DEBUG, format, arguments);
+        return;
+    }
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, kAlwaysIndex);
+    vfprintf(stream, format, arguments);
+    fputc('\n', stream);
+}
+
+void Logger_SyslogAndFile(const char *format, va_list arguments) {
+    if (format == nullptr)
+        return;
+    // Longer text is cut to 2047 characters.
+    char text[kSyslogAndFileSize] = {};
+    vsnprintf(text, sizeof text, format, arguments);
+    syslog(LOG_INFO, "[Info]%s", text);
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, kAlwaysIndex);
+    fputs(text, stream);
+    fputc('\n', stream);
+}
+
+void Logger_writeAlwaysSlot(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Logger_writeAlways(format, arguments);
+    va_end(arguments);
+}
+
+void Logger_SyslogAndFileSlot(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Logger_SyslogAndFile(format, arguments);
+    va_end(arguments);
+}
+
+void Logger_errormessage(const char *message) {
+    if (message == nullptr)
+        return;
+    if (hxm_logger_uses_syslog()) {
+        syslog(LOG_DEBUG, "%s", message);
+        return;
+    }
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    char stamp[kStampSize];
+    format_stamp(stamp);
+    LineLock lock(stream);
+    fprintf(stream, "[L %s] %s\n", stamp, message);
+}
