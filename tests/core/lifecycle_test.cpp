@@ -84,6 +84,18 @@ TEST(PluginLoad, RegistersThreeKeywordsInOrderUnderTheGroup) {
     EXPECT_NE(registrations[1].method, registrations[2].method);
 }
 
+TEST(PluginLoad, LongTranslatedGroupTitleIsCutAtACharacterBoundary) {
+    // The translation is 68 bytes; the 63rd and 64th hold one two-byte letter.
+    TempRoot root;
+    root.MakeLogDirectory();
+    root.InstallGermanCatalogue(HXM_LONG_TITLE_CATALOGUE);
+    LoadedPlugin plugin(root);
+
+    std::vector<hxm::Registration> registrations = core_test::PluginRegistrations();
+    ASSERT_EQ(registrations.size(), 3u);
+    EXPECT_EQ(registrations[0].groupTitle, std::string(61, 'A') + "-");
+}
+
 TEST(PluginLoad, WithoutConfigurationLogsAtDebugWithoutStartUpLines) {
     TempRoot root;
     root.MakeLogDirectory();

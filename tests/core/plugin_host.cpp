@@ -102,8 +102,9 @@ void TempRoot::WriteConfig(const std::string &content) const {
     WriteFile(ConfigFile(), content);
 }
 
-void TempRoot::InstallGermanCatalogue() const {
-    std::string catalogue = ReadFile(HXM_LOCALE_BUILD_DIR "/de/LC_MESSAGES/libhxm2afp.mo");
+void TempRoot::InstallGermanCatalogue(const std::string &file) const {
+    std::string catalogue =
+        ReadFile(file.empty() ? HXM_LOCALE_BUILD_DIR "/de/LC_MESSAGES/libhxm2afp.mo" : file);
     if (catalogue.empty())
         throw std::runtime_error("the German catalogue is not built");
     WriteFile(LocaleDirectory() + "/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
