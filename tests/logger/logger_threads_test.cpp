@@ -4,6 +4,7 @@
  */
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <regex>
 #include <string>
 #include <thread>
@@ -63,6 +64,34 @@ TEST_F(LoggerTest, ConcurrentLinesNeverInterleave) {
     }
     EXPECT_EQ(consumed, text.size());
     EXPECT_EQ(total, kThreads * kLinesPerThread);
+}
+
+TEST_F(LoggerTest, TheLevelMayChangeWhileThreadsLog) {
+    std::atomic<bool> done{false};
+    std::thread switcher([this, &done] {
+        while (!done.load()) {
+            logger_->setLevel(HXM_LOG_NOTHING);
+            logger_->levelUp();
+            logger_->setLevel(HXM_LOG_EVERYTHING);
+            logger_->levelDown();
+        }
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([this, t] {
+            for (int i = 0; i < kLinesPerThread; ++i)
+                logger_->warning("thread %d line %d", t, i);
+        });
+    }
+    for (std::thread &writer : writers)
+        writer.join();
+    done = true;
+    switcher.join();
+
+    std::string text = Content();
+    const std::regex line(R"(\[W T\] thread \d line \d+\n)");
+    std::string remainder = std::regex_replace(text, line, "");
+    EXPECT_EQ(remainder, "");
 }
 
 } // namespace
