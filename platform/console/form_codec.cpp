@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/host/hxm_host.h"
+#include "platform/console/hex_digit.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ enum FindResult {
     kAbsent = 2,      // no field of that name
     kTooLong = 3      // the value is longer than the bound; *length holds its length
 };
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -80,8 +71,8 @@ extern "C" int HttpUnConvertName(const char *source, char *destination, int leng
         if (c == '+') {
             c = ' ';
         } else if (c == '%' && i + 2 < end) {
-            int high = HexValue(source[i + 1]);
-            int low = high >= 0 ? HexValue(source[i + 2]) : -1;
+            int high = hxm_console::HexValue(source[i + 1]);
+            int low = high >= 0 ? hxm_console::HexValue(source[i + 2]) : -1;
             if (low >= 0) {
                 c = static_cast<char>(high * 16 + low);
                 i += 2;

@@ -7,21 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/console/hex_digit.h"
 #include "platform/console/hxm_console.h"
 
 namespace {
 
 constexpr std::size_t kMaxComponentLength = 255;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -36,8 +27,8 @@ bool DecodePath(const std::string &encoded, std::string *decoded) {
     for (std::size_t i = 0; i < encoded.size(); ++i) {
         char c = encoded[i];
         if (c == '%') {
-            int high = i + 2 < encoded.size() ? HexValue(encoded[i + 1]) : -1;
-            int low = high >= 0 ? HexValue(encoded[i + 2]) : -1;
+            int high = i + 2 < encoded.size() ? hxm_console::HexValue(encoded[i + 1]) : -1;
+            int low = high >= 0 ? hxm_console::HexValue(encoded[i + 2]) : -1;
             if (low < 0)
                 return false;
             c = static_cast<char>(high * 16 + low);
