@@ -8,7 +8,6 @@
 #include "monitor/afpstat.h"
 
 #include <limits.h>
-#include <stdlib.h>
 
 using afpstat::Session;
 using afpstat::Statement;
@@ -37,14 +36,12 @@ extern "C" AFPSTAT_EXPORT int Ext_ListConnDetails(int *count, ConnListNode **hea
     if (status != AFPSTAT_OK) {
         return status;
     }
-    ConnListNode *first = nullptr;
-    ConnListNode *tail = nullptr;
-    int listed = 0;
+    afpstat::NodeList<ConnListNode> list;
     int rc;
-    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && listed < INT_MAX) {
-        auto *node = static_cast<ConnListNode *>(calloc(1, sizeof(ConnListNode)));
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && list.count < INT_MAX) {
+        ConnListNode *node = list.append();
         if (node == nullptr) {
-            FreeConnListNodes(&first);
+            afpstat::free_nodes(&list.first);
             return AFPSTAT_ERR_NO_MEMORY;
         }
         sqlite3_stmt *stmt = rows.get();
@@ -57,20 +54,13 @@ extern "C" AFPSTAT_EXPORT int Ext_ListConnDetails(int *count, ConnListNode **hea
         node->loginTime = static_cast<uint64_t>(sqlite3_column_int64(stmt, 5));
         afpstat::copy_padded(node->networkAddress, sizeof node->networkAddress,
                              sqlite3_column_text(stmt, 6));
-        if (tail != nullptr) {
-            tail->next = node;
-        } else {
-            first = node;
-        }
-        tail = node;
-        ++listed;
     }
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        FreeConnListNodes(&first);
+        afpstat::free_nodes(&list.first);
         return afpstat::status_from_sqlite(rc);
     }
-    *head = first;
-    *count = listed;
+    *head = list.first;
+    *count = list.count;
     return AFPSTAT_OK;
 }
 
@@ -80,12 +70,6 @@ extern "C" AFPSTAT_EXPORT int FreeConnListNodes(ConnListNode **head) {
     if (head == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    ConnListNode *node = *head;
-    while (node != nullptr) {
-        ConnListNode *next = node->next;
-        free(node);
-        node = next;
-    }
-    *head = nullptr;
+    afpstat::free_nodes(head);
     return AFPSTAT_OK;
 }

@@ -1,6 +1,6 @@
 /*
  * Building the library's records: bounded copies into fixed fields, heap
- * copies of texts and growable arrays of them.
+ * copies of texts, growable arrays of them and lists linked through next.
  *
  * Records are plain calloc'd blocks and texts plain malloc'd strings, so the
  * free functions release them with free() and a failed allocation can be
@@ -9,8 +9,10 @@
 #ifndef AFPSTAT_RECORD_ALLOC_H
 #define AFPSTAT_RECORD_ALLOC_H
 
+#include <limits.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 
 namespace afpstat {
 
@@ -44,6 +46,54 @@ struct TextArray {
 
 /* Frees count strings of items and items itself; null-safe. */
 void free_text_array(char **items, int32_t count);
+
+/* A list of calloc'd Node records linked through next, built in order with a
+ * kept tail so that every append is O(1). It owns nothing: whoever builds it
+ * frees it (free_nodes) or hands first over. */
+template <typename Node> struct NodeList {
+    Node *first = nullptr;
+    Node *tail = nullptr;
+    int count = 0;
+
+    /* Links a new zero-filled node at the end and returns it; null (nothing
+     * changed) when memory runs out or count is already INT_MAX. */
+    Node *append() {
+        if (count == INT_MAX) {
+            return nullptr;
+        }
+        auto *node = static_cast<Node *>(calloc(1, sizeof(Node)));
+        if (node == nullptr) {
+            return nullptr;
+        }
+        if (tail != nullptr) {
+            tail->next = node;
+        } else {
+            first = node;
+        }
+        tail = node;
+        ++count;
+        return node;
+    }
+};
+
+/* Frees every node from *head on, each after free_contents(node) has freed
+ * what the node owns, and sets *head to null. head must not be null. */
+template <typename Node, typename FreeContents>
+void free_nodes(Node **head, FreeContents free_contents) {
+    Node *node = *head;
+    while (node != nullptr) {
+        Node *next = node->next;
+        free_contents(node);
+        free(node);
+        node = next;
+    }
+    *head = nullptr;
+}
+
+/* free_nodes for nodes that own nothing but themselves. */
+template <typename Node> void free_nodes(Node **head) {
+    free_nodes(head, [](Node *) {});
+}
 
 } // namespace afpstat
 

@@ -12,54 +12,44 @@
 
 #include "monitor/afpstat.h"
 
-#include <limits.h>
-#include <stdlib.h>
-
 using afpstat::Session;
 using afpstat::Statement;
 using afpstat::TextArray;
 
 namespace {
 
+/* Frees what one node owns: its file names and their array. */
+void free_node_files(VolFileListNode *node) {
+    afpstat::free_text_array(node->fileNames, node->fileCount);
+}
+
 /* The list being built; frees whatever it holds unless released. */
 struct VolFileListBuilder {
-    VolFileListNode *first = nullptr;
-    VolFileListNode *tail = nullptr;
+    afpstat::NodeList<VolFileListNode> nodes;
     TextArray files; /* the files of the tail node, not yet handed to it */
-    int nodes = 0;
 
     ~VolFileListBuilder() {
         files.clear();
-        FreeVolFileListNodes(&first);
+        afpstat::free_nodes(&nodes.first, free_node_files);
     }
 
     /* Hands the collected files to the tail node. */
     void finish_tail() {
-        if (tail != nullptr && tail->fileNames == nullptr) {
-            tail->fileCount = files.count;
-            tail->fileNames = files.release();
+        if (nodes.tail != nullptr && nodes.tail->fileNames == nullptr) {
+            nodes.tail->fileCount = files.count;
+            nodes.tail->fileNames = files.release();
         }
     }
 
     /* Starts a node for a connection; false when memory runs out. */
     bool start_node(uint32_t number, const unsigned char *user) {
         finish_tail();
-        if (nodes == INT_MAX) {
-            return false;
-        }
-        auto *node = static_cast<VolFileListNode *>(calloc(1, sizeof(VolFileListNode)));
+        VolFileListNode *node = nodes.append();
         if (node == nullptr) {
             return false;
         }
         node->connectionNumber = number;
         afpstat::copy_terminated(node->userName, sizeof node->userName, user);
-        if (tail != nullptr) {
-            tail->next = node;
-        } else {
-            first = node;
-        }
-        tail = node;
-        ++nodes;
         return true;
     }
 };
@@ -126,7 +116,7 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
     while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
         sqlite3_stmt *stmt = rows.get();
         auto number = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
-        if (list.tail == nullptr || list.tail->connectionNumber != number) {
+        if (list.nodes.tail == nullptr || list.nodes.tail->connectionNumber != number) {
             if (!list.start_node(number, sqlite3_column_text(stmt, 1))) {
                 return AFPSTAT_ERR_NO_MEMORY;
             }
@@ -139,10 +129,9 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
         return afpstat::status_from_sqlite(rc);
     }
     list.finish_tail();
-    *head = list.first;
-    *count = list.nodes;
-    list.first = nullptr;
-    list.tail = nullptr;
+    *head = list.nodes.first;
+    *count = list.nodes.count;
+    list.nodes = {};
     return AFPSTAT_OK;
 }
 
@@ -151,13 +140,6 @@ extern "C" AFPSTAT_EXPORT int FreeVolFileListNodes(VolFileListNode **head) {
     if (head == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    VolFileListNode *node = *head;
-    while (node != nullptr) {
-        VolFileListNode *next = node->next;
-        afpstat::free_text_array(node->fileNames, node->fileCount);
-        free(node);
-        node = next;
-    }
-    *head = nullptr;
+    afpstat::free_nodes(head, free_node_files);
     return AFPSTAT_OK;
 }

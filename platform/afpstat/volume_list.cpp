@@ -8,7 +8,6 @@
 #include "monitor/afpstat.h"
 
 #include <limits.h>
-#include <stdlib.h>
 
 using afpstat::Session;
 using afpstat::Statement;
@@ -34,32 +33,23 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolumeDetails(int *count, VolsDetailsNode 
     if (status != AFPSTAT_OK) {
         return status;
     }
-    VolsDetailsNode *first = nullptr;
-    VolsDetailsNode *tail = nullptr;
-    int listed = 0;
+    afpstat::NodeList<VolsDetailsNode> list;
     int rc;
-    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && listed < INT_MAX) {
-        auto *node = static_cast<VolsDetailsNode *>(calloc(1, sizeof(VolsDetailsNode)));
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && list.count < INT_MAX) {
+        VolsDetailsNode *node = list.append();
         if (node == nullptr) {
-            FreeVolsDetailsNode(&first);
+            afpstat::free_nodes(&list.first);
             return AFPSTAT_ERR_NO_MEMORY;
         }
         afpstat::copy_terminated(node->volumeName, sizeof node->volumeName,
                                  sqlite3_column_text(rows.get(), 0));
-        if (tail != nullptr) {
-            tail->next = node;
-        } else {
-            first = node;
-        }
-        tail = node;
-        ++listed;
     }
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        FreeVolsDetailsNode(&first);
+        afpstat::free_nodes(&list.first);
         return afpstat::status_from_sqlite(rc);
     }
-    *head = first;
-    *count = listed;
+    *head = list.first;
+    *count = list.count;
     return AFPSTAT_OK;
 }
 
@@ -68,12 +58,6 @@ extern "C" AFPSTAT_EXPORT int FreeVolsDetailsNode(VolsDetailsNode **head) {
     if (head == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    VolsDetailsNode *node = *head;
-    while (node != nullptr) {
-        VolsDetailsNode *next = node->next;
-        free(node);
-        node = next;
-    }
-    *head = nullptr;
+    afpstat::free_nodes(head);
     return AFPSTAT_OK;
 }
