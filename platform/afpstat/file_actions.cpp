@@ -30,10 +30,30 @@ int run_change(Session &session, const char *sql, Bind bind, int *changed) {
     return AFPSTAT_OK;
 }
 
-/* Opens the store and starts a write transaction. */
-int begin_action(Session &session) {
+/* Runs sql, its first parameter bound by bind, as one write transaction of
+ * its own. AFPSTAT_ERR_NOT_FOUND, with nothing committed, when it changed no
+ * row; otherwise AFPSTAT_OK or a status. */
+template <typename Bind> int change_in_transaction(const char *sql, Bind bind) {
+    Session session;
     int status = session.open();
-    return status == AFPSTAT_OK ? session.begin_write() : status;
+    if (status == AFPSTAT_OK) {
+        status = session.begin_write();
+    }
+    int changed = 0;
+    if (status == AFPSTAT_OK) {
+        status = run_change(session, sql, bind, &changed);
+    }
+    if (status == AFPSTAT_OK && changed == 0) {
+        status = AFPSTAT_ERR_NOT_FOUND;
+    }
+    return status == AFPSTAT_OK ? session.commit() : status;
+}
+
+/* change_in_transaction with a connection number as the parameter. */
+int change_connection(const char *sql, uint32_t connectionNumber) {
+    return change_in_transaction(sql, [connectionNumber](sqlite3_stmt *stmt) {
+        sqlite3_bind_int64(stmt, 1, connectionNumber);
+    });
 }
 
 } // namespace
@@ -44,57 +64,19 @@ extern "C" AFPSTAT_EXPORT int Ext_CloseFileByFileName(const char *path) {
     if (path == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    Session session;
-    int status = begin_action(session);
-    int closed = 0;
-    if (status == AFPSTAT_OK) {
-        status = run_change(
-            session, "DELETE FROM open_files WHERE path = ?",
-            [path](sqlite3_stmt *stmt) { sqlite3_bind_text(stmt, 1, path, -1, SQLITE_STATIC); },
-            &closed);
-    }
-    if (status == AFPSTAT_OK && closed == 0) {
-        status = AFPSTAT_ERR_NOT_FOUND;
-    }
-    return status == AFPSTAT_OK ? session.commit() : status;
+    return change_in_transaction(
+        "DELETE FROM open_files WHERE path = ?",
+        [path](sqlite3_stmt *stmt) { sqlite3_bind_text(stmt, 1, path, -1, SQLITE_STATIC); });
 }
 
 /* Closes every file of the connection, which stays. AFPSTAT_ERR_NOT_FOUND
  * when there is no such connection or it had no open files. */
 extern "C" AFPSTAT_EXPORT int Ext_CloseFileByID(uint32_t connectionNumber) {
-    Session session;
-    int status = begin_action(session);
-    int closed = 0;
-    if (status == AFPSTAT_OK) {
-        status = run_change(
-            session, "DELETE FROM open_files WHERE connection = ?",
-            [connectionNumber](sqlite3_stmt *stmt) {
-                sqlite3_bind_int64(stmt, 1, connectionNumber);
-            },
-            &closed);
-    }
-    if (status == AFPSTAT_OK && closed == 0) {
-        status = AFPSTAT_ERR_NOT_FOUND;
-    }
-    return status == AFPSTAT_OK ? session.commit() : status;
+    return change_connection("DELETE FROM open_files WHERE connection = ?", connectionNumber);
 }
 
 /* Ends the connection; its open files and security equivalences go with it
  * (cascade). AFPSTAT_ERR_NOT_FOUND when there is no such connection. */
 extern "C" AFPSTAT_EXPORT int Ext_ClearOneConnection(uint32_t connectionNumber) {
-    Session session;
-    int status = begin_action(session);
-    int cleared = 0;
-    if (status == AFPSTAT_OK) {
-        status = run_change(
-            session, "DELETE FROM connections WHERE number = ?",
-            [connectionNumber](sqlite3_stmt *stmt) {
-                sqlite3_bind_int64(stmt, 1, connectionNumber);
-            },
-            &cleared);
-    }
-    if (status == AFPSTAT_OK && cleared == 0) {
-        status = AFPSTAT_ERR_NOT_FOUND;
-    }
-    return status == AFPSTAT_OK ? session.commit() : status;
+    return change_connection("DELETE FROM connections WHERE number = ?", connectionNumber);
 }
