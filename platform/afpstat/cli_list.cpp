@@ -22,19 +22,36 @@ std::string local_time_text(uint64_t seconds) {
     return text;
 }
 
+/* Where one connection's files stand in a population's openFiles. */
+struct FileRange {
+    size_t begin;
+    size_t end;
+};
+
+/* The files of connection number, looked for from index from on. Files are
+ * ordered by connection like the connections themselves: any before the
+ * range (of a connection not listed) are passed over, and the next
+ * connection's files start at its end. */
+FileRange files_of(const Population &population, uint32_t number, size_t from) {
+    const std::vector<OpenFileRecord> &files = population.openFiles;
+    FileRange range{from, from};
+    while (range.begin < files.size() && files[range.begin].connection < number) {
+        ++range.begin;
+    }
+    range.end = range.begin;
+    while (range.end < files.size() && files[range.end].connection == number) {
+        ++range.end;
+    }
+    return range;
+}
+
 nlohmann::json to_json(const Population &population) {
     nlohmann::json connections = nlohmann::json::array();
     size_t file = 0;
     for (const ConnectionRecord &record : population.connections) {
         nlohmann::json open_files = nlohmann::json::array();
-        // Files are ordered by connection like the connections themselves.
-        while (file < population.openFiles.size() &&
-               population.openFiles[file].connection < *record.number) {
-            ++file;
-        }
-        for (; file < population.openFiles.size() &&
-               population.openFiles[file].connection == *record.number;
-             ++file) {
+        FileRange range = files_of(population, *record.number, file);
+        for (file = range.begin; file < range.end; ++file) {
             open_files.push_back({{"volume", population.openFiles[file].volume},
                                   {"path", population.openFiles[file].path}});
         }
@@ -73,13 +90,8 @@ void print_table(const Population &population) {
             }
             printf("%12s%s %s\n", "", "equivalent to:", joined.c_str());
         }
-        while (file < population.openFiles.size() &&
-               population.openFiles[file].connection < *record.number) {
-            ++file;
-        }
-        for (; file < population.openFiles.size() &&
-               population.openFiles[file].connection == *record.number;
-             ++file) {
+        FileRange range = files_of(population, *record.number, file);
+        for (file = range.begin; file < range.end; ++file) {
             printf("%12s%s %-10s %s\n", "", "open:", population.openFiles[file].volume.c_str(),
                    population.openFiles[file].path.c_str());
         }
