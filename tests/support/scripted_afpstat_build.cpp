@@ -60,13 +60,29 @@ int32_t CountOr(const std::optional<int32_t> &count, std::size_t length) {
     return count ? *count : static_cast<int32_t>(length);
 }
 
+/* A list linked through next, built in order with a kept tail. */
+template <class Node> struct NodeChain {
+    Node *head = nullptr;
+    Node *tail = nullptr;
+
+    /* A new zero-filled node from blocks, linked at the end. */
+    Node *Append(Blocks &blocks) {
+        Node *node = blocks.New<Node>();
+        if (tail != nullptr)
+            tail->next = node;
+        else
+            head = node;
+        tail = node;
+        return node;
+    }
+};
+
 } // namespace
 
 ConnListNode *BuildConnectionList(Blocks &blocks, const std::vector<Connection> &connections) {
-    ConnListNode *head = nullptr;
-    ConnListNode *tail = nullptr;
+    NodeChain<ConnListNode> list;
     for (const Connection &connection : connections) {
-        ConnListNode *node = blocks.New<ConnListNode>();
+        ConnListNode *node = list.Append(blocks);
         CopyField(node->userName, sizeof node->userName, connection.userName);
         node->connectionNumber = connection.connectionNumber;
         node->requestCount = connection.requestCount;
@@ -74,13 +90,8 @@ ConnListNode *BuildConnectionList(Blocks &blocks, const std::vector<Connection> 
         node->bytesWritten = connection.bytesWritten;
         node->loginTime = connection.loginTime;
         CopyField(node->networkAddress, sizeof node->networkAddress, connection.networkAddress);
-        if (tail != nullptr)
-            tail->next = node;
-        else
-            head = node;
-        tail = node;
     }
-    return head;
+    return list.head;
 }
 
 UserInfo_s *BuildUserInfo(Blocks &blocks, const UserDetails &details, uint32_t stagedNumber) {
@@ -106,36 +117,24 @@ UserInfo_s *BuildUserInfo(Blocks &blocks, const UserDetails &details, uint32_t s
 }
 
 VolsDetailsNode *BuildVolumeList(Blocks &blocks, const std::vector<std::string> &names) {
-    VolsDetailsNode *head = nullptr;
-    VolsDetailsNode *tail = nullptr;
+    NodeChain<VolsDetailsNode> list;
     for (const std::string &name : names) {
-        VolsDetailsNode *node = blocks.New<VolsDetailsNode>();
+        VolsDetailsNode *node = list.Append(blocks);
         CopyField(node->volumeName, sizeof node->volumeName, name);
-        if (tail != nullptr)
-            tail->next = node;
-        else
-            head = node;
-        tail = node;
     }
-    return head;
+    return list.head;
 }
 
 VolFileListNode *BuildOpenFileList(Blocks &blocks, const std::vector<OpenFileRecord> &records) {
-    VolFileListNode *head = nullptr;
-    VolFileListNode *tail = nullptr;
+    NodeChain<VolFileListNode> list;
     for (const OpenFileRecord &record : records) {
-        VolFileListNode *node = blocks.New<VolFileListNode>();
+        VolFileListNode *node = list.Append(blocks);
         node->fileCount = CountOr(record.fileCount, record.fileNames.size());
         CopyField(node->userName, sizeof node->userName, record.userName);
         node->connectionNumber = record.connectionNumber;
         node->fileNames = blocks.Array(record.fileNames, node->fileCount);
-        if (tail != nullptr)
-            tail->next = node;
-        else
-            head = node;
-        tail = node;
     }
-    return head;
+    return list.head;
 }
 
 } // namespace scripted::detail
