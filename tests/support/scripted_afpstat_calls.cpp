@@ -30,11 +30,22 @@ int ReportedCount(const std::optional<int> &count, bool nullList, std::size_t le
     return nullList ? 0 : static_cast<int>(length);
 }
 
-/* Frees a list or record through its free function's rules. */
-template <class Record> int Free(Record **head, const char *function) {
+/* Runs answer(state) under the state's lock. This is where every call's
+ * "no exception leaves" is kept: running out of memory answers
+ * AFPSTAT_ERR_NO_MEMORY. */
+template <class Answer> int UnderLock(Answer answer) noexcept {
     try {
         State &state = TheState();
         Lock lock(state.mutex);
+        return answer(state);
+    } catch (...) { // only allocation can throw here
+        return AFPSTAT_ERR_NO_MEMORY;
+    }
+}
+
+/* Frees a list or record through its free function's rules. */
+template <class Record> int Free(Record **head, const char *function) {
+    return UnderLock([&](State &state) -> int {
         if (head == nullptr)
             return NullArgument(state, function);
         if (*head == nullptr)
@@ -43,9 +54,7 @@ template <class Record> int Free(Record **head, const char *function) {
         if (status == AFPSTAT_OK)
             *head = nullptr;
         return status;
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 /* Answers a list call: null arguments, then an injected failure, then the
@@ -91,15 +100,11 @@ extern "C" {
 
 int Ext_ListConnDetails(int *count, ConnListNode **head) {
     static const char function[] = "Ext_ListConnDetails";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordCall(state, function, 0);
         return AnswerList(state, call, function, "FreeConnListNodes", &state.connections,
                           &ConnectionList::connections, BuildConnectionList, count, head);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int FreeConnListNodes(ConnListNode **head) {
@@ -108,9 +113,7 @@ int FreeConnListNodes(ConnListNode **head) {
 
 int Ext_GetUserDetails(uint32_t connectionNumber, UserInfo_s **info) {
     static const char function[] = "Ext_GetUserDetails";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordCall(state, function, connectionNumber);
         if (info == nullptr)
             return NullArgument(state, function);
@@ -128,9 +131,7 @@ int Ext_GetUserDetails(uint32_t connectionNumber, UserInfo_s **info) {
                 HandOut(state, blocks, sizeof(UserInfo_s), "FreeUserDetailsNode", function, call));
         }
         return details.status;
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int FreeUserDetailsNode(UserInfo_s **info) {
@@ -139,15 +140,11 @@ int FreeUserDetailsNode(UserInfo_s **info) {
 
 int Ext_ListVolumeDetails(int *count, VolsDetailsNode **head) {
     static const char function[] = "Ext_ListVolumeDetails";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordCall(state, function, 0);
         return AnswerList(state, call, function, "FreeVolsDetailsNode", &state.volumes,
                           &VolumeList::volumeNames, BuildVolumeList, count, head);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int FreeVolsDetailsNode(VolsDetailsNode **head) {
@@ -156,9 +153,7 @@ int FreeVolsDetailsNode(VolsDetailsNode **head) {
 
 int Ext_ListVolFileDetails(const char *volumeName, VolFileListNode **head, int *count) {
     static const char function[] = "Ext_ListVolFileDetails";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordTextCall(state, function, volumeName);
         if (volumeName == nullptr) {
             if (head != nullptr)
@@ -171,9 +166,7 @@ int Ext_ListVolFileDetails(const char *volumeName, VolFileListNode **head, int *
         const OpenFileList *staged = found == state.openFiles.end() ? nullptr : &found->second;
         return AnswerList(state, call, function, "FreeVolFileListNodes", staged,
                           &OpenFileList::records, BuildOpenFileList, count, head);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int FreeVolFileListNodes(VolFileListNode **head) {
@@ -182,42 +175,30 @@ int FreeVolFileListNodes(VolFileListNode **head) {
 
 int Ext_CloseFileByFileName(const char *path) {
     static const char function[] = "Ext_CloseFileByFileName";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordTextCall(state, function, path);
         if (path == nullptr)
             return NullArgument(state, function);
         return AnswerAction(state, call, state.closeByNameStatuses, std::string(path),
                             state.closeByNameStatus);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int Ext_CloseFileByID(uint32_t connectionNumber) {
     static const char function[] = "Ext_CloseFileByID";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordCall(state, function, connectionNumber);
         return AnswerAction(state, call, state.closeByIdStatuses, connectionNumber,
                             state.closeByIdStatus);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 int Ext_ClearOneConnection(uint32_t connectionNumber) {
     static const char function[] = "Ext_ClearOneConnection";
-    try {
-        State &state = TheState();
-        Lock lock(state.mutex);
+    return UnderLock([&](State &state) -> int {
         unsigned call = RecordCall(state, function, connectionNumber);
         return AnswerAction(state, call, state.clearStatuses, connectionNumber, state.clearStatus);
-    } catch (...) { // only allocation can throw here
-        return AFPSTAT_ERR_NO_MEMORY;
-    }
+    });
 }
 
 } // extern "C"
