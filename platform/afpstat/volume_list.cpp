@@ -3,54 +3,19 @@
  */
 #include "export.h"
 #include "record_alloc.h"
-#include "session.h"
+#include "row_list.h"
 
 #include "monitor/afpstat.h"
-
-#include <limits.h>
-
-using afpstat::Session;
-using afpstat::Statement;
 
 /* Lists every volume in name (byte) order. On failure *head is null and
  * *count 0. */
 extern "C" AFPSTAT_EXPORT int Ext_ListVolumeDetails(int *count, VolsDetailsNode **head) {
-    if (head != nullptr) {
-        *head = nullptr;
-    }
-    if (count != nullptr) {
-        *count = 0;
-    }
-    if (count == nullptr || head == nullptr) {
-        return AFPSTAT_ERR_ARGUMENT;
-    }
-    Session session;
-    int status = session.open();
-    Statement rows;
-    if (status == AFPSTAT_OK) {
-        status = session.prepare("SELECT name FROM volumes ORDER BY name", rows);
-    }
-    if (status != AFPSTAT_OK) {
-        return status;
-    }
-    afpstat::NodeList<VolsDetailsNode> list;
-    int rc;
-    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && list.count < INT_MAX) {
-        VolsDetailsNode *node = list.append();
-        if (node == nullptr) {
-            afpstat::free_nodes(&list.first);
-            return AFPSTAT_ERR_NO_MEMORY;
-        }
-        afpstat::copy_terminated(node->volumeName, sizeof node->volumeName,
-                                 sqlite3_column_text(rows.get(), 0));
-    }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        afpstat::free_nodes(&list.first);
-        return afpstat::status_from_sqlite(rc);
-    }
-    *head = list.first;
-    *count = list.count;
-    return AFPSTAT_OK;
+    return afpstat::list_rows("SELECT name FROM volumes ORDER BY name", count, head,
+                              [](VolsDetailsNode *node, sqlite3_stmt *stmt) {
+                                  afpstat::copy_terminated(node->volumeName,
+                                                           sizeof node->volumeName,
+                                                           sqlite3_column_text(stmt, 0));
+                              });
 }
 
 /* Frees every node from *head on and sets *head to null. */
