@@ -1,0 +1,44 @@
+/*
+ * Escaping of untrusted text for where it lands in a page.
+ *
+ * Names the monitoring library reports (users, addresses, volumes, paths)
+ * and texts from the request (the filter) are chosen by people who may be
+ * hostile; a page must show them as text and carry them through links and
+ * forms intact. Each function takes the text and a caller's buffer and
+ * returns the text to print: `text` itself when nothing in it needs
+ * escaping (ordinary names come out byte for byte, with no copy), else `out`
+ * holding the escaped form. A buffer of HXM_ESCAPED_SIZE(strlen(text))
+ * bytes always suffices; a smaller one gets the longest escaped prefix that
+ * fits, never a split entity or %-sequence. A null text gives "".
+ */
+#ifndef HXM2AFP_ESCAPE_H
+#define HXM2AFP_ESCAPE_H
+
+#include <stddef.h>
+
+/* The worst case of every context: one byte becomes six ("&#39;", "\x3c"
+ * and "%3C" are shorter), plus the terminator. */
+#define HXM_ESCAPED_SIZE(length) ((length)*6 + 1)
+
+namespace hxm2afp {
+
+/* For page text and for attribute values in double or single quotes:
+ * & < > " ' become entities. */
+const char *EscapeHtml(const char *text, char *out, size_t size);
+
+/* For a part of a URL path: every byte but A-Z a-z 0-9 - . _ ~ and "/" is
+ * percent-encoded, so the host's decoding gives back the exact bytes. The
+ * result is also safe inside an HTML attribute. */
+const char *EscapeUrlPath(const char *text, char *out, size_t size);
+
+/* As EscapeUrlPath, but "/" is encoded too: one path component. */
+const char *EscapeUrlComponent(const char *text, char *out, size_t size);
+
+/* For the inside of a quoted script string in an HTML script block:
+ * \ ' " and control characters are backslash-escaped, and < > & are
+ * written as \x3c \x3e \x26 so the text can never close the script element. */
+const char *EscapeScriptString(const char *text, char *out, size_t size);
+
+} // namespace hxm2afp
+
+#endif
