@@ -1,0 +1,105 @@
+/*
+ * Post body decoding and the "<filename>" close loop.
+ *
+ * Notes: the decoder reads a "%XY" escape the way strtol(..., 16) reads the
+ * two characters (leading blanks and a sign allowed, no digit reads 0), so
+ * "%4G" gives 0x04 and "%zz" a NUL that ends the decoded text; it never reads
+ * past the text's NUL nor past the given length, which bounds the output to
+ * the length + 1 bytes allocated.
+ */
+#include "core/post_body.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "logger/logger.h"
+#include "monitor/afpstat.h"
+
+namespace {
+
+constexpr char kStartMarker[] = "<filename>";
+constexpr char kEndMarker[] = "</filename>";
+constexpr size_t kStartMarkerLength = sizeof kStartMarker - 1;
+constexpr size_t kEndMarkerLength = sizeof kEndMarker - 1;
+// The close-name buffer: 511 bytes of name and its NUL.
+constexpr size_t kNameBufferSize = 512;
+
+// The byte "%XY" stands for: the low 8 bits of strtol over the two characters.
+char escaped_byte(char first, char second) {
+    const char digits[3] = {first, second, '\0'};
+    return static_cast<char>(strtol(digits, nullptr, 16) & 0xff);
+}
+
+} // namespace
+
+int decodePostDataString(const char *encoded, unsigned long length, char **decoded) {
+    if (decoded == nullptr)
+        return 0;
+    char *out = length < ULONG_MAX ? static_cast<char *>(calloc(length + 1, 1)) : nullptr;
+    *decoded = out;
+    if (out == nullptr) {
+        if (Logger *logger = hxm_log)
+            logger->debug("decodePostDataString: no memory for %lu bytes", length);
+        return 0;
+    }
+    if (encoded == nullptr)
+        encoded = "";
+    size_t in = 0;
+    size_t written = 0;
+    while (in < length && encoded[in] != '\0') {
+        const char c = encoded[in];
+        const bool wholeEscape =
+            c == '%' && in + 2 < length && encoded[in + 1] != '\0' && encoded[in + 2] != '\0';
+        if (wholeEscape) {
+            out[written++] = escaped_byte(encoded[in + 1], encoded[in + 2]);
+            in += 3;
+        } else {
+            // A "%" cut off by the end stays as it is.
+            out[written++] = c == '+' ? ' ' : c;
+            ++in;
+        }
+    }
+    out[written] = '\0';
+    if (Logger *logger = hxm_log) {
+        const int shown = in > INT_MAX ? INT_MAX : static_cast<int>(in);
+        logger->debug("postdata before decode: [%.*s] \n", shown, encoded);
+        logger->debug("postdata after decode: [%s] \n", out);
+    }
+    return 0;
+}
+
+int closeAFPFiles(const char *fileName) {
+    if (Logger *logger = hxm_log)
+        logger->debug("file to close %s", fileName != nullptr ? fileName : "");
+    return Ext_CloseFileByFileName(fileName);
+}
+
+int parseDataToCloseAFPFiles(const char *decoded) {
+    if (decoded == nullptr || decoded[0] == '\0')
+        return 0;
+    const char *cursor = decoded;
+    while (*cursor != '\0') {
+        const char *start = strstr(cursor, kStartMarker);
+        if (start == nullptr)
+            break;
+        start += kStartMarkerLength;
+        const char *end = strstr(start, kEndMarker);
+        if (end == nullptr)
+            break;
+        size_t nameLength = static_cast<size_t>(end - start);
+        if (nameLength > kNameBufferSize - 1)
+            nameLength = kNameBufferSize - 1;
+        char name[kNameBufferSize];
+        memcpy(name, start, nameLength);
+        name[nameLength] = '\0';
+        if (Logger *logger = hxm_log)
+            logger->debug("file name is %s", name);
+        if (closeAFPFiles(name) != 0) {
+            if (Logger *logger = hxm_log)
+                logger->debug("Close File Operation failed for file:%s", name);
+        }
+        cursor = end + kEndMarkerLength;
+    }
+    return 0;
+}
