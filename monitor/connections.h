@@ -1,0 +1,71 @@
+/*
+ * The current AFP connections as the connection list page shows them: the
+ * monitoring library's list copied into the plug-in's own
+ * ConnectionSortStruct nodes (byte counters summed, login time formatted)
+ * and sorted by one of five columns.
+ */
+#ifndef HXM2AFP_MONITOR_CONNECTIONS_H
+#define HXM2AFP_MONITOR_CONNECTIONS_H
+
+#include <stdint.h>
+
+#include "core/export.h"
+#include "monitor/afpstat.h"
+
+/* Field sizes, terminator included. */
+enum {
+    HXM_LOGIN_TIME_TEXT_SIZE = 81,
+    HXM_LOGGED_IN_SIZE = 4,
+    HXM_NETWORK_ADDRESS_SIZE = 17,
+    HXM_CONNECTION_USER_SIZE = 514
+};
+/* Longest user name copied from the library (the field holds more). */
+enum { HXM_CONNECTION_USER_KEPT = 256 };
+/* Room convertToTimeString may use, terminator included. */
+enum { HXM_TIME_STRING_SIZE = 80 };
+
+/* One connection of the sorted list; the caller of GetSortedConnectionList
+ * frees every node with free(). */
+struct ConnectionSortStruct {
+    ConnectionSortStruct *next;
+    uint32_t connectionNumber;
+    uint32_t requestCount;
+    uint64_t bytesReadWritten;                     /* bytes read plus bytes written */
+    char loginTimeText[HXM_LOGIN_TIME_TEXT_SIZE];  /* "%c" text, or 80 spaces */
+    char loggedIn[HXM_LOGGED_IN_SIZE];             /* never filled: the library has no such state */
+    char networkAddress[HXM_NETWORK_ADDRESS_SIZE]; /* at most 16 characters, terminated */
+    char userName[HXM_CONNECTION_USER_SIZE];       /* at most 256 characters, terminated */
+    uint64_t loginTime;                            /* seconds since 1970 */
+};
+
+/* Fetches every connection, copies the first `count` the library reports
+ * (stopping at the end of its list) and sorts the copy by `sortType`: 1
+ * connection number, 2 user name (byte order), 3 login time, 4 bytes read
+ * and written, 5 request count, ascending, equal keys in the reverse of the
+ * library's order; any other type reverses the library's order. A library
+ * error that still comes with a list uses the list. Returns 0 with *head set
+ * (null for an empty list), or -1 with *head untouched when no list came or
+ * a node could not be allocated. The library's list is always released. */
+HXM_EXPORT int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType);
+
+/* Writes the local time of *seconds in the locale's "%c" form into `out`
+ * (at least 80 bytes; at most 79 characters and the terminator). Returns 0,
+ * or -1 when the time cannot be converted or formatted. */
+HXM_EXPORT int convertToTimeString(const unsigned long long *seconds, char *out);
+
+/* Sorts *head in place as GetSortedConnectionList describes. Iterative and
+ * allocation-free: O(n log n) comparisons, no recursion. */
+HXM_EXPORT void mergesort(ConnectionSortStruct **head, AfpSortType sortType);
+
+/* Cuts `list` into its first ceil(n/2) nodes (*front) and the rest (*back). */
+HXM_EXPORT void split_the_list(ConnectionSortStruct *list, ConnectionSortStruct **front,
+                               ConnectionSortStruct **back);
+
+/* Merges two sorted lists and returns the result. A front node goes first
+ * only when its key is strictly smaller than the back node's (never for a
+ * sort type outside 1 to 5), so equal keys take the back node first.
+ * Iterative. */
+HXM_EXPORT ConnectionSortStruct *merge(ConnectionSortStruct *front, ConnectionSortStruct *back,
+                                       AfpSortType sortType);
+
+#endif
