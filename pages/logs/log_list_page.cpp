@@ -1,0 +1,114 @@
+/*
+ * generate_main_showlogs_page and its table rows.
+ *
+ * Notes: the files live in the log directory under ZENTRA_ROOT, so each link
+ * is that absolute path followed by "?VIEW". The names are fixed but the
+ * root is not: the link is percent-encoded as a URL path and the name
+ * HTML-escaped, which leaves ordinary paths byte for byte as they are. Sizes
+ * come from a 64-bit stat, so a file of 4 GiB or more shows its true size,
+ * also in the 32-bit build.
+ */
+#define _FILE_OFFSET_BITS 64
+
+#include "pages/logs/log_list_page.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "core/escape.h"
+#include "core/host/hxm_host.h"
+#include "core/localisation.h"
+#include "core/page_globals.h"
+#include "core/page_text.h"
+#include "core/paths.h"
+#include "core/server_paths.h"
+#include "logger/logger.h"
+#include "pages/logs/size_text.h"
+
+namespace {
+
+/* Buffer sizes, terminator included. */
+constexpr size_t kTitleSize = 512;
+constexpr size_t kFullPathSize = 4096;
+constexpr size_t kRowSizeTextSize = 1024;
+
+/* The plug-in's own log is listed from this logger level on. */
+constexpr int kPluginLogLevel = HXM_LOG_DEBUG;
+
+constexpr char kServerLogName[] = "afpsvc.log";
+constexpr char kPluginLogName[] = "libhxm2afp.log";
+
+/* Writes the size text of a file of `bytes` bytes (at least 1) into out. */
+void WriteSizeText(long long bytes, char *out, size_t size) {
+    if (bytes < 1024) {
+        snprintf(out, size, "%lld", bytes);
+        return;
+    }
+    char text[kSizeTextSize];
+    hxm2afp::FormatByteSize(static_cast<uint64_t>(bytes), text);
+    snprintf(out, size, "%s", text);
+}
+
+} // namespace
+
+const char *BuildLogFileTableEntry(void *request, const char *attribute, const char *name,
+                                   const char *directory) {
+    if (name == nullptr || directory == nullptr || VerifyLinuxPath(directory) != 0)
+        return attribute;
+
+    char fullPath[kFullPathSize];
+    int length = snprintf(fullPath, sizeof fullPath, "%s/%s", directory, name);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof fullPath)
+        return attribute; // never look at a cut path
+
+    struct stat status;
+    if (stat(fullPath, &status) != 0 || status.st_size <= 0)
+        return attribute;
+
+    char sizeText[kRowSizeTextSize];
+    WriteSizeText(static_cast<long long>(status.st_size), sizeText, sizeof sizeText);
+
+    char escapedPath[HXM_ESCAPED_SIZE(kFullPathSize)];
+    const char *href = hxm2afp::EscapeUrlPath(fullPath, escapedPath, sizeof escapedPath);
+    char escapedName[HXM_ESCAPED_SIZE(kFullPathSize)];
+    const char *shownName = hxm2afp::EscapeHtml(name, escapedName, sizeof escapedName);
+
+    HttpSendDataSprintf(request,
+                        "<tr %s><td class=\"tablecol\" align=center><a href=\"%s?VIEW\">%s</a></td>"
+                        "<td class=\"tablecol\" align=right>%s</td></tr>\n",
+                        attribute != nullptr ? attribute : "", href, shownName, sizeText);
+    return attribute == lpzdark ? lpzlight : lpzdark;
+}
+
+int generate_main_showlogs_page(void *request) {
+    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
+        HttpSendErrorResponse(request, 500);
+        return 500;
+    }
+    char title[kTitleSize];
+    hxm2afp::CopyCut(title, sizeof title, lnxMSG("AFP System Logs"));
+    char helpUrl[kTitleSize];
+    snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpdlogs, keyword_help);
+    BuildAndSendHeader(request, title, title, 0, 0, 0, nullptr, nullptr, helpUrl);
+
+    HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
+    HttpSendDataSprintf(request,
+                        "<tr class=\"tablehead\"><td colspan=2 align=center>%s</td></tr>\n",
+                        lnxMSG("Logs"));
+    HttpSendDataSprintf(
+        request,
+        "<tr class=\"tablesubhead\"><th align=center>%s</th><th align=center>%s</th></tr>\n",
+        lnxMSG("Name"), lnxMSG("Size"));
+
+    const char *directory = hxm2afp::LogDirectory();
+    const char *attribute = BuildLogFileTableEntry(request, lpzdark, kServerLogName, directory);
+    if (hxm_log != nullptr && hxm_log->level >= kPluginLogLevel)
+        BuildLogFileTableEntry(request, attribute, kPluginLogName, directory);
+
+    HttpSendDataSprintf(request, "</table></dd></dl></p>\n");
+    HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
+    HttpSendDataSprintf(request, "</BODY></HTML>");
+    HttpEndDataResponse(request);
+    return 200;
+}
