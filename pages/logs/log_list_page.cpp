@@ -63,7 +63,8 @@ const char *BuildLogFileTableEntry(void *request, const char *attribute, const c
         return attribute; // never look at a cut path
 
     struct stat status;
-    if (stat(fullPath, &status) != 0 || status.st_size <= 0)
+    // A directory or device of that name has a size but no log to view.
+    if (stat(fullPath, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
         return attribute;
 
     char sizeText[kRowSizeTextSize];

@@ -17,7 +17,7 @@ HXM_EXPORT int generate_main_showlogs_page(void *request);
  * and returns the attribute of the next row: lpzlight after lpzdark (by
  * pointer), else lpzdark. Writes nothing and returns `attribute` when the
  * directory is missing or not canonical (a link is refused), the path does
- * not fit, or the file is missing or empty. */
+ * not fit, or the file is missing, empty or not a regular file. */
 HXM_EXPORT const char *BuildLogFileTableEntry(void *request, const char *attribute,
                                               const char *name, const char *directory);
 
