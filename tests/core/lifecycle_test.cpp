@@ -307,9 +307,11 @@ TEST_P(ServiceAccess, ChecksTheFlagsThenAnswersWithTheErrorPage) {
 INSTANTIATE_TEST_SUITE_P(Keywords, ServiceAccess,
                          testing::Values(
                              // Connections: one of 0x10000003 and 0x8.
-                             AccessCase{"/afpcons", 0x9, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpcons/LoginTime", 0xA, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpcons", 0x10000008, 200, 200, "Bad Http request"},
+                             // (two components that are no command: a bad request)
+                             AccessCase{"/afpcons/a/b", 0x9, 200, 200, "Bad Http request"},
+                             AccessCase{"/afpcons/LoginTime/a/b", 0xA, 200, 200,
+                                        "Bad Http request"},
+                             AccessCase{"/afpcons/a/b", 0x10000008, 200, 200, "Bad Http request"},
                              AccessCase{"/afpcons", 0x8, 200, 200, "Unauthorized access denied"},
                              AccessCase{"/afpcons", 0x4000000C, 200, 200,
                                         "Unauthorized access denied"},

@@ -1,0 +1,359 @@
+/*
+ * DisplaySpecifiedConnection and its section writers.
+ *
+ * Notes:
+ * - Every text from the monitoring library (user, address, security
+ *   equivalences, file paths, the login state words) and every text carried
+ *   from the open-file pages (volume, sort, filter) is escaped for where it
+ *   lands: HTML text and attribute values, or a URL path component. A path
+ *   holding quotes or markup is still posted back byte for byte through its
+ *   form's hidden field, so it can be closed.
+ * - The connection component must be 1 to 8 hexadecimal digits; anything
+ *   else is a bad request rather than the number of its leading digits.
+ */
+#include "pages/connections/detail_page.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/host/hxm_host.h"
+#include "core/localisation.h"
+#include "core/page_globals.h"
+#include "logger/logger.h"
+#include "pages/connections/escaped_text.h"
+#include "pages/connections/list_page.h"
+
+namespace {
+
+using hxm2afp::connections::EscapedText;
+using hxm2afp::EscapeHtml;
+using hxm2afp::EscapeUrlComponent;
+
+constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
+constexpr size_t kPageTextSize = 512;
+constexpr int kLongestComponent = 8;
+
+// Catalogue texts the library's state words are looked up as.
+[[maybe_unused]] constexpr const char *kStateWords[] = {
+    HXM_TRANSLATABLE("Logged-In"), HXM_TRANSLATABLE("Expired"), HXM_TRANSLATABLE("Supervisor"),
+    HXM_TRANSLATABLE("Non-Supervisor")};
+
+const char *next_stripe(int *rowCounter) {
+    int row = 0;
+    if (rowCounter != nullptr)
+        row = (*rowCounter)++;
+    return row % 2 == 0 ? pzSTRIPE_LIGHT : pzSTRIPE_DARK;
+}
+
+bool is_empty(const char *text) {
+    return text == nullptr || text[0] == '\0';
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The connection number a length-prefixed component spells, or false when
+// it is empty, longer than 8 characters or not all hexadecimal digits.
+bool read_component(const char *component, uint32_t *number) {
+    if (component == nullptr)
+        return false;
+    const int length = static_cast<unsigned char>(component[0]);
+    if (length < 1 || length > kLongestComponent)
+        return false;
+    uint32_t value = 0;
+    for (int i = 1; i <= length; ++i) {
+        const int digit = hex_digit(component[i]);
+        if (digit < 0)
+            return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    *number = value;
+    return true;
+}
+
+int send_error_package(void *request, int code) {
+    char text[kPageTextSize];
+    const int length = snprintf(text, sizeof text,
+                                "<HTML><BODY><H1>Http Error Code %d</H1></BODY></HTML>\n", code);
+    HttpSendErrorPackageResponse(request, code, text, length);
+    return code;
+}
+
+// "[Back to ...]": to the open-file page the request came from, or the list.
+void send_back_link(void *request, const char *sortKeyword, const char *volume,
+                    const char *sortType, const char *filter) {
+    if (!is_empty(volume)) {
+        const EscapedText sortPath(EscapeUrlComponent, sortType);
+        const EscapedText volumePath(EscapeUrlComponent, volume);
+        const EscapedText filterValue(EscapeHtml, filter);
+        HttpSendDataSprintf(request,
+                            "<FORM method=\"post\" action=\"/%s/%s/%s\" id=\"filterForm\">",
+                            keyword_afpofm, sortPath.c_str(), volumePath.c_str());
+        HttpSendDataSprintf(
+            request, "<input name=\"%s\" id=\"filter\" type=\"hidden\" value=\"%s\" /></form>\n",
+            "FILTER", filterValue.c_str());
+        HttpSendDataSprintf(request,
+                            "<A HREF=\"#\" onClick = \"return filterFormSubmit();\">[%s]</A><BR>",
+                            lnxMSG("Back to Open File Management"));
+        return;
+    }
+    const EscapedText sortPath(EscapeUrlComponent, sortKeyword);
+    HttpSendDataSprintf(request, "<BR><BR><A HREF=/%s/%s>[%s]</A><BR>", keyword_afpdcons,
+                        sortPath.c_str(), lnxMSG("Back to Connections"));
+}
+
+// "Clear Connection" with clearing power, else "Close All Files".
+void send_action_link(void *request, bool clearingPower, uint32_t number, const char *volume,
+                      const char *sortType, const char *filter) {
+    const int decimal = static_cast<int>(number);
+    if (clearingPower) {
+        HttpSendDataSprintf(request,
+                            "<A HREF=\"javascript:ConfirmClearConn('/%s/AFPCloseConnections/"
+                            "<closeconn>%d</closeconn>', '%d')\">%s</A><BR>",
+                            keyword_afpdcons, decimal, decimal, lnxMSG("Clear Connection"));
+        return;
+    }
+    if (!is_empty(volume)) {
+        const EscapedText volumeValue(EscapeHtml, volume);
+        const EscapedText sortValue(EscapeHtml, sortType);
+        const EscapedText filterValue(EscapeHtml, filter);
+        HttpSendDataSprintf(request,
+                            "<FORM method=\"post\" action=\"/%s/%s/%08x/<closeallfiles>%d"
+                            "</closeallfiles>\" id=\"closeAllFilesForm\">",
+                            keyword_afpdcons, "AFPCloseFiles", number, decimal);
+        HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",
+                            volumeValue.c_str());
+        HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"%s\" >",
+                            sortValue.c_str());
+        HttpSendDataSprintf(request, "<input name=\"%s\" type=\"hidden\" value=\"%s\" /></form>\n",
+                            "FILTER", filterValue.c_str());
+        HttpSendDataSprintf(
+            request,
+            "<A HREF=\"#\" onClick = \" return ConfirmClearFilesForConnectionInOFM();\">"
+            "%s</A>",
+            lnxMSG("Close All Files"));
+        return;
+    }
+    HttpSendDataSprintf(request,
+                        "<A HREF=\"javascript:ConfirmClearFilesForConnection('/%s/%s/%08x/"
+                        "<closeallfiles>%d</closeallfiles>', '%d')\">%s</A>",
+                        keyword_afpdcons, "AFPCloseFiles", number, decimal, decimal,
+                        lnxMSG("Close All Files"));
+}
+
+// Releases what the page obtained, on every way out.
+struct PageRecords {
+    UserInfo_s *info = nullptr;
+    AFPConnectionDetails *details = nullptr;
+    ~PageRecords() {
+        if (info != nullptr)
+            FreeUserDetailsNode(&info);
+        free(details);
+    }
+};
+
+} // namespace
+
+void DisplayLoginStatus(void *request, int *rowCounter, const AFPConnectionDetails *details) {
+    if (details == nullptr)
+        return;
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
+                        lnxMSG("Login Status"));
+    const EscapedText state(EscapeHtml, lnxMSG(details->loginStatus));
+    HttpSendDataSprintf(request, "<td>%s</td></tr>", state.c_str());
+}
+
+void DisplayConnectionPrivileges(void *request, int *rowCounter,
+                                 const AFPConnectionDetails *details) {
+    if (details == nullptr)
+        return;
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><td>%s</td></tr>",
+                        next_stripe(rowCounter), lnxMSG("Login time"), details->loginTimeText);
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
+                        lnxMSG("Privileges"));
+    const EscapedText privileges(EscapeHtml, lnxMSG(details->privileges));
+    HttpSendDataSprintf(request, "<td>%s</td></tr>", privileges.c_str());
+}
+
+void DisplayNetAddress(void *request, int *rowCounter, const AFPConnectionDetails *details) {
+    if (details == nullptr)
+        return;
+    const EscapedText address(EscapeHtml, details->networkAddress);
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><TD>%s</td></tr>",
+                        next_stripe(rowCounter), lnxMSG("Network Address"), address.c_str());
+}
+
+void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) {
+    const int count = info != nullptr ? info->securityEquivalenceCount : 0;
+    char **names = info != nullptr ? info->securityEquivalences : nullptr;
+    if (names == nullptr || count <= 0) {
+        // An empty list reads as none: the label row still shows.
+        if (Logger *logger = hxm_log)
+            logger->debug("%s", "sevDNs pointer is null");
+        HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</TD><td></td></TR>",
+                            next_stripe(rowCounter), lnxMSG("Security Equivalence List"));
+        return;
+    }
+    if (Logger *logger = hxm_log)
+        logger->debug("Security equivalence count: %d\n", count);
+    for (int i = 0; i < count; ++i) {
+        const EscapedText name(EscapeHtml, names[i]);
+        HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</td><TD>%s</td></TR>",
+                            next_stripe(rowCounter),
+                            i == 0 ? lnxMSG("Security Equivalence List") : "", name.c_str());
+    }
+}
+
+void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *info,
+                      uint32_t connectionNumber, const char *volume, const char *sortType,
+                      const char *filter) {
+    if (info == nullptr) {
+        if (Logger *logger = hxm_log)
+            logger->debug("%s", "DisplayOpenFiles.. userinfo is null");
+        return;
+    }
+    const int count = info->openFiles != nullptr ? info->openFileCount : 0;
+    int named = 0;
+    for (int i = 0; i < count; ++i)
+        named += info->openFiles[i] != nullptr ? 1 : 0;
+    if (named == 0) {
+        HttpSendDataSprintf(request, "<tr %s><td align=right>%s<td align=left></td></tr>",
+                            next_stripe(rowCounter), lnxMSG("Open Files"));
+        return;
+    }
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
+                        lnxMSG("Open Files"));
+    const bool fromOpenFiles = !is_empty(volume);
+    const EscapedText volumeValue(EscapeHtml, volume);
+    const EscapedText sortValue(EscapeHtml, sortType);
+    const EscapedText filterValue(EscapeHtml, filter);
+    bool first = true;
+    for (int i = 0; i < count; ++i) {
+        if (info->openFiles[i] == nullptr)
+            continue;
+        const EscapedText path(EscapeHtml, info->openFiles[i]);
+        HttpSendDataSprintf(request,
+                            "<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
+                            "closeThisFile();\" name=\"filenames\" >",
+                            keyword_afpdcons, "AFPCloseFiles", connectionNumber);
+        if (first)
+            HttpSendDataSprintf(request,
+                                "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
+                                "VALUE=\"<filename>%s</filename>\" ><td>%s",
+                                path.c_str(), path.c_str());
+        else
+            HttpSendDataSprintf(request,
+                                "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
+                                "VALUE=\"<filename>%s</filename>\" ><tr %s><td ></td><td>%s",
+                                path.c_str(), next_stripe(rowCounter), path.c_str());
+        first = false;
+        if (fromOpenFiles) {
+            HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",
+                                volumeValue.c_str());
+            HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"%s\" >",
+                                sortValue.c_str());
+            HttpSendDataSprintf(request, "<input name=\"%s\" type=\"hidden\" value=\"%s\" >",
+                                "FILTER", filterValue.c_str());
+        }
+        HttpSendDataSprintf(request,
+                            "</td><td><input type=\"submit\" value=\"%s\"></td></tr></form>\n",
+                            lnxMSG("Close File"));
+    }
+}
+
+void DisplaySendMessageBox(void *request, int *rowCounter, const char *, uint32_t connectionNumber,
+                           const AFPConnectionDetails *) {
+    HttpSendDataSprintf(
+        request,
+        "\n<tr %s><td valign=TOP align=right>%s<td><table boder=0><FORM METHOD=POST "
+        "ACTION=/%s/SendTo/%08X>",
+        next_stripe(rowCounter), "Send Message", "afpcons", connectionNumber);
+    HttpSendDataSprintf(
+        request,
+        "<TEXTAREA NAME=MSG ROWS=2 COLS=40 WRAP></TEXTAREA><br><center><INPUT "
+        "TYPE=submit VALUE=%s><INPUT TYPE=reset VALUE=%s></center></FORM></table>\n",
+        "Send", "Reset");
+}
+
+int SendRedirect(void *request, const char *header) {
+    const char *text = header != nullptr ? header : "";
+    int result = HttpOpenResponseHeaderTag(request, 302);
+    if (result == 0)
+        result = HttpAddResponseHeaderTags(request, text, static_cast<int>(strlen(text)));
+    if (result == 0)
+        result = HttpSendResponseHeader(request);
+    if (result == 0)
+        result = HttpEndDataResponse(request);
+    if (result == 0)
+        printf("Redirecting page\n");
+    else
+        printf("error %d sending redirect\n", result);
+    return 302;
+}
+
+int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised, int allowZero,
+                               const char *component, const char *sortKeyword, const char *volume,
+                               const char *sortType, const char *filter) {
+    if (authorised == 0) {
+        HttpSendErrorResponse(request, 401);
+        return 401;
+    }
+    uint32_t number = 0;
+    if (!read_component(component, &number))
+        return send_error_package(request, 400);
+    if (number == 0 && allowZero == 0)
+        return send_error_package(request, 401);
+
+    PageRecords records;
+    const int status = Ext_GetUserDetails(number, &records.info);
+    if (records.info == nullptr) {
+        if (Logger *logger = hxm_log)
+            logger->debug("DisplaySpecifiedConnection, Error getting User Details - status = %d",
+                          status);
+        return send_error_package(request, 500);
+    }
+    if (GetConnInfo(number, records.info, &records.details) != 0)
+        return send_error_package(request, 401);
+    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0)
+        return send_error_package(request, 500);
+
+    char title[kPageTextSize];
+    snprintf(title, sizeof title, "%s", lnxMSG("AFP Connection Information"));
+    char helpUrl[kPageTextSize];
+    snprintf(helpUrl, sizeof helpUrl, "/%s/%s/%s", keyword_afpdcons, keyword_help, keyword_info);
+    BuildAndSendHeader(request, title, title, 0, 0, 4, AddJavaScriptConnectionCode,
+                       lnxMSG("Connection Help"), helpUrl);
+
+    const AFPConnectionDetails &details = *records.details;
+    const EscapedText user(EscapeHtml, details.userName);
+    HttpSendDataSprintf(request,
+                        "<IMG SRC=%snetwork.png BORDER=0 ALT=\"%s\">&nbsp;&nbsp;<B><font "
+                        "size=+1>%s</font></B>",
+                        kImageDirectory, lnxMSG("AFP Connection Information"), user.c_str());
+    send_back_link(request, sortKeyword, volume, sortType, filter);
+    send_action_link(request, clearingPower != 0, number, volume, sortType, filter);
+
+    HttpSendDataSprintf(request, "%s", "<br><table border=0 cellpadding=2>\n");
+    HttpSendDataSprintf(request, "<TR class=\"tablehead\"><TD colspan=2 align=center>%s</TD></TR>",
+                        lnxMSG("Connection Information"));
+    int rowCounter = 0;
+    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><td>%d</td></tr>",
+                        next_stripe(&rowCounter), lnxMSG("Connection"), static_cast<int>(number));
+    DisplayLoginStatus(request, &rowCounter, &details);
+    DisplayConnectionPrivileges(request, &rowCounter, &details);
+    DisplayNetAddress(request, &rowCounter, &details);
+    DisplaySecEquiList(request, &rowCounter, records.info);
+    DisplayOpenFiles(request, &rowCounter, allowZero, records.info, number, volume, sortType,
+                     filter);
+    HttpSendDataSprintf(request, "%s", "</TABLE></BODY></HTML>");
+    HttpEndDataResponse(request);
+    return 0;
+}

@@ -1,0 +1,191 @@
+/*
+ * generate_main_connections_page and its table: fetch the sorted list,
+ * write one row per connection, free each node once its row is out.
+ *
+ * Notes: user names come from the monitoring library and are escaped as
+ * page text; the sort keyword is encoded as a URL path component (the
+ * dispatcher only hands on canonical keywords, which come out unchanged).
+ */
+#include "pages/connections/list_page.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/format.h"
+#include "core/host/hxm_host.h"
+#include "core/localisation.h"
+#include "core/page_globals.h"
+#include "monitor/connections.h"
+#include "pages/connections/escaped_text.h"
+
+namespace {
+
+using hxm2afp::connections::EscapedText;
+
+constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
+constexpr size_t kTitleSize = 1024;
+constexpr size_t kHelpUrlSize = 64;
+// A printed 64-bit number with its commas fits many times over.
+constexpr size_t kNumberTextSize = 512;
+constexpr unsigned int kNoClearingBit = 0x400;
+
+struct ColumnHeading {
+    AfpSortType sortType;
+    const char *label;
+    const char *keyword;
+    const char *linkText;   // image text of a sort link
+    const char *sortedText; // image text of the current sort column
+    const char *cellAttributes;
+    const char *rowEnd;
+};
+
+constexpr ColumnHeading kColumnHeadings[] = {
+    {AFP_SORT_CONNECTION_NUMBER, HXM_TRANSLATABLE("Connection"), "ConnectionNumber",
+     HXM_TRANSLATABLE("Sort By Connection Number"), HXM_TRANSLATABLE("Sorted By Connection Number"),
+     "", ""},
+    {AFP_SORT_USER_NAME, HXM_TRANSLATABLE("Name"), "ConnectionName",
+     HXM_TRANSLATABLE("Sort By Name"), HXM_TRANSLATABLE("Sorted By Name"), " align=center", ""},
+    {AFP_SORT_BYTES_READ_WRITTEN, HXM_TRANSLATABLE("Reads & Writes (bytes)"), "FSActivity",
+     HXM_TRANSLATABLE("Sort By Reads & Writes (bytes)"),
+     HXM_TRANSLATABLE("Sorted By Reads & Writes (bytes)"), " align=center", ""},
+    {AFP_SORT_REQUEST_COUNT, HXM_TRANSLATABLE("AFP Requests"), "KdpRequest",
+     HXM_TRANSLATABLE("Sort By Requests"), HXM_TRANSLATABLE("Sorted By Requests"), " align=center",
+     ""},
+    {AFP_SORT_LOGIN_TIME, HXM_TRANSLATABLE("Login Time"), "LoginTime",
+     HXM_TRANSLATABLE("Sort By Login Time"), HXM_TRANSLATABLE("Sorted By Login Time"),
+     " align=center", "</TR>"},
+};
+
+// One row: tick box (with clearing power), number, name link, counters, time.
+void send_row(void *request, const ConnectionSortStruct &node, const char *stripe,
+              bool clearingPower, const char *sortKeyword) {
+    if (!clearingPower)
+        HttpSendDataSprintf(request, "\n<TR %s>", stripe);
+    else if (node.connectionNumber != 0)
+        HttpSendDataSprintf(request,
+                            "\n<TR %s><TD align=center><input type=\"checkbox\" id=cb1 "
+                            "NAME=\"CONNECTIONID\" VALUE=\"<closeconn>%d</closeconn>\"></TD>",
+                            stripe, static_cast<int>(node.connectionNumber));
+    else
+        HttpSendDataSprintf(request, "\n<TR %s><TD align=center>&nbsp;</TD>", stripe);
+
+    const EscapedText name(hxm2afp::EscapeHtml, node.userName);
+    const int number = static_cast<int>(node.connectionNumber);
+    if (strcmp(node.loggedIn, "yes") == 0)
+        HttpSendDataSprintf(request,
+                            "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
+                            "align=left><A HREF=/%s/%s/%08X>%s</A></td>",
+                            number, keyword_afpdcons, sortKeyword, node.connectionNumber,
+                            name.c_str());
+    else
+        HttpSendDataSprintf(request,
+                            "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
+                            "align=left><A HREF=/%s/%s/%08X>*%s</A></td>",
+                            number, keyword_afpdcons, sortKeyword, node.connectionNumber,
+                            name.c_str());
+
+    char bytes[kNumberTextSize];
+    CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.bytesReadWritten), bytes, "%Ld");
+    HttpSendDataSprintf(request, "<td class=\"tablecol\" align=center>%s</td>", bytes);
+    // The count is unsigned: printed at 64 bits it never shows negative.
+    char requests[kNumberTextSize];
+    CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.requestCount), requests, "%Ld");
+    HttpSendDataSprintf(request, "<td class=\"tablecol\" align=center>%s</td>", requests);
+    HttpSendDataSprintf(request, "<td align=right>%s</td></TR>", node.loginTimeText);
+}
+
+} // namespace
+
+void SendColumnHeadings(void *request, AfpSortType sortType) {
+    for (const ColumnHeading &column : kColumnHeadings) {
+        if (column.sortType == sortType)
+            HttpSendDataSprintf(request,
+                                "<TD%s>%s    <img border=0 alt='%s' src='%ssorted.png'></TD>%s\n",
+                                column.cellAttributes, lnxMSG(column.label),
+                                lnxMSG(column.sortedText), kImageDirectory, column.rowEnd);
+        else
+            HttpSendDataSprintf(request,
+                                "<TD%s>%s    <A HREF=/%s/%s><img border=0 alt='%s' "
+                                "src='%ssortdown.png'></a></TD>%s\n",
+                                column.cellAttributes, lnxMSG(column.label), keyword_afpdcons,
+                                column.keyword, lnxMSG(column.linkText), kImageDirectory,
+                                column.rowEnd);
+    }
+}
+
+int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortType,
+                             const char *sortKeyword) {
+    HttpSendDataSprintf(request, "%s",
+                        "<FORM method=POST action=\"/afpcons/AFPCloseConnections\" "
+                        "onsubmit=\"javascript:return closeConn(this)\" ><table border=0>");
+    if (clearingPower) {
+        HttpSendDataSprintf(request,
+                            "<tr class=\"tablehead\"><TD align=center colspan=6>%s</TD></tr>",
+                            lnxMSG("AFP Connection List"));
+        HttpSendDataSprintf(request, "%s", "<TR class=\"tablesubhead\" NOWRAP>");
+        HttpSendDataSprintf(
+            request, "%s",
+            "<TD align=center><input type=\"checkbox\" NAME=CLOSE_ALL "
+            "title=\"Select All\" id=noid onclick='checkAndUncheckAll(this)'></TD>\n");
+    } else {
+        HttpSendDataSprintf(request,
+                            "<tr class=\"tablehead\"><TD align=center colspan=5>%s</TD></tr>",
+                            lnxMSG("AFP Connection List"));
+        HttpSendDataSprintf(request, "%s", "<TR class=\"tablesubhead\" NOWRAP>");
+    }
+    SendColumnHeadings(request, sortType);
+
+    ConnectionSortStruct *list = nullptr;
+    if (GetSortedConnectionList(&list, sortType) != 0)
+        return -1;
+    const EscapedText keyword(hxm2afp::EscapeUrlComponent, sortKeyword);
+    bool light = true;
+    while (list != nullptr) {
+        send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,
+                 keyword.c_str());
+        light = !light;
+        ConnectionSortStruct *next = list->next;
+        free(list);
+        list = next;
+    }
+    return 0;
+}
+
+int generate_main_connections_page(void *request, int privilegeWord, int showList,
+                                   unsigned int accessFlags, AfpSortType sortType,
+                                   const char *sortKeyword) {
+    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
+        HttpSendErrorResponse(request, 500);
+        return 500;
+    }
+    char title[kTitleSize];
+    snprintf(title, sizeof title, "%s", lnxMSG("AFP Connections"));
+    char helpUrl[kHelpUrlSize];
+    snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpdcons, keyword_help);
+    BuildAndSendHeader(request, title, title, 0, 0, 4, AddJavaScriptConnectionCode,
+                       lnxMSG("Connection List"), helpUrl);
+
+    const bool clearingPower =
+        (privilegeWord == 1 && (accessFlags & kNoClearingBit) == 0) || AllowClearConn == 1;
+    if (showList == 0) {
+        HttpSendDataSprintf(request, "%s", "</table></FORM></BODY></HTML>\n");
+    } else {
+        if (DisplayAFPConnectionList(request, clearingPower ? 1 : 0, sortType,
+                                     sortKeyword != nullptr ? sortKeyword : "") != 0)
+            HttpSendDataSprintf(request,
+                                "<tr><td align=left colspan=4 "
+                                "style=\"font-size:13px;color:black;\">%s</td></tr>",
+                                lnxMSG("No items."));
+        HttpSendDataSprintf(request, "%s", "</table>");
+        HttpSendDataSprintf(request,
+                            "<table><tr><td align=left><input type=\"button\" value=\"%s\" "
+                            "onClick=\"location.href='/afpcons'\"></td><td align=left><input "
+                            "type=\"submit\" value=\"%s \"></td></tr></table>",
+                            lnxMSG("Refresh"), lnxMSG("Close Connections"));
+        HttpSendDataSprintf(request, "%s", "</FORM></BODY></HTML>\n");
+    }
+    HttpEndDataResponse(request);
+    return 200;
+}
