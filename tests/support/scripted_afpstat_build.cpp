@@ -19,8 +19,10 @@ Blocks::~Blocks() {
 }
 
 void *Blocks::Allocate(std::size_t size) {
-    // Make room first, so a failing push_back cannot lose the block.
-    blocks_.reserve(blocks_.size() + 1);
+    // Make room first, so a failing push_back cannot lose the block; grow
+    // geometrically, so handing out n blocks stays O(n).
+    if (blocks_.size() == blocks_.capacity())
+        blocks_.reserve(blocks_.size() * 2 + 16);
     void *block = std::calloc(1, size == 0 ? 1 : size);
     if (block == nullptr)
         throw std::bad_alloc();

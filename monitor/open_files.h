@@ -1,0 +1,63 @@
+/*
+ * The open files of one volume, as the open-file list page shows them: the
+ * monitoring library's per-connection lists copied into the plug-in's own
+ * OpenFileInfo nodes, filtered by an extension pattern and sorted by
+ * connection number, user name or file path.
+ */
+#ifndef HXM2AFP_MONITOR_OPEN_FILES_H
+#define HXM2AFP_MONITOR_OPEN_FILES_H
+
+#include <stdint.h>
+
+#include "core/export.h"
+#include "monitor/afpstat.h"
+
+/* Field sizes, terminator included. */
+enum { HXM_OPEN_FILE_USER_SIZE = 512, HXM_OPEN_FILE_PATH_SIZE = 512 };
+/* Longest user name copied from the library (the field holds more). */
+enum { HXM_OPEN_FILE_USER_KEPT = 256 };
+
+/* One file that one connection holds open. The connection number is stored
+ * twice; sorting and display use the second copy. */
+struct OpenFileInfo {
+    uint32_t connectionNumberCopy;
+    uint32_t connectionNumber;
+    char userName[HXM_OPEN_FILE_USER_SIZE]; /* at most 256 characters, terminated */
+    char filePath[HXM_OPEN_FILE_PATH_SIZE]; /* at most 511 characters, terminated */
+    OpenFileInfo *next;
+};
+
+/* Fetches the files open on `volumeName`, keeps those matching `filter`
+ * (inactive when null, empty, "*", "*." or "*.*"; see NameCompare) and stores
+ * a new list in the library's order in *head (null when nothing is kept); the
+ * caller frees every node with free(). Returns 0, or -1 when the library
+ * call fails or a node cannot be allocated, leaving *head as it was. The
+ * library's list is always released. */
+HXM_EXPORT int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *filter);
+
+/* 0 when `fileName` matches the pattern: the text after the last "." of the
+ * path (the whole path without one) equals the pattern from its third
+ * character on, byte for byte. Writes its verdict line to standard output. */
+HXM_EXPORT int NameCompare(const char *fileName, const char *filter);
+
+/* Sorts *head in place by `sortType` (1 connection number, 2 user name,
+ * 3 file path; equal keys end in the reverse of their list order), stores
+ * and returns the new head (null for an empty list). */
+HXM_EXPORT OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType);
+
+/* The merge sort behind SortOpenFilesTable: *head becomes the sorted list. */
+HXM_EXPORT void mergesortFile(OpenFileInfo **head, AfpSortType sortType);
+
+/* Cuts `list` into its first ceil(n/2) nodes (*front) and the rest (*back). */
+HXM_EXPORT void split_the_File_list(OpenFileInfo *list, OpenFileInfo **front, OpenFileInfo **back);
+
+/* Merges two sorted lists; a front node goes first only when its key is
+ * strictly smaller (never for a sort type outside 1 to 3). Iterative. */
+HXM_EXPORT OpenFileInfo *mergeFile(OpenFileInfo *front, OpenFileInfo *back, AfpSortType sortType);
+
+/* Sorts by connection number whatever `sortType` says; each node goes before
+ * the first node already placed whose number is equal or greater. Returns the
+ * new head. */
+HXM_EXPORT OpenFileInfo *SortOpenFileList(OpenFileInfo *head, AfpSortType sortType);
+
+#endif

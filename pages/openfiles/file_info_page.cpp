@@ -1,0 +1,97 @@
+/*
+ * The file-details page (the frame of the volume selection page with an
+ * empty table) and the sample file information page.
+ */
+#include "pages/openfiles/file_info_page.h"
+
+#include <stdio.h>
+
+#include "core/host/hxm_host.h"
+#include "core/localisation.h"
+#include "core/page_globals.h"
+#include "pages/openfiles/list_page.h"
+#include "pages/openfiles/page_frame.h"
+
+namespace {
+
+constexpr size_t kTitleSize = 1024;
+
+/* The sample page's rows: caption, value, row attribute. */
+struct SampleRow {
+    const char *caption;
+    const char *value;
+    const char *attribute;
+};
+
+constexpr SampleRow kSampleRows[] = {
+    {"Owner", "admin.services.zentra", "bgcolor=#ffffff"},
+    {"Last modified date and time", "Wed Oct 10 16:03:54 2012", "bgcolor=#efeee9"},
+    {"Effective rights", "SRWCEMFA", "bgcolor=#efeee9"},
+    {"Inherited rights filter", "SRWCEMFA", "bgcolor=#ffffff"},
+    {"Disk space in use", "9,337 Bytes", "bgcolor=#efeee9"},
+};
+
+} // namespace
+
+int FillAFPFileDetails(const char *) {
+    return 0;
+}
+
+int displayAFPFileDetails(void *request, const char *fileName) {
+    const int started = hxm2afp::BeginOpenFilePage(request, lnxMSG("AFP Open File Management"));
+    if (started != 0)
+        return started;
+    FillAFPFileDetails(fileName);
+    FillVolumes(request, nullptr);
+    HttpSendDataSprintf(request, "<tr><td>");
+    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">",
+                        keyword_afpofm);
+    HttpSendDataSprintf(request,
+                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
+                        "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
+                        "/> <input type='submit' value=\"%s\" /> </form></td></tr></table>\n",
+                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
+                        lnxMSG("Apply"));
+    HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
+    HttpSendDataSprintf(
+        request, "<tr class=tablehead><TD align=center colspan=4>List of Open Files</TD></tr>");
+    HttpSendDataSprintf(
+        request,
+        "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" NAME=K_1_ "
+        "id=noid onchange='checkAndUncheckAll(this)'></TD><TD align=center>Connection<A "
+        "HREF=/afpofm><img id=connNum border=0 alt='%s' "
+        "src='/opt/zentra/hxm/sortdown.png' ></a></TD><TD align=center>Username <A "
+        "HREF=/afpofm><img id=usrName border=0 alt='%s'   src='/opt/zentra/hxm/sortdown.png' "
+        "></a></TD><TD align=center>File Path <A HREF=/afpofm/><img id=fileName border=0 "
+        "alt='%s' src='/opt/zentra/hxm/sortdown.png' ></a></TD></TR>",
+        lnxMSG("Sort By Connection"), lnxMSG("Sort By Username"), lnxMSG("Sort By File Path"));
+    HttpSendDataSprintf(request, "<tr><td align=left><input onclick=\"closeFiles(this)\" "
+                                 "name=\"closeallcheckfiles\" type='button' "
+                                 "value=\"Close\"></td></tr></table></FORM>");
+    HttpSendDataSprintf(request, "</BODY></HTML>\n");
+    return hxm2afp::EndOpenFilePage(request);
+}
+
+int generate_fileinfo_page(void *request, int, int, unsigned long) {
+    char title[kTitleSize];
+    snprintf(title, sizeof title, "%s", lnxMSG("File Information"));
+    const int started = hxm2afp::BeginOpenFilePage(request, title);
+    if (started != 0)
+        return started;
+    HttpSendDataSprintf(request, "<DIV CLASS=NORMAL><TABLE BORDER=0 CELLPADDING=2 "
+                                 "bgcolor=#ffffff><tr><td><P><A HREF=/afpofm>[Back to open file "
+                                 "management]</A><BR><BR><DL><DT><B>File information</B>\n");
+    HttpSendDataSprintf(request, "<DD><TABLE border=0 cellpadding=3>");
+    const size_t rows = sizeof kSampleRows / sizeof kSampleRows[0];
+    for (size_t index = 0; index < rows; ++index) {
+        const SampleRow &row = kSampleRows[index];
+        HttpSendDataSprintf(request, "<TR %s><TH ALIGN=LEFT>%s</TH><TD>%s</TD></TR>%s",
+                            row.attribute, row.caption, row.value,
+                            index + 1 == rows ? "\t</TABLE>" : "");
+    }
+    HttpSendDataSprintf(request,
+                        "<DT><FORM METHOD=\"POST\" ACTION=\"/kdpdfunction/DELETEFILE_CONFIRM\">");
+    HttpSendDataSprintf(request, "<INPUT TYPE=\"submit\" VALUE=\"Close File\"></FORM></DT>");
+    HttpSendDataSprintf(request, "</table></dl></BODY></HTML>\n");
+    return hxm2afp::EndOpenFilePage(request);
+}

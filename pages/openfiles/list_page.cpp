@@ -1,0 +1,250 @@
+/*
+ * The volume selection page and the open-file list page of "/afpofm".
+ *
+ * Every text from the monitoring library or the request is escaped for where
+ * it lands: HTML for page text and attribute values, one encoded path
+ * component for URLs. A check box value is HTML-escaped, so the browser
+ * posts the path itself and the close action gets it back unchanged.
+ */
+#include "pages/openfiles/list_page.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/escape.h"
+#include "core/host/hxm_host.h"
+#include "core/localisation.h"
+#include "core/page_globals.h"
+#include "logger/logger.h"
+#include "monitor/open_files.h"
+#include "pages/openfiles/page_frame.h"
+
+using hxm2afp::EscapedText;
+
+namespace {
+
+constexpr const char *kSorted = "sorted.png";
+constexpr const char *kUnsorted = "sortdown.png";
+
+constexpr const char *kSortSpellings[] = {"ConnectionNumber", "UserName", "FileName"};
+
+const char *TitleText() {
+    return lnxMSG("AFP Open File Management");
+}
+
+/* The library's volume name as a terminated text (the field may be full). */
+void VolumeName(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SIZE + 1]) {
+    const size_t length = strnlen(node.volumeName, AFPSTAT_VOLUME_NAME_SIZE);
+    memcpy(out, node.volumeName, length);
+    out[length] = '\0';
+}
+
+void WriteOpenFileRows(void *request, OpenFileInfo *list) {
+    char path[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_PATH_SIZE)];
+    char user[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_USER_SIZE)];
+    bool light = true;
+    while (list != nullptr) {
+        OpenFileInfo *next = list->next;
+        const char *escapedPath = hxm2afp::EscapeHtml(list->filePath, path, sizeof path);
+        const char *escapedUser = hxm2afp::EscapeHtml(list->userName, user, sizeof user);
+        HttpSendDataSprintf(
+            request,
+            "<TR %s><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" "
+            "VALUE=\"<filename>%s</filename>\" id=cb1></TD><td class=\"tablecol\" "
+            "align=center>%d</td><td class=\"tablecol\" align=center><a "
+            "href=\"/%s/ConnectionNumber/%08X\" onclick=\"return connectionFormSubmit(this);\" "
+            ">%s</a></td><td class=\"tablecol\" align=left>%s</td></TR>",
+            light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, escapedPath,
+            static_cast<int>(list->connectionNumber), keyword_afpdcons, list->connectionNumber,
+            escapedUser, escapedPath);
+        light = !light;
+        free(list);
+        list = next;
+    }
+}
+
+} // namespace
+
+const char *getSortTypeString(AfpSortType sortType) {
+    if (sortType == AFP_SORT_USER_NAME || sortType == AFP_SORT_FILE_PATH)
+        return kSortSpellings[sortType - 1];
+    return kSortSpellings[0];
+}
+
+void setSortImage(void *request, AfpSortType sortType, const char *volume) {
+    if (sortType < AFP_SORT_CONNECTION_NUMBER || sortType > AFP_SORT_FILE_PATH)
+        return;
+    const EscapedText component(hxm2afp::EscapeUrlComponent, volume);
+    HttpSendDataSprintf(
+        request,
+        "<TD align=center>%s<A HREF=/afpofm/ConnectionNumber/%s onclick=\"return "
+        "sortedFilterFormSubmit(this);\"><img id=connNum border=0 alt='%s' "
+        "src='/opt/zentra/hxm/%s'></a></TD><TD align=center>%s <A HREF=/afpofm/UserName/%s "
+        "onclick=\"return sortedFilterFormSubmit(this);\"><img id=usrName border=0 alt='%s'   "
+        "src='/opt/zentra/hxm/%s' ></a></TD><TD align=center>%s <A HREF=/afpofm/FileName/%s "
+        "onclick=\"return sortedFilterFormSubmit(this);\"><img id=fileName border=0 alt='%s' "
+        "src='/opt/zentra/hxm/%s' ></a></TD></TR>",
+        lnxMSG("Connection"), component.get(), lnxMSG("Sort By Connection"),
+        sortType == AFP_SORT_CONNECTION_NUMBER ? kSorted : kUnsorted, lnxMSG("Username"),
+        component.get(), lnxMSG("Sort By Username"),
+        sortType == AFP_SORT_USER_NAME ? kSorted : kUnsorted, lnxMSG("File Path"), component.get(),
+        lnxMSG("Sort By File Path"), sortType == AFP_SORT_FILE_PATH ? kSorted : kUnsorted);
+}
+
+int FillVolumes(void *request, const char *selectedVolume) {
+    int count = 0;
+    VolsDetailsNode *volumes = nullptr;
+    const int result = Ext_ListVolumeDetails(&count, &volumes);
+    if (result != 0) {
+        count = 0;
+        if (hxm_log)
+            hxm_log->error("Unable to get list of Volumes because Ext_ListVolumeDetails failed "
+                           "with Error : %d\n",
+                           result);
+    }
+    HttpSendDataSprintf(request, "<table><tr><td>");
+    HttpSendDataSprintf(request,
+                        "<form><DIV CLASS=NORMAL><label>%s : </label></td><td><select "
+                        "id=\"volumes\" style=\"width: 147px; \" "
+                        "onchange=\"volumeChanged(document.getElementById('volumes'));\"><option>%"
+                        "s</option>",
+                        lnxMSG("AFP Volume"), lnxMSG("Select a volume"));
+    char name[AFPSTAT_VOLUME_NAME_SIZE + 1];
+    char escaped[HXM_ESCAPED_SIZE(AFPSTAT_VOLUME_NAME_SIZE)];
+    int visited = 0;
+    for (const VolsDetailsNode *node = volumes; node != nullptr && visited < count;
+         node = node->next, ++visited) {
+        VolumeName(*node, name);
+        const char *text = hxm2afp::EscapeHtml(name, escaped, sizeof escaped);
+        if (selectedVolume != nullptr && strcmp(selectedVolume, name) == 0)
+            HttpSendDataSprintf(request, "<option selected value=\"%s\" >%s</option>", text, text);
+        else
+            HttpSendDataSprintf(request, "<option value=\"%s\">%s</option>", text, text);
+    }
+    HttpSendDataSprintf(request, "</select></div></form></tr></td>\n");
+    if (volumes != nullptr)
+        FreeVolsDetailsNode(&volumes);
+    return result;
+}
+
+int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType,
+                         const char *filter) {
+    if (volume == nullptr)
+        volume = "";
+    if (filter == nullptr)
+        filter = "";
+    const EscapedText htmlVolume(hxm2afp::EscapeHtml, volume);
+    const EscapedText urlVolume(hxm2afp::EscapeUrlComponent, volume);
+    const EscapedText htmlFilter(hxm2afp::EscapeHtml, filter);
+
+    HttpSendDataSprintf(request, "<tr><td>");
+    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"\" id=\"connectionForm\">");
+    HttpSendDataSprintf(request, "<input name=\"%s\" id=\"filter\" type=hidden value=\"%s\"/>",
+                        "FILTER", htmlFilter.get());
+    HttpSendDataSprintf(request, "<input name=\"volume\" id=\"volume\" type=hidden value=\"%s\"/>",
+                        htmlVolume.get());
+    HttpSendDataSprintf(request,
+                        "<input name=\"sorttype\" id=\"sorttype\" type=hidden value=\"%s\"/>",
+                        getSortTypeString(sortType));
+    HttpSendDataSprintf(request, "</form>");
+
+    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s/%s\" id=\"filterForm\">",
+                        keyword_afpofm, urlVolume.get());
+    HttpSendDataSprintf(request,
+                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
+                        "type=\"text\" title=\"%s\" placeholder=\"%s\" value=\"%s\" style=\"width: "
+                        "147px; \" /> <input type='submit' value=\"%s\" /> "
+                        "</form></td></tr></table>\n",
+                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
+                        htmlFilter.get(), lnxMSG("Apply"));
+
+    HttpSendDataSprintf(request,
+                        "<FORM METHOD=POST action=\"/afpofm/AFPCloseFiles/%s\" "
+                        "onsubmit=\"javascript:return closeFiles(this)\" ><table border=0 "
+                        "style=\"width: 850px;\" >",
+                        urlVolume.get());
+    HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
+                        lnxMSG("List of Open Files"));
+
+    OpenFileInfo *list = nullptr;
+    const int result = GetOpenFileList(volume, &list, filter);
+    if (result == 0 && list != nullptr) {
+        if (SortOpenFilesTable(&list, sortType) == nullptr && hxm_log)
+            hxm_log->debug("Error: SortOpenFilesTable failed");
+        HttpSendDataSprintf(request, "<TR class=tablesubhead NOWRAP><TD align=center><input "
+                                     "type=\"checkbox\" NAME=K_1_ id=noid "
+                                     "onclick='checkAndUncheckAll(this)'></TD>");
+        setSortImage(request, sortType, volume);
+        WriteOpenFileRows(request, list);
+    } else {
+        HttpSendDataSprintf(request, "<TR class=tablesubhead NOWRAP><TD align=center><input "
+                                     "type=\"checkbox\" NAME=K_1_ id=noid></TD>");
+        setSortImage(request, sortType, volume);
+        HttpSendDataSprintf(request,
+                            "<tr><td align=left colspan=4 "
+                            "style=\"font-size:13px;color:black;\">%s</td></tr>",
+                            lnxMSG("No items."));
+    }
+
+    HttpSendDataSprintf(request, "</table>");
+    HttpSendDataSprintf(request,
+                        "<table><tr><td align=left><input type=\"button\" value=\"%s\" "
+                        "onclick=\"filterFormSubmit()\"></td><td align=left><input "
+                        "type=\"submit\" value=\"%s \"></td></tr></table>",
+                        lnxMSG("Refresh"), lnxMSG("Close Files"));
+    HttpSendDataSprintf(request, "</FORM></BODY></HTML>\n");
+    return result;
+}
+
+int generate_main_ofm_page(void *request) {
+    const int started = hxm2afp::BeginOpenFilePage(request, TitleText());
+    if (started != 0)
+        return started;
+    FillVolumes(request, nullptr);
+    HttpSendDataSprintf(request, "<tr><td>");
+    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">",
+                        keyword_afpofm);
+    HttpSendDataSprintf(request,
+                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
+                        "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
+                        "/> <input type='submit' value=\"%s\" /> </form><td></tr>\n",
+                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
+                        lnxMSG("Apply"));
+    HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
+    HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
+                        lnxMSG("List of Open Files"));
+    HttpSendDataSprintf(
+        request,
+        "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" NAME=K_1_ "
+        "id=noid onchange='checkAndUncheckAll(this)'></TD><TD align=center>%s<A "
+        "HREF=/afpofm><img id=connNum border=0 alt='%s' "
+        "src='/opt/zentra/hxm/sortdown.png'></a></TD><TD align=center>%s <A HREF=/afpofm><img "
+        "id=usrName border=0 alt='%s'   src='/opt/zentra/hxm/sortdown.png' ></a></TD><TD "
+        "align=center>%s <A HREF=/afpofm/><img id=fileName border=0 alt='%s' "
+        "src='/opt/zentra/hxm/sortdown.png' ></a></TD></TR>",
+        lnxMSG("Connection"), lnxMSG("Sort By Connection"), lnxMSG("Username"),
+        lnxMSG("Sort By Username"), lnxMSG("File Path"), lnxMSG("Sort By File Path"));
+    HttpSendDataSprintf(request, "</table></FORM>");
+    HttpSendDataSprintf(request, "</BODY></HTML>\n");
+    return hxm2afp::EndOpenFilePage(request);
+}
+
+int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortType,
+                           const char *filter) {
+    if (volume == nullptr)
+        volume = "";
+    if (filter == nullptr)
+        filter = "";
+    if (hxm_log) {
+        hxm_log->debug("volume name: %s", volume);
+        if (filter[0] != '\0')
+            hxm_log->debug("filter string: %s", filter);
+    }
+    const int started = hxm2afp::BeginOpenFilePage(request, TitleText());
+    if (started != 0)
+        return started;
+    if (FillVolumes(request, volume) == 0)
+        GetOpenFilesInVolume(request, volume, sortType, filter);
+    return hxm2afp::EndOpenFilePage(request);
+}

@@ -1,0 +1,14 @@
+/*
+ * The script block of the open-file pages.
+ */
+#ifndef HXM2AFP_OPENFILES_SCRIPT_H
+#define HXM2AFP_OPENFILES_SCRIPT_H
+
+#include "core/export.h"
+
+/* Writes the three script blocks the open-file pages use (select-all, close
+ * confirmation, filter and sort posts, volume choice) into the response
+ * body. Handed to BuildAndSendHeader as its script writer. */
+HXM_EXPORT void AddJavaScriptOFMCode(void *request);
+
+#endif
