@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/core/plugin_host.h"
@@ -235,6 +236,33 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
         bool dumped = log.find("<dump>\n" + body + "\n</dump>\n") != std::string::npos;
         EXPECT_EQ(dumped, std::string(level) == "DUMP") << log;
     }
+}
+
+TEST_F(LogsDispatch, ConcurrentRequestsGetTheSamePages) {
+    // At INFO the plug-in's own log (which grows with every request) is not
+    // listed, so every list page is the same.
+    Load("LOG_LEVEL INFO\n");
+    core_test::WriteFile(root_->path() + "/var/opt/zentra/log/afpsvc.log", "server\n");
+    const std::vector<std::string> targets = {"/afplogs", "/afplogs/help", "/afplogs/other"};
+    std::vector<std::string> expected;
+    for (const std::string &target : targets)
+        expected.push_back(core_test::Serve(target).body);
+
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(4, 0);
+    for (size_t t = 0; t < mismatches.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                size_t which = (t + static_cast<size_t>(i)) % targets.size();
+                if (core_test::Serve(targets[which]).body != expected[which])
+                    ++mismatches[t];
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (int count : mismatches)
+        EXPECT_EQ(count, 0);
 }
 
 } // namespace

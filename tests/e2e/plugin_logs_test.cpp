@@ -1,0 +1,171 @@
+/*
+ * The log list and the help pages over HTTP: hxm-console runs with the
+ * real plug-in under a fresh root, as an administrator's browser sees it.
+ */
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/console_process.h"
+#include "tests/e2e/http_client.h"
+
+namespace hxm_test {
+namespace {
+
+/* The text between two markers of the page, or "<missing>". */
+std::string Between(const std::string &page, const std::string &open, const std::string &close) {
+    size_t start = page.find(open);
+    if (start == std::string::npos)
+        return "<missing>";
+    start += open.size();
+    size_t end = page.find(close, start);
+    return end == std::string::npos ? "<missing>" : page.substr(start, end - start);
+}
+
+/* Sets an environment variable for the console started next; restores it. */
+class ScopedVariable {
+  public:
+    ScopedVariable(const char *name, const char *value) : name_(name) {
+        const char *old = getenv(name);
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedVariable() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char *name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+class PluginLogsTest : public ::testing::Test {
+  protected:
+    std::string logDirectory() const { return root_.path() + "/var/opt/zentra/log"; }
+
+    void StartConsole() {
+        WriteFile(logDirectory() + "/.keep", "");
+        std::vector<std::string> arguments = {
+            "--listen", "127.0.0.1:0",   "--root",       root_.path(),
+            "--plugin", HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"};
+        std::string error;
+        ASSERT_TRUE(console_.Start(arguments, &error)) << error;
+        running_ = true;
+    }
+
+    void TearDown() override {
+        if (running_) {
+            ExitResult result = console_.Stop(SIGTERM);
+            EXPECT_EQ(result.status, 0) << result.standardError;
+        }
+    }
+
+    const std::string &base() const { return console_.base(); }
+
+    TempDir root_;
+    TempDir scratch_;
+    ConsoleProcess console_;
+    bool running_ = false;
+};
+
+TEST_F(PluginLogsTest, ListsBothLogsWhoseLinksShowTheirText) {
+    // No configuration file: the logger runs at level 4 and lists its own log.
+    WriteFile(logDirectory() + "/afpsvc.log", "afpsvcd: volume VOL1 mounted\n");
+    StartConsole();
+    HttpResponse page = Fetch(base(), "/afplogs");
+    ASSERT_EQ(page.status, 200) << page.error;
+    EXPECT_EQ(Between(page.body, "<TITLE>", "</TITLE>"), "AFP System Logs");
+
+    static const std::regex kRow("<tr (bgcolor=#[0-9a-f]+)><td class=\"tablecol\" align=center>"
+                                 "<a href=\"([^\"]+)\\?VIEW\">([^<]+)</a></td>"
+                                 "<td class=\"tablecol\" align=right>([^<]+)</td></tr>");
+    std::vector<std::smatch> rows;
+    for (auto it = std::sregex_iterator(page.body.begin(), page.body.end(), kRow);
+         it != std::sregex_iterator(); ++it)
+        rows.push_back(*it);
+    ASSERT_EQ(rows.size(), 2u) << page.body;
+    EXPECT_EQ(rows[0][1], "bgcolor=#efeee9");
+    EXPECT_EQ(rows[0][2], EncodePath(logDirectory() + "/afpsvc.log"));
+    EXPECT_EQ(rows[0][3], "afpsvc.log");
+    EXPECT_EQ(rows[0][4], "29");
+    EXPECT_EQ(rows[1][1], "bgcolor=#ffffff");
+    EXPECT_EQ(rows[1][2], EncodePath(logDirectory() + "/libhxm2afp.log"));
+    EXPECT_EQ(rows[1][3], "libhxm2afp.log");
+
+    HttpResponse serverLog = Fetch(base(), rows[0][2].str() + "?VIEW");
+    EXPECT_EQ(serverLog.status, 200);
+    EXPECT_EQ(serverLog.body, "afpsvcd: volume VOL1 mounted\n");
+    HttpResponse pluginLog = Fetch(base(), rows[1][2].str() + "?VIEW");
+    EXPECT_EQ(pluginLog.status, 200);
+    EXPECT_NE(pluginLog.body.find("URL = /afplogs"), std::string::npos) << pluginLog.body;
+}
+
+TEST_F(PluginLogsTest, AboveInfoOnlyTheServerLogIsListed) {
+    WriteFile(root_.path() + "/opt/zentra/lib/libhxm2afp.conf", "LOG_LEVEL INFO\n");
+    WriteFile(logDirectory() + "/afpsvc.log", std::string(1536, 'x'));
+    StartConsole();
+    HttpResponse page = Fetch(base(), "/afplogs");
+    ASSERT_EQ(page.status, 200) << page.error;
+    EXPECT_NE(page.body.find("afpsvc.log</a></td><td class=\"tablecol\" align=right>1 KB</td>"),
+              std::string::npos)
+        << page.body;
+    EXPECT_EQ(page.body.find("libhxm2afp.log?VIEW"), std::string::npos);
+}
+
+struct HelpCase {
+    const char *target;
+    const char *title;
+    const char *germanTitle;
+};
+
+const HelpCase kHelpCases[] = {
+    {"/afpcons/help", "AFP Connections", "AFP-Verbindungen"},
+    {"/afpcons/help/_info_", "AFP Connection Information", "AFP-Verbindungsinformationen"},
+    {"/afpofm/help", "AFP Open File Management", "AFP-Verwaltung geöffneter Dateien"},
+    {"/afpofm/help/help", "AFP Open File Information", "AFP-Informationen zur geöffneten Datei"},
+    {"/afplogs/help", "AFP System Logs", "AFP-Systemprotokolle"},
+};
+
+TEST_F(PluginLogsTest, EveryHelpUrlAnswersWithItsPage) {
+    StartConsole();
+    for (const HelpCase &c : kHelpCases) {
+        HttpResponse page = Fetch(base(), c.target);
+        EXPECT_EQ(page.status, 200) << c.target << page.error;
+        EXPECT_EQ(Between(page.body, "<TITLE>", "</TITLE>"), c.title) << c.target;
+        EXPECT_NE(page.body.find("</BODY></HTML>"), std::string::npos) << c.target;
+    }
+}
+
+TEST_F(PluginLogsTest, WithTheGermanCatalogueTheHelpPagesAreGerman) {
+    std::string catalogue =
+        ReadFile(std::string(HXM_LOCALE_BUILD_DIR) + "/de/LC_MESSAGES/libhxm2afp.mo");
+    ASSERT_FALSE(catalogue.empty());
+    WriteFile(root_.path() + "/opt/zentra/afpsvcd/locale/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
+    // glibc ignores LANGUAGE under the plain C locale.
+    ScopedVariable all("LC_ALL", "C.UTF-8");
+    ScopedVariable language("LANGUAGE", "de");
+    StartConsole();
+    for (const HelpCase &c : kHelpCases) {
+        HttpResponse page = Fetch(base(), c.target);
+        EXPECT_EQ(page.status, 200) << c.target << page.error;
+        EXPECT_EQ(Between(page.body, "<TITLE>", "</TITLE>"), c.germanTitle) << c.target;
+    }
+    HttpResponse logs = Fetch(base(), "/afplogs/help");
+    EXPECT_NE(logs.body.find("<dd><b>1. afpsvcd.log: </b>Diese Datei enthält die Protokolle des "
+                             "AFP-Servers (afpsvcd).</dd><br>\n"),
+              std::string::npos)
+        << logs.body;
+}
+
+} // namespace
+} // namespace hxm_test
