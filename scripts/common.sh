@@ -12,6 +12,7 @@ HXM_DEB_PACKAGES=(
     gettext python3 ca-certificates curl
     clang libclang-rt-14-dev
     nodejs npm
+    chromium
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }

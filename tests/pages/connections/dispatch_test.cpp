@@ -1,0 +1,289 @@
+/*
+ * The connections path grammar and actions: help tokens, sort keywords in
+ * any case, connection components, the clear and close commands with posted
+ * boxes and with marker pairs, request methods; the scriptable library
+ * records which clear and close calls were made, in order.
+ */
+#include <string>
+#include <vector>
+
+#include "tests/pages/connections/connections_fixture.h"
+#include "tests/pages/connections/page_text.h"
+
+namespace {
+
+using connections_test::PathEncode;
+
+enum class Page { List, Detail, Help, HelpInfo, Error, BadRequest400, Denied };
+
+struct DispatchCase {
+    const char *what;
+    std::string method; // GET, POST (form), PUT, POST-JSON
+    std::string target; // before encoding
+    std::string body;
+    Page page;
+    std::vector<std::string> actions;  // "clear N", "closeid N", "close PATH"
+    const char *sortedLabel = nullptr; // list page: the column marked sorted
+};
+
+std::vector<std::string> Actions() {
+    std::vector<std::string> actions;
+    for (const scripted::Call &call : scripted::Calls()) {
+        if (call.function == "Ext_ClearOneConnection")
+            actions.push_back("clear " + std::to_string(call.number));
+        else if (call.function == "Ext_CloseFileByID")
+            actions.push_back("closeid " + std::to_string(call.number));
+        else if (call.function == "Ext_CloseFileByFileName")
+            actions.push_back("close " + call.text);
+    }
+    return actions;
+}
+
+Page Kind(const hxm::Response &response) {
+    const std::string &body = response.body;
+    if (body.rfind("<HTML><BODY><H1>Http Error Code 400", 0) == 0)
+        return Page::BadRequest400;
+    if (body.find("Unauthorized access denied") != std::string::npos)
+        return Page::Denied;
+    if (body.find("GRPstatus_critical.png") != std::string::npos)
+        return Page::Error;
+    if (body.find("Use this page to view details of a specific AFP connection") !=
+        std::string::npos)
+        return Page::HelpInfo;
+    if (body.find("The AFP Connections page displays") != std::string::npos)
+        return Page::Help;
+    if (body.find("<font size=+1>") != std::string::npos)
+        return Page::Detail;
+    if (body.find("action=\"/afpcons/AFPCloseConnections\"") != std::string::npos)
+        return Page::List;
+    return Page::Error;
+}
+
+class DispatchTest : public connections_test::PluginTest {
+  protected:
+    hxm::Response Run(const DispatchCase &c) {
+        hxm::Request request;
+        request.target = PathEncode(c.target);
+        request.body = c.body;
+        if (c.method == "POST") {
+            request.method = "POST";
+            request.contentType = "application/x-www-form-urlencoded";
+        } else if (c.method == "POST-JSON") {
+            request.method = "POST";
+            request.contentType = "application/json";
+        } else {
+            request.method = c.method;
+        }
+        return hxm::HandleRequest(request);
+    }
+};
+
+const char kTwoBoxes[] = "CLOSE_ALL=on&CONNECTIONID=%3Ccloseconn%3E7%3C%2Fcloseconn%3E&"
+                         "CONNECTIONID=%3Ccloseconn%3E12%3C%2Fcloseconn%3E";
+
+TEST_F(DispatchTest, PathGrammarAndActions) {
+    const DispatchCase cases[] = {
+        {"plain", "GET", "/afpcons", "", Page::List, {}, "Connection    <img"},
+        {"trailing slash is an empty help component", "GET", "/afpcons/", "", Page::Help, {}},
+        {"help", "GET", "/afpcons/help", "", Page::Help, {}},
+        {"h", "GET", "/afpcons/h", "", Page::Help, {}},
+        {"HELP", "GET", "/afpcons/HELP", "", Page::Help, {}},
+        {"help info", "GET", "/afpcons/help/_info_", "", Page::HelpInfo, {}},
+        {"help other", "GET", "/afpcons/help/other", "", Page::Error, {}},
+        {"helpme is a component", "GET", "/afpcons/helpme", "", Page::BadRequest400, {}},
+        {"help before the method", "PUT", "/afpcons/help", "", Page::Help, {}},
+        {"sort lower case", "GET", "/afpcons/connectionname", "", Page::List, {}, "Name    <img"},
+        {"sort upper case",
+         "GET",
+         "/afpcons/KDPREQUEST",
+         "",
+         Page::List,
+         {},
+         "AFP Requests    <img"},
+        {"sort with a longer component",
+         "GET",
+         "/afpcons/LoginTimes",
+         "",
+         Page::List,
+         {},
+         "Login Time    <img"},
+        {"a short component is no keyword", "GET", "/afpcons/Login", "", Page::BadRequest400, {}},
+        {"detail", "GET", "/afpcons/LoginTime/0000001A", "", Page::Detail, {}},
+        {"two components that are no command", "GET", "/afpcons/0000001A/x", "", Page::Error, {}},
+        {"unknown method", "PUT", "/afpcons", "", Page::Error, {}},
+        {"other post", "POST-JSON", "/afpcons", "{}", Page::Error, {}},
+        {"posted boxes",
+         "POST",
+         "/afpcons/AFPCloseConnections",
+         kTwoBoxes,
+         Page::List,
+         {"clear 7", "clear 12"}},
+        {"posted boxes in any case",
+         "POST",
+         "/afpcons/afpcloseconnections",
+         kTwoBoxes,
+         Page::List,
+         {"clear 7", "clear 12"}},
+        {"posted boxes after a sort keyword",
+         "POST",
+         "/afpcons/LoginTime/AFPCloseConnections",
+         kTwoBoxes,
+         Page::List,
+         {"clear 7", "clear 12"},
+         "Login Time    <img"},
+        {"no digit carries over",
+         "POST",
+         "/afpcons/AFPCloseConnections",
+         "CONNECTIONID=%3Ccloseconn%3E123456%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E7%3C%"
+         "2Fcloseconn%3E",
+         Page::List,
+         {"clear 123456", "clear 7"}},
+        {"seven digits clear nothing",
+         "POST",
+         "/afpcons/AFPCloseConnections",
+         "CONNECTIONID=%3Ccloseconn%3E1234567%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E8%3C%"
+         "2Fcloseconn%3E",
+         Page::List,
+         {"clear 8"}},
+        {"not a number clears nothing",
+         "POST",
+         "/afpcons/AFPCloseConnections",
+         "CONNECTIONID=%3Ccloseconn%3E12a%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E%3C%"
+         "2Fcloseconn%3E",
+         Page::List,
+         {}},
+        {"marker pair in the path",
+         "GET",
+         "/afpcons/AFPCloseConnections/<closeconn>26</closeconn>",
+         "",
+         Page::List,
+         {"clear 26"}},
+        {"path markers win over the body",
+         "POST",
+         "/afpcons/AFPCloseConnections/<closeconn>26</closeconn>",
+         kTwoBoxes,
+         Page::List,
+         {"clear 26"}},
+        {"no body and no markers", "GET", "/afpcons/AFPCloseConnections", "", Page::List, {}},
+        {"posted file names",
+         "POST",
+         "/afpcons/AFPCloseFiles/0000001a",
+         "FILENAME=%3Cfilename%3E%2Fv%2Fa%3C%2Ffilename%3E&FILENAME=%3Cfilename%3E%2Fv%2Fb+c%3C%"
+         "2Ffilename%3E",
+         Page::Detail,
+         {"close /v/a", "close /v/b c"}},
+        {"close all files",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>26</closeallfiles>",
+         "",
+         Page::Detail,
+         {"closeid 26"}},
+        {"close all files from the open-file pages",
+         "POST",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>26</closeallfiles>",
+         "volume=VOL1&sorttype=UserName&FILTER=",
+         Page::Detail,
+         {"closeid 26"}},
+        {"only the start marker closes nothing",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>26",
+         "",
+         Page::Detail,
+         {}},
+        {"only the end marker closes nothing",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/26</closeallfiles>",
+         "",
+         Page::Detail,
+         {}},
+        {"seven digits close nothing",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>1234567</closeallfiles>",
+         "",
+         Page::Detail,
+         {}},
+        {"no connection component",
+         "POST",
+         "/afpcons/AFPCloseFiles",
+         "FILENAME=%3Cfilename%3E%2Fv%2Fa%3C%2Ffilename%3E",
+         Page::BadRequest400,
+         {"close /v/a"}},
+    };
+    scripted::UserDetails details;
+    details.userName = "bob";
+    for (const DispatchCase &c : cases) {
+        scripted::Reset();
+        scripted::StageUserDetails(26, details);
+        const hxm::Response response = Run(c);
+        EXPECT_EQ(static_cast<int>(Kind(response)), static_cast<int>(c.page))
+            << c.what << "\n"
+            << response.body.substr(0, 3000);
+        EXPECT_EQ(Actions(), c.actions) << c.what;
+        if (c.sortedLabel != nullptr)
+            EXPECT_NE(response.body.find(std::string(c.sortedLabel) + " border=0 alt='Sorted"),
+                      std::string::npos)
+                << c.what;
+        EXPECT_EQ(scripted::LiveCount(), 0u) << c.what;
+    }
+}
+
+TEST_F(DispatchTest, AccessFlags) {
+    struct Case {
+        unsigned flags;
+        bool allowed;
+    } cases[] = {{0x9, true},  {0xA, true},  {0x10000008, true}, {0x8, false},
+                 {0x3, false}, {0x1, false}, {0x4000000C, false}};
+    for (const Case &c : cases) {
+        // Even a close request is refused before anything is done.
+        const hxm::Response response =
+            Get(PathEncode("/afpcons/AFPCloseConnections/<closeconn>3</closeconn>"), c.flags);
+        EXPECT_EQ(response.body.find("Unauthorized access denied") == std::string::npos, c.allowed)
+            << std::hex << c.flags;
+        EXPECT_EQ(Actions().empty(), !c.allowed);
+        scripted::Reset();
+    }
+}
+
+TEST_F(DispatchTest, ClearingPowerDecidesWhatTheDetailPageOffersOnly) {
+    int *allowClearConn = plugin_->Function<int *>("AllowClearConn");
+    ASSERT_NE(allowClearConn, nullptr);
+    *allowClearConn = 0;
+    scripted::UserDetails details;
+    details.userName = "bob";
+    scripted::StageUserDetails(26, details);
+    const hxm::Response response =
+        Get(PathEncode("/afpcons/AFPCloseConnections/<closeconn>26</closeconn>"), 0x409);
+    *allowClearConn = 1;
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"clear 26"}));
+    EXPECT_NE(response.body.find("colspan=5"), std::string::npos);
+}
+
+TEST_F(DispatchTest, OpenFilePageStateReachesTheDetailPage) {
+    scripted::UserDetails details;
+    details.userName = "bob";
+    scripted::StageUserDetails(26, details);
+    // Values holding "&" and "=" arrive whole.
+    const hxm::Response response =
+        Post("/afpcons/ConnectionNumber/0000001A",
+             "volume=A%26B%3DC&sorttype=FileName&FILTER=*.d%2Boc&other=1");
+    EXPECT_NE(response.body.find("action=\"/afpofm/FileName/A%26B%3DC\" id=\"filterForm\""),
+              std::string::npos)
+        << response.body;
+    EXPECT_NE(response.body.find("type=\"hidden\" value=\"*.d+oc\" />"), std::string::npos);
+}
+
+TEST_F(DispatchTest, AValueTooLongForItsFieldIsLeftOut) {
+    scripted::UserDetails details;
+    details.userName = "bob";
+    scripted::StageUserDetails(26, details);
+    const std::string longVolume(64, 'v');
+    const hxm::Response response =
+        Post("/afpcons/0000001A", "volume=" + longVolume + "&sorttype=FileName");
+    EXPECT_EQ(response.body.find(longVolume), std::string::npos);
+    EXPECT_NE(response.body.find("[Back to Connections]"), std::string::npos);
+    const std::string fits(63, 'v');
+    const hxm::Response kept = Post("/afpcons/0000001A", "volume=" + fits + "&sorttype=FileName");
+    EXPECT_NE(kept.body.find("/afpofm/FileName/" + fits), std::string::npos);
+}
+
+} // namespace
