@@ -72,28 +72,22 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
         HttpSendDataSprintf(request, "\n<TR %s><TD align=center>&nbsp;</TD>", stripe);
 
     const EscapedText name(hxm2afp::EscapeHtml, node.userName);
-    const int number = static_cast<int>(node.connectionNumber);
-    if (strcmp(node.loggedIn, "yes") == 0)
-        HttpSendDataSprintf(request,
-                            "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
-                            "align=left><A HREF=/%s/%s/%08X>%s</A></td>",
-                            number, keyword_afpdcons, sortKeyword, node.connectionNumber,
-                            name.c_str());
-    else
-        HttpSendDataSprintf(request,
-                            "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
-                            "align=left><A HREF=/%s/%s/%08X>*%s</A></td>",
-                            number, keyword_afpdcons, sortKeyword, node.connectionNumber,
-                            name.c_str());
-
     char bytes[kNumberTextSize];
     CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.bytesReadWritten), bytes, "%Ld");
-    HttpSendDataSprintf(request, "<td class=\"tablecol\" align=center>%s</td>", bytes);
     // The count is unsigned: printed at 64 bits it never shows negative.
     char requests[kNumberTextSize];
     CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.requestCount), requests, "%Ld");
-    HttpSendDataSprintf(request, "<td class=\"tablecol\" align=center>%s</td>", requests);
-    HttpSendDataSprintf(request, "<td align=right>%s</td></TR>", node.loginTimeText);
+    // Number, name (with "*" unless logged in), counters and login time in
+    // one write: the row's cells are one fixed text.
+    HttpSendDataSprintf(request,
+                        "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
+                        "align=left><A HREF=/%s/%s/%08X>%s%s</A></td>"
+                        "<td class=\"tablecol\" align=center>%s</td>"
+                        "<td class=\"tablecol\" align=center>%s</td>"
+                        "<td align=right>%s</td></TR>",
+                        static_cast<int>(node.connectionNumber), keyword_afpdcons, sortKeyword,
+                        node.connectionNumber, strcmp(node.loggedIn, "yes") == 0 ? "" : "*",
+                        name.c_str(), bytes, requests, node.loginTimeText);
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+/*
+ * libFuzzer target for decodePostDataString and parseDataToCloseAFPFiles.
+ * The input is a post body handed over in a heap block of exactly its size
+ * (no terminator), so a read past the given length is caught by
+ * AddressSanitizer. Checked: a buffer always comes back, the decoded text is
+ * never longer than the input, and every file the close loop asks the
+ * monitoring library for stands in the decoded text, at most 511 bytes long.
+ */
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "core/post_body.h"
+#include "tests/support/scripted_afpstat.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition)
+        abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    char *block = static_cast<char *>(malloc(size == 0 ? 1 : size));
+    Check(block != nullptr);
+    memcpy(block, data, size);
+    char *decoded = nullptr;
+    Check(decodePostDataString(block, size, &decoded) == 0);
+    Check(decoded != nullptr);
+    const size_t length = strlen(decoded);
+    Check(length <= size);
+
+    scripted::Reset();
+    Check(parseDataToCloseAFPFiles(decoded) == 0);
+    const std::string text(decoded, length);
+    for (const scripted::Call &call : scripted::Calls()) {
+        Check(call.function == "Ext_CloseFileByFileName");
+        Check(call.text.size() <= 511);
+        Check(text.find("<filename>" + call.text) != std::string::npos);
+    }
+    // The raw body through the close loop too (terminated copy).
+    std::string raw(reinterpret_cast<const char *>(data), size);
+    scripted::Reset();
+    Check(parseDataToCloseAFPFiles(raw.c_str()) == 0);
+    free(decoded);
+    free(block);
+    return 0;
+}
