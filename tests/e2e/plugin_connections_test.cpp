@@ -1,0 +1,171 @@
+/*
+ * The connections pages over HTTP: hxm-console with the real plug-in and
+ * the SQLite monitoring library under a fresh root, the store filled and
+ * read back with the afpstat command. Clearing and closing change the store.
+ */
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/console_process.h"
+#include "tests/e2e/http_client.h"
+
+namespace hxm_test {
+namespace {
+
+std::string Quote(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+size_t CountOf(const std::string &text, const std::string &needle) {
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+std::string FormEncode(const std::string &text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (isalnum(c) || c == '.' || c == '-' || c == '_') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+class PluginConnectionsTest : public ::testing::Test {
+  protected:
+    std::string Database() const { return root_.path() + "/var/opt/zentra/afpstat/afpstat.db"; }
+
+    // Runs the afpstat command on the test's store; its standard output.
+    std::string Afpstat(const std::vector<std::string> &arguments) {
+        std::string command = std::string(HXM_AFPSTAT_PATH) + " --db " + Quote(Database());
+        for (const std::string &argument : arguments)
+            command += " " + Quote(argument);
+        FILE *pipe = popen(command.c_str(), "r");
+        EXPECT_NE(pipe, nullptr);
+        std::string output;
+        char chunk[4096];
+        for (size_t n; pipe != nullptr && (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            output.append(chunk, n);
+        const int status = pipe != nullptr ? pclose(pipe) : -1;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+        return output;
+    }
+
+    void StartConsole() {
+        WriteFile(root_.path() + "/var/opt/zentra/log/.keep", "");
+        std::string error;
+        ASSERT_TRUE(
+            console_.Start({"--listen", "127.0.0.1:0", "--root", root_.path(), "--plugin",
+                            HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"},
+                           &error))
+            << error;
+        running_ = true;
+    }
+
+    void SetUp() override {
+        Afpstat({"init"});
+        Afpstat({"volume", "VOL1"});
+    }
+
+    void TearDown() override {
+        if (running_) {
+            ExitResult result = console_.Stop(SIGTERM);
+            EXPECT_EQ(result.status, 0) << result.standardError;
+        }
+    }
+
+    HttpResponse Post(const std::string &target, const std::string &body) {
+        HttpRequest request;
+        request.method = "POST";
+        request.target = target;
+        request.body = body;
+        return Fetch(console_.base(), request);
+    }
+
+    TempDir root_;
+    TempDir scratch_;
+    ConsoleProcess console_;
+    bool running_ = false;
+};
+
+TEST_F(PluginConnectionsTest, ClearingTwoTickedConnectionsChangesTheStore) {
+    Afpstat({"connect", "bob", "10.0.0.2", "--number", "7"});
+    Afpstat({"connect", "carol", "10.0.0.3", "--number", "12"});
+    Afpstat({"connect", "dave", "10.0.0.4", "--number", "20"});
+    StartConsole();
+    const HttpResponse list = Fetch(console_.base(), "/afpcons");
+    ASSERT_EQ(list.status, 200);
+    EXPECT_EQ(CountOf(list.body, "NAME=\"CONNECTIONID\""), 3u);
+    const HttpResponse after = Post("/afpcons/AFPCloseConnections",
+                                    "CONNECTIONID=" + FormEncode("<closeconn>7</closeconn>") +
+                                        "&CONNECTIONID=" + FormEncode("<closeconn>20</closeconn>"));
+    EXPECT_EQ(after.status, 200);
+    EXPECT_EQ(CountOf(after.body, "NAME=\"CONNECTIONID\""), 1u);
+    const std::string store = Afpstat({"list", "--json"});
+    EXPECT_EQ(store.find("\"bob\""), std::string::npos);
+    EXPECT_EQ(store.find("\"dave\""), std::string::npos);
+    EXPECT_NE(store.find("\"carol\""), std::string::npos);
+}
+
+TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
+    const std::string user = "<img src=x onerror=alert(1)>";
+    const std::string path = "/VOL1/a \"b\" & <c> 100%.doc";
+    Afpstat({"connect", user, "10.0.0.9", "--number", "26", "--equiv", "<b>admins</b>"});
+    Afpstat({"open", "26", "VOL1", path});
+    Afpstat({"open", "26", "VOL1", "/VOL1/other.txt"});
+    StartConsole();
+    const HttpResponse list = Fetch(console_.base(), "/afpcons");
+    EXPECT_EQ(list.body.find(user), std::string::npos);
+    EXPECT_NE(list.body.find("*&lt;img src=x onerror=alert(1)&gt;</A>"), std::string::npos);
+
+    const HttpResponse detail = Fetch(console_.base(), "/afpcons/ConnectionNumber/0000001A");
+    EXPECT_EQ(detail.status, 200);
+    EXPECT_EQ(detail.body.find("<b>admins"), std::string::npos);
+    EXPECT_NE(detail.body.find("VALUE=\"<filename>/VOL1/a &#34;b&#34; &amp; &lt;c&gt; "
+                               "100%.doc</filename>\""),
+              std::string::npos)
+        << detail.body;
+    // What a browser posts for that form.
+    const HttpResponse closed = Post("/afpcons/AFPCloseFiles/0000001a",
+                                     "FILENAME=" + FormEncode("<filename>" + path + "</filename>"));
+    EXPECT_EQ(closed.status, 200);
+    const std::string store = Afpstat({"list", "--json"});
+    EXPECT_EQ(store.find("100%.doc"), std::string::npos) << store;
+    EXPECT_NE(store.find("/VOL1/other.txt"), std::string::npos);
+
+    // Close all files of the connection: it stays, its files go.
+    const HttpResponse all =
+        Fetch(console_.base(),
+              "/afpcons/AFPCloseFiles/0000001a/" + EncodePath("<closeallfiles>26</closeallfiles>"));
+    EXPECT_EQ(all.status, 200);
+    const std::string emptied = Afpstat({"list", "--json"});
+    EXPECT_EQ(emptied.find("/VOL1/other.txt"), std::string::npos);
+    EXPECT_NE(emptied.find("\"number\": 26"), std::string::npos);
+}
+
+TEST_F(PluginConnectionsTest, TenThousandConnectionsOnePage) {
+    Afpstat({"demo", "--connections", "10000", "--files", "0", "--seed", "3"});
+    StartConsole();
+    const HttpResponse list = Fetch(console_.base(), "/afpcons/ConnectionName");
+    ASSERT_EQ(list.status, 200);
+    EXPECT_EQ(CountOf(list.body, "<A HREF=/afpcons/ConnectionName/"), 10000u);
+    EXPECT_NE(list.body.find("</FORM></BODY></HTML>\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace hxm_test
