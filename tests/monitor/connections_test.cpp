@@ -241,8 +241,9 @@ TEST_F(ConnectionsTest, SplitGivesTheFrontHalfTheExtraNode) {
         std::vector<long> frontNumbers = Drain(front), backNumbers = Drain(back);
         EXPECT_EQ(frontNumbers.size(), c.front) << c.length;
         EXPECT_EQ(frontNumbers.size() + backNumbers.size(), c.length);
-        if (!backNumbers.empty())
+        if (!backNumbers.empty()) {
             EXPECT_EQ(backNumbers[0], static_cast<long>(c.front));
+        }
     }
 }
 

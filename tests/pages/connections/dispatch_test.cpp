@@ -219,10 +219,11 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
             << c.what << "\n"
             << response.body.substr(0, 3000);
         EXPECT_EQ(Actions(), c.actions) << c.what;
-        if (c.sortedLabel != nullptr)
+        if (c.sortedLabel != nullptr) {
             EXPECT_NE(response.body.find(std::string(c.sortedLabel) + " border=0 alt='Sorted"),
                       std::string::npos)
                 << c.what;
+        }
         EXPECT_EQ(scripted::LiveCount(), 0u) << c.what;
     }
 }

@@ -64,10 +64,11 @@ class FaultInjectionTest : public connections_test::PluginTest {
         EXPECT_TRUE(response.status == 200 || response.status == 400 || response.status == 401 ||
                     response.status == 500)
             << what << " status " << response.status;
-        if (response.status == 200 && response.methodResult != 500)
+        if (response.status == 200 && response.methodResult != 500) {
             EXPECT_NE(response.body.find("</HTML>"), std::string::npos)
                 << what << "\n"
                 << response.body.substr(0, 2000);
+        }
         EXPECT_EQ(scripted::LiveCount(), 0u)
             << what << ::testing::PrintToString(scripted::LiveHandouts());
     }
@@ -82,11 +83,13 @@ TEST_F(FaultInjectionTest, EachHostCallFails) {
             Stage();
             const hxm::Response response = Run(r, failure);
             ExpectClean(response, std::string(r.what) + " failure " + std::to_string(failure));
-            if (failure == hxm::kFailPathBuffers) // 400, shown as "Bad Http request"
+            if (failure == hxm::kFailPathBuffers) { // 400, shown as "Bad Http request"
                 EXPECT_NE(response.body.find("Bad Http request"), std::string::npos) << r.what;
-            if (failure == hxm::kFailRequestMethod && std::string(r.what) != "help")
+            }
+            if (failure == hxm::kFailRequestMethod && std::string(r.what) != "help") {
                 EXPECT_NE(response.body.find("Http request missing data"), std::string::npos)
                     << r.what;
+            }
         }
     }
 }

@@ -134,11 +134,12 @@ TEST_F(ListPageTest, WithoutClearingPowerNoTickBoxes) {
         EXPECT_EQ(body.find("colspan=5") != std::string::npos, !c.boxes) << c.flags;
         EXPECT_EQ(body.find("NAME=CLOSE_ALL") != std::string::npos, c.boxes);
         EXPECT_EQ(body.find("CONNECTIONID") != std::string::npos, c.boxes);
-        if (!c.boxes)
+        if (!c.boxes) {
             EXPECT_NE(body.find("\n<TR class=\"stripelight\"><td class=\"tablecol\" "
                                 "align=center>5</td>"),
                       std::string::npos)
                 << body;
+        }
     }
     *allowClearConn = 1;
 }
