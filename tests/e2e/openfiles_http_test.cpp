@@ -1,0 +1,187 @@
+/*
+ * The open-file pages over HTTP: hxm-console runs with the real plug-in and
+ * the real SQLite monitoring library under a fresh root, the store filled
+ * with the afpstat command. Lists, filters and closes files as a browser's
+ * forms post them, and reads the store back.
+ */
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/console_process.h"
+#include "tests/e2e/http_client.h"
+
+namespace hxm_test {
+namespace {
+
+std::string Quote(const std::string &text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+/* Form encoding as a browser does it. */
+std::string FormEncode(const std::string &text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
+            out += static_cast<char>(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string HtmlDecode(std::string text) {
+    const std::pair<std::string, std::string> entities[] = {{"&lt;", "<"},    {"&gt;", ">"},
+                                                            {"&quot;", "\""}, {"&#34;", "\""},
+                                                            {"&#39;", "'"},   {"&amp;", "&"}};
+    for (const auto &entity : entities) {
+        for (size_t at = text.find(entity.first); at != std::string::npos;
+             at = text.find(entity.first, at + entity.second.size()))
+            text.replace(at, entity.first.size(), entity.second);
+    }
+    return text;
+}
+
+std::vector<std::string> FileBoxValues(const std::string &body) {
+    std::vector<std::string> values;
+    const std::string marker = "NAME=\"FILENAME\" VALUE=\"";
+    for (size_t at = body.find(marker); at != std::string::npos; at = body.find(marker, at)) {
+        at += marker.size();
+        values.push_back(HtmlDecode(body.substr(at, body.find('"', at) - at)));
+    }
+    return values;
+}
+
+class OpenFilesHttpTest : public ::testing::Test {
+  protected:
+    std::string database() const { return root_.path() + "/var/opt/zentra/afpstat/afpstat.db"; }
+
+    /* Runs the afpstat command on the test's store; its standard output. */
+    std::string Afpstat(const std::string &arguments) {
+        const std::string command = "ZENTRA_ROOT=" + Quote(root_.path()) +
+                                    " ASAN_OPTIONS=detect_leaks=0 " + HXM_AFPSTAT_PATH + " --db " +
+                                    Quote(database()) + " " + arguments;
+        std::string output;
+        FILE *pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr)
+            return output;
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, got);
+        EXPECT_EQ(pclose(pipe), 0) << command;
+        return output;
+    }
+
+    void StartConsole() {
+        WriteFile(root_.path() + "/var/opt/zentra/log/.keep", "");
+        std::vector<std::string> arguments = {
+            "--listen", "127.0.0.1:0",   "--root",       root_.path(),
+            "--plugin", HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"};
+        std::string error;
+        ASSERT_TRUE(console_.Start(arguments, &error)) << error;
+        running_ = true;
+    }
+
+    void TearDown() override {
+        if (running_) {
+            ExitResult result = console_.Stop(SIGTERM);
+            EXPECT_EQ(result.status, 0) << result.standardError;
+        }
+    }
+
+    HttpResponse Post(const std::string &target, const std::string &body) {
+        HttpRequest request;
+        request.method = "POST";
+        request.target = target;
+        request.body = body;
+        return Fetch(console_.base(), request);
+    }
+
+    const std::string &base() const { return console_.base(); }
+
+    TempDir root_;
+    TempDir scratch_;
+    ConsoleProcess console_;
+    bool running_ = false;
+};
+
+TEST_F(OpenFilesHttpTest, ListsFiltersAndClosesFilesInTheStore) {
+    Afpstat("init");
+    Afpstat("volume VOL1");
+    Afpstat("volume VOL2");
+    Afpstat("connect bob 10.0.0.2 --number 7");
+    Afpstat("connect carol 10.0.0.3 --number 12");
+    const std::string odd = "/VOL1/c \"q\" & <x> 50% +1.doc";
+    Afpstat("open 7 VOL1 /VOL1/a.doc");
+    Afpstat("open 7 VOL1 /VOL1/b.txt");
+    Afpstat("open 12 VOL1 " + Quote(odd));
+    Afpstat("open 12 VOL2 /VOL2/d.doc");
+    StartConsole();
+
+    HttpResponse selection = Fetch(base(), "/afpofm");
+    ASSERT_EQ(selection.status, 200) << selection.error;
+    EXPECT_NE(selection.body.find("<option value=\"VOL1\">VOL1</option><option "
+                                  "value=\"VOL2\">VOL2</option>"),
+              std::string::npos);
+
+    HttpResponse list = Fetch(base(), "/afpofm/FileName/VOL1");
+    ASSERT_EQ(list.status, 200);
+    EXPECT_EQ(FileBoxValues(list.body),
+              (std::vector<std::string>{"<filename>/VOL1/a.doc</filename>",
+                                        "<filename>/VOL1/b.txt</filename>",
+                                        "<filename>" + odd + "</filename>"}));
+    EXPECT_NE(list.body.find("<a href=\"/afpcons/ConnectionNumber/0000000C\""), std::string::npos);
+
+    HttpResponse filtered = Post("/afpofm/FileName/VOL1", "FILTER=" + FormEncode("*.doc"));
+    ASSERT_EQ(filtered.status, 200);
+    EXPECT_EQ(FileBoxValues(filtered.body).size(), 2u);
+
+    // Tick the odd file and b.txt and press Close Files.
+    const std::string body = "FILENAME=" + FormEncode("<filename>" + odd + "</filename>") +
+                             "&FILENAME=" + FormEncode("<filename>/VOL1/b.txt</filename>");
+    HttpResponse closed = Post("/afpofm/AFPCloseFiles/VOL1", body);
+    ASSERT_EQ(closed.status, 200);
+    EXPECT_EQ(FileBoxValues(closed.body),
+              std::vector<std::string>{"<filename>/VOL1/a.doc</filename>"});
+    const std::string store = Afpstat("list --json");
+    EXPECT_EQ(store.find("b.txt"), std::string::npos) << store;
+    EXPECT_EQ(store.find("50%"), std::string::npos) << store;
+    EXPECT_NE(store.find("/VOL1/a.doc"), std::string::npos) << store;
+    EXPECT_NE(store.find("/VOL2/d.doc"), std::string::npos) << store;
+}
+
+TEST_F(OpenFilesHttpTest, HelpAndFileDetailsPages) {
+    Afpstat("init");
+    Afpstat("volume VOL1");
+    StartConsole();
+    HttpResponse help = Fetch(base(), "/afpofm/help");
+    EXPECT_EQ(help.status, 200);
+    EXPECT_NE(help.body.find("AFP Open File Management"), std::string::npos);
+    HttpResponse details = Fetch(base(), "/afpofm/AFPBrowseFile/VOL1/dir/a.txt");
+    EXPECT_EQ(details.status, 200);
+    EXPECT_NE(details.body.find("name=\"closeallcheckfiles\""), std::string::npos);
+    HttpResponse bad = Post("/afpofm/VOL1/extra", "x=1");
+    EXPECT_EQ(bad.status, 200);
+    EXPECT_NE(bad.body.find("Bad Http request"), std::string::npos);
+}
+
+} // namespace
+} // namespace hxm_test
