@@ -11,6 +11,20 @@
 namespace {
 
 using connections_test::CountOf;
+
+// DisplaySpecifiedConnection called directly from a service method of the
+// test's own, with the arguments the dispatcher never passes.
+using DisplayFunction = int (*)(void *, int, int, int, const char *, const char *, const char *,
+                                const char *, const char *);
+DisplayFunction g_display = nullptr;
+int g_authorised = 1;
+int g_allowZero = 1;
+const char *g_component = "";
+
+int DisplayTestMethod(void *request, unsigned int, unsigned int, unsigned int) {
+    return g_display(request, 1, g_authorised, g_allowZero, g_component, "ConnectionNumber", "", "",
+                     "");
+}
 using connections_test::PageBody;
 
 class DetailPageTest : public connections_test::PluginTest {
@@ -184,6 +198,44 @@ TEST_F(DetailPageTest, ConnectionZeroIsLookedUp) {
     const hxm::Response response = Get("/afpcons/00000000");
     EXPECT_EQ(response.methodResult, 0);
     EXPECT_NE(response.body.find("<td align=right>Connection</td><td>0</td>"), std::string::npos);
+}
+
+TEST_F(DetailPageTest, AnswersTheDispatcherNeverAsksFor) {
+    g_display = Export<DisplayFunction>("_Z26DisplaySpecifiedConnectionPviiiPKcS1_S1_S1_S1_");
+    ASSERT_NE(g_display, nullptr);
+    HxmServiceGroup group = {0, 0, "Tests"};
+    int outCode = 0;
+    ASSERT_NE(RegisterServiceMethodEx("Display test", "dsctest", 7, &group, 0, 0, DisplayTestMethod,
+                                      0, &outCode),
+              0);
+    scripted::StageUserDetails(0, Details());
+    static const char zero[] = "\x08"
+                               "00000000";
+    struct Case {
+        int authorised, allowZero;
+        int status;
+        const char *body; // null: the host's own answer
+    } cases[] = {
+        {0, 1, 401, nullptr},
+        {1, 0, 401, "<HTML><BODY><H1>Http Error Code 401</H1></BODY></HTML>\n"},
+        {1, 1, 200, nullptr},
+    };
+    for (const Case &c : cases) {
+        g_authorised = c.authorised;
+        g_allowZero = c.allowZero;
+        g_component = zero;
+        const hxm::Response response = Get("/dsctest");
+        EXPECT_EQ(response.status, c.status) << c.authorised << c.allowZero;
+        if (c.body != nullptr) {
+            EXPECT_EQ(response.body, c.body);
+        }
+        if (c.status == 401) {
+            EXPECT_EQ(response.methodResult, 401);
+        }
+    }
+    DeRegisterServiceMethod("Display test", "dsctest", 7, DisplayTestMethod, 0, &outCode);
+    // Only the last case asked the library.
+    EXPECT_EQ(connections_test::CallsOf("Ext_GetUserDetails").size(), 1u);
 }
 
 } // namespace
