@@ -317,8 +317,10 @@ INSTANTIATE_TEST_SUITE_P(Keywords, ServiceAccess,
                                         "Unauthorized access denied"},
                              AccessCase{"/afpcons", 0x3, 200, 200, "Unauthorized access denied"},
                              // Open files: one of 0x1, 0x2, 0x10000000 and 0x8.
-                             AccessCase{"/afpofm", 0xA, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpofm/VOL1", 0x10000008, 200, 200, "Bad Http request"},
+                             // (a help topic that does not exist: a bad request)
+                             AccessCase{"/afpofm/help/other", 0xA, 200, 200, "Bad Http request"},
+                             AccessCase{"/afpofm/help/other", 0x10000008, 200, 200,
+                                        "Bad Http request"},
                              AccessCase{"/afpofm", 0xC, 200, 200, "Unauthorized access denied"},
                              AccessCase{"/afpofm", 0x1, 200, 200, "Unauthorized access denied"},
                              // Logs: hidden from 0x80000000 and 0x40000000; both 0x1 and 0x8.
