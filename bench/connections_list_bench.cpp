@@ -30,9 +30,11 @@
 namespace {
 
 using SortFunction = void (*)(ConnectionSortStruct **, AfpSortType);
+using GetFunction = int (*)(ConnectionSortStruct **, AfpSortType);
 
 void *g_plugin = nullptr;
 SortFunction g_sort = nullptr;
+GetFunction g_get = nullptr;
 
 std::vector<scripted::Connection> MakeConnections(size_t count) {
     std::mt19937 random(static_cast<unsigned>(count));
@@ -140,6 +142,33 @@ void BM_Baseline(benchmark::State &state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
 }
 
+// The page's parts: the library's list alone (fetched and freed), and the
+// plug-in's sorted copy (fetch, copy, sort, every node freed).
+void BM_LibraryFetch(benchmark::State &state) {
+    scripted::Reset();
+    scripted::StageConnections({MakeConnections(static_cast<size_t>(state.range(0)))});
+    for (auto _ : state) {
+        int count = 0;
+        ConnListNode *head = nullptr;
+        Ext_ListConnDetails(&count, &head);
+        FreeConnListNodes(&head);
+    }
+}
+
+void BM_SortedCopy(benchmark::State &state) {
+    scripted::Reset();
+    scripted::StageConnections({MakeConnections(static_cast<size_t>(state.range(0)))});
+    for (auto _ : state) {
+        ConnectionSortStruct *head = nullptr;
+        g_get(&head, AFP_SORT_CONNECTION_NUMBER);
+        while (head != nullptr) {
+            ConnectionSortStruct *next = head->next;
+            free(head);
+            head = next;
+        }
+    }
+}
+
 // The plug-in's merge sort over `count` nodes, by user name.
 void BM_Sort(benchmark::State &state) {
     const auto count = static_cast<size_t>(state.range(0));
@@ -183,6 +212,8 @@ void BM_SortBaseline(benchmark::State &state) {
 
 BENCHMARK(BM_ListPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryFetch)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortedCopy)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sort)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortBaseline)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -271,7 +302,9 @@ int main(int argc, char **argv) {
     }
     g_sort =
         reinterpret_cast<SortFunction>(dlsym(g_plugin, "_Z9mergesortPP20ConnectionSortStructi"));
-    if (g_sort == nullptr || !CheckSameBytes())
+    g_get = reinterpret_cast<GetFunction>(
+        dlsym(g_plugin, "_Z23GetSortedConnectionListPP20ConnectionSortStructi"));
+    if (g_sort == nullptr || g_get == nullptr || !CheckSameBytes())
         return 1;
 
     benchmark::Initialize(&argc, argv);
@@ -286,6 +319,16 @@ int main(int argc, char **argv) {
             printf("list page / snprintf baseline at %s rows: %.2f\n", size, page / baseline);
         if (sort > 0 && sortBaseline > 0)
             printf("merge sort / std::stable_sort at %s nodes: %.2f\n", size, sort / sortBaseline);
+    }
+    for (const char *size : {"10000", "100000"}) {
+        const double page = reporter.Time(std::string("BM_ListPage/") + size);
+        const double fetch = reporter.Time(std::string("BM_LibraryFetch/") + size);
+        const double copy = reporter.Time(std::string("BM_SortedCopy/") + size);
+        if (page > 0 && fetch > 0 && copy > 0)
+            printf("at %s rows: library fetch %.0f%%, plug-in copy and sort %.0f%%, writing the "
+                   "rows through the host %.0f%% of the page\n",
+                   size, 100 * fetch / page, 100 * (copy - fetch) / page,
+                   100 * (page - copy) / page);
     }
     const double page10k = reporter.Time("BM_ListPage/10000");
     const double page100k = reporter.Time("BM_ListPage/100000");

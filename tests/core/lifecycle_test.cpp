@@ -304,31 +304,29 @@ TEST_P(ServiceAccess, ChecksTheFlagsThenAnswersWithTheErrorPage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keywords, ServiceAccess,
-                         testing::Values(
-                             // Connections: one of 0x10000003 and 0x8.
-                             // (two components that are no command: a bad request)
-                             AccessCase{"/afpcons/a/b", 0x9, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpcons/LoginTime/a/b", 0xA, 200, 200,
-                                        "Bad Http request"},
-                             AccessCase{"/afpcons/a/b", 0x10000008, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpcons", 0x8, 200, 200, "Unauthorized access denied"},
-                             AccessCase{"/afpcons", 0x4000000C, 200, 200,
-                                        "Unauthorized access denied"},
-                             AccessCase{"/afpcons", 0x3, 200, 200, "Unauthorized access denied"},
-                             // Open files: one of 0x1, 0x2, 0x10000000 and 0x8.
-                             // (a help topic that does not exist: a bad request)
-                             AccessCase{"/afpofm/help/other", 0xA, 200, 200, "Bad Http request"},
-                             AccessCase{"/afpofm/help/other", 0x10000008, 200, 200,
-                                        "Bad Http request"},
-                             AccessCase{"/afpofm", 0xC, 200, 200, "Unauthorized access denied"},
-                             AccessCase{"/afpofm", 0x1, 200, 200, "Unauthorized access denied"},
-                             // Logs: hidden from 0x80000000 and 0x40000000; both 0x1 and 0x8.
-                             AccessCase{"/afplogs/other", 0x9, 200, 200, "Bad Http request"},
-                             AccessCase{"/afplogs/helpme", 0xFFFF, 200, 200, "Bad Http request"},
-                             AccessCase{"/afplogs", 0xA, 200, 200, "Unauthorized access denied"},
-                             AccessCase{"/afplogs", 0x1, 200, 200, "Unauthorized access denied"},
-                             AccessCase{"/afplogs", 0x40000009, 404, 0, nullptr},
-                             AccessCase{"/afplogs", 0x80000009, 404, 0, nullptr}));
+INSTANTIATE_TEST_SUITE_P(
+    Keywords, ServiceAccess,
+    testing::Values(
+        // Connections: one of 0x10000003 and 0x8.
+        // (two components that are no command: a bad request)
+        AccessCase{"/afpcons/a/b", 0x9, 200, 200, "Bad Http request"},
+        AccessCase{"/afpcons/LoginTime/a/b", 0xA, 200, 200, "Bad Http request"},
+        AccessCase{"/afpcons/a/b", 0x10000008, 200, 200, "Bad Http request"},
+        AccessCase{"/afpcons", 0x8, 200, 200, "Unauthorized access denied"},
+        AccessCase{"/afpcons", 0x4000000C, 200, 200, "Unauthorized access denied"},
+        AccessCase{"/afpcons", 0x3, 200, 200, "Unauthorized access denied"},
+        // Open files: one of 0x1, 0x2, 0x10000000 and 0x8.
+        // (a help topic that does not exist: a bad request)
+        AccessCase{"/afpofm/help/other", 0xA, 200, 200, "Bad Http request"},
+        AccessCase{"/afpofm/help/other", 0x10000008, 200, 200, "Bad Http request"},
+        AccessCase{"/afpofm", 0xC, 200, 200, "Unauthorized access denied"},
+        AccessCase{"/afpofm", 0x1, 200, 200, "Unauthorized access denied"},
+        // Logs: hidden from 0x80000000 and 0x40000000; both 0x1 and 0x8.
+        AccessCase{"/afplogs/other", 0x9, 200, 200, "Bad Http request"},
+        AccessCase{"/afplogs/helpme", 0xFFFF, 200, 200, "Bad Http request"},
+        AccessCase{"/afplogs", 0xA, 200, 200, "Unauthorized access denied"},
+        AccessCase{"/afplogs", 0x1, 200, 200, "Unauthorized access denied"},
+        AccessCase{"/afplogs", 0x40000009, 404, 0, nullptr},
+        AccessCase{"/afplogs", 0x80000009, 404, 0, nullptr}));
 
 } // namespace
