@@ -26,9 +26,9 @@
 
 namespace {
 
-using hxm2afp::connections::EscapedText;
 using hxm2afp::EscapeHtml;
 using hxm2afp::EscapeUrlComponent;
+using hxm2afp::connections::EscapedText;
 
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kPageTextSize = 512;
@@ -48,6 +48,12 @@ const char *next_stripe(int *rowCounter) {
 
 bool is_empty(const char *text) {
     return text == nullptr || text[0] == '\0';
+}
+
+// The translation of a state word the library reports. An empty word stays
+// empty: the catalogue's entry for "" is its header, not a translation.
+const char *state_word(const char *word) {
+    return is_empty(word) ? "" : lnxMSG(word);
 }
 
 int hex_digit(char c) {
@@ -167,7 +173,7 @@ void DisplayLoginStatus(void *request, int *rowCounter, const AFPConnectionDetai
         return;
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
                         lnxMSG("Login Status"));
-    const EscapedText state(EscapeHtml, lnxMSG(details->loginStatus));
+    const EscapedText state(EscapeHtml, state_word(details->loginStatus));
     HttpSendDataSprintf(request, "<td>%s</td></tr>", state.c_str());
 }
 
@@ -179,7 +185,7 @@ void DisplayConnectionPrivileges(void *request, int *rowCounter,
                         next_stripe(rowCounter), lnxMSG("Login time"), details->loginTimeText);
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
                         lnxMSG("Privileges"));
-    const EscapedText privileges(EscapeHtml, lnxMSG(details->privileges));
+    const EscapedText privileges(EscapeHtml, state_word(details->privileges));
     HttpSendDataSprintf(request, "<td>%s</td></tr>", privileges.c_str());
 }
 

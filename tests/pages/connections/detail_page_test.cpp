@@ -238,4 +238,28 @@ TEST_F(DetailPageTest, AnswersTheDispatcherNeverAsksFor) {
     EXPECT_EQ(connections_test::CallsOf("Ext_GetUserDetails").size(), 1u);
 }
 
+TEST_F(DetailPageTest, GermanStateWordsAndEmptyOnes) {
+    // A fresh root: the C library keeps what it found under a folder once.
+    plugin_.reset();
+    root_ = std::make_unique<core_test::TempRoot>();
+    root_->MakeLogDirectory();
+    root_->InstallGermanCatalogue();
+    plugin_ = std::make_unique<core_test::LoadedPlugin>(*root_);
+    scripted::UserDetails details = Details();
+    scripted::StageUserDetails(26, details);
+    details.loginStatus = "";
+    details.privileges = "";
+    scripted::StageUserDetails(27, details);
+    const std::string translated = PageBody(Get("/afpcons/1A").body);
+    EXPECT_NE(translated.find("<td align=right>Anmeldestatus</td><td>Angemeldet</td></tr>"),
+              std::string::npos)
+        << translated;
+    EXPECT_NE(translated.find("<td align=right>Berechtigungen</td><td>Supervisor</td></tr>"),
+              std::string::npos);
+    const std::string empty = PageBody(Get("/afpcons/1B").body);
+    EXPECT_NE(empty.find("<td align=right>Anmeldestatus</td><td></td></tr>"), std::string::npos)
+        << empty;
+    EXPECT_NE(empty.find("<td align=right>Berechtigungen</td><td></td></tr>"), std::string::npos);
+}
+
 } // namespace
