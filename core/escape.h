@@ -15,6 +15,8 @@
 #define HXM2AFP_ESCAPE_H
 
 #include <stddef.h>
+#include <stdlib.h>
+#include <string.h>
 
 /* The worst case of every context: one byte becomes six ("&#39;", "\x3c"
  * and "%3C" are shorter), plus the terminator. */
@@ -38,6 +40,42 @@ const char *EscapeUrlComponent(const char *text, char *out, size_t size);
  * \ ' " and control characters are backslash-escaped, and < > & are
  * written as \x3c \x3e \x26 so the text can never close the script element. */
 const char *EscapeScriptString(const char *text, char *out, size_t size);
+
+/* A text escaped for where it lands, held for the length of one page
+ * fragment: a stack buffer for ordinary lengths, the heap for long texts.
+ * Without memory for a long text the result is its longest escaped prefix
+ * that fits the stack buffer: cut, never unsafe. A null text reads as "". */
+class EscapedText {
+  public:
+    using Escaper = const char *(*)(const char *, char *, size_t);
+
+    EscapedText(Escaper escaper, const char *text) {
+        if (text == nullptr)
+            text = "";
+        const size_t length = strlen(text);
+        char *out = stack_;
+        size_t size = sizeof stack_;
+        if (length > (sizeof stack_ - 1) / 6) {
+            heap_ = static_cast<char *>(malloc(HXM_ESCAPED_SIZE(length)));
+            if (heap_ != nullptr) {
+                out = heap_;
+                size = HXM_ESCAPED_SIZE(length);
+            }
+        }
+        result_ = escaper(text, out, size);
+    }
+    ~EscapedText() { free(heap_); }
+    EscapedText(const EscapedText &) = delete;
+    EscapedText &operator=(const EscapedText &) = delete;
+
+    const char *c_str() const { return result_; }
+
+  private:
+    // Room for a 256-byte name escaped in full.
+    char stack_[HXM_ESCAPED_SIZE(256)];
+    char *heap_ = nullptr;
+    const char *result_ = "";
+};
 
 } // namespace hxm2afp
 

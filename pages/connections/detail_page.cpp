@@ -17,18 +17,18 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
-#include "pages/connections/escaped_text.h"
 #include "pages/connections/list_page.h"
 
 namespace {
 
+using hxm2afp::EscapedText;
 using hxm2afp::EscapeHtml;
 using hxm2afp::EscapeUrlComponent;
-using hxm2afp::connections::EscapedText;
 
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kPageTextSize = 512;

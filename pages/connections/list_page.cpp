@@ -13,16 +13,16 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/escape.h"
 #include "core/format.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"
 #include "monitor/connections.h"
-#include "pages/connections/escaped_text.h"
 
 namespace {
 
-using hxm2afp::connections::EscapedText;
+using hxm2afp::EscapedText;
 
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kTitleSize = 1024;

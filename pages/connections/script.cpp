@@ -8,13 +8,13 @@
  */
 #include "pages/connections/list_page.h"
 
+#include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
-#include "pages/connections/escaped_text.h"
 
 namespace {
 
-using hxm2afp::connections::EscapedText;
+using hxm2afp::EscapedText;
 
 void open_block(void *request) {
     HttpSendDataSprintf(request, "%s", "<SCRIPT type=\"text/javascript\">\n");

@@ -85,11 +85,12 @@ void setSortImage(void *request, AfpSortType sortType, const char *volume) {
         "src='/opt/zentra/hxm/%s' ></a></TD><TD align=center>%s <A HREF=/afpofm/FileName/%s "
         "onclick=\"return sortedFilterFormSubmit(this);\"><img id=fileName border=0 alt='%s' "
         "src='/opt/zentra/hxm/%s' ></a></TD></TR>",
-        lnxMSG("Connection"), component.get(), lnxMSG("Sort By Connection"),
+        lnxMSG("Connection"), component.c_str(), lnxMSG("Sort By Connection"),
         sortType == AFP_SORT_CONNECTION_NUMBER ? kSorted : kUnsorted, lnxMSG("Username"),
-        component.get(), lnxMSG("Sort By Username"),
-        sortType == AFP_SORT_USER_NAME ? kSorted : kUnsorted, lnxMSG("File Path"), component.get(),
-        lnxMSG("Sort By File Path"), sortType == AFP_SORT_FILE_PATH ? kSorted : kUnsorted);
+        component.c_str(), lnxMSG("Sort By Username"),
+        sortType == AFP_SORT_USER_NAME ? kSorted : kUnsorted, lnxMSG("File Path"),
+        component.c_str(), lnxMSG("Sort By File Path"),
+        sortType == AFP_SORT_FILE_PATH ? kSorted : kUnsorted);
 }
 
 int FillVolumes(void *request, const char *selectedVolume) {
@@ -141,29 +142,29 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
     HttpSendDataSprintf(request, "<tr><td>");
     HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"\" id=\"connectionForm\">");
     HttpSendDataSprintf(request, "<input name=\"%s\" id=\"filter\" type=hidden value=\"%s\"/>",
-                        "FILTER", htmlFilter.get());
+                        "FILTER", htmlFilter.c_str());
     HttpSendDataSprintf(request, "<input name=\"volume\" id=\"volume\" type=hidden value=\"%s\"/>",
-                        htmlVolume.get());
+                        htmlVolume.c_str());
     HttpSendDataSprintf(request,
                         "<input name=\"sorttype\" id=\"sorttype\" type=hidden value=\"%s\"/>",
                         getSortTypeString(sortType));
     HttpSendDataSprintf(request, "</form>");
 
     HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s/%s\" id=\"filterForm\">",
-                        keyword_afpofm, urlVolume.get());
+                        keyword_afpofm, urlVolume.c_str());
     HttpSendDataSprintf(request,
                         "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
                         "type=\"text\" title=\"%s\" placeholder=\"%s\" value=\"%s\" style=\"width: "
                         "147px; \" /> <input type='submit' value=\"%s\" /> "
                         "</form></td></tr></table>\n",
                         lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
-                        htmlFilter.get(), lnxMSG("Apply"));
+                        htmlFilter.c_str(), lnxMSG("Apply"));
 
     HttpSendDataSprintf(request,
                         "<FORM METHOD=POST action=\"/afpofm/AFPCloseFiles/%s\" "
                         "onsubmit=\"javascript:return closeFiles(this)\" ><table border=0 "
                         "style=\"width: 850px;\" >",
-                        urlVolume.get());
+                        urlVolume.c_str());
     HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
                         lnxMSG("List of Open Files"));
 

@@ -41,17 +41,4 @@ int EndOpenFilePage(void *request) {
     return 200;
 }
 
-EscapedText::EscapedText(Escaper escape, const char *text) {
-    if (text == nullptr)
-        return;
-    const size_t size = HXM_ESCAPED_SIZE(strlen(text));
-    buffer_ = static_cast<char *>(malloc(size));
-    if (buffer_ != nullptr)
-        text_ = escape(text, buffer_, size);
-}
-
-EscapedText::~EscapedText() {
-    free(buffer_);
-}
-
 } // namespace hxm2afp

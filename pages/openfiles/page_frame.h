@@ -1,6 +1,5 @@
 /*
- * What every open-file page shares: the response start and console frame,
- * and escaped copies of untrusted texts of any length.
+ * What every open-file page shares: the response start and console frame.
  */
 #ifndef HXM2AFP_OPENFILES_PAGE_FRAME_H
 #define HXM2AFP_OPENFILES_PAGE_FRAME_H
@@ -17,23 +16,6 @@ int BeginOpenFilePage(void *request, const char *title);
 
 /* Ends the body and returns 200. */
 int EndOpenFilePage(void *request);
-
-/* An escaped copy of a text, on the heap when escaping changes it. */
-class EscapedText {
-  public:
-    using Escaper = const char *(*)(const char *text, char *out, size_t size);
-    EscapedText(Escaper escape, const char *text);
-    ~EscapedText();
-    EscapedText(const EscapedText &) = delete;
-    EscapedText &operator=(const EscapedText &) = delete;
-
-    /* The text to print; "" when memory ran out. */
-    const char *get() const { return text_; }
-
-  private:
-    char *buffer_ = nullptr;
-    const char *text_ = "";
-};
 
 } // namespace hxm2afp
 
