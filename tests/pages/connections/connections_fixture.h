@@ -1,44 +1,21 @@
 /*
- * The fixture shared by the connections tests: a private root, the built
- * plug-in loaded from it, and the scriptable monitoring library reset before
- * and checked after every test (nothing handed out is left unfreed, nothing
- * was misused).
+ * The connections tests' fixture, the areas' shared page fixture (see
+ * tests/pages/page_fixture.h) under its own name, and readers of the
+ * monitoring calls the plug-in made.
  */
 #ifndef HXM_TESTS_CONNECTIONS_FIXTURE_H
 #define HXM_TESTS_CONNECTIONS_FIXTURE_H
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "tests/core/plugin_host.h"
+#include "tests/pages/page_fixture.h"
 #include "tests/support/scripted_afpstat.h"
 
 namespace connections_test {
 
-class PluginTest : public ::testing::Test {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    /* The plug-in's export `name`, failing the test when it is missing. */
-    template <typename T> T Export(const char *name) {
-        T function = plugin_->Function<T>(name);
-        EXPECT_NE(function, nullptr) << name;
-        return function;
-    }
-
-    /* One request through the host: GET without a body, POST with this
-     * form body. */
-    hxm::Response Get(const std::string &target, unsigned int flags = 0x9,
-                      unsigned failures = hxm::kFailNone);
-    hxm::Response Post(const std::string &target, const std::string &body, unsigned int flags = 0x9,
-                       unsigned failures = hxm::kFailNone);
-
-    std::unique_ptr<core_test::TempRoot> root_;
-    std::unique_ptr<core_test::LoadedPlugin> plugin_;
-};
+/* The shared page fixture under the name the connections tests know. */
+class PluginTest : public page_test::PluginPageTest {};
 
 /* Text of the Ext_ calls recorded since Reset, one "Function(text, number)"
  * per call, for comparing orders. */

@@ -7,43 +7,6 @@
 
 namespace openfiles_test {
 
-void OpenFilesPageTest::SetUp() {
-    scripted::Reset();
-    root_ = std::make_unique<core_test::TempRoot>();
-    root_->MakeLogDirectory();
-    plugin_ = std::make_unique<core_test::LoadedPlugin>(*root_);
-    ASSERT_TRUE(plugin_->loaded());
-}
-
-void OpenFilesPageTest::TearDown() {
-    EXPECT_EQ(scripted::LiveCount(), 0u) << ::testing::PrintToString(scripted::LiveHandouts());
-    EXPECT_TRUE(scripted::Errors().empty()) << ::testing::PrintToString(scripted::Errors());
-    plugin_.reset();
-    root_.reset();
-    scripted::Reset();
-}
-
-hxm::Response OpenFilesPageTest::Get(const std::string &target, unsigned int flags,
-                                     unsigned failures) {
-    hxm::Request request;
-    request.target = target;
-    request.accessFlags = flags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
-}
-
-hxm::Response OpenFilesPageTest::Post(const std::string &target, const std::string &body,
-                                      unsigned int flags, unsigned failures) {
-    hxm::Request request;
-    request.method = "POST";
-    request.contentType = "application/x-www-form-urlencoded";
-    request.body = body;
-    request.target = target;
-    request.accessFlags = flags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
-}
-
 std::string PageBody(const std::string &body) {
     const std::string start = "<table><tr><td><form><DIV CLASS=NORMAL>";
     const size_t at = body.find(start);

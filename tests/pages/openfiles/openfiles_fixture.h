@@ -1,44 +1,21 @@
 /*
- * The fixture shared by the open-file area's tests: a private root, the
- * built plug-in loaded from it, and the scriptable monitoring library reset
- * before and checked after every test (nothing handed out is left unfreed,
- * nothing was misused).
+ * The open-file area tests' fixture, the areas' shared page fixture (see
+ * tests/pages/page_fixture.h) under its own name, and readers of the pages
+ * and of the monitoring calls the plug-in made.
  */
 #ifndef HXM_TESTS_OPENFILES_FIXTURE_H
 #define HXM_TESTS_OPENFILES_FIXTURE_H
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/core/plugin_host.h"
+#include "tests/pages/page_fixture.h"
 #include "tests/support/scripted_afpstat.h"
 
 namespace openfiles_test {
 
-class OpenFilesPageTest : public ::testing::Test {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    template <typename T> T Export(const char *name) {
-        T function = plugin_->Function<T>(name);
-        EXPECT_NE(function, nullptr) << name;
-        return function;
-    }
-
-    /* One request through the host: GET without a body, POST with this
-     * form body. */
-    hxm::Response Get(const std::string &target, unsigned int flags = 0x9,
-                      unsigned failures = hxm::kFailNone);
-    hxm::Response Post(const std::string &target, const std::string &body, unsigned int flags = 0x9,
-                       unsigned failures = hxm::kFailNone);
-
-    std::unique_ptr<core_test::TempRoot> root_;
-    std::unique_ptr<core_test::LoadedPlugin> plugin_;
-};
+/* The shared page fixture under the name the open-file tests know. */
+class OpenFilesPageTest : public page_test::PluginPageTest {};
 
 /* The body after the page head: from the volume selector on. */
 std::string PageBody(const std::string &body);
