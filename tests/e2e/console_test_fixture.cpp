@@ -8,9 +8,14 @@
 namespace hxm_test {
 
 void ConsoleTest::StartConsole(const std::vector<std::string> &extra) {
+    StartConsoleWith(ECHO_PLUGIN_PATH, extra);
+}
+
+void ConsoleTest::StartConsoleWith(const std::string &plugin,
+                                   const std::vector<std::string> &extra) {
     accessLogPath_ = scratch_.path() + "/access.log";
     std::vector<std::string> arguments = {"--listen",     "127.0.0.1:0", "--root",
-                                          root(),         "--plugin",    ECHO_PLUGIN_PATH,
+                                          root(),         "--plugin",    plugin,
                                           "--access-log", accessLogPath_};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::string error;

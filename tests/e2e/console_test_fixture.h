@@ -1,7 +1,7 @@
 /*
- * The fixture of the HTTP tests: a console with the echo plug-in under a
- * fresh root, stopped by SIGTERM at the end of each test, which must then
- * exit 0.
+ * The fixtures of the HTTP tests: a console with the echo plug-in, or with
+ * the built plug-in, under a fresh root, stopped by SIGTERM at the end of
+ * each test, which must then exit 0.
  */
 #ifndef HXM_TESTS_E2E_CONSOLE_TEST_FIXTURE_H
 #define HXM_TESTS_E2E_CONSOLE_TEST_FIXTURE_H
@@ -21,6 +21,9 @@ class ConsoleTest : public ::testing::Test {
     // Starts the console: --root, --plugin echo, --access-log, then `extra`.
     void StartConsole(const std::vector<std::string> &extra = {});
 
+    // The same with `plugin` in place of the echo plug-in.
+    void StartConsoleWith(const std::string &plugin, const std::vector<std::string> &extra = {});
+
     // Stops the console with SIGTERM and expects exit status 0.
     void StopConsole();
 
@@ -38,6 +41,20 @@ class ConsoleTest : public ::testing::Test {
     ConsoleProcess console_;
     bool running_ = false;
 };
+
+// The console with the built plug-in (the test program's HXM_PLUGIN_PATH;
+// defined in plugin_console_fixture.cpp, for those programs only).
+class PluginConsoleTest : public ConsoleTest {
+  protected:
+    // Makes the root's log folder, then starts the console with the plug-in.
+    void StartConsole();
+
+    // POSTs `body` to `target`.
+    HttpResponse Post(const std::string &target, const std::string &body);
+};
+
+// `text` quoted for sh: single quotes, each ' written as '\''.
+std::string Quote(const std::string &text);
 
 // What the echo plug-in reports for a request, read back from its page.
 struct Echo {

@@ -12,22 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/console_process.h"
-#include "tests/e2e/http_client.h"
+#include "tests/e2e/console_test_fixture.h"
 
 namespace hxm_test {
 namespace {
-
-std::string Quote(const std::string &text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
 
 /* Form encoding as a browser does it. */
 std::string FormEncode(const std::string &text) {
@@ -69,13 +57,13 @@ std::vector<std::string> FileBoxValues(const std::string &body) {
     return values;
 }
 
-class OpenFilesHttpTest : public ::testing::Test {
+class OpenFilesHttpTest : public PluginConsoleTest {
   protected:
-    std::string database() const { return root_.path() + "/var/opt/zentra/afpstat/afpstat.db"; }
+    std::string database() const { return root() + "/var/opt/zentra/afpstat/afpstat.db"; }
 
     /* Runs the afpstat command on the test's store; its standard output. */
     std::string Afpstat(const std::string &arguments) {
-        const std::string command = "ZENTRA_ROOT=" + Quote(root_.path()) +
+        const std::string command = "ZENTRA_ROOT=" + Quote(root()) +
                                     " ASAN_OPTIONS=detect_leaks=0 " + HXM_AFPSTAT_PATH + " --db " +
                                     Quote(database()) + " " + arguments;
         std::string output;
@@ -89,38 +77,6 @@ class OpenFilesHttpTest : public ::testing::Test {
         EXPECT_EQ(pclose(pipe), 0) << command;
         return output;
     }
-
-    void StartConsole() {
-        WriteFile(root_.path() + "/var/opt/zentra/log/.keep", "");
-        std::vector<std::string> arguments = {
-            "--listen", "127.0.0.1:0",   "--root",       root_.path(),
-            "--plugin", HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"};
-        std::string error;
-        ASSERT_TRUE(console_.Start(arguments, &error)) << error;
-        running_ = true;
-    }
-
-    void TearDown() override {
-        if (running_) {
-            ExitResult result = console_.Stop(SIGTERM);
-            EXPECT_EQ(result.status, 0) << result.standardError;
-        }
-    }
-
-    HttpResponse Post(const std::string &target, const std::string &body) {
-        HttpRequest request;
-        request.method = "POST";
-        request.target = target;
-        request.body = body;
-        return Fetch(console_.base(), request);
-    }
-
-    const std::string &base() const { return console_.base(); }
-
-    TempDir root_;
-    TempDir scratch_;
-    ConsoleProcess console_;
-    bool running_ = false;
 };
 
 TEST_F(OpenFilesHttpTest, ListsFiltersAndClosesFilesInTheStore) {

@@ -11,18 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/console_process.h"
-#include "tests/e2e/http_client.h"
+#include "tests/e2e/console_test_fixture.h"
 
 namespace hxm_test {
 namespace {
-
-std::string Quote(const std::string &text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 size_t CountOf(const std::string &text, const std::string &needle) {
     size_t count = 0;
@@ -46,9 +38,9 @@ std::string FormEncode(const std::string &text) {
     return out;
 }
 
-class PluginConnectionsTest : public ::testing::Test {
+class PluginConnectionsTest : public PluginConsoleTest {
   protected:
-    std::string Database() const { return root_.path() + "/var/opt/zentra/afpstat/afpstat.db"; }
+    std::string Database() const { return root() + "/var/opt/zentra/afpstat/afpstat.db"; }
 
     // Runs the afpstat command on the test's store; its standard output.
     std::string Afpstat(const std::vector<std::string> &arguments) {
@@ -66,41 +58,10 @@ class PluginConnectionsTest : public ::testing::Test {
         return output;
     }
 
-    void StartConsole() {
-        WriteFile(root_.path() + "/var/opt/zentra/log/.keep", "");
-        std::string error;
-        ASSERT_TRUE(
-            console_.Start({"--listen", "127.0.0.1:0", "--root", root_.path(), "--plugin",
-                            HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"},
-                           &error))
-            << error;
-        running_ = true;
-    }
-
     void SetUp() override {
         Afpstat({"init"});
         Afpstat({"volume", "VOL1"});
     }
-
-    void TearDown() override {
-        if (running_) {
-            ExitResult result = console_.Stop(SIGTERM);
-            EXPECT_EQ(result.status, 0) << result.standardError;
-        }
-    }
-
-    HttpResponse Post(const std::string &target, const std::string &body) {
-        HttpRequest request;
-        request.method = "POST";
-        request.target = target;
-        request.body = body;
-        return Fetch(console_.base(), request);
-    }
-
-    TempDir root_;
-    TempDir scratch_;
-    ConsoleProcess console_;
-    bool running_ = false;
 };
 
 TEST_F(PluginConnectionsTest, ClearingTwoTickedConnectionsChangesTheStore) {
@@ -108,7 +69,7 @@ TEST_F(PluginConnectionsTest, ClearingTwoTickedConnectionsChangesTheStore) {
     Afpstat({"connect", "carol", "10.0.0.3", "--number", "12"});
     Afpstat({"connect", "dave", "10.0.0.4", "--number", "20"});
     StartConsole();
-    const HttpResponse list = Fetch(console_.base(), "/afpcons");
+    const HttpResponse list = Fetch(base(), "/afpcons");
     ASSERT_EQ(list.status, 200);
     EXPECT_EQ(CountOf(list.body, "NAME=\"CONNECTIONID\""), 3u);
     const HttpResponse after = Post("/afpcons/AFPCloseConnections",
@@ -129,11 +90,11 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     Afpstat({"open", "26", "VOL1", path});
     Afpstat({"open", "26", "VOL1", "/VOL1/other.txt"});
     StartConsole();
-    const HttpResponse list = Fetch(console_.base(), "/afpcons");
+    const HttpResponse list = Fetch(base(), "/afpcons");
     EXPECT_EQ(list.body.find(user), std::string::npos);
     EXPECT_NE(list.body.find("*&lt;img src=x onerror=alert(1)&gt;</A>"), std::string::npos);
 
-    const HttpResponse detail = Fetch(console_.base(), "/afpcons/ConnectionNumber/0000001A");
+    const HttpResponse detail = Fetch(base(), "/afpcons/ConnectionNumber/0000001A");
     EXPECT_EQ(detail.status, 200);
     EXPECT_EQ(detail.body.find("<b>admins"), std::string::npos);
     EXPECT_NE(detail.body.find("VALUE=\"<filename>/VOL1/a &#34;b&#34; &amp; &lt;c&gt; "
@@ -149,9 +110,8 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     EXPECT_NE(store.find("/VOL1/other.txt"), std::string::npos);
 
     // Close all files of the connection: it stays, its files go.
-    const HttpResponse all =
-        Fetch(console_.base(),
-              "/afpcons/AFPCloseFiles/0000001a/" + EncodePath("<closeallfiles>26</closeallfiles>"));
+    const HttpResponse all = Fetch(base(), "/afpcons/AFPCloseFiles/0000001a/" +
+                                               EncodePath("<closeallfiles>26</closeallfiles>"));
     EXPECT_EQ(all.status, 200);
     const std::string emptied = Afpstat({"list", "--json"});
     EXPECT_EQ(emptied.find("/VOL1/other.txt"), std::string::npos);
@@ -161,7 +121,7 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
 TEST_F(PluginConnectionsTest, TenThousandConnectionsOnePage) {
     Afpstat({"demo", "--connections", "10000", "--files", "0", "--seed", "3"});
     StartConsole();
-    const HttpResponse list = Fetch(console_.base(), "/afpcons/ConnectionName");
+    const HttpResponse list = Fetch(base(), "/afpcons/ConnectionName");
     ASSERT_EQ(list.status, 200);
     EXPECT_EQ(CountOf(list.body, "<A HREF=/afpcons/ConnectionName/"), 10000u);
     EXPECT_NE(list.body.find("</FORM></BODY></HTML>\n"), std::string::npos);

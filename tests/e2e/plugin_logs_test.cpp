@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/console_process.h"
-#include "tests/e2e/http_client.h"
+#include "tests/e2e/console_test_fixture.h"
 
 namespace hxm_test {
 namespace {
@@ -49,34 +48,7 @@ class ScopedVariable {
     std::string old_;
 };
 
-class PluginLogsTest : public ::testing::Test {
-  protected:
-    std::string logDirectory() const { return root_.path() + "/var/opt/zentra/log"; }
-
-    void StartConsole() {
-        WriteFile(logDirectory() + "/.keep", "");
-        std::vector<std::string> arguments = {
-            "--listen", "127.0.0.1:0",   "--root",       root_.path(),
-            "--plugin", HXM_PLUGIN_PATH, "--access-log", scratch_.path() + "/access.log"};
-        std::string error;
-        ASSERT_TRUE(console_.Start(arguments, &error)) << error;
-        running_ = true;
-    }
-
-    void TearDown() override {
-        if (running_) {
-            ExitResult result = console_.Stop(SIGTERM);
-            EXPECT_EQ(result.status, 0) << result.standardError;
-        }
-    }
-
-    const std::string &base() const { return console_.base(); }
-
-    TempDir root_;
-    TempDir scratch_;
-    ConsoleProcess console_;
-    bool running_ = false;
-};
+class PluginLogsTest : public PluginConsoleTest {};
 
 TEST_F(PluginLogsTest, ListsBothLogsWhoseLinksShowTheirText) {
     // No configuration file: the logger runs at level 4 and lists its own log.
@@ -111,7 +83,7 @@ TEST_F(PluginLogsTest, ListsBothLogsWhoseLinksShowTheirText) {
 }
 
 TEST_F(PluginLogsTest, AboveInfoOnlyTheServerLogIsListed) {
-    WriteFile(root_.path() + "/opt/zentra/lib/libhxm2afp.conf", "LOG_LEVEL INFO\n");
+    WriteFile(root() + "/opt/zentra/lib/libhxm2afp.conf", "LOG_LEVEL INFO\n");
     WriteFile(logDirectory() + "/afpsvc.log", std::string(1536, 'x'));
     StartConsole();
     HttpResponse page = Fetch(base(), "/afplogs");
@@ -150,7 +122,7 @@ TEST_F(PluginLogsTest, WithTheGermanCatalogueTheHelpPagesAreGerman) {
     std::string catalogue =
         ReadFile(std::string(HXM_LOCALE_BUILD_DIR) + "/de/LC_MESSAGES/libhxm2afp.mo");
     ASSERT_FALSE(catalogue.empty());
-    WriteFile(root_.path() + "/opt/zentra/afpsvcd/locale/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
+    WriteFile(root() + "/opt/zentra/afpsvcd/locale/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
     // glibc ignores LANGUAGE under the plain C locale.
     ScopedVariable all("LC_ALL", "C.UTF-8");
     ScopedVariable language("LANGUAGE", "de");
