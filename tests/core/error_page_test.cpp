@@ -13,6 +13,7 @@
 
 #include "core/host/hxm_host.h"
 #include "tests/core/plugin_host.h"
+#include "tests/support/page_between.h"
 
 namespace {
 
@@ -61,15 +62,7 @@ std::string ExpectedPageBody(const std::string &iconFolder, const std::string &e
            "value=\"OK\">\n</form></p>\n</BODY></HTML>";
 }
 
-/* The text between two markers of the page, or "<missing>". */
-std::string Between(const std::string &page, const std::string &open, const std::string &close) {
-    size_t start = page.find(open);
-    if (start == std::string::npos)
-        return "<missing>";
-    start += open.size();
-    size_t end = page.find(close, start);
-    return end == std::string::npos ? "<missing>" : page.substr(start, end - start);
-}
+using test_support::Between;
 
 class ErrorPage : public testing::Test {
   protected:

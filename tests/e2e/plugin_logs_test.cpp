@@ -11,19 +11,12 @@
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
+#include "tests/support/page_between.h"
 
 namespace hxm_test {
 namespace {
 
-/* The text between two markers of the page, or "<missing>". */
-std::string Between(const std::string &page, const std::string &open, const std::string &close) {
-    size_t start = page.find(open);
-    if (start == std::string::npos)
-        return "<missing>";
-    start += open.size();
-    size_t end = page.find(close, start);
-    return end == std::string::npos ? "<missing>" : page.substr(start, end - start);
-}
+using test_support::Between;
 
 /* Sets an environment variable for the console started next; restores it. */
 class ScopedVariable {

@@ -12,6 +12,7 @@
 
 #include "core/host/hxm_host.h"
 #include "tests/core/plugin_host.h"
+#include "tests/support/page_between.h"
 
 namespace {
 
@@ -169,15 +170,7 @@ constexpr char kNotAvailable[] =
     "<h3>AFP Open File Manager Help information is not available.</h3>\n";
 constexpr char kBadRequest[] = "&nbsp;<b>Error :</b>  Bad Http request</td>";
 
-/* The text between two markers of the page, or "<missing>". */
-std::string Between(const std::string &page, const std::string &open, const std::string &close) {
-    size_t start = page.find(open);
-    if (start == std::string::npos)
-        return "<missing>";
-    start += open.size();
-    size_t end = page.find(close, start);
-    return end == std::string::npos ? "<missing>" : page.substr(start, end - start);
-}
+using test_support::Between;
 
 class HelpPages : public testing::Test {
   protected:
