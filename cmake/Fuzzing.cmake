@@ -19,12 +19,26 @@ function(hxm_fuzzing_available var)
   endif()
 endfunction()
 
+# The shared page code every area calls, the in-process host and the
+# scriptable monitoring library, below the source tree.
+set(HXM_PAGE_FUZZ_COMMON_SOURCES
+  core/post_body.cpp core/escape.cpp core/error_page.cpp core/page_text.cpp
+  core/page_globals.cpp core/localisation.cpp core/server_paths.cpp core/root_paths.cpp
+  pages/help/help_pages.cpp pages/help/help_wrappers.cpp
+  platform/console/body_buffer.cpp platform/console/form_codec.cpp
+  platform/console/handle_request.cpp platform/console/html_escape.cpp
+  platform/console/page_frame.cpp platform/console/path_codec.cpp
+  platform/console/registry.cpp platform/console/request_calls.cpp
+  platform/console/response_calls.cpp
+  tests/support/scripted_afpstat_build.cpp tests/support/scripted_afpstat_calls.cpp
+  tests/support/scripted_afpstat_control.cpp tests/support/scripted_afpstat_state.cpp)
+
 # hxm_page_fuzzers(<area> DESCRIPTION <text> SOURCES <path below the tree>...
 #                  HARNESSES <name>... [QUIET])
 # Coverage needs clang's instrumentation in the code under test, so clang
-# builds the sources (the area's code, the shared page code it calls, the
-# in-process host and the scriptable monitoring library) with the calling
-# folder's fuzz_logger_stub.cpp into one fuzz-only shared object. Each
+# builds the sources (the area's code and what else it calls) with the
+# shared page code above and the calling folder's fuzz_logger_stub.cpp into
+# one fuzz-only shared object. Each
 # harness <name>_fuzz.cpp of the calling folder is linked to it as target
 # <area>_<name>_fuzzer and run for five seconds as test <area>_<name>_fuzz
 # over fuzz_corpus/<name>; new inputs go to the build folder's corpus, the
@@ -40,7 +54,7 @@ function(hxm_page_fuzzers area)
   set(flags -std=gnu++17 -g -O1 -Wall -Wextra -fsanitize=address,undefined
       -fno-sanitize-recover=undefined -Wno-char-subscripts -I${CMAKE_SOURCE_DIR})
   set(sources)
-  foreach(source IN LISTS arg_SOURCES)
+  foreach(source IN LISTS arg_SOURCES HXM_PAGE_FUZZ_COMMON_SOURCES)
     list(APPEND sources ${CMAKE_SOURCE_DIR}/${source})
   endforeach()
   list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_logger_stub.cpp)
