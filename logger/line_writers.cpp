@@ -52,11 +52,12 @@ void write_prefix(FILE *stream, int index) {
     fprintf(stream, "[%c %s] ", kPrefixLetters[index], stamp);
 }
 
-// A level line (tag null) or tagged line of message level `index`.
-void write_level_line(int index, const char *tag, const char *format, va_list arguments)
+// One line with the prefix of message level `index` and, in the file, the
+// tag when there is one; whatever the logger's level.
+void write_line(int index, const char *tag, const char *format, va_list arguments)
     HXM_LOGGER_PRINTF(3, 0);
-void write_level_line(int index, const char *tag, const char *format, va_list arguments) {
-    if (hxm_logger_level() < index || format == nullptr)
+void write_line(int index, const char *tag, const char *format, va_list arguments) {
+    if (format == nullptr)
         return;
     if (hxm_logger_uses_syslog()) {
         vsyslog(LOG_DEBUG, format, arguments);
@@ -71,6 +72,15 @@ void write_level_line(int index, const char *tag, const char *format, va_list ar
         fprintf(stream, "%s: ", tag);
     vfprintf(stream, format, arguments);
     fputc('\n', stream);
+}
+
+// A level line (tag null) or tagged line of message level `index`, written
+// only when the logger's level reaches it.
+void write_level_line(int index, const char *tag, const char *format, va_list arguments)
+    HXM_LOGGER_PRINTF(3, 0);
+void write_level_line(int index, const char *tag, const char *format, va_list arguments) {
+    if (hxm_logger_level() >= index)
+        write_line(index, tag, format, arguments);
 }
 
 bool dumps_enabled() {
@@ -160,19 +170,7 @@ void Logger_bdump(const unsigned char *bytes, int length) {
 }
 
 void Logger_writeAlways(const char *format, va_list arguments) {
-    if (format == nullptr)
-        return;
-    if (hxm_logger_uses_syslog()) {
-        vsyslog(LOG_DEBUG, format, arguments);
-        return;
-    }
-    FILE *stream = hxm_logger_stream();
-    if (stream == nullptr)
-        return;
-    LineLock lock(stream);
-    write_prefix(stream, kAlwaysIndex);
-    vfprintf(stream, format, arguments);
-    fputc('\n', stream);
+    write_line(kAlwaysIndex, nullptr, format, arguments);
 }
 
 void Logger_SyslogAndFile(const char *format, va_list arguments) {
