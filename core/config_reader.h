@@ -4,7 +4,7 @@
 #ifndef HXM2AFP_CONFIG_READER_H
 #define HXM2AFP_CONFIG_READER_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Result codes (errno values, as the callers compare them). */
 enum {

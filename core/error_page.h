@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_ERROR_PAGE_H
 #define HXM2AFP_ERROR_PAGE_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Error types the plug-in's own pages raise. */
 enum {

@@ -6,7 +6,7 @@
 #ifndef HXM_CORE_FORM_H
 #define HXM_CORE_FORM_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 extern "C" {
 

@@ -8,7 +8,7 @@
 #include <stdint.h>
 #include <time.h>
 
-#include "core/export.h"
+#include "base/export.h"
 
 extern "C" {
 

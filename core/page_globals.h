@@ -8,7 +8,7 @@
 
 #include <stdint.h>
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Sizes of the exported buffers, terminator included. */
 enum {

@@ -11,7 +11,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "logger/dir_chain.h"
+#include "base/dir_chain.h"
 #include "logger/logger.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #ifndef HXM_CORE_PATHS_H
 #define HXM_CORE_PATHS_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 extern "C" {
 

@@ -5,7 +5,7 @@
 #ifndef HXM_CORE_POST_BODY_H
 #define HXM_CORE_POST_BODY_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Stores in *decoded a new heap buffer of length + 1 bytes holding the
  * decoded text ("+" -> space, "%XY" -> the byte XY reads as hexadecimal);

@@ -6,7 +6,7 @@
 
 #include <stdio.h>
 
-#include "core/root_paths.h"
+#include "base/root_paths.h"
 
 namespace hxm2afp {
 

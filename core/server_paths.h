@@ -18,7 +18,7 @@ inline constexpr char kFixedLogDirectory[] = "/var/opt/zentra/log";
 /* Room for one resolved path, terminator included. */
 inline constexpr size_t kServerPathSize = 4096;
 
-/* Resolves the four paths under the root (core/root_paths.h); `logFile` is
+/* Resolves the four paths under the root (base/root_paths.h); `logFile` is
  * the log file's fixed path (the exported `logfilename`). When any of them
  * does not fit, the root is refused: all four stay empty, so the plug-in uses
  * no file at all rather than the server's real files or a cut path, and a

@@ -23,7 +23,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "core/export.h"
+#include "base/export.h"
 
 #define HXM_LOGGER_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
@@ -95,6 +95,14 @@ struct Logger {
 /* The logger pointer, exported as `log`: null until the load entry stores the
  * result of Logger_init, and again after unload. */
 extern "C" __attribute__((visibility("hidden"))) Logger *hxm_log;
+
+/* Writes one debug line while the logger is set up (a no-op before load and
+ * after unload); the arguments are checked as printf's. */
+#define HXM_DEBUG(...)                                                                             \
+    do {                                                                                           \
+        if (Logger *hxm_logger_ = hxm_log)                                                         \
+            hxm_logger_->debug(__VA_ARGS__);                                                       \
+    } while (0)
 
 /* The other exported data. `logfilename` points to the fixed log file path
  * (the load entry takes it under ZENTRA_ROOT itself). */

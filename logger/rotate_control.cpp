@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/root_paths.h"
+#include "base/root_paths.h"
 #include "logger/logger.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <stdint.h>
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 
 /* Field sizes, terminator included. */

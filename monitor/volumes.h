@@ -8,7 +8,7 @@
 
 #include <stdint.h>
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Field sizes, terminator included. */
 enum { HXM_SAMPLE_VOLUME_NAME_SIZE = 65, HXM_SAMPLE_VOLUME_TEXT_SIZE = 257 };

@@ -8,7 +8,7 @@
 
 #include <stdint.h>
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 #include "monitor/connection_details.h"
 

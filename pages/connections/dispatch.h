@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_CONNECTIONS_DISPATCH_H
 #define HXM2AFP_CONNECTIONS_DISPATCH_H
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 
 /* Checks the caller's access flags, reads the path and any form post, clears

@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_CONNECTIONS_LIST_PAGE_H
 #define HXM2AFP_CONNECTIONS_LIST_PAGE_H
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 
 /* Writes the whole page sorted by `sortType`, its links carrying

@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_HELP_H
 #define HXM2AFP_HELP_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Help page numbers generate_afp_help_page knows. */
 enum {

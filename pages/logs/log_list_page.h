@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_LOGS_LOG_LIST_PAGE_H
 #define HXM2AFP_LOGS_LOG_LIST_PAGE_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Writes the page: "afpsvc.log" always, "libhxm2afp.log" while the logger's
  * level is above 3, each only when it is a non-empty file in the canonical

@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Room for the longest size text ("16777215.99 TB"), terminator included. */
 inline constexpr int kSizeTextSize = 16;

@@ -4,7 +4,7 @@
 #ifndef HXM2AFP_OPENFILES_DISPATCH_H
 #define HXM2AFP_OPENFILES_DISPATCH_H
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 
 /* Room for the spelling of a sort keyword, terminator included. */

@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_OPENFILES_FILE_INFO_PAGE_H
 #define HXM2AFP_OPENFILES_FILE_INFO_PAGE_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* The file-details page for `fileName` (the path after the volume, may be
  * empty): the volume selector, a filter box and an empty table with a

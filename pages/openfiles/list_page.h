@@ -5,7 +5,7 @@
 #ifndef HXM2AFP_OPENFILES_LIST_PAGE_H
 #define HXM2AFP_OPENFILES_LIST_PAGE_H
 
-#include "core/export.h"
+#include "base/export.h"
 #include "monitor/afpstat.h"
 
 /* The volume selection page: selector, an empty filter box and an empty

@@ -4,7 +4,7 @@
 #ifndef HXM2AFP_OPENFILES_SCRIPT_H
 #define HXM2AFP_OPENFILES_SCRIPT_H
 
-#include "core/export.h"
+#include "base/export.h"
 
 /* Writes the three script blocks the open-file pages use (select-all, close
  * confirmation, filter and sort posts, volume choice) into the response

@@ -18,7 +18,7 @@
 
 #include <atomic>
 
-#include "core/export.h"
+#include "base/export.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"

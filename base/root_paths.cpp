@@ -3,7 +3,7 @@
  * use, and kept. A root too long to form any path refuses every path rather
  * than falling back to the real server paths.
  */
-#include "core/root_paths.h"
+#include "base/root_paths.h"
 
 #include <pthread.h>
 #include <stdio.h>

@@ -1,0 +1,55 @@
+# The plug-in is one shared object built from the object libraries of its
+# layers (base, logger, core, monitor, pages/*, plugin); each folder names its
+# own sources and export list once, through hxm_plugin_part.
+
+# hxm_plugin_part(<part> SOURCES <source>... [EXPORTS <list>])
+# Builds the folder's sources as object library hxm2afp_<part> with the
+# plug-in's visibility rules and records it, with its export list (one
+# symbol per line as the linker sees it, '#' comments), for plugin/.
+function(hxm_plugin_part part)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXPORTS" "SOURCES")
+  if(NOT arg_SOURCES OR arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "hxm_plugin_part(${part}): SOURCES required; "
+                        "unexpected: ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  set(target hxm2afp_${part})
+  add_library(${target} OBJECT ${arg_SOURCES})
+  set_target_properties(${target} PROPERTIES
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # A unique-bound symbol would pin the object in memory: dlclose must unload it.
+    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY HXM_PLUGIN_PARTS ${target})
+  if(arg_EXPORTS)
+    get_filename_component(list ${arg_EXPORTS} ABSOLUTE)
+    if(NOT EXISTS ${list})
+      message(FATAL_ERROR "hxm_plugin_part(${part}): no export list ${list}")
+    endif()
+    set_property(GLOBAL APPEND PROPERTY HXM_PLUGIN_EXPORT_LISTS ${list})
+  endif()
+endfunction()
+
+# hxm_plugin_sources(<var> [EXCLUDE <part>...])
+# Sets <var> to the absolute paths of every plug-in part's sources, in layer
+# order, leaving out the named parts.
+function(hxm_plugin_sources var)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "EXCLUDE")
+  get_property(parts GLOBAL PROPERTY HXM_PLUGIN_PARTS)
+  set(result)
+  foreach(target IN LISTS parts)
+    string(REGEX REPLACE "^hxm2afp_" "" part ${target})
+    if(part IN_LIST arg_EXCLUDE)
+      continue()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+      get_filename_component(source ${source} ABSOLUTE BASE_DIR ${dir})
+      list(APPEND result ${source})
+    endforeach()
+  endforeach()
+  set(${var} ${result} PARENT_SCOPE)
+endfunction()
