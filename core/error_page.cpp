@@ -13,6 +13,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"
@@ -26,14 +27,14 @@ using hxm2afp::CopyCut;
 constexpr size_t kPageTextSize = 2052;
 
 /* Reads the next text argument; null reads as empty. */
-const char *NextText(va_list *arguments) {
+const char *next_text(va_list *arguments) {
     const char *text = va_arg(*arguments, const char *);
     return text != nullptr ? text : "";
 }
 
 /* Formats into the message buffer, cutting at a character boundary. */
-void FormatMessage(char *message, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void FormatMessage(char *message, const char *format, ...) {
+void format_message(char *message, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void format_message(char *message, const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
     int written = vsnprintf(message, kPageTextSize, format, arguments);
@@ -44,89 +45,104 @@ void FormatMessage(char *message, const char *format, ...) {
         hxm2afp::TrimIncompleteCharacter(message);
 }
 
+/* What an error type's further arguments are. */
+enum class Arguments { kNone, kVolume, kCodeShare, kCodeShareLocation, kNamePath };
+
+struct ErrorType {
+    unsigned int type;
+    const char *title;  // null: the translated "HTTP Failure"
+    bool translated;    // whether the title goes through the catalogue
+    const char *const *exported; // an exported message text, read when the page is written
+    const char *message; // the fixed message, or its format when there are arguments
+    Arguments arguments;
+};
+
+constexpr char kWizardFailure[] = HXM_TRANSLATABLE("Wizard Failure");
+
+constexpr ErrorType kErrorTypes[] = {
+    {0, nullptr, false, &estr_page_access_denied, nullptr, Arguments::kNone},
+    {1, nullptr, false, &estr_page_bad_method, nullptr, Arguments::kNone},
+    {2, nullptr, false, &estr_page_missing_http_data, nullptr, Arguments::kNone},
+    {4, nullptr, false, &estr_out_of_resources, nullptr, Arguments::kNone},
+    {5, "Missing information", false, nullptr, "%s is not mounted or does not exist",
+     Arguments::kVolume},
+    {6, "Wizard Failure", false, nullptr, "Share name is missing", Arguments::kNone},
+    {7, kWizardFailure, true, nullptr, "Share path is missing or does not exist", Arguments::kNone},
+    {8, kWizardFailure, true, nullptr, "Share name already exists", Arguments::kNone},
+    {9, "Create share (volume) failed", false, nullptr,
+     "The error code %d was returned when trying to create \"%s\" at location \"%s\"",
+     Arguments::kCodeShareLocation},
+    {10, "Remove share (volume) failed", false, nullptr,
+     "The error code %d was returned when trying to remove \"%s\"", Arguments::kCodeShare},
+    {22, "Remove share (volume) cannot remove XSV backed volumes", false, nullptr,
+     "The error code %d was returned when trying to remove \"%s\"", Arguments::kCodeShare},
+    {28, nullptr, false, &estr_modify_server_parameter_failed, nullptr, Arguments::kNone},
+    {31, nullptr, false, nullptr, "Shadow volume already exists", Arguments::kNone},
+    {32, nullptr, false, nullptr, "Unable to create shadow volume", Arguments::kNone},
+    {34, "Missing information", false, nullptr, "%s Path does not exist \"%s\"",
+     Arguments::kNamePath},
+    {37, nullptr, false, nullptr,
+     "Shadow volume path is invalid or is contained within volume mount path", Arguments::kNone},
+    {38, nullptr, false, nullptr, "Volume path is invalid or could not be created",
+     Arguments::kNone},
+};
+
+/* Every other type, including the plug-in's own "Bad Http request". */
+constexpr ErrorType kUnknownError = {3, nullptr, false, &estr_bad_http_request, nullptr,
+                                     Arguments::kNone};
+
+const ErrorType &find_error_type(unsigned int type) {
+    for (const ErrorType &entry : kErrorTypes) {
+        if (entry.type == type)
+            return entry;
+    }
+    return kUnknownError;
+}
+
 /* Fills title and message for `type`, reading its further arguments. */
-void DescribeError(unsigned int type, va_list *arguments, char *title, char *message) {
-    CopyCut(title, kPageTextSize, lnxMSG("HTTP Failure"));
-    switch (type) {
-    case 0:
-        CopyCut(message, kPageTextSize, estr_page_access_denied);
+void describe_error(unsigned int type, va_list *arguments, char *title, char *message) {
+    const ErrorType &entry = find_error_type(type);
+    const char *heading = entry.title == nullptr ? lnxMSG("HTTP Failure")
+                          : entry.translated     ? lnxMSG(entry.title)
+                                                 : entry.title;
+    CopyCut(title, kPageTextSize, heading);
+    if (entry.exported != nullptr) {
+        CopyCut(message, kPageTextSize, *entry.exported);
+        return;
+    }
+    // The formats come from the table above, never from a caller.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    switch (entry.arguments) {
+    case Arguments::kNone:
+        CopyCut(message, kPageTextSize, entry.message);
         break;
-    case 1:
-        CopyCut(message, kPageTextSize, estr_page_bad_method);
-        break;
-    case 2:
-        CopyCut(message, kPageTextSize, estr_page_missing_http_data);
-        break;
-    case 4:
-        CopyCut(message, kPageTextSize, estr_out_of_resources);
-        break;
-    case 5: {
-        CopyCut(title, kPageTextSize, "Missing information");
-        const char *volume = NextText(arguments);
-        FormatMessage(message, "%s %s", volume, "is not mounted or does not exist");
+    case Arguments::kVolume: {
+        const char *volume = next_text(arguments);
+        format_message(message, entry.message, volume);
         break;
     }
-    case 6:
-        CopyCut(title, kPageTextSize, "Wizard Failure");
-        CopyCut(message, kPageTextSize, "Share name is missing");
-        break;
-    case 7:
-        CopyCut(title, kPageTextSize, lnxMSG("Wizard Failure"));
-        CopyCut(message, kPageTextSize, "Share path is missing or does not exist");
-        break;
-    case 8:
-        CopyCut(title, kPageTextSize, lnxMSG("Wizard Failure"));
-        CopyCut(message, kPageTextSize, "Share name already exists");
-        break;
-    case 9: {
-        CopyCut(title, kPageTextSize, "Create share (volume) failed");
-        int code = va_arg(*arguments, int);
-        const char *share = NextText(arguments);
-        const char *location = NextText(arguments);
-        FormatMessage(message,
-                      "The error code %d was returned when trying to create \"%s\" at "
-                      "location \"%s\"",
-                      code, share, location);
+    case Arguments::kCodeShare: {
+        const int code = va_arg(*arguments, int);
+        const char *share = next_text(arguments);
+        format_message(message, entry.message, code, share);
         break;
     }
-    case 10:
-    case 22: {
-        CopyCut(title, kPageTextSize,
-                type == 10 ? "Remove share (volume) failed"
-                           : "Remove share (volume) cannot remove XSV backed volumes");
-        int code = va_arg(*arguments, int);
-        const char *share = NextText(arguments);
-        FormatMessage(message, "The error code %d was returned when trying to remove \"%s\"", code,
-                      share);
+    case Arguments::kCodeShareLocation: {
+        const int code = va_arg(*arguments, int);
+        const char *share = next_text(arguments);
+        const char *location = next_text(arguments);
+        format_message(message, entry.message, code, share, location);
         break;
     }
-    case 28:
-        CopyCut(message, kPageTextSize, estr_modify_server_parameter_failed);
-        break;
-    case 31:
-        CopyCut(message, kPageTextSize, "Shadow volume already exists");
-        break;
-    case 32:
-        CopyCut(message, kPageTextSize, "Unable to create shadow volume");
-        break;
-    case 34: {
-        CopyCut(title, kPageTextSize, "Missing information");
-        const char *name = NextText(arguments);
-        const char *path = NextText(arguments);
-        FormatMessage(message, "%s %s \"%s\"", name, "Path does not exist", path);
+    case Arguments::kNamePath: {
+        const char *name = next_text(arguments);
+        const char *path = next_text(arguments);
+        format_message(message, entry.message, name, path);
         break;
     }
-    case 37:
-        CopyCut(message, kPageTextSize,
-                "Shadow volume path is invalid or is contained within volume mount path");
-        break;
-    case 38:
-        CopyCut(message, kPageTextSize, "Volume path is invalid or could not be created");
-        break;
-    default:
-        CopyCut(message, kPageTextSize, estr_bad_http_request);
-        break;
     }
+#pragma GCC diagnostic pop
 }
 
 } // namespace
@@ -142,7 +158,7 @@ int generate_error_page(void *request, int type, ...) {
     va_list arguments;
     va_start(arguments, type);
     // Negative types fall to the default like any other unknown value.
-    DescribeError(static_cast<unsigned int>(type), &arguments, title, message);
+    describe_error(static_cast<unsigned int>(type), &arguments, title, message);
     va_end(arguments);
 
     BuildAndSendHeader(request, title, title, 0, 0, 0, nullptr, nullptr, nullptr);
@@ -152,10 +168,9 @@ int generate_error_page(void *request, int type, ...) {
                         "<IMG src=\"%.511s/GRPstatus_critical.png\" align=absMiddle border=0>",
                         icon_folder);
 
-    char escaped[hxm2afp::HtmlEscapedSize(kPageTextSize - 1)];
-    hxm2afp::HtmlEscapeText(escaped, sizeof escaped, message);
+    const hxm2afp::EscapedText escaped(hxm2afp::EscapeHtmlText, message);
     HttpSendDataSprintf(request, "&nbsp;<b>%s :</b>  %s</td></tr></table>\n", lnxMSG("Error"),
-                        escaped);
+                        escaped.c_str());
 
     HttpSendDataSprintf(request, "<p><form method=POST action=\"/\">\n");
     HttpSendDataSprintf(request, "<br>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;<input type=\"submit\" "

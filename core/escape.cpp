@@ -36,12 +36,14 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 struct HtmlTable {
     EscapeTable entries{};
-    constexpr HtmlTable() {
+    constexpr explicit HtmlTable(bool quotes) {
         entries['&'] = Of("&amp;");
         entries['<'] = Of("&lt;");
         entries['>'] = Of("&gt;");
-        entries['"'] = Of("&#34;");
-        entries['\''] = Of("&#39;");
+        if (quotes) {
+            entries['"'] = Of("&#34;");
+            entries['\''] = Of("&#39;");
+        }
     }
 };
 
@@ -84,7 +86,8 @@ struct ScriptTable {
     }
 };
 
-constexpr HtmlTable kHtml{};
+constexpr HtmlTable kHtml{true};
+constexpr HtmlTable kHtmlText{false};
 constexpr UrlTable kUrlPath{true};
 constexpr UrlTable kUrlComponent{false};
 constexpr ScriptTable kScript{};
@@ -126,6 +129,10 @@ const char *Escape(const EscapeTable &table, const char *text, char *out, size_t
 
 const char *EscapeHtml(const char *text, char *out, size_t size) {
     return Escape(kHtml.entries, text, out, size);
+}
+
+const char *EscapeHtmlText(const char *text, char *out, size_t size) {
+    return Escape(kHtmlText.entries, text, out, size);
 }
 
 const char *EscapeUrlPath(const char *text, char *out, size_t size) {

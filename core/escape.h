@@ -28,6 +28,10 @@ namespace hxm2afp {
  * & < > " ' become entities. */
 const char *EscapeHtml(const char *text, char *out, size_t size);
 
+/* For page text outside any tag only, where quotes stand for themselves:
+ * & < > become entities. */
+const char *EscapeHtmlText(const char *text, char *out, size_t size);
+
 /* For a part of a URL path: every byte but A-Z a-z 0-9 - . _ ~ and "/" is
  * percent-encoded, so the host's decoding gives back the exact bytes. The
  * result is also safe inside an HTML attribute. */

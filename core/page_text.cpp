@@ -1,5 +1,5 @@
 /*
- * Cutting and escaping text into fixed page buffers.
+ * Cutting text into fixed page buffers at character boundaries.
  */
 #include "core/page_text.h"
 
@@ -35,41 +35,6 @@ bool CopyCut(char *out, size_t size, const char *text) {
     out[size - 1] = '\0';
     TrimIncompleteCharacter(out);
     return false;
-}
-
-bool HtmlEscapeText(char *out, size_t size, const char *text) {
-    if (size == 0)
-        return false;
-    if (text == nullptr)
-        text = "";
-    size_t used = 0;
-    for (; *text != '\0'; ++text) {
-        const char *piece;
-        size_t pieceLength;
-        switch (*text) {
-        case '&':
-            piece = "&amp;", pieceLength = 5;
-            break;
-        case '<':
-            piece = "&lt;", pieceLength = 4;
-            break;
-        case '>':
-            piece = "&gt;", pieceLength = 4;
-            break;
-        default:
-            piece = text, pieceLength = 1;
-            break;
-        }
-        if (used + pieceLength >= size) {
-            out[used] = '\0';
-            TrimIncompleteCharacter(out);
-            return false;
-        }
-        memcpy(out + used, piece, pieceLength);
-        used += pieceLength;
-    }
-    out[used] = '\0';
-    return true;
 }
 
 } // namespace hxm2afp

@@ -1,6 +1,6 @@
 /*
  * Bounded text helpers for page output: cutting a text to a buffer without
- * splitting a UTF-8 character, and escaping text for an HTML page body.
+ * splitting a UTF-8 character.
  */
 #ifndef HXM2AFP_PAGE_TEXT_H
 #define HXM2AFP_PAGE_TEXT_H
@@ -17,19 +17,6 @@ bool CopyCut(char *out, size_t size, const char *text);
 /* Drops an incomplete UTF-8 sequence from the end of a terminated text (as
  * left by a cut). */
 void TrimIncompleteCharacter(char *text);
-
-/* Room HtmlEscapeText needs for an input of `length` bytes, terminator
- * included: every byte may become "&amp;". */
-constexpr size_t HtmlEscapedSize(size_t length) {
-    return 5 * length + 1;
-}
-
-/* Writes `text` into out with "&", "<" and ">" as character references, so
- * it reads as text wherever it lands in a page body. Other bytes pass
- * unchanged. Stops before a reference or byte that would not fit (never
- * writes part of one) and terminates out (size > 0). Returns true when the
- * whole text was written. */
-bool HtmlEscapeText(char *out, size_t size, const char *text);
 
 } // namespace hxm2afp
 
