@@ -50,10 +50,10 @@ enum class Arguments { kNone, kVolume, kCodeShare, kCodeShareLocation, kNamePath
 
 struct ErrorType {
     unsigned int type;
-    const char *title;  // null: the translated "HTTP Failure"
-    bool translated;    // whether the title goes through the catalogue
+    const char *title;           // null: the translated "HTTP Failure"
+    bool translated;             // whether the title goes through the catalogue
     const char *const *exported; // an exported message text, read when the page is written
-    const char *message; // the fixed message, or its format when there are arguments
+    const char *message;         // the fixed message, or its format when there are arguments
     Arguments arguments;
 };
 
@@ -88,8 +88,8 @@ constexpr ErrorType kErrorTypes[] = {
 };
 
 /* Every other type, including the plug-in's own "Bad Http request". */
-constexpr ErrorType kUnknownError = {3, nullptr, false, &estr_bad_http_request, nullptr,
-                                     Arguments::kNone};
+constexpr ErrorType kUnknownError = {3,       nullptr,         false, &estr_bad_http_request,
+                                     nullptr, Arguments::kNone};
 
 const ErrorType &find_error_type(unsigned int type) {
     for (const ErrorType &entry : kErrorTypes) {

@@ -86,9 +86,8 @@ int POST_CHECKBOX(const char *postData, const char *name, const char *checkText,
     if (result == nullptr)
         return 0;
     *result = defaultValue;
-    if (Logger *logger = hxm_log)
-        logger->debug("[%s] enter kw=%s chkstr=%s", "POST_CHECKBOX", name ? name : "",
-                      checkText ? checkText : "");
+    HXM_DEBUG("[%s] enter kw=%s chkstr=%s", "POST_CHECKBOX", name ? name : "",
+              checkText ? checkText : "");
     char value[kValueBufferSize];
     if (find_value(postData, name, value, kLongestShortValue) == 0)
         return 0;
@@ -102,8 +101,7 @@ int POST_RADIOBUTTON(const char *postData, const char *name, int *result) {
     if (result == nullptr)
         result = &ignored;
     *result = 1;
-    if (Logger *logger = hxm_log)
-        logger->debug("[%s] enter button=%s", "POST_RADIOBUTTON", name ? name : "");
+    HXM_DEBUG("[%s] enter button=%s", "POST_RADIOBUTTON", name ? name : "");
     char value[kValueBufferSize];
     if (find_value(postData, name, value, kLongestShortValue) == 0)
         return kNotOnOrOff;

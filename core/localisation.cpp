@@ -23,8 +23,7 @@ std::once_flag domain_bound;
  * untranslated and are never retried. */
 void BindDomain() {
     const char *directory = hxm2afp::LocaleDirectory();
-    if (hxm_log != nullptr)
-        hxm_log->debug("setup localization filename=%s path=%s", HXM2AFP_TEXT_DOMAIN, directory);
+    HXM_DEBUG("setup localization filename=%s path=%s", HXM2AFP_TEXT_DOMAIN, directory);
     // An empty directory means ZENTRA_ROOT was refused: bind nothing rather
     // than look in the server's real catalogue folder.
     if (directory[0] == '\0')
@@ -32,8 +31,7 @@ void BindDomain() {
     if (directory[0] == '\0' || bindtextdomain(HXM2AFP_TEXT_DOMAIN, directory) == nullptr) {
         printf("\nlibhxm2kdp error binding message domain: %d\n", errno);
         fflush(stdout);
-        if (hxm_log != nullptr)
-            hxm_log->debug("setup localization failed rc=%d", 0);
+        HXM_DEBUG("setup localization failed rc=%d", 0);
         return;
     }
     // Pages are sent as UTF-8, whatever the locale's own character set.

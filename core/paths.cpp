@@ -21,13 +21,6 @@ constexpr int kNotCanonical = ELOOP;
 
 } // namespace
 
-// Debug lines go out only while the logger is set up.
-#define HXM_TRACE(...)                                                                             \
-    do {                                                                                           \
-        if (Logger *logger_ = hxm_log)                                                             \
-            logger_->debug(__VA_ARGS__);                                                           \
-    } while (0)
-
 char *MakeParentPath(const char *path, char *out) {
     if (out == nullptr)
         return nullptr;
@@ -49,21 +42,21 @@ char *MakeParentPath(const char *path, char *out) {
 int VerifyLinuxPath(const char *path) {
     if (path == nullptr)
         return EINVAL;
-    HXM_TRACE("[%s] lnxpath=%s", "VerifyLinuxPath", path);
+    HXM_DEBUG("[%s] lnxpath=%s", "VerifyLinuxPath", path);
     struct stat status;
     if (stat(path, &status) != 0) {
         int error = errno;
-        HXM_TRACE("[%s] stat lnxpath=%s rc=%d", "VerifyLinuxPath", path, error);
+        HXM_DEBUG("[%s] stat lnxpath=%s rc=%d", "VerifyLinuxPath", path, error);
         return error;
     }
     char resolved[PATH_MAX];
     if (realpath(path, resolved) == nullptr) {
         int error = errno;
-        HXM_TRACE("[%s] realpath lnxpath=%s rc=%d", "VerifyLinuxPath", path, error);
+        HXM_DEBUG("[%s] realpath lnxpath=%s rc=%d", "VerifyLinuxPath", path, error);
         return error;
     }
     if (strcmp(path, resolved) != 0) {
-        HXM_TRACE("[%s] strcmp lnxpath=%s rc=%d", "VerifyLinuxPath", path, kNotCanonical);
+        HXM_DEBUG("[%s] strcmp lnxpath=%s rc=%d", "VerifyLinuxPath", path, kNotCanonical);
         return kNotCanonical;
     }
     return 0;
@@ -74,11 +67,11 @@ int pkg_dir_build(const char *path, unsigned int mode) {
 }
 
 int CreateLinuxPath(const char *path) {
-    HXM_TRACE("[%s] lnxpath=%s", "CreateLinuxPath", path != nullptr ? path : "");
+    HXM_DEBUG("[%s] lnxpath=%s", "CreateLinuxPath", path != nullptr ? path : "");
     if (pkg_dir_build(path, kLinuxPathMode) != -1)
         return 0;
     int error = errno;
-    HXM_TRACE("[%s] lnxpath=%s rc=%d", "CreateLinuxPath", path != nullptr ? path : "", error);
+    HXM_DEBUG("[%s] lnxpath=%s rc=%d", "CreateLinuxPath", path != nullptr ? path : "", error);
     return error;
 }
 

@@ -110,6 +110,21 @@ HXM_LEVEL_WRITER(Logger_error, HXM_LOG_ERROR)
 
 #undef HXM_LEVEL_WRITER
 
+namespace {
+
+// Writes one dump into the log file under the stream's lock, after the dump
+// level's prefix; nothing while no file is open.
+template <typename Body> void write_dump(Body body) {
+    FILE *stream = hxm_logger_stream();
+    if (stream == nullptr)
+        return;
+    LineLock lock(stream);
+    write_prefix(stream, kDumpIndex);
+    body(stream);
+}
+
+} // namespace
+
 void Logger_dump(const char *format, ...) {
     if (!dumps_enabled() || format == nullptr)
         return;
@@ -117,12 +132,12 @@ void Logger_dump(const char *format, ...) {
     va_start(arguments, format);
     if (hxm_logger_uses_syslog()) {
         vsyslog(LOG_DEBUG, format, arguments);
-    } else if (FILE *stream = hxm_logger_stream()) {
-        LineLock lock(stream);
-        write_prefix(stream, kDumpIndex);
-        fputs("<dump>\n", stream);
-        vfprintf(stream, format, arguments);
-        fputs("\n</dump>\n", stream);
+    } else {
+        write_dump([&](FILE *stream) {
+            fputs("<dump>\n", stream);
+            vfprintf(stream, format, arguments);
+            fputs("\n</dump>\n", stream);
+        });
     }
     va_end(arguments);
 }
@@ -141,32 +156,26 @@ void Logger_ldump(const char *text, int length) {
         free(copy);
         return;
     }
-    FILE *stream = hxm_logger_stream();
-    if (stream == nullptr)
-        return;
-    LineLock lock(stream);
-    write_prefix(stream, kDumpIndex);
-    fprintf(stream, "<ldump len=\"%d\">\n", length);
-    fwrite(text, 1, static_cast<size_t>(length), stream);
-    fputs("\n</ldump>\n", stream);
+    write_dump([&](FILE *stream) {
+        fprintf(stream, "<ldump len=\"%d\">\n", length);
+        fwrite(text, 1, static_cast<size_t>(length), stream);
+        fputs("\n</ldump>\n", stream);
+    });
 }
 
 void Logger_bdump(const unsigned char *bytes, int length) {
     if (!dumps_enabled() || bytes == nullptr || length == 0 || hxm_logger_uses_syslog())
         return;
-    FILE *stream = hxm_logger_stream();
-    if (stream == nullptr)
-        return;
-    LineLock lock(stream);
-    write_prefix(stream, kDumpIndex);
-    fprintf(stream, "\n<bdump len=\"%d\">\n", length);
-    fprintf(stream, "[%08d]  ", 0);
-    for (int k = 0; k < length; ++k) {
-        fprintf(stream, "%02x ", bytes[k]);
-        if (k % 16 == 15)
-            fprintf(stream, "\n[%08d]  ", k + 1);
-    }
-    fputs("\n</bdump>\n", stream);
+    write_dump([&](FILE *stream) {
+        fprintf(stream, "\n<bdump len=\"%d\">\n", length);
+        fprintf(stream, "[%08d]  ", 0);
+        for (int k = 0; k < length; ++k) {
+            fprintf(stream, "%02x ", bytes[k]);
+            if (k % 16 == 15)
+                fprintf(stream, "\n[%08d]  ", k + 1);
+        }
+        fputs("\n</bdump>\n", stream);
+    });
 }
 
 void Logger_writeAlways(const char *format, va_list arguments) {

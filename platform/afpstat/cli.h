@@ -6,7 +6,7 @@
 #ifndef AFPSTAT_CLI_H
 #define AFPSTAT_CLI_H
 
-#include "store_writer.h"
+#include "platform/afpstat/store_writer.h"
 
 #include <cstdint>
 #include <random>

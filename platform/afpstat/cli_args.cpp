@@ -1,7 +1,7 @@
 /*
  * Reading the `afpstat` command's arguments.
  */
-#include "cli.h"
+#include "platform/afpstat/cli.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
  * The `afpstat` commands that create the store and add single records:
  * init, connect, open, volume.
  */
-#include "cli.h"
+#include "platform/afpstat/cli.h"
 
 #include <cstdio>
 #include <ctime>

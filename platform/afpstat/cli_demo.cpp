@@ -3,7 +3,7 @@
  * same for the same seed and time, and the generator of plausible values
  * that the simulator shares.
  */
-#include "cli.h"
+#include "platform/afpstat/cli.h"
 
 #include <cstdio>
 #include <ctime>

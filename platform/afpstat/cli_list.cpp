@@ -1,7 +1,7 @@
 /*
  * `afpstat list`: the whole store as a table or as JSON.
  */
-#include "cli.h"
+#include "platform/afpstat/cli.h"
 
 #include <nlohmann/json.hpp>
 

@@ -5,8 +5,8 @@
  * Exit status: 0 done, 1 the store failed or refused the change, 2 bad
  * arguments (with usage on stderr).
  */
-#include "cli.h"
-#include "store_path.h"
+#include "platform/afpstat/cli.h"
+#include "platform/afpstat/store_path.h"
 
 #include <climits>
 #include <cstdio>

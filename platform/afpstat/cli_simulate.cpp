@@ -6,8 +6,8 @@
  * Notes: the loop stops at the deadline or at SIGINT/SIGTERM, between
  * events, so the store is never left half-written.
  */
-#include "cli.h"
-#include "store_path.h"
+#include "platform/afpstat/cli.h"
+#include "platform/afpstat/store_path.h"
 
 #include <cerrno>
 #include <climits>

@@ -2,8 +2,8 @@
  * The library's three actions: close a file everywhere, close every file of
  * a connection, end a connection. Each is one write transaction.
  */
-#include "export.h"
-#include "session.h"
+#include "platform/afpstat/export.h"
+#include "platform/afpstat/session.h"
 
 #include "monitor/afpstat.h"
 

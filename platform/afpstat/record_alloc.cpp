@@ -1,7 +1,7 @@
 /*
  * Bounded copies and heap text arrays for the library's records.
  */
-#include "record_alloc.h"
+#include "platform/afpstat/record_alloc.h"
 
 #include <stdint.h>
 #include <stdlib.h>

@@ -5,8 +5,8 @@
 #ifndef AFPSTAT_ROW_LIST_H
 #define AFPSTAT_ROW_LIST_H
 
-#include "record_alloc.h"
-#include "session.h"
+#include "platform/afpstat/record_alloc.h"
+#include "platform/afpstat/session.h"
 
 #include "monitor/afpstat.h"
 

@@ -5,10 +5,10 @@
  * price next to a page; it keeps calls from many threads independent
  * without a shared handle or a lock of our own.
  */
-#include "session.h"
+#include "platform/afpstat/session.h"
 
-#include "store_path.h"
-#include "store_schema.h"
+#include "platform/afpstat/store_path.h"
+#include "platform/afpstat/store_schema.h"
 
 #include "monitor/afpstat.h"
 

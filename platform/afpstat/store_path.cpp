@@ -1,7 +1,7 @@
 /*
  * Resolving the store's and the service log's paths from the environment.
  */
-#include "store_path.h"
+#include "platform/afpstat/store_path.h"
 
 #include <errno.h>
 #include <stdio.h>

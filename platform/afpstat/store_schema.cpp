@@ -6,9 +6,9 @@
  * carry an id that grows with every open, so "in the order opened" is
  * "ORDER BY id".
  */
-#include "store_schema.h"
+#include "platform/afpstat/store_schema.h"
 
-#include "store_path.h"
+#include "platform/afpstat/store_path.h"
 
 #include <errno.h>
 #include <stdio.h>

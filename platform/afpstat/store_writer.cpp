@@ -1,9 +1,9 @@
 /*
  * The store's write helpers and the full read-back used by `afpstat list`.
  */
-#include "store_writer.h"
+#include "platform/afpstat/store_writer.h"
 
-#include "store_schema.h"
+#include "platform/afpstat/store_schema.h"
 
 #include <cstring>
 

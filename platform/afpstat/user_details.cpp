@@ -1,9 +1,9 @@
 /*
  * Ext_GetUserDetails and FreeUserDetailsNode: one connection in full.
  */
-#include "export.h"
-#include "record_alloc.h"
-#include "session.h"
+#include "platform/afpstat/export.h"
+#include "platform/afpstat/record_alloc.h"
+#include "platform/afpstat/session.h"
 
 #include "monitor/afpstat.h"
 

@@ -6,9 +6,9 @@
  * of the volume; rows of one connection arrive together, so the nodes are
  * built in one pass with a kept tail, O(n) in the number of files.
  */
-#include "export.h"
-#include "record_alloc.h"
-#include "session.h"
+#include "platform/afpstat/export.h"
+#include "platform/afpstat/record_alloc.h"
+#include "platform/afpstat/session.h"
 
 #include "monitor/afpstat.h"
 

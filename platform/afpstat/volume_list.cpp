@@ -1,9 +1,9 @@
 /*
  * Ext_ListVolumeDetails and FreeVolsDetailsNode: every volume, by name.
  */
-#include "export.h"
-#include "record_alloc.h"
-#include "row_list.h"
+#include "platform/afpstat/export.h"
+#include "platform/afpstat/record_alloc.h"
+#include "platform/afpstat/row_list.h"
 
 #include "monitor/afpstat.h"
 
