@@ -2,8 +2,8 @@
  * Directory chain creation shared by make_path and pkg_dir_build, which are
  * exported under both names with the same behaviour.
  */
-#ifndef HXM_LOGGER_DIR_CHAIN_H
-#define HXM_LOGGER_DIR_CHAIN_H
+#ifndef HXM_BASE_DIR_CHAIN_H
+#define HXM_BASE_DIR_CHAIN_H
 
 /* Creates every missing directory along `path` with `mode` (0 means 0777,
  * the umask applies). Returns 0, or -1 with errno set: ENOTDIR when an inner

@@ -4,8 +4,8 @@
  * The plug-in is built with hidden visibility; only declarations marked
  * HXM_EXPORT (and listed in the linker version script) leave the object.
  */
-#ifndef HXM_EXPORT_H
-#define HXM_EXPORT_H
+#ifndef HXM_BASE_EXPORT_H
+#define HXM_BASE_EXPORT_H
 
 #define HXM_EXPORT __attribute__((visibility("default")))
 

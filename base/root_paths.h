@@ -5,8 +5,8 @@
  * and kept for the life of the process. With the variable unset or empty the
  * fixed paths stand as they are.
  */
-#ifndef HXM_CORE_ROOT_PATHS_H
-#define HXM_CORE_ROOT_PATHS_H
+#ifndef HXM_BASE_ROOT_PATHS_H
+#define HXM_BASE_ROOT_PATHS_H
 
 #include <stddef.h>
 

@@ -1,8 +1,8 @@
 /*
  * The plug-in's configuration file: one "KEY VALUE" pair per line.
  */
-#ifndef HXM2AFP_CONFIG_READER_H
-#define HXM2AFP_CONFIG_READER_H
+#ifndef HXM_CORE_CONFIG_READER_H
+#define HXM_CORE_CONFIG_READER_H
 
 #include "base/export.h"
 

@@ -2,8 +2,8 @@
  * The uniform error page every area answers with when it cannot serve a
  * request.
  */
-#ifndef HXM2AFP_ERROR_PAGE_H
-#define HXM2AFP_ERROR_PAGE_H
+#ifndef HXM_CORE_ERROR_PAGE_H
+#define HXM_CORE_ERROR_PAGE_H
 
 #include "base/export.h"
 

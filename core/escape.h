@@ -11,8 +11,8 @@
  * bytes always suffices; a smaller one gets the longest escaped prefix that
  * fits, never a split entity or %-sequence. A null text gives "".
  */
-#ifndef HXM2AFP_ESCAPE_H
-#define HXM2AFP_ESCAPE_H
+#ifndef HXM_CORE_ESCAPE_H
+#define HXM_CORE_ESCAPE_H
 
 #include <stddef.h>
 #include <stdlib.h>

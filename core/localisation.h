@@ -2,8 +2,8 @@
  * The message-catalogue lookup every user-visible text of every page goes
  * through.
  */
-#ifndef HXM2AFP_LOCALISATION_H
-#define HXM2AFP_LOCALISATION_H
+#ifndef HXM_CORE_LOCALISATION_H
+#define HXM_CORE_LOCALISATION_H
 
 /* The catalogue domain and where its catalogues live (under ZENTRA_ROOT). */
 #define HXM2AFP_TEXT_DOMAIN "libhxm2afp"

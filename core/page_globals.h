@@ -3,8 +3,8 @@
  * console's other page modules. Pointer globals are writable and hold the
  * address of a constant text: read them each time they are used.
  */
-#ifndef HXM2AFP_PAGE_GLOBALS_H
-#define HXM2AFP_PAGE_GLOBALS_H
+#ifndef HXM_CORE_PAGE_GLOBALS_H
+#define HXM_CORE_PAGE_GLOBALS_H
 
 #include <stdint.h>
 

@@ -2,8 +2,8 @@
  * Bounded text helpers for page output: cutting a text to a buffer without
  * splitting a UTF-8 character.
  */
-#ifndef HXM2AFP_PAGE_TEXT_H
-#define HXM2AFP_PAGE_TEXT_H
+#ifndef HXM_CORE_PAGE_TEXT_H
+#define HXM_CORE_PAGE_TEXT_H
 
 #include <stddef.h>
 

@@ -3,8 +3,8 @@
  * catalogue and log folders), taken under $ZENTRA_ROOT. Resolved once by
  * the load entry; constant afterwards, so request threads read them freely.
  */
-#ifndef HXM2AFP_SERVER_PATHS_H
-#define HXM2AFP_SERVER_PATHS_H
+#ifndef HXM_CORE_SERVER_PATHS_H
+#define HXM_CORE_SERVER_PATHS_H
 
 #include <stddef.h>
 

@@ -1,8 +1,8 @@
 /*
  * Applying the configuration file's logging settings at load.
  */
-#ifndef HXM2AFP_STARTUP_CONFIG_H
-#define HXM2AFP_STARTUP_CONFIG_H
+#ifndef HXM_CORE_STARTUP_CONFIG_H
+#define HXM_CORE_STARTUP_CONFIG_H
 
 #include <time.h>
 

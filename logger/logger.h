@@ -16,8 +16,8 @@
  * (referring to it directly would make a copy relocation that defines `log`
  * in the program and takes over the math function for every library).
  */
-#ifndef HXM_LOGGER_H
-#define HXM_LOGGER_H
+#ifndef HXM_LOGGER_LOGGER_H
+#define HXM_LOGGER_LOGGER_H
 
 #include <stdarg.h>
 #include <stdint.h>

@@ -3,8 +3,8 @@
  * that Logger_init installs, and the two that the directive parsers call
  * directly. Hidden: only logger.h names the exported interface.
  */
-#ifndef HXM_LOGGER_INTERNAL_H
-#define HXM_LOGGER_INTERNAL_H
+#ifndef HXM_LOGGER_LOGGER_INTERNAL_H
+#define HXM_LOGGER_LOGGER_INTERNAL_H
 
 #include <stdint.h>
 

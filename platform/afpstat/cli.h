@@ -3,8 +3,8 @@
  * generator of plausible users, addresses and paths shared by `demo` and
  * `simulate`.
  */
-#ifndef AFPSTAT_CLI_H
-#define AFPSTAT_CLI_H
+#ifndef HXM_PLATFORM_AFPSTAT_CLI_H
+#define HXM_PLATFORM_AFPSTAT_CLI_H
 
 #include "platform/afpstat/store_writer.h"
 

@@ -6,8 +6,8 @@
  * free functions release them with free() and a failed allocation can be
  * undone by the caller without exceptions.
  */
-#ifndef AFPSTAT_RECORD_ALLOC_H
-#define AFPSTAT_RECORD_ALLOC_H
+#ifndef HXM_PLATFORM_AFPSTAT_RECORD_ALLOC_H
+#define HXM_PLATFORM_AFPSTAT_RECORD_ALLOC_H
 
 #include <limits.h>
 #include <stddef.h>

@@ -2,8 +2,8 @@
  * The shared body of the calls that list a whole table: one statement, one
  * node a row, built at a kept tail. Internal to the library.
  */
-#ifndef AFPSTAT_ROW_LIST_H
-#define AFPSTAT_ROW_LIST_H
+#ifndef HXM_PLATFORM_AFPSTAT_ROW_LIST_H
+#define HXM_PLATFORM_AFPSTAT_ROW_LIST_H
 
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"

@@ -3,8 +3,8 @@
  * between threads), prepared statements and transactions, all released when
  * the call returns.
  */
-#ifndef AFPSTAT_SESSION_H
-#define AFPSTAT_SESSION_H
+#ifndef HXM_PLATFORM_AFPSTAT_SESSION_H
+#define HXM_PLATFORM_AFPSTAT_SESSION_H
 
 #include <sqlite3.h>
 

@@ -6,8 +6,8 @@
  * environment is read on every call so that a process (or a test) may point
  * the library at another store between calls.
  */
-#ifndef AFPSTAT_STORE_PATH_H
-#define AFPSTAT_STORE_PATH_H
+#ifndef HXM_PLATFORM_AFPSTAT_STORE_PATH_H
+#define HXM_PLATFORM_AFPSTAT_STORE_PATH_H
 
 #include <stddef.h>
 

@@ -5,8 +5,8 @@
  * `afpstat` command creates it. Both set the same connection options (busy
  * timeout, foreign keys) and recognise a store by its schema version.
  */
-#ifndef AFPSTAT_STORE_SCHEMA_H
-#define AFPSTAT_STORE_SCHEMA_H
+#ifndef HXM_PLATFORM_AFPSTAT_STORE_SCHEMA_H
+#define HXM_PLATFORM_AFPSTAT_STORE_SCHEMA_H
 
 #include <sqlite3.h>
 #include <stddef.h>

@@ -5,8 +5,8 @@
  * Every write runs inside a Transaction: a method called outside one makes
  * its own, so nothing is ever half-written.
  */
-#ifndef AFPSTAT_STORE_WRITER_H
-#define AFPSTAT_STORE_WRITER_H
+#ifndef HXM_PLATFORM_AFPSTAT_STORE_WRITER_H
+#define HXM_PLATFORM_AFPSTAT_STORE_WRITER_H
 
 #include <sqlite3.h>
 

@@ -3,8 +3,8 @@
  * to a hard cap and keeps a sticky error, so a page writer can go on writing
  * and the console checks once, at the end, whether the page is whole.
  */
-#ifndef HXM_CONSOLE_BODY_BUFFER_H
-#define HXM_CONSOLE_BODY_BUFFER_H
+#ifndef HXM_PLATFORM_CONSOLE_BODY_BUFFER_H
+#define HXM_PLATFORM_CONSOLE_BODY_BUFFER_H
 
 #include <cstdarg>
 #include <cstddef>

@@ -2,8 +2,8 @@
  * The value of one hexadecimal digit, for the decoders of percent-encoded
  * paths and form values. Internal to libhxm.
  */
-#ifndef HXM_CONSOLE_HEX_DIGIT_H
-#define HXM_CONSOLE_HEX_DIGIT_H
+#ifndef HXM_PLATFORM_CONSOLE_HEX_DIGIT_H
+#define HXM_PLATFORM_CONSOLE_HEX_DIGIT_H
 
 namespace hxm_console {
 

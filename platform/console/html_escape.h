@@ -3,8 +3,8 @@
  * texts and group titles come from plug-ins and their translations, so none
  * of them may open markup of its own.
  */
-#ifndef HXM_CONSOLE_HTML_ESCAPE_H
-#define HXM_CONSOLE_HTML_ESCAPE_H
+#ifndef HXM_PLATFORM_CONSOLE_HTML_ESCAPE_H
+#define HXM_PLATFORM_CONSOLE_HTML_ESCAPE_H
 
 #include <string>
 

@@ -4,8 +4,8 @@
  * the unit tests both go through this, so a test sees exactly what a browser
  * would get, minus the socket.
  */
-#ifndef HXM_CONSOLE_H
-#define HXM_CONSOLE_H
+#ifndef HXM_PLATFORM_CONSOLE_HXM_CONSOLE_H
+#define HXM_PLATFORM_CONSOLE_HXM_CONSOLE_H
 
 #include <cstddef>
 #include <string>

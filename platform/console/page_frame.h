@@ -2,8 +2,8 @@
  * The console's own markup: the page head and frame around a plug-in page,
  * the console home and the small error pages the console answers itself.
  */
-#ifndef HXM_CONSOLE_PAGE_FRAME_H
-#define HXM_CONSOLE_PAGE_FRAME_H
+#ifndef HXM_PLATFORM_CONSOLE_PAGE_FRAME_H
+#define HXM_PLATFORM_CONSOLE_PAGE_FRAME_H
 
 #include <string>
 

@@ -3,8 +3,8 @@
  * the request router and the pages that list the registered groups. Requests
  * read it concurrently; plug-ins change it when they load and unload.
  */
-#ifndef HXM_CONSOLE_REGISTRY_H
-#define HXM_CONSOLE_REGISTRY_H
+#ifndef HXM_PLATFORM_CONSOLE_REGISTRY_H
+#define HXM_PLATFORM_CONSOLE_REGISTRY_H
 
 #include <string>
 #include <vector>

@@ -5,8 +5,8 @@
  * (status, content type, header lines, body). One lives for exactly one
  * call of a service method and is touched only by the thread running it.
  */
-#ifndef HXM_CONSOLE_REQUEST_STATE_H
-#define HXM_CONSOLE_REQUEST_STATE_H
+#ifndef HXM_PLATFORM_CONSOLE_REQUEST_STATE_H
+#define HXM_PLATFORM_CONSOLE_REQUEST_STATE_H
 
 #include <cstdint>
 #include <string>

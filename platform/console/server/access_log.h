@@ -2,8 +2,8 @@
  * The access log: one line per request, the audit trail of every
  * administrative action taken through the console.
  */
-#ifndef HXM_SERVER_ACCESS_LOG_H
-#define HXM_SERVER_ACCESS_LOG_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_ACCESS_LOG_H
+#define HXM_PLATFORM_CONSOLE_SERVER_ACCESS_LOG_H
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,8 @@
  * threads that authenticates each request, collects its body within a
  * limit, routes it and logs it.
  */
-#ifndef HXM_SERVER_HTTP_SERVER_H
-#define HXM_SERVER_HTTP_SERVER_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
+#define HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 
 #include <string>
 

@@ -1,8 +1,8 @@
 /*
  * hxm-console's command line: what it means and how it is read.
  */
-#ifndef HXM_SERVER_OPTIONS_H
-#define HXM_SERVER_OPTIONS_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_OPTIONS_H
+#define HXM_PLATFORM_CONSOLE_SERVER_OPTIONS_H
 
 #include <netinet/in.h>
 #include <sys/socket.h>

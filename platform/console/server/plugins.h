@@ -3,8 +3,8 @@
  * registers their services), unloaded at shutdown (their unload entry
  * removes them), last loaded first unloaded.
  */
-#ifndef HXM_SERVER_PLUGINS_H
-#define HXM_SERVER_PLUGINS_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_PLUGINS_H
+#define HXM_PLATFORM_CONSOLE_SERVER_PLUGINS_H
 
 #include <string>
 #include <vector>

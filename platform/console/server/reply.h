@@ -2,8 +2,8 @@
  * What a route answers, before it becomes an HTTP response: a status, a
  * content type, extra headers and either a body in memory or an open file.
  */
-#ifndef HXM_SERVER_REPLY_H
-#define HXM_SERVER_REPLY_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_REPLY_H
+#define HXM_PLATFORM_CONSOLE_SERVER_REPLY_H
 
 #include <unistd.h>
 

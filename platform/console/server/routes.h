@@ -1,8 +1,8 @@
 /*
  * The console's routes: which part of the console answers a request.
  */
-#ifndef HXM_SERVER_ROUTES_H
-#define HXM_SERVER_ROUTES_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_ROUTES_H
+#define HXM_PLATFORM_CONSOLE_SERVER_ROUTES_H
 
 #include <string>
 

@@ -2,8 +2,8 @@
  * Files the console serves itself: its images and, for the log page's
  * "?VIEW" links, the files of the log directory.
  */
-#ifndef HXM_SERVER_STATIC_FILES_H
-#define HXM_SERVER_STATIC_FILES_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_STATIC_FILES_H
+#define HXM_PLATFORM_CONSOLE_SERVER_STATIC_FILES_H
 
 #include <string>
 

@@ -2,8 +2,8 @@
  * The users file: who may use the console and with which access flag word.
  * Passwords are kept only as crypt(3) hashes.
  */
-#ifndef HXM_SERVER_USERS_H
-#define HXM_SERVER_USERS_H
+#ifndef HXM_PLATFORM_CONSOLE_SERVER_USERS_H
+#define HXM_PLATFORM_CONSOLE_SERVER_USERS_H
 
 #include <string>
 #include <unordered_map>
