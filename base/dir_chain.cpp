@@ -22,7 +22,9 @@ int fail_with(char *copy, int error) {
 
 } // namespace
 
-int hxm_make_dir_chain(const char *path, unsigned int mode) {
+namespace hxm2afp {
+
+int make_dir_chain(const char *path, unsigned int mode) {
     if (path == nullptr) {
         errno = EINVAL;
         return -1;
@@ -59,3 +61,4 @@ int hxm_make_dir_chain(const char *path, unsigned int mode) {
     }
 }
 
+} // namespace hxm2afp

@@ -35,25 +35,29 @@ void read_root() {
 
 } // namespace
 
-const char *hxm_root() {
+namespace hxm2afp {
+
+const char *root() {
     pthread_once(&g_root_once, read_root);
     return g_root_unusable ? nullptr : g_root;
 }
 
-const char *hxm_root_path(const char *fixed, char *out, size_t size) {
+const char *root_path(const char *fixed, char *out, size_t size) {
     if (out == nullptr || size == 0)
         return nullptr;
     out[0] = '\0';
-    const char *root = hxm_root();
-    if (fixed == nullptr || root == nullptr)
+    const char *prefix = root();
+    if (fixed == nullptr || prefix == nullptr)
         return nullptr;
     // Only absolute paths move under the root; a relative one stands as given.
     if (fixed[0] != '/')
-        root = "";
-    int written = snprintf(out, size, "%s%s", root, fixed);
+        prefix = "";
+    int written = snprintf(out, size, "%s%s", prefix, fixed);
     if (written < 0 || static_cast<size_t>(written) >= size) {
         out[0] = '\0';
         return nullptr;
     }
     return out;
 }
+
+} // namespace hxm2afp

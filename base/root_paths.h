@@ -10,14 +10,18 @@
 
 #include <stddef.h>
 
+namespace hxm2afp {
+
 /* The root without trailing slashes, "" when unset or empty, or null when
  * the variable is too long to form any path. */
-const char *hxm_root();
+const char *root();
 
 /* Writes `fixed` under the root into `out` (`size` bytes) and returns `out`.
  * A relative `fixed` stands as given. Returns null, leaving `out` empty, when
  * `fixed` is null, the root is unusable or the result does not fit: a cut
  * path would name another file. */
-const char *hxm_root_path(const char *fixed, char *out, size_t size);
+const char *root_path(const char *fixed, char *out, size_t size);
+
+} // namespace hxm2afp
 
 #endif

@@ -14,7 +14,7 @@ constexpr int kPieceSize = 512;
 
 /* Copies `text` into value when it fits *size (result 0); otherwise stores
  * the size it needs and refuses (90). */
-int DeliverValue(const char *text, char *value, int *size) {
+int deliver_value(const char *text, char *value, int *size) {
     size_t length = strlen(text);
     if (*size <= 0 || length >= static_cast<size_t>(*size)) {
         *size = length + 1 > static_cast<size_t>(0x7fffffff) ? 0x7fffffff
@@ -59,7 +59,7 @@ int ReadConfigFileValue(const char *path, const char *key, char *value, int *siz
         if (word[0] == '#' || word[0] == ';' || strcmp(word, key) != 0)
             continue;
         fclose(file);
-        return DeliverValue(valueWord, value, size);
+        return deliver_value(valueWord, value, size);
     }
     bool failed = ferror(file) != 0;
     fclose(file);
@@ -68,5 +68,5 @@ int ReadConfigFileValue(const char *path, const char *key, char *value, int *siz
     if (defaultValue == nullptr)
         return HXM_CONFIG_NOT_FOUND;
     // The default is held to the same bound as a value from the file.
-    return DeliverValue(defaultValue, value, size);
+    return deliver_value(defaultValue, value, size);
 }

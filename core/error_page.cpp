@@ -42,7 +42,7 @@ void format_message(char *message, const char *format, ...) {
     if (written < 0)
         message[0] = '\0';
     else if (static_cast<size_t>(written) >= kPageTextSize)
-        hxm2afp::TrimIncompleteCharacter(message);
+        hxm2afp::trim_incomplete_character(message);
 }
 
 /* What an error type's further arguments are. */

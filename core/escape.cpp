@@ -21,7 +21,7 @@ struct Replacement {
 
 using EscapeTable = Replacement[256];
 
-constexpr Replacement Of(const char *text) {
+constexpr Replacement replacement_of(const char *text) {
     Replacement r{};
     unsigned char n = 0;
     while (text[n] != '\0' && n < sizeof r.text) {
@@ -37,17 +37,17 @@ constexpr char kHex[] = "0123456789ABCDEF";
 struct HtmlTable {
     EscapeTable entries{};
     constexpr explicit HtmlTable(bool quotes) {
-        entries['&'] = Of("&amp;");
-        entries['<'] = Of("&lt;");
-        entries['>'] = Of("&gt;");
+        entries['&'] = replacement_of("&amp;");
+        entries['<'] = replacement_of("&lt;");
+        entries['>'] = replacement_of("&gt;");
         if (quotes) {
-            entries['"'] = Of("&#34;");
-            entries['\''] = Of("&#39;");
+            entries['"'] = replacement_of("&#34;");
+            entries['\''] = replacement_of("&#39;");
         }
     }
 };
 
-constexpr bool IsUnreserved(unsigned c) {
+constexpr bool is_unreserved(unsigned c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == '~';
 }
@@ -56,7 +56,7 @@ struct UrlTable {
     EscapeTable entries{};
     constexpr explicit UrlTable(bool keepSlash) {
         for (unsigned c = 0; c < 256; ++c) {
-            if (IsUnreserved(c) || (keepSlash && c == '/'))
+            if (is_unreserved(c) || (keepSlash && c == '/'))
                 continue;
             entries[c].text[0] = '%';
             entries[c].text[1] = kHex[c >> 4];
@@ -76,13 +76,13 @@ struct ScriptTable {
             entries[c].text[3] = kHex[c & 0xF];
             entries[c].length = 4;
         }
-        entries[0x7F] = Of("\\x7F");
-        entries['\\'] = Of("\\\\");
-        entries['\''] = Of("\\'");
-        entries['"'] = Of("\\\"");
-        entries['<'] = Of("\\x3C");
-        entries['>'] = Of("\\x3E");
-        entries['&'] = Of("\\x26");
+        entries[0x7F] = replacement_of("\\x7F");
+        entries['\\'] = replacement_of("\\\\");
+        entries['\''] = replacement_of("\\'");
+        entries['"'] = replacement_of("\\\"");
+        entries['<'] = replacement_of("\\x3C");
+        entries['>'] = replacement_of("\\x3E");
+        entries['&'] = replacement_of("\\x26");
     }
 };
 
@@ -92,7 +92,7 @@ constexpr UrlTable kUrlPath{true};
 constexpr UrlTable kUrlComponent{false};
 constexpr ScriptTable kScript{};
 
-const char *Escape(const EscapeTable &table, const char *text, char *out, size_t size) {
+const char *escape(const EscapeTable &table, const char *text, char *out, size_t size) {
     if (text == nullptr)
         return "";
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
@@ -128,23 +128,23 @@ const char *Escape(const EscapeTable &table, const char *text, char *out, size_t
 } // namespace
 
 const char *EscapeHtml(const char *text, char *out, size_t size) {
-    return Escape(kHtml.entries, text, out, size);
+    return escape(kHtml.entries, text, out, size);
 }
 
 const char *EscapeHtmlText(const char *text, char *out, size_t size) {
-    return Escape(kHtmlText.entries, text, out, size);
+    return escape(kHtmlText.entries, text, out, size);
 }
 
 const char *EscapeUrlPath(const char *text, char *out, size_t size) {
-    return Escape(kUrlPath.entries, text, out, size);
+    return escape(kUrlPath.entries, text, out, size);
 }
 
 const char *EscapeUrlComponent(const char *text, char *out, size_t size) {
-    return Escape(kUrlComponent.entries, text, out, size);
+    return escape(kUrlComponent.entries, text, out, size);
 }
 
 const char *EscapeScriptString(const char *text, char *out, size_t size) {
-    return Escape(kScript.entries, text, out, size);
+    return escape(kScript.entries, text, out, size);
 }
 
 } // namespace hxm2afp

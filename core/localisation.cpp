@@ -21,7 +21,7 @@ std::once_flag domain_bound;
 
 /* Binds the domain to the locale directory; failures leave lookups
  * untranslated and are never retried. */
-void BindDomain() {
+void bind_domain() {
     const char *directory = hxm2afp::LocaleDirectory();
     HXM_DEBUG("setup localization filename=%s path=%s", HXM2AFP_TEXT_DOMAIN, directory);
     // An empty directory means ZENTRA_ROOT was refused: bind nothing rather
@@ -43,6 +43,6 @@ void BindDomain() {
 const char *lnxMSG(const char *text) {
     if (text == nullptr)
         return "";
-    std::call_once(domain_bound, BindDomain);
+    std::call_once(domain_bound, bind_domain);
     return dgettext(HXM2AFP_TEXT_DOMAIN, text);
 }

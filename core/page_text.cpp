@@ -7,7 +7,7 @@
 
 namespace hxm2afp {
 
-void TrimIncompleteCharacter(char *text) {
+void trim_incomplete_character(char *text) {
     size_t length = strlen(text);
     size_t continuation = 0;
     while (continuation < length &&
@@ -33,7 +33,7 @@ bool CopyCut(char *out, size_t size, const char *text) {
     }
     memcpy(out, text, size - 1);
     out[size - 1] = '\0';
-    TrimIncompleteCharacter(out);
+    trim_incomplete_character(out);
     return false;
 }
 

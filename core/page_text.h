@@ -16,7 +16,7 @@ bool CopyCut(char *out, size_t size, const char *text);
 
 /* Drops an incomplete UTF-8 sequence from the end of a terminated text (as
  * left by a cut). */
-void TrimIncompleteCharacter(char *text);
+void trim_incomplete_character(char *text);
 
 } // namespace hxm2afp
 

@@ -63,7 +63,7 @@ int VerifyLinuxPath(const char *path) {
 }
 
 int pkg_dir_build(const char *path, unsigned int mode) {
-    return hxm_make_dir_chain(path, mode);
+    return hxm2afp::make_dir_chain(path, mode);
 }
 
 int CreateLinuxPath(const char *path) {

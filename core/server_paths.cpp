@@ -19,12 +19,12 @@ char log_directory[kServerPathSize];
 
 } // namespace
 
-bool LoadServerPaths(const char *logFile) {
+bool load_server_paths(const char *logFile) {
     bool fits =
-        hxm_root_path(kFixedConfigFile, config_file, kServerPathSize) != nullptr &&
-        hxm_root_path(logFile, log_file, kServerPathSize) != nullptr &&
-        hxm_root_path(kFixedLocaleDirectory, locale_directory, kServerPathSize) != nullptr &&
-        hxm_root_path(kFixedLogDirectory, log_directory, kServerPathSize) != nullptr;
+        hxm2afp::root_path(kFixedConfigFile, config_file, kServerPathSize) != nullptr &&
+        hxm2afp::root_path(logFile, log_file, kServerPathSize) != nullptr &&
+        hxm2afp::root_path(kFixedLocaleDirectory, locale_directory, kServerPathSize) != nullptr &&
+        hxm2afp::root_path(kFixedLogDirectory, log_directory, kServerPathSize) != nullptr;
     if (!fits) {
         config_file[0] = log_file[0] = locale_directory[0] = log_directory[0] = '\0';
         fprintf(stderr, "libhxm2afp: ZENTRA_ROOT leaves no room for the plug-in's paths; using no "
@@ -34,10 +34,10 @@ bool LoadServerPaths(const char *logFile) {
     return fits;
 }
 
-const char *ConfigFilePath() {
+const char *config_file_path() {
     return config_file;
 }
-const char *LogFilePath() {
+const char *log_file_path() {
     return log_file;
 }
 const char *LocaleDirectory() {

@@ -23,11 +23,11 @@ inline constexpr size_t kServerPathSize = 4096;
  * does not fit, the root is refused: all four stay empty, so the plug-in uses
  * no file at all rather than the server's real files or a cut path, and a
  * line on standard error says so. Returns false when refused. */
-bool LoadServerPaths(const char *logFile);
+bool load_server_paths(const char *logFile);
 
-/* The resolved paths; empty before LoadServerPaths or after a refusal. */
-const char *ConfigFilePath();
-const char *LogFilePath();
+/* The resolved paths; empty before load_server_paths or after a refusal. */
+const char *config_file_path();
+const char *log_file_path();
 const char *LocaleDirectory();
 const char *LogDirectory();
 

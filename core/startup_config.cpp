@@ -28,23 +28,23 @@ constexpr int kValueReadSize = 64;
 constexpr long kSmallestFileLimit = 4096;
 
 /* Reads `key` into value (cleared first); true when a value was delivered. */
-bool ReadKey(const char *key, const char *defaultValue, char *value, size_t valueSize) {
+bool read_key(const char *key, const char *defaultValue, char *value, size_t valueSize) {
     memset(value, 0, valueSize);
     int size = kValueReadSize;
-    return ReadConfigFileValue(ConfigFilePath(), key, value, &size, defaultValue) ==
+    return ReadConfigFileValue(config_file_path(), key, value, &size, defaultValue) ==
                HXM_CONFIG_OK &&
            value[0] != '\0';
 }
 
 } // namespace
 
-void ApplyStartupConfiguration(time_t loadTime) {
+void apply_startup_configuration(time_t loadTime) {
     int present = 0;
-    if (hxm_log == nullptr || ConfigFileExists(ConfigFilePath(), &present) != HXM_CONFIG_OK)
+    if (hxm_log == nullptr || ConfigFileExists(config_file_path(), &present) != HXM_CONFIG_OK)
         return;
 
     char value[128];
-    if (ReadKey("LOG_LEVEL", "WARNING", value, sizeof value))
+    if (read_key("LOG_LEVEL", "WARNING", value, sizeof value))
         ProcessLogLevel(value);
     else
         hxm_log->setLevel(HXM_LOG_WARNING);
@@ -56,7 +56,7 @@ void ApplyStartupConfiguration(time_t loadTime) {
     hxm_log->info("... libhxm2afp plugin started %s", stamp);
     hxm_log->info("... log level = %d", hxm_log->level);
 
-    if (ReadKey("LOG_MAXIMUM_FILE_SIZE", "4194304", value, sizeof value)) {
+    if (read_key("LOG_MAXIMUM_FILE_SIZE", "4194304", value, sizeof value)) {
         long limit = strtol(value, nullptr, 10);
         if (limit >= kSmallestFileLimit) {
             // The logger keeps the limit in an int: larger sizes mean "as large as it holds".
@@ -66,7 +66,7 @@ void ApplyStartupConfiguration(time_t loadTime) {
         }
     }
 
-    if (ReadKey("LOG_TIMESTAMPS", "YES", value, sizeof value)) {
+    if (read_key("LOG_TIMESTAMPS", "YES", value, sizeof value)) {
         if (strcasecmp(value, "NO") == 0)
             ProcessLogLevel("TIMESTAMP=NO");
         else if (strcasecmp(value, "YES") == 0)

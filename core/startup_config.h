@@ -13,7 +13,7 @@ namespace hxm2afp {
  * the start-up lines (stamped with `loadTime`) after the level. Without a
  * configuration file that opens for update nothing is applied or written.
  * Needs the logger (hxm_log) set. */
-void ApplyStartupConfiguration(time_t loadTime);
+void apply_startup_configuration(time_t loadTime);
 
 } // namespace hxm2afp
 

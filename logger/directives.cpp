@@ -204,7 +204,7 @@ int ProcessLogLevelWOLogging(const char *directive) {
 const char *ConvertLogLevelToString() {
     static constexpr const char *kNames[] = {"NOTHING", "ERROR", "WARN",      "INFO",
                                              "DEBUG",   "DUMP",  "EVERYTHING"};
-    int level = hxm_logger_level();
+    int level = hxm2afp::logger_level();
     if (level < 0 || level >= static_cast<int>(sizeof kNames / sizeof kNames[0]))
         return "unknown";
     return kNames[level];

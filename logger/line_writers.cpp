@@ -59,11 +59,11 @@ void write_line(int index, const char *tag, const char *format, va_list argument
 void write_line(int index, const char *tag, const char *format, va_list arguments) {
     if (format == nullptr)
         return;
-    if (hxm_logger_uses_syslog()) {
+    if (hxm2afp::logger_uses_syslog()) {
         vsyslog(LOG_DEBUG, format, arguments);
         return;
     }
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     if (stream == nullptr)
         return;
     LineLock lock(stream);
@@ -79,12 +79,12 @@ void write_line(int index, const char *tag, const char *format, va_list argument
 void write_level_line(int index, const char *tag, const char *format, va_list arguments)
     HXM_LOGGER_PRINTF(3, 0);
 void write_level_line(int index, const char *tag, const char *format, va_list arguments) {
-    if (hxm_logger_level() >= index)
+    if (hxm2afp::logger_level() >= index)
         write_line(index, tag, format, arguments);
 }
 
 bool dumps_enabled() {
-    return hxm_logger_level() > HXM_LOG_DEBUG;
+    return hxm2afp::logger_level() > HXM_LOG_DEBUG;
 }
 
 } // namespace
@@ -115,7 +115,7 @@ namespace {
 // Writes one dump into the log file under the stream's lock, after the dump
 // level's prefix; nothing while no file is open.
 template <typename Body> void write_dump(Body body) {
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     if (stream == nullptr)
         return;
     LineLock lock(stream);
@@ -130,7 +130,7 @@ void Logger_dump(const char *format, ...) {
         return;
     va_list arguments;
     va_start(arguments, format);
-    if (hxm_logger_uses_syslog()) {
+    if (hxm2afp::logger_uses_syslog()) {
         vsyslog(LOG_DEBUG, format, arguments);
     } else {
         write_dump([&](FILE *stream) {
@@ -146,7 +146,7 @@ void Logger_ldump(const char *text, int length) {
     // A negative length would size the syslog copy below zero.
     if (!dumps_enabled() || text == nullptr || length < 0)
         return;
-    if (hxm_logger_uses_syslog()) {
+    if (hxm2afp::logger_uses_syslog()) {
         char *copy = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
         if (copy == nullptr)
             return;
@@ -164,7 +164,7 @@ void Logger_ldump(const char *text, int length) {
 }
 
 void Logger_bdump(const unsigned char *bytes, int length) {
-    if (!dumps_enabled() || bytes == nullptr || length == 0 || hxm_logger_uses_syslog())
+    if (!dumps_enabled() || bytes == nullptr || length == 0 || hxm2afp::logger_uses_syslog())
         return;
     write_dump([&](FILE *stream) {
         fprintf(stream, "\n<bdump len=\"%d\">\n", length);
@@ -189,7 +189,7 @@ void Logger_SyslogAndFile(const char *format, va_list arguments) {
     char text[kSyslogAndFileSize] = {};
     vsnprintf(text, sizeof text, format, arguments);
     syslog(LOG_INFO, "[Info]%s", text);
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     if (stream == nullptr)
         return;
     LineLock lock(stream);
@@ -215,11 +215,11 @@ void Logger_SyslogAndFileSlot(const char *format, ...) {
 void Logger_errormessage(const char *message) {
     if (message == nullptr)
         return;
-    if (hxm_logger_uses_syslog()) {
+    if (hxm2afp::logger_uses_syslog()) {
         syslog(LOG_DEBUG, "%s", message);
         return;
     }
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     if (stream == nullptr)
         return;
     char stamp[kStampSize];

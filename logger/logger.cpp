@@ -220,12 +220,12 @@ void Logger_closestream() {
 }
 
 int Logger_flushstream() {
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     return stream != nullptr ? fflush(stream) : 0;
 }
 
 int64_t Logger_getStreamSize() {
-    FILE *stream = hxm_logger_stream();
+    FILE *stream = hxm2afp::logger_stream();
     return stream != nullptr ? static_cast<int64_t>(ftello64(stream)) : 0;
 }
 
@@ -254,13 +254,13 @@ void Logger_setLevel(int level) {
 }
 
 void Logger_levelUp() {
-    int level = hxm_logger_level();
+    int level = hxm2afp::logger_level();
     if (level <= HXM_LOG_DUMP)
         Logger_setLevel(level + 1);
 }
 
 void Logger_levelDown() {
-    int level = hxm_logger_level();
+    int level = hxm2afp::logger_level();
     if (level > HXM_LOG_NOTHING)
         Logger_setLevel(level - 1);
 }
@@ -293,7 +293,7 @@ int Logger_setMode(int code) {
         logger.options |= 1;
         break;
     case HXM_LOG_MODE_RESET:
-        if (!hxm_logger_uses_syslog() && logger.f_output != nullptr) {
+        if (!hxm2afp::logger_uses_syslog() && logger.f_output != nullptr) {
             TruncateFileStream(logger.f_output);
             logger.file_size = 0;
             logger.reset_count += 1;
@@ -301,7 +301,7 @@ int Logger_setMode(int code) {
         break;
     default: // 0, every code above 8 and every negative code
         logger.mode = code;
-        if (hxm_logger_uses_syslog()) {
+        if (hxm2afp::logger_uses_syslog()) {
             closelog();
             __atomic_store_n(&logger.use_syslog, 0, __ATOMIC_RELAXED);
         }

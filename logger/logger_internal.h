@@ -38,14 +38,18 @@ void Logger_SyslogAndFileSlot(const char *format, ...) HXM_LOGGER_PRINTF(1, 2);
 
 /* Relaxed reads of the words that request threads read while only the load
  * and unload entries write them. */
-inline int hxm_logger_level() {
+namespace hxm2afp {
+
+inline int logger_level() {
     return __atomic_load_n(&_my_local_instance.level, __ATOMIC_RELAXED);
 }
-inline int hxm_logger_uses_syslog() {
+inline int logger_uses_syslog() {
     return __atomic_load_n(&_my_local_instance.use_syslog, __ATOMIC_RELAXED);
 }
-inline FILE *hxm_logger_stream() {
+inline FILE *logger_stream() {
     return __atomic_load_n(&_my_local_instance.f_output, __ATOMIC_ACQUIRE);
 }
+
+} // namespace hxm2afp
 
 #endif

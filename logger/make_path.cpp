@@ -14,7 +14,7 @@ constexpr unsigned int kLinuxPathMode = 0744;
 } // namespace
 
 int make_path(const char *path, unsigned int mode) {
-    return hxm_make_dir_chain(path, mode);
+    return hxm2afp::make_dir_chain(path, mode);
 }
 
 int MakeLinuxPath(const char *path) {

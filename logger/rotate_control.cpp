@@ -47,13 +47,13 @@ int SetupLogRotateControlFile(const char *directory, const char *controlFile, co
     char rootedDirectory[kPathSize];
     char rootedControl[kPathSize];
     char rootedLink[kPathSize];
-    if (hxm_root_path(controlFile, rootedControl, sizeof rootedControl) == nullptr ||
-        hxm_root_path(linkPath, rootedLink, sizeof rootedLink) == nullptr)
+    if (hxm2afp::root_path(controlFile, rootedControl, sizeof rootedControl) == nullptr ||
+        hxm2afp::root_path(linkPath, rootedLink, sizeof rootedLink) == nullptr)
         return ENAMETOOLONG;
     // The directory chain's result is not acted upon: the steps below report
     // what matters.
     if (directory != nullptr &&
-        hxm_root_path(directory, rootedDirectory, sizeof rootedDirectory) != nullptr)
+        hxm2afp::root_path(directory, rootedDirectory, sizeof rootedDirectory) != nullptr)
         MakeLinuxPath(rootedDirectory);
 
     struct stat status;

@@ -63,7 +63,7 @@ std::atomic<bool> plugin_initialised{false};
 /* One record serves every registration; the host copies what it keeps. */
 HxmServiceGroup service_group;
 
-int KeywordLength(const char *keyword) {
+int keyword_length(const char *keyword) {
     return static_cast<int>(strlen(keyword));
 }
 
@@ -74,11 +74,11 @@ void _init(void) {
     if (plugin_initialised.exchange(true))
         return;
 
-    hxm2afp::LoadServerPaths(logfilename);
-    const char *logFile = hxm2afp::LogFilePath();
+    hxm2afp::load_server_paths(logfilename);
+    const char *logFile = hxm2afp::log_file_path();
     hxm_log = Logger_init(logFile[0] != '\0' ? logFile : nullptr, HXM_LOG_DEBUG);
     memset(&service_group, 0, sizeof service_group);
-    hxm2afp::ApplyStartupConfiguration(loadTime);
+    hxm2afp::apply_startup_configuration(loadTime);
     hxm_log->error("Going to initialize afp plugin");
 
     // A translation longer than the title field is cut at a character boundary.
@@ -89,7 +89,7 @@ void _init(void) {
         service_group.word1 = 0;
         int outCode = 0;
         const char *keyword = *service.keyword;
-        if (RegisterServiceMethodEx(lnxMSG(service.linkText), keyword, KeywordLength(keyword),
+        if (RegisterServiceMethodEx(lnxMSG(service.linkText), keyword, keyword_length(keyword),
                                     &service_group, kRegistrationFlags, 0, service.method, 0,
                                     &outCode) == 0) {
             hxm_log->error("RegisterServiceMethodEx(Connections) failed rc=%d", outCode);
@@ -109,7 +109,7 @@ void _fini(void) {
         const ServiceEntry &service = kServices[index];
         const char *keyword = *service.keyword;
         int outCode = 0;
-        DeRegisterServiceMethod(lnxMSG(service.linkText), keyword, KeywordLength(keyword),
+        DeRegisterServiceMethod(lnxMSG(service.linkText), keyword, keyword_length(keyword),
                                 service.method, 0, &outCode);
     }
 
