@@ -26,10 +26,6 @@ Node *merge_sorted_lists(Node *front, Node *back, GoesFirst goes_first) {
         *tail = *chosen;
         tail = &(*chosen)->next;
         *chosen = (*chosen)->next;
-        // A node's link may lie in another cache line than its key (an open
-        // file's does): ask for it while the key is compared, not after.
-        if (*chosen != nullptr)
-            __builtin_prefetch(&(*chosen)->next);
     }
     *tail = front != nullptr ? front : back;
     return head;
