@@ -6,23 +6,17 @@
  * growth from 10,000 to 100,000 rows, and the page's peak memory over the
  * process's resident size before the request, against the page's size.
  */
-#include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "monitor/connections.h"
 #include "platform/console/hxm_console.h"
 #include "tests/support/scripted_afpstat.h"
@@ -32,9 +26,13 @@ namespace {
 using SortFunction = void (*)(ConnectionSortStruct **, AfpSortType);
 using GetFunction = int (*)(ConnectionSortStruct **, AfpSortType);
 
-void *g_plugin = nullptr;
 SortFunction g_sort = nullptr;
 GetFunction g_get = nullptr;
+
+void Sizes(benchmark::internal::Benchmark *benchmark) {
+    for (int64_t size : hxm_bench::Sizes({1000, 10000, 100000}))
+        benchmark->Arg(size);
+}
 
 std::vector<scripted::Connection> MakeConnections(size_t count) {
     std::mt19937 random(static_cast<unsigned>(count));
@@ -210,67 +208,17 @@ void BM_SortBaseline(benchmark::State &state) {
     }
 }
 
-BENCHMARK(BM_ListPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LibraryFetch)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortedCopy)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Sort)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortBaseline)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListPage)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryFetch)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortedCopy)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sort)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortBaseline)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's CPU time (the process's own, page faults included; the
-// wall clock counts other processes' load too), for the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double Time(const std::string &name) const {
-        auto found = times_.find(name);
-        return found == times_.end() ? 0 : found->second;
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
-
-long StatusKilobytes(const char *field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0)
-            return strtol(line.c_str() + strlen(field), nullptr, 10);
-    return -1;
-}
-
-// Peak resident memory of one list page over the resident size before it,
-// measured in a child process so no earlier request's heap is reused.
-void ReportPeakMemory(size_t count) {
-    fflush(stdout);
-    const pid_t child = fork();
-    if (child < 0)
-        return;
-    if (child > 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        return;
-    }
+size_t ListPageBytes(size_t count) {
     scripted::Reset();
     scripted::StageConnections({MakeConnections(count)});
-    {
-        std::ofstream reset("/proc/self/clear_refs");
-        reset << "5"; // the peak becomes the current size
-    }
-    const long before = StatusKilobytes("VmRSS:");
-    const hxm::Response response = ListPage();
-    const long peak = StatusKilobytes("VmHWM:");
-    const double pageKb = static_cast<double>(response.body.size()) / 1024.0;
-    printf("peak memory at %zu rows: %ld KiB over %ld KiB before; page %.0f KiB; ratio %.2f\n",
-           count, peak - before, before, pageKb, static_cast<double>(peak - before) / pageKb);
-    fflush(stdout);
-    _exit(0);
+    return ListPage().body.size();
 }
 
 bool CheckSameBytes() {
@@ -289,58 +237,38 @@ bool CheckSameBytes() {
 } // namespace
 
 int main(int argc, char **argv) {
-    char root[] = "/tmp/hxm-bench-XXXXXX";
-    if (mkdtemp(root) == nullptr)
+    if (!hxm_bench::LoadPlugin())
         return 1;
-    setenv("ZENTRA_ROOT", root, 1);
-    // The plug-in logs to its file, as on a server.
-    std::filesystem::create_directories(std::string(root) + "/var/opt/zentra/log");
-    g_plugin = dlopen(HXM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (g_plugin == nullptr) {
-        fprintf(stderr, "cannot load the plug-in: %s\n", dlerror());
-        return 1;
-    }
-    g_sort =
-        reinterpret_cast<SortFunction>(dlsym(g_plugin, "_Z9mergesortPP20ConnectionSortStructi"));
-    g_get = reinterpret_cast<GetFunction>(
-        dlsym(g_plugin, "_Z23GetSortedConnectionListPP20ConnectionSortStructi"));
+    g_sort = hxm_bench::Export<SortFunction>("_Z9mergesortPP20ConnectionSortStructi");
+    g_get = hxm_bench::Export<GetFunction>("_Z23GetSortedConnectionListPP20ConnectionSortStructi");
     if (g_sort == nullptr || g_get == nullptr || !CheckSameBytes())
         return 1;
 
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char *size : {"1000", "10000", "100000"}) {
-        const double page = reporter.Time(std::string("BM_ListPage/") + size);
-        const double baseline = reporter.Time(std::string("BM_Baseline/") + size);
-        const double sort = reporter.Time(std::string("BM_Sort/") + size);
-        const double sortBaseline = reporter.Time(std::string("BM_SortBaseline/") + size);
-        if (page > 0 && baseline > 0)
-            printf("list page / snprintf baseline at %s rows: %.2f\n", size, page / baseline);
-        if (sort > 0 && sortBaseline > 0)
-            printf("merge sort / std::stable_sort at %s nodes: %.2f\n", size, sort / sortBaseline);
-    }
-    for (const char *size : {"10000", "100000"}) {
-        const double page = reporter.Time(std::string("BM_ListPage/") + size);
-        const double fetch = reporter.Time(std::string("BM_LibraryFetch/") + size);
-        const double copy = reporter.Time(std::string("BM_SortedCopy/") + size);
+    hxm_bench::RatioReporter reporter;
+    hxm_bench::RunBenchmarks(&argc, argv, &reporter);
+    for (int64_t count : hxm_bench::Sizes({1000, 10000, 100000})) {
+        const std::string size = std::to_string(count);
+        hxm_bench::PrintRatio(reporter, "list page / snprintf baseline at " + size + " rows",
+                              "BM_ListPage/" + size, "BM_Baseline/" + size);
+        hxm_bench::PrintRatio(reporter, "merge sort / std::stable_sort at " + size + " nodes",
+                              "BM_Sort/" + size, "BM_SortBaseline/" + size);
+        const double page = reporter.Time("BM_ListPage/" + size);
+        const double fetch = reporter.Time("BM_LibraryFetch/" + size);
+        const double copy = reporter.Time("BM_SortedCopy/" + size);
         if (page > 0 && fetch > 0 && copy > 0)
-            printf("at %s rows: library fetch %.0f%%, plug-in copy and sort %.0f%%, writing the "
-                   "rows through the host %.0f%% of the page\n",
-                   size, 100 * fetch / page, 100 * (copy - fetch) / page,
-                   100 * (page - copy) / page);
+            fprintf(stderr,
+                    "at %s rows: library fetch %.0f%%, plug-in copy and sort %.0f%%, writing the "
+                    "rows through the host %.0f%% of the page\n",
+                    size.c_str(), 100 * fetch / page, 100 * (copy - fetch) / page,
+                    100 * (page - copy) / page);
     }
-    const double page10k = reporter.Time("BM_ListPage/10000");
-    const double page100k = reporter.Time("BM_ListPage/100000");
-    if (page10k > 0 && page100k > 0)
-        printf("list page growth from 10,000 to 100,000 rows: %.2fx\n", page100k / page10k);
-    if (page100k > 0) {
-        ReportPeakMemory(10000);
-        ReportPeakMemory(100000);
-    }
+    hxm_bench::PrintRatio(reporter, "list page growth from 10,000 to 100,000 rows",
+                          "BM_ListPage/100000", "BM_ListPage/10000");
+    for (int64_t count : hxm_bench::Sizes({10000, 100000}))
+        hxm_bench::ReportPeakMemory(std::to_string(count) + " rows",
+                                    [count] { return ListPageBytes(static_cast<size_t>(count)); });
     benchmark::Shutdown();
-    dlclose(g_plugin);
+    hxm_bench::UnloadPlugin();
     scripted::Reset();
-    std::filesystem::remove_all(root);
     return 0;
 }

@@ -12,19 +12,17 @@
  * The page is sorted by path; HXM_BENCH_SORT=ConnectionNumber or UserName
  * measures another sort.
  */
-#include <benchmark/benchmark.h>
-
-#include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
-#include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "monitor/node_list.h"
+#include "monitor/open_files.h"
 #include "platform/console/hxm_console.h"
 #include "tests/support/scripted_afpstat.h"
 
@@ -155,30 +153,17 @@ void BM_SnprintfBaseline(benchmark::State &state) {
 }
 
 void Sizes(benchmark::internal::Benchmark *benchmark) {
-    const char *smoke = getenv("HXM_BENCH_SMOKE");
-    if (smoke != nullptr && smoke[0] != '\0') {
-        benchmark->Args({1000, 0})->Args({1000, 1});
-        return;
-    }
-    for (int files : {10000, 100000})
-        for (int filtered : {0, 1})
+    for (int64_t files : hxm_bench::Sizes({10000, 100000}))
+        for (int64_t filtered : {0, 1})
             benchmark->Args({files, filtered});
 }
 
 /* The fetch alone (library list, filter, copy, free) and the fetch with the
  * sort, through the plug-in's exports: what bounds the page. */
-struct OpenFileNode {
-    uint32_t copy;
-    uint32_t connection;
-    char user[512];
-    char path[512];
-    OpenFileNode *next;
-};
-using GetOpenFileListFn = int (*)(const char *, OpenFileNode **, const char *);
-using SortFn = OpenFileNode *(*)(OpenFileNode **, int);
-void *gPlugin = nullptr;
+using GetOpenFileListFn = int (*)(const char *, OpenFileInfo **, const char *);
+using SortFn = OpenFileInfo *(*)(OpenFileInfo **, AfpSortType);
 
-int SortType() {
+AfpSortType SortType() {
     const char *sort = getenv("HXM_BENCH_SORT");
     if (sort == nullptr || strcmp(sort, "FileName") == 0 || sort[0] == '\0')
         return 3;
@@ -188,25 +173,19 @@ int SortType() {
 void FetchAndMaybeSort(benchmark::State &state, bool sort) {
     const int files = static_cast<int>(state.range(0));
     const bool filtered = state.range(1) != 0;
-    auto get = reinterpret_cast<GetOpenFileListFn>(
-        dlsym(gPlugin, "_Z15GetOpenFileListPKcPP12OpenFileInfoS0_"));
-    auto sortTable =
-        reinterpret_cast<SortFn>(dlsym(gPlugin, "_Z18SortOpenFilesTablePP12OpenFileInfoi"));
+    auto get = hxm_bench::Export<GetOpenFileListFn>("_Z15GetOpenFileListPKcPP12OpenFileInfoS0_");
+    auto sortTable = hxm_bench::Export<SortFn>("_Z18SortOpenFilesTablePP12OpenFileInfoi");
     if (get == nullptr || sortTable == nullptr) {
         state.SkipWithError("the plug-in lacks the list exports");
         return;
     }
     Stage(RowsFor(files));
     for (auto _ : state) {
-        OpenFileNode *head = nullptr;
+        OpenFileInfo *head = nullptr;
         get(kVolume, &head, filtered ? "*.doc" : "");
         if (sort)
             sortTable(&head, SortType());
-        while (head != nullptr) {
-            OpenFileNode *next = head->next;
-            free(head);
-            head = next;
-        }
+        hxm2afp::free_node_list(head);
     }
     scripted::Reset();
 }
@@ -222,144 +201,53 @@ BENCHMARK(BM_SnprintfBaseline)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FetchOnly)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FetchAndSort)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
-/* Keeps each run's time per iteration for the ratios. */
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.error_occurred || run.iterations == 0)
-                continue;
-            times_[run.benchmark_name()] = run.GetAdjustedRealTime(); // in the run's unit (ms)
-        }
-    }
-    std::map<std::string, double> times_;
-};
-
-long ReadStatusKilobytes(const char *field) {
-    FILE *status = fopen("/proc/self/status", "r");
-    if (status == nullptr)
-        return -1;
-    char line[256];
-    long value = -1;
-    const size_t length = strlen(field);
-    while (fgets(line, sizeof line, status) != nullptr) {
-        if (strncmp(line, field, length) == 0) {
-            value = strtol(line + length, nullptr, 10);
-            break;
-        }
-    }
-    fclose(status);
-    return value;
-}
-
-/* Peak resident memory of one page over the resident memory before it. */
-void ReportPeakMemory(int files, bool filtered) {
+/* One page's size in bytes. */
+size_t PageBytes(int files, bool filtered) {
     Stage(RowsFor(files));
-    FILE *clear = fopen("/proc/self/clear_refs", "w");
-    if (clear == nullptr) {
-        fprintf(stderr, "peak memory: /proc/self/clear_refs is not writable here\n");
-        return;
-    }
-    fputs("5", clear); // resets the peak resident size to the current one
-    fclose(clear);
-    const long before = ReadStatusKilobytes("VmRSS:");
-    size_t pageBytes = 0;
-    {
-        const hxm::Response response = ServePage(filtered);
-        pageBytes = response.body.size();
-    }
-    const long peak = ReadStatusKilobytes("VmHWM:");
-    const double pageKilobytes = static_cast<double>(pageBytes) / 1024.0;
-    fprintf(stderr,
-            "peak memory, %d files%s: page %.1f MiB, peak over baseline %.1f MiB = %.2fx the page "
-            "(target < 3x)\n",
-            files, filtered ? " filtered" : "", pageKilobytes / 1024.0,
-            static_cast<double>(peak - before) / 1024.0,
-            static_cast<double>(peak - before) / pageKilobytes);
-    scripted::Reset();
-}
-
-/* Loads the built plug-in under a private root, as the console does. */
-bool LoadPlugin() {
-    char root[] = "/tmp/hxm-bench-XXXXXX";
-    if (mkdtemp(root) == nullptr)
-        return false;
-    setenv("ZENTRA_ROOT", root, 1);
-    gPlugin = dlopen(HXM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (gPlugin == nullptr) {
-        fprintf(stderr, "cannot load the plug-in: %s\n", dlerror());
-        return false;
-    }
-    return true;
+    return ServePage(filtered).body.size();
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (!LoadPlugin())
+    if (!hxm_bench::LoadPlugin())
         return 1;
-    int peakFiles = 0;
-    int peakFiltered = 0;
-    if (argc == 2 && sscanf(argv[1], "--peak_only=%d,%d", &peakFiles, &peakFiltered) == 2) {
-        ReportPeakMemory(peakFiles, peakFiltered != 0);
-        return 0;
-    }
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    reporter.SetOutputStream(&std::cerr);
-    reporter.SetErrorStream(&std::cerr);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    hxm_bench::RatioReporter reporter;
+    hxm_bench::RunBenchmarks(&argc, argv, &reporter);
 
-    const bool smoke = getenv("HXM_BENCH_SMOKE") != nullptr && getenv("HXM_BENCH_SMOKE")[0];
-    const std::vector<int> sizes = smoke ? std::vector<int>{1000} : std::vector<int>{10000, 100000};
+    const std::vector<int64_t> sizes = hxm_bench::Sizes({10000, 100000});
     for (int filtered : {0, 1}) {
-        for (int files : sizes) {
+        for (int64_t files : sizes) {
             const std::string suffix = "/" + std::to_string(files) + "/" + std::to_string(filtered);
-            const auto page = reporter.times_.find("BM_OpenFilePage" + suffix);
-            const auto base = reporter.times_.find("BM_SnprintfBaseline" + suffix);
-            if (page == reporter.times_.end() || base == reporter.times_.end())
+            const double page = reporter.Time("BM_OpenFilePage" + suffix);
+            const double base = reporter.Time("BM_SnprintfBaseline" + suffix);
+            if (page <= 0 || base <= 0)
                 continue;
             fprintf(stderr,
-                    "ratio, %d files%s: page %.2f ms / snprintf %.2f ms = %.2fx (target <= 2x)\n",
-                    files, filtered ? " filtered" : "", page->second, base->second,
-                    page->second / base->second);
-            const auto fetch = reporter.times_.find("BM_FetchOnly" + suffix);
-            const auto sorted = reporter.times_.find("BM_FetchAndSort" + suffix);
-            if (fetch != reporter.times_.end() && sorted != reporter.times_.end())
+                    "ratio, %lld files%s: page %.2f ms / snprintf %.2f ms = %.2fx (target <= 2x)\n",
+                    static_cast<long long>(files), filtered ? " filtered" : "", page, base,
+                    page / base);
+            const double fetch = reporter.Time("BM_FetchOnly" + suffix);
+            const double sorted = reporter.Time("BM_FetchAndSort" + suffix);
+            if (fetch > 0 && sorted > 0)
                 fprintf(stderr,
                         "  of the page: fetch, filter, copy and free %.2f ms (%.0f%%), sort %.2f "
                         "ms (%.0f%%), writing the rest\n",
-                        fetch->second, 100.0 * fetch->second / page->second,
-                        sorted->second - fetch->second,
-                        100.0 * (sorted->second - fetch->second) / page->second);
+                        fetch, 100.0 * fetch / page, sorted - fetch,
+                        100.0 * (sorted - fetch) / page);
         }
-        if (!smoke) {
-            const auto small =
-                reporter.times_.find("BM_OpenFilePage/10000/" + std::to_string(filtered));
-            const auto large =
-                reporter.times_.find("BM_OpenFilePage/100000/" + std::to_string(filtered));
-            if (small != reporter.times_.end() && large != reporter.times_.end())
-                fprintf(stderr, "growth 10,000 -> 100,000 files%s: %.2fx (target <= 12x)\n",
-                        filtered ? " filtered" : "", large->second / small->second);
-        }
+        hxm_bench::PrintRatio(reporter,
+                              std::string("growth 10,000 -> 100,000 files") +
+                                  (filtered ? " filtered" : "") + " (target <= 12x)",
+                              "BM_OpenFilePage/100000/" + std::to_string(filtered),
+                              "BM_OpenFilePage/10000/" + std::to_string(filtered));
     }
-    // Each peak is measured in a fresh process of its own, so no memory freed
-    // by an earlier page hides the peak.
-    char self[4096];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        self[length] = '\0';
-        for (int files : sizes) {
-            for (int filtered : {0, 1}) {
-                const std::string command = std::string("'") + self +
-                                            "' --peak_only=" + std::to_string(files) + "," +
-                                            std::to_string(filtered) + " >/dev/null";
-                if (system(command.c_str()) != 0)
-                    fprintf(stderr, "peak memory, %d files: not measured\n", files);
-            }
-        }
-    }
+    for (int64_t files : sizes)
+        for (int filtered : {0, 1})
+            hxm_bench::ReportPeakMemory(
+                std::to_string(files) + " files" + (filtered ? " filtered" : "") + " (target < 3x)",
+                [files, filtered] { return PageBytes(static_cast<int>(files), filtered != 0); });
     benchmark::Shutdown();
+    hxm_bench::UnloadPlugin();
     return 0;
 }

@@ -24,6 +24,7 @@ endfunction()
 set(HXM_PAGE_FUZZ_COMMON_SOURCES
   core/post_body.cpp core/escape.cpp core/error_page.cpp core/page_text.cpp
   core/page_globals.cpp core/localisation.cpp core/server_paths.cpp base/root_paths.cpp
+  monitor/actions.cpp monitor/close_files.cpp
   pages/help/help_pages.cpp pages/help/help_wrappers.cpp
   platform/console/body_buffer.cpp platform/console/form_codec.cpp
   platform/console/handle_request.cpp platform/console/html_escape.cpp

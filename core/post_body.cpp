@@ -1,5 +1,5 @@
 /*
- * Post body decoding and the "<filename>" close loop.
+ * Post body decoding.
  *
  * Notes: the decoder reads a "%XY" escape the way strtol(..., 16) reads the
  * two characters (leading blanks and a sign allowed, no digit reads 0), so
@@ -11,19 +11,10 @@
 
 #include <limits.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include "logger/logger.h"
-#include "monitor/afpstat.h"
 
 namespace {
-
-constexpr char kStartMarker[] = "<filename>";
-constexpr char kEndMarker[] = "</filename>";
-constexpr size_t kStartMarkerLength = sizeof kStartMarker - 1;
-constexpr size_t kEndMarkerLength = sizeof kEndMarker - 1;
-// The close-name buffer: 511 bytes of name and its NUL.
-constexpr size_t kNameBufferSize = 512;
 
 // The byte "%XY" stands for: the low 8 bits of strtol over the two characters.
 char escaped_byte(char first, char second) {
@@ -39,8 +30,7 @@ int decodePostDataString(const char *encoded, unsigned long length, char **decod
     char *out = length < ULONG_MAX ? static_cast<char *>(calloc(length + 1, 1)) : nullptr;
     *decoded = out;
     if (out == nullptr) {
-        if (Logger *logger = hxm_log)
-            logger->debug("decodePostDataString: no memory for %lu bytes", length);
+        HXM_DEBUG("decodePostDataString: no memory for %lu bytes", length);
         return 0;
     }
     if (encoded == nullptr)
@@ -61,45 +51,8 @@ int decodePostDataString(const char *encoded, unsigned long length, char **decod
         }
     }
     out[written] = '\0';
-    if (Logger *logger = hxm_log) {
-        const int shown = in > INT_MAX ? INT_MAX : static_cast<int>(in);
-        logger->debug("postdata before decode: [%.*s] \n", shown, encoded);
-        logger->debug("postdata after decode: [%s] \n", out);
-    }
-    return 0;
-}
-
-int closeAFPFiles(const char *fileName) {
-    if (Logger *logger = hxm_log)
-        logger->debug("file to close %s", fileName != nullptr ? fileName : "");
-    return Ext_CloseFileByFileName(fileName);
-}
-
-int parseDataToCloseAFPFiles(const char *decoded) {
-    if (decoded == nullptr || decoded[0] == '\0')
-        return 0;
-    const char *cursor = decoded;
-    while (*cursor != '\0') {
-        const char *start = strstr(cursor, kStartMarker);
-        if (start == nullptr)
-            break;
-        start += kStartMarkerLength;
-        const char *end = strstr(start, kEndMarker);
-        if (end == nullptr)
-            break;
-        size_t nameLength = static_cast<size_t>(end - start);
-        if (nameLength > kNameBufferSize - 1)
-            nameLength = kNameBufferSize - 1;
-        char name[kNameBufferSize];
-        memcpy(name, start, nameLength);
-        name[nameLength] = '\0';
-        if (Logger *logger = hxm_log)
-            logger->debug("file name is %s", name);
-        if (closeAFPFiles(name) != 0) {
-            if (Logger *logger = hxm_log)
-                logger->debug("Close File Operation failed for file:%s", name);
-        }
-        cursor = end + kEndMarkerLength;
-    }
+    const int shown = in > INT_MAX ? INT_MAX : static_cast<int>(in);
+    HXM_DEBUG("postdata before decode: [%.*s] \n", shown, encoded);
+    HXM_DEBUG("postdata after decode: [%s] \n", out);
     return 0;
 }

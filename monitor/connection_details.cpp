@@ -1,39 +1,41 @@
 /*
- * GetConnInfo: the detail page's record of one connection.
+ * The detail page's record of one connection (GetConnInfo) and the library's
+ * details it is built from.
  */
 #include "monitor/connection_details.h"
 
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/bounded_copy.h"
 #include "logger/logger.h"
 
-namespace {
+using hxm2afp::copy_bounded;
 
-// Copies at most `kept` bytes of a field that may lack its terminator into a
-// zero-filled destination of more than `kept` bytes.
-void copy_bounded(char *destination, const char *source, size_t kept) {
-    memcpy(destination, source, strnlen(source, kept));
+namespace hxm2afp {
+
+int get_user_details(uint32_t connectionNumber, UserInfo_s **info) {
+    return Ext_GetUserDetails(connectionNumber, info);
 }
 
-void debug(const char *text) {
-    if (Logger *logger = hxm_log)
-        logger->debug("%s", text);
+void free_user_details(UserInfo_s **info) {
+    if (info != nullptr && *info != nullptr)
+        FreeUserDetailsNode(info);
 }
 
-} // namespace
+} // namespace hxm2afp
 
 int GetConnInfo(uint32_t, UserInfo_s *info, AFPConnectionDetails **details) {
-    debug("Enter GetCoonInfo");
+    HXM_DEBUG("Enter GetCoonInfo");
     if (info == nullptr) {
-        debug("GetCoonInfo, UserInfo is NULL");
+        HXM_DEBUG("GetCoonInfo, UserInfo is NULL");
         return -1;
     }
     if (details == nullptr)
         return -1;
     auto *record = static_cast<AFPConnectionDetails *>(calloc(1, sizeof(AFPConnectionDetails)));
     if (record == nullptr) {
-        debug("GetCoonInfo, no memory for the connection details");
+        HXM_DEBUG("GetCoonInfo, no memory for the connection details");
         return -1;
     }
     record->connectionNumber = info->connectionNumber;
@@ -46,7 +48,7 @@ int GetConnInfo(uint32_t, UserInfo_s *info, AFPConnectionDetails **details) {
     const unsigned long long loginTime = info->loginTime;
     if (convertToTimeString(&loginTime, record->loginTimeText) != 0) {
         memset(record->loginTimeText, ' ', HXM_LOGIN_TIME_TEXT_SIZE - 1);
-        debug("convertToTimeString, Error in getting Time string");
+        HXM_DEBUG("convertToTimeString, Error in getting Time string");
     }
     *details = record;
     return 0;

@@ -3,8 +3,8 @@
  * terminated copies of the monitoring library's UserInfo_s texts with the
  * login time already formatted.
  */
-#ifndef HXM2AFP_MONITOR_CONNECTION_DETAILS_H
-#define HXM2AFP_MONITOR_CONNECTION_DETAILS_H
+#ifndef HXM_MONITOR_CONNECTION_DETAILS_H
+#define HXM_MONITOR_CONNECTION_DETAILS_H
 
 #include <stdint.h>
 
@@ -32,5 +32,17 @@ struct AFPConnectionDetails {
  * the record cannot be allocated. */
 HXM_EXPORT int GetConnInfo(uint32_t connectionNumber, UserInfo_s *info,
                            AFPConnectionDetails **details);
+
+namespace hxm2afp {
+
+/* The monitoring library's details of one connection, stored in *info (null
+ * on failure); returns the library's status. Release with free_user_details. */
+int get_user_details(uint32_t connectionNumber, UserInfo_s **info);
+
+/* Releases what get_user_details stored and sets *info to null; a null
+ * record is left alone. */
+void free_user_details(UserInfo_s **info);
+
+} // namespace hxm2afp
 
 #endif

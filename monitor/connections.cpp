@@ -2,11 +2,9 @@
  * The sorted connection list: copy the monitoring library's connections into
  * the plug-in's own nodes, release the library's list, sort the copy.
  *
- * Notes: the sort is a bottom-up merge over runs kept in a fixed array of
- * bins (run i holds 2^i nodes), so it needs no recursion and no allocation.
- * Each merge puts the earlier run first and, on equal keys, takes the later
- * run's node, so equal keys end in the reverse of the library's order, as a
- * top-down merge with the same rule gives.
+ * Notes: the sort is the plug-in's one list sort (monitor/list_sort.h), fixed
+ * to one order per sort type before it runs, so no comparison switches on
+ * the type.
  */
 #include "monitor/connections.h"
 
@@ -16,41 +14,43 @@
 
 #include <limits>
 
+#include "base/bounded_copy.h"
 #include "logger/logger.h"
+#include "monitor/list_sort.h"
+#include "monitor/node_list.h"
 
 namespace {
 
-// 2^64 nodes would be needed to fill more bins than this.
-constexpr int kBinCount = 64;
+using hxm2afp::copy_bounded;
+using Node = ConnectionSortStruct;
 
-// Whether `front` goes before `back`: strictly smaller keys only.
-bool goes_first(const ConnectionSortStruct *front, const ConnectionSortStruct *back,
-                AfpSortType sortType) {
+// Calls use(goes_first) with the order of `sortType`: whether a front node
+// goes before a back node, strictly smaller keys only. Outside 1 to 5 no
+// node goes first.
+template <typename Use> auto with_order(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
-        return front->connectionNumber < back->connectionNumber;
+        return use([](const Node *front, const Node *back) {
+            return front->connectionNumber < back->connectionNumber;
+        });
     case AFP_SORT_USER_NAME:
-        return strcmp(front->userName, back->userName) < 0;
+        return use([](const Node *front, const Node *back) {
+            return strcmp(front->userName, back->userName) < 0;
+        });
     case AFP_SORT_LOGIN_TIME:
-        return front->loginTime < back->loginTime;
+        return use(
+            [](const Node *front, const Node *back) { return front->loginTime < back->loginTime; });
     case AFP_SORT_BYTES_READ_WRITTEN:
-        return front->bytesReadWritten < back->bytesReadWritten;
+        return use([](const Node *front, const Node *back) {
+            return front->bytesReadWritten < back->bytesReadWritten;
+        });
     case AFP_SORT_REQUEST_COUNT:
-        return front->requestCount < back->requestCount;
+        return use([](const Node *front, const Node *back) {
+            return front->requestCount < back->requestCount;
+        });
     default:
-        return false;
+        return use([](const Node *, const Node *) { return false; });
     }
-}
-
-// Copies at most `kept` bytes of a field that may lack its terminator; the
-// destination (kept + 1 bytes or more, zero-filled) stays terminated.
-void copy_bounded(char *destination, const char *source, size_t kept) {
-    memcpy(destination, source, strnlen(source, kept));
-}
-
-void debug(const char *text) {
-    if (Logger *logger = hxm_log)
-        logger->debug("%s", text);
 }
 
 // A zero-filled node holding one library entry, or null without memory.
@@ -66,19 +66,11 @@ ConnectionSortStruct *copy_entry(const ConnListNode &entry) {
     const unsigned long long loginTime = entry.loginTime;
     if (convertToTimeString(&loginTime, node->loginTimeText) != 0) {
         memset(node->loginTimeText, ' ', HXM_LOGIN_TIME_TEXT_SIZE - 1);
-        debug("convertToTimeString, Error in getting Time string");
+        HXM_DEBUG("convertToTimeString, Error in getting Time string");
     }
     copy_bounded(node->userName, entry.userName, HXM_CONNECTION_USER_KEPT);
     copy_bounded(node->networkAddress, entry.networkAddress, AFPSTAT_ADDRESS_SIZE);
     return node;
-}
-
-void free_nodes(ConnectionSortStruct *list) {
-    while (list != nullptr) {
-        ConnectionSortStruct *next = list->next;
-        free(list);
-        list = next;
-    }
 }
 
 } // namespace
@@ -96,8 +88,7 @@ int convertToTimeString(const unsigned long long *seconds, char *out) {
     const size_t written = strftime(out, HXM_TIME_STRING_SIZE, "%c", &local);
     if (written == 0) {
         out[0] = '\0';
-        if (Logger *logger = hxm_log)
-            logger->debug("strftime() has failed to format time as string and returned %d", 0);
+        HXM_DEBUG("strftime() has failed to format time as string and returned %d", 0);
         return -1;
     }
     return 0;
@@ -105,83 +96,33 @@ int convertToTimeString(const unsigned long long *seconds, char *out) {
 
 void split_the_list(ConnectionSortStruct *list, ConnectionSortStruct **front,
                     ConnectionSortStruct **back) {
-    if (front == nullptr || back == nullptr)
-        return;
-    if (list == nullptr || list->next == nullptr) {
-        *front = list;
-        *back = nullptr;
-        return;
-    }
-    ConnectionSortStruct *slow = list;
-    ConnectionSortStruct *fast = list->next;
-    while (fast != nullptr) {
-        fast = fast->next;
-        if (fast != nullptr) {
-            fast = fast->next;
-            slow = slow->next;
-        }
-    }
-    *front = list;
-    *back = slow->next;
-    slow->next = nullptr;
+    hxm2afp::split_list(list, front, back);
 }
 
 ConnectionSortStruct *merge(ConnectionSortStruct *front, ConnectionSortStruct *back,
                             AfpSortType sortType) {
-    ConnectionSortStruct *head = nullptr;
-    ConnectionSortStruct **tail = &head;
-    while (front != nullptr && back != nullptr) {
-        ConnectionSortStruct **chosen = goes_first(front, back, sortType) ? &front : &back;
-        *tail = *chosen;
-        tail = &(*chosen)->next;
-        *chosen = (*chosen)->next;
-    }
-    *tail = front != nullptr ? front : back;
-    return head;
+    return with_order(sortType, [front, back](auto goes_first) {
+        return hxm2afp::merge_sorted_lists(front, back, goes_first);
+    });
 }
 
 void mergesort(ConnectionSortStruct **head, AfpSortType sortType) {
-    if (head == nullptr || *head == nullptr || (*head)->next == nullptr)
+    if (head == nullptr)
         return;
-    // bins[i] is null or a sorted run of 2^i nodes that came before every
-    // node still to be placed; a higher bin holds earlier nodes.
-    ConnectionSortStruct *bins[kBinCount] = {};
-    int used = 0;
-    ConnectionSortStruct *rest = *head;
-    while (rest != nullptr) {
-        ConnectionSortStruct *run = rest;
-        rest = rest->next;
-        run->next = nullptr;
-        int bin = 0;
-        for (; bin < used && bins[bin] != nullptr; ++bin) {
-            run = merge(bins[bin], run, sortType);
-            bins[bin] = nullptr;
-        }
-        if (bin == kBinCount)
-            --bin; // unreachable: 2^64 nodes
-        bins[bin] = run;
-        if (bin == used)
-            ++used;
-    }
-    ConnectionSortStruct *sorted = nullptr;
-    for (int bin = 0; bin < used; ++bin) {
-        if (bins[bin] != nullptr)
-            sorted = merge(bins[bin], sorted, sortType);
-    }
-    *head = sorted;
+    ConnectionSortStruct *list = *head;
+    *head = with_order(sortType,
+                       [list](auto goes_first) { return hxm2afp::sort_list(list, goes_first); });
 }
 
 int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
-    debug("Enter GetSortedConnectionList");
+    HXM_DEBUG("Enter GetSortedConnectionList");
     int count = 0;
     ConnListNode *library = nullptr;
     const int status = Ext_ListConnDetails(&count, &library);
-    if (status != AFPSTAT_OK) {
-        if (Logger *logger = hxm_log)
-            logger->debug("Ext_ListConnDetails() has failed with error = %d", status);
-    }
+    if (status != AFPSTAT_OK)
+        HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
     if (library == nullptr) {
-        debug("GetSortedConnectionList, Connection list is Empty");
+        HXM_DEBUG("GetSortedConnectionList, Connection list is Empty");
         return -1;
     }
     ConnectionSortStruct *list = nullptr;
@@ -201,8 +142,8 @@ int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
     FreeConnListNodes(&library);
     if (!complete || head == nullptr) {
         // A page that silently lacks connections would mislead: fail whole.
-        debug("GetSortedConnectionList, no memory for the connection list");
-        free_nodes(list);
+        HXM_DEBUG("GetSortedConnectionList, no memory for the connection list");
+        hxm2afp::free_node_list(list);
         return -1;
     }
     mergesort(&list, sortType);

@@ -4,8 +4,8 @@
  * ConnectionSortStruct nodes (byte counters summed, login time formatted)
  * and sorted by one of five columns.
  */
-#ifndef HXM2AFP_MONITOR_CONNECTIONS_H
-#define HXM2AFP_MONITOR_CONNECTIONS_H
+#ifndef HXM_MONITOR_CONNECTIONS_H
+#define HXM_MONITOR_CONNECTIONS_H
 
 #include <stdint.h>
 

@@ -3,10 +3,9 @@
  * extension, copy into OpenFileInfo nodes and sort.
  *
  * Notes: a volume may hold 100,000 open files, so nodes are appended at a
- * kept tail and the merge is a loop (a recursive merge would go one stack
- * frame deep per node). The merge sort itself recurses only log2(n) deep.
- * Equal keys always take the back node first, so ties end in the reverse of
- * the library's order.
+ * kept tail and the sort is the plug-in's one list sort (monitor/list_sort.h),
+ * fixed to one order per sort type before it runs. Equal keys always take the
+ * back node first, so ties end in the reverse of the library's order.
  */
 #include "monitor/open_files.h"
 
@@ -14,14 +13,19 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/bounded_copy.h"
 #include "logger/logger.h"
+#include "monitor/list_sort.h"
+#include "monitor/node_list.h"
 
 namespace {
+
+using hxm2afp::copy_bounded;
 
 /* Patterns that keep every file. */
 constexpr const char *kInactivePatterns[] = {"", "*", "*.", "*.*"};
 
-bool FilterIsActive(const char *filter) {
+bool filter_is_active(const char *filter) {
     if (filter == nullptr)
         return false;
     for (const char *pattern : kInactivePatterns) {
@@ -31,41 +35,23 @@ bool FilterIsActive(const char *filter) {
     return true;
 }
 
-/* Copies at most `limit` bytes of `text` (itself at most `available` bytes
- * long, terminated or not) into `out` and terminates it. */
-void CopyBounded(char *out, const char *text, size_t available, size_t limit) {
-    size_t length = strnlen(text, available);
-    if (length > limit)
-        length = limit;
-    memcpy(out, text, length);
-    out[length] = '\0';
-}
-
-OpenFileInfo *NewOpenFile(const VolFileListNode &record, const char *path) {
+OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path) {
     OpenFileInfo *node = static_cast<OpenFileInfo *>(malloc(sizeof(OpenFileInfo)));
     if (node == nullptr)
         return nullptr;
     node->connectionNumberCopy = record.connectionNumber;
     node->connectionNumber = record.connectionNumber;
-    CopyBounded(node->userName, record.userName, sizeof record.userName, HXM_OPEN_FILE_USER_KEPT);
-    CopyBounded(node->filePath, path, HXM_OPEN_FILE_PATH_SIZE, HXM_OPEN_FILE_PATH_SIZE - 1);
+    copy_bounded(node->userName, record.userName, HXM_OPEN_FILE_USER_KEPT);
+    copy_bounded(node->filePath, path, HXM_OPEN_FILE_PATH_SIZE - 1);
     node->next = nullptr;
     return node;
 }
 
-void FreeOpenFiles(OpenFileInfo *head) {
-    while (head != nullptr) {
-        OpenFileInfo *next = head->next;
-        free(head);
-        head = next;
-    }
-}
-
 /* Copies the kept files of every record into a new list at *head. False when
  * a node could not be allocated (the nodes made so far are freed). */
-bool CopyKeptFiles(const VolFileListNode *record, int count, const char *filter,
-                   OpenFileInfo **head) {
-    const bool active = FilterIsActive(filter);
+bool copy_kept_files(const VolFileListNode *record, int count, const char *filter,
+                     OpenFileInfo **head) {
+    const bool active = filter_is_active(filter);
     OpenFileInfo *first = nullptr;
     OpenFileInfo **tail = &first;
     for (int visited = 0; record != nullptr && visited < count; ++visited, record = record->next) {
@@ -75,13 +61,12 @@ bool CopyKeptFiles(const VolFileListNode *record, int count, const char *filter,
         for (int32_t index = 0; index < names && record->fileNames[index] != nullptr; ++index) {
             const char *path = record->fileNames[index];
             if (active && NameCompare(path, filter) != 0) {
-                if (hxm_log)
-                    hxm_log->debug("\n ### Skiping file:%s--%d", path, index);
+                HXM_DEBUG("\n ### Skiping file:%s--%d", path, index);
                 continue;
             }
-            OpenFileInfo *node = NewOpenFile(*record, path);
+            OpenFileInfo *node = new_open_file(*record, path);
             if (node == nullptr) {
-                FreeOpenFiles(first);
+                hxm2afp::free_node_list(first);
                 return false;
             }
             *tail = node;
@@ -92,22 +77,25 @@ bool CopyKeptFiles(const VolFileListNode *record, int count, const char *filter,
     return true;
 }
 
-/* Whether the front node goes before the back node. */
-bool FrontGoesFirst(const OpenFileInfo *front, const OpenFileInfo *back, AfpSortType sortType) {
+// Calls use(goes_first) with the order of `sortType`: whether a front node
+// goes before a back node, strictly smaller keys only. Outside 1 to 3 no node
+// goes first.
+template <typename Use> auto with_order(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
-        return front->connectionNumber < back->connectionNumber;
+        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
+            return front->connectionNumber < back->connectionNumber;
+        });
     case AFP_SORT_USER_NAME:
-        return strcmp(front->userName, back->userName) < 0;
-    case AFP_SORT_FILE_PATH: {
-        const int less = strcmp(front->filePath, back->filePath) < 0 ? 1 : 0;
-        if (hxm_log)
-            hxm_log->debug("les = %d , left = %s\n , right = %s\n", less, front->filePath,
-                           back->filePath);
-        return less != 0;
-    }
+        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
+            return strcmp(front->userName, back->userName) < 0;
+        });
+    case AFP_SORT_FILE_PATH:
+        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
+            return strcmp(front->filePath, back->filePath) < 0;
+        });
     default:
-        return false;
+        return use([](const OpenFileInfo *, const OpenFileInfo *) { return false; });
     }
 }
 
@@ -118,15 +106,14 @@ int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *fil
     int count = 0;
     const int result = Ext_ListVolFileDetails(volumeName, &records, &count);
     if (result != 0) {
-        if (hxm_log)
-            hxm_log->debug("Ext_ListVolFileDetails() has failed with error = %d", result);
+        HXM_DEBUG("Ext_ListVolFileDetails() has failed with error = %d", result);
         // A list handed out beside a failure is the library's to take back.
         if (records != nullptr)
             FreeVolFileListNodes(&records);
         return -1;
     }
     OpenFileInfo *kept = nullptr;
-    const bool copied = CopyKeptFiles(records, count, filter, &kept);
+    const bool copied = copy_kept_files(records, count, filter, &kept);
     if (records != nullptr)
         FreeVolFileListNodes(&records);
     if (!copied) {
@@ -138,7 +125,7 @@ int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *fil
     if (head != nullptr)
         *head = kept;
     else
-        FreeOpenFiles(kept);
+        hxm2afp::free_node_list(kept);
     return 0;
 }
 
@@ -147,9 +134,8 @@ int NameCompare(const char *fileName, const char *filter) {
         fileName = "";
     if (filter == nullptr)
         filter = "";
-    if (hxm_log)
-        hxm_log->debug("\n ###Start retVal at NameCompare is %d for fileName:%s -- filter:%s", -1,
-                       fileName, filter);
+    HXM_DEBUG("\n ###Start retVal at NameCompare is %d for fileName:%s -- filter:%s", -1, fileName,
+              filter);
     const char *dot = strrchr(fileName, '.');
     const char *extension = dot != nullptr ? dot + 1 : fileName;
     // The first two characters ("*.") are never examined.
@@ -161,58 +147,27 @@ int NameCompare(const char *fileName, const char *filter) {
 }
 
 void split_the_File_list(OpenFileInfo *list, OpenFileInfo **front, OpenFileInfo **back) {
-    if (list == nullptr || list->next == nullptr) {
-        *front = list;
-        *back = nullptr;
-        return;
-    }
-    OpenFileInfo *slow = list;
-    OpenFileInfo *fast = list->next;
-    while (fast != nullptr) {
-        fast = fast->next;
-        if (fast != nullptr) {
-            slow = slow->next;
-            fast = fast->next;
-        }
-    }
-    *front = list;
-    *back = slow->next;
-    slow->next = nullptr;
+    hxm2afp::split_list(list, front, back);
 }
 
 OpenFileInfo *mergeFile(OpenFileInfo *front, OpenFileInfo *back, AfpSortType sortType) {
-    OpenFileInfo *head = nullptr;
-    OpenFileInfo **tail = &head;
-    while (front != nullptr && back != nullptr) {
-        if (FrontGoesFirst(front, back, sortType)) {
-            *tail = front;
-            front = front->next;
-        } else {
-            *tail = back;
-            back = back->next;
-        }
-        tail = &(*tail)->next;
-    }
-    *tail = front != nullptr ? front : back;
-    return head;
+    return with_order(sortType, [front, back](auto goes_first) {
+        return hxm2afp::merge_sorted_lists(front, back, goes_first);
+    });
 }
 
 void mergesortFile(OpenFileInfo **head, AfpSortType sortType) {
-    if (head == nullptr || *head == nullptr || (*head)->next == nullptr)
+    if (head == nullptr)
         return;
-    OpenFileInfo *front = nullptr;
-    OpenFileInfo *back = nullptr;
-    split_the_File_list(*head, &front, &back);
-    mergesortFile(&front, sortType);
-    mergesortFile(&back, sortType);
-    *head = mergeFile(front, back, sortType);
+    OpenFileInfo *list = *head;
+    *head = with_order(sortType,
+                       [list](auto goes_first) { return hxm2afp::sort_list(list, goes_first); });
 }
 
 OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType) {
     if (head == nullptr)
         return nullptr;
-    if (hxm_log)
-        hxm_log->debug("calling mergesort");
+    HXM_DEBUG("calling mergesort");
     mergesortFile(head, sortType);
     return *head;
 }

@@ -4,8 +4,8 @@
  * OpenFileInfo nodes, filtered by an extension pattern and sorted by
  * connection number, user name or file path.
  */
-#ifndef HXM2AFP_MONITOR_OPEN_FILES_H
-#define HXM2AFP_MONITOR_OPEN_FILES_H
+#ifndef HXM_MONITOR_OPEN_FILES_H
+#define HXM_MONITOR_OPEN_FILES_H
 
 #include <stdint.h>
 
@@ -45,7 +45,8 @@ HXM_EXPORT int NameCompare(const char *fileName, const char *filter);
  * and returns the new head (null for an empty list). */
 HXM_EXPORT OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType);
 
-/* The merge sort behind SortOpenFilesTable: *head becomes the sorted list. */
+/* The merge sort behind SortOpenFilesTable: *head becomes the sorted list.
+ * Iterative and allocation-free: O(n log n) comparisons, no recursion. */
 HXM_EXPORT void mergesortFile(OpenFileInfo **head, AfpSortType sortType);
 
 /* Cuts `list` into its first ceil(n/2) nodes (*front) and the rest (*back). */

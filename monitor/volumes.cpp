@@ -1,11 +1,12 @@
 /*
- * The sample volume list (see volumes.h).
+ * The sample volume list and the monitoring library's volume list (see
+ * volumes.h).
  */
 #include "monitor/volumes.h"
 
+#include "base/bounded_copy.h"
 #include <errno.h>
 #include <stdlib.h>
-#include <string.h>
 
 namespace {
 
@@ -23,20 +24,14 @@ constexpr SampleVolume kSampleVolumes[] = {
 /* The count the sample list reports: one less than it links. */
 constexpr int32_t kSampleCount = 2;
 
-void CopyAtMost(char *out, const char *text, size_t limit) {
-    if (text == nullptr)
-        return; // the block is zero-filled: empty
-    memcpy(out, text, strnlen(text, limit));
-}
-
 } // namespace
 
 AFPVolumeNode *getVolumeNode(const char *name, const char *description) {
     AFPVolumeNode *node = static_cast<AFPVolumeNode *>(calloc(1, sizeof(AFPVolumeNode)));
     if (node == nullptr)
         return nullptr;
-    CopyAtMost(node->name, name, HXM_SAMPLE_VOLUME_NAME_SIZE - 1);
-    CopyAtMost(node->description, description, HXM_SAMPLE_VOLUME_TEXT_SIZE - 1);
+    hxm2afp::copy_bounded(node->name, name, HXM_SAMPLE_VOLUME_NAME_SIZE - 1);
+    hxm2afp::copy_bounded(node->description, description, HXM_SAMPLE_VOLUME_TEXT_SIZE - 1);
     return node;
 }
 
@@ -58,3 +53,16 @@ int GetVolumeList(AFPVolumeList **list) {
     }
     return 0;
 }
+
+namespace hxm2afp {
+
+int list_volumes(int *count, VolsDetailsNode **head) {
+    return Ext_ListVolumeDetails(count, head);
+}
+
+void free_volumes(VolsDetailsNode **head) {
+    if (head != nullptr && *head != nullptr)
+        FreeVolsDetailsNode(head);
+}
+
+} // namespace hxm2afp

@@ -1,14 +1,15 @@
 /*
  * The sample volume list, a fixed list of three volumes built without asking
- * the monitoring library, exported for the console's other modules. The
- * volume selector of the open-file pages reads the library's own list.
+ * the monitoring library, exported for the console's other modules; and the
+ * library's own list, which the volume selector of the open-file pages reads.
  */
-#ifndef HXM2AFP_MONITOR_VOLUMES_H
-#define HXM2AFP_MONITOR_VOLUMES_H
+#ifndef HXM_MONITOR_VOLUMES_H
+#define HXM_MONITOR_VOLUMES_H
 
 #include <stdint.h>
 
 #include "base/export.h"
+#include "monitor/afpstat.h"
 
 /* Field sizes, terminator included. */
 enum { HXM_SAMPLE_VOLUME_NAME_SIZE = 65, HXM_SAMPLE_VOLUME_TEXT_SIZE = 257 };
@@ -37,5 +38,17 @@ HXM_EXPORT int GetVolumeList(AFPVolumeList **list);
  * `description` (null texts read as empty), next null; null when memory
  * runs out. Freed with free(). */
 HXM_EXPORT AFPVolumeNode *getVolumeNode(const char *name, const char *description);
+
+namespace hxm2afp {
+
+/* The monitoring library's volumes: *count and the list at *head; returns the
+ * library's status. Release the list with free_volumes. */
+int list_volumes(int *count, VolsDetailsNode **head);
+
+/* Releases what list_volumes stored and sets *head to null; a null list is
+ * left alone. */
+void free_volumes(VolsDetailsNode **head);
+
+} // namespace hxm2afp
 
 #endif

@@ -160,8 +160,7 @@ struct PageRecords {
     UserInfo_s *info = nullptr;
     AFPConnectionDetails *details = nullptr;
     ~PageRecords() {
-        if (info != nullptr)
-            FreeUserDetailsNode(&info);
+        hxm2afp::free_user_details(&info);
         free(details);
     }
 };
@@ -319,7 +318,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
         return send_error_package(request, 401);
 
     PageRecords records;
-    const int status = Ext_GetUserDetails(number, &records.info);
+    const int status = hxm2afp::get_user_details(number, &records.info);
     if (records.info == nullptr) {
         if (Logger *logger = hxm_log)
             logger->debug("DisplaySpecifiedConnection, Error getting User Details - status = %d",

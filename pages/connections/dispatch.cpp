@@ -25,6 +25,7 @@
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/logger.h"
+#include "monitor/close_files.h"
 #include "pages/connections/detail_page.h"
 #include "pages/connections/list_page.h"
 #include "pages/help/help.h"

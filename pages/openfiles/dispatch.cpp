@@ -27,6 +27,7 @@
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/logger.h"
+#include "monitor/close_files.h"
 #include "pages/help/help.h"
 #include "pages/openfiles/file_info_page.h"
 #include "pages/openfiles/list_page.h"

@@ -18,6 +18,7 @@
 #include "core/page_globals.h"
 #include "logger/logger.h"
 #include "monitor/open_files.h"
+#include "monitor/volumes.h"
 #include "pages/openfiles/page_frame.h"
 
 using hxm2afp::EscapedText;
@@ -96,7 +97,7 @@ void setSortImage(void *request, AfpSortType sortType, const char *volume) {
 int FillVolumes(void *request, const char *selectedVolume) {
     int count = 0;
     VolsDetailsNode *volumes = nullptr;
-    const int result = Ext_ListVolumeDetails(&count, &volumes);
+    const int result = hxm2afp::list_volumes(&count, &volumes);
     if (result != 0) {
         count = 0;
         if (hxm_log)
@@ -124,8 +125,7 @@ int FillVolumes(void *request, const char *selectedVolume) {
             HttpSendDataSprintf(request, "<option value=\"%s\">%s</option>", text, text);
     }
     HttpSendDataSprintf(request, "</select></div></form></tr></td>\n");
-    if (volumes != nullptr)
-        FreeVolsDetailsNode(&volumes);
+    hxm2afp::free_volumes(&volumes);
     return result;
 }
 

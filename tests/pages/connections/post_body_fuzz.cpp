@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/post_body.h"
+#include "monitor/close_files.h"
 #include "tests/support/scripted_afpstat.h"
 
 namespace {
