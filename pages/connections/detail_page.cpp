@@ -20,6 +20,7 @@
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
 #include "pages/connections/list_page.h"
@@ -328,15 +329,15 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     }
     if (GetConnInfo(number, records.info, &records.details) != 0)
         return send_error_package(request, 401);
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0)
+    if (!hxm2afp::open_page_response(request))
         return send_error_package(request, 500);
 
     char title[kPageTextSize];
     snprintf(title, sizeof title, "%s", lnxMSG("AFP Connection Information"));
     char helpUrl[kPageTextSize];
     snprintf(helpUrl, sizeof helpUrl, "/%s/%s/%s", keyword_afpdcons, keyword_help, keyword_info);
-    BuildAndSendHeader(request, title, title, 0, 0, 4, AddJavaScriptConnectionCode,
-                       lnxMSG("Connection Help"), helpUrl);
+    hxm2afp::send_page_frame(
+        request, {title, lnxMSG("Connection Help"), helpUrl, AddJavaScriptConnectionCode});
 
     const AFPConnectionDetails &details = *records.details;
     const EscapedText user(EscapeHtml, details.userName);
