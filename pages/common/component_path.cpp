@@ -56,10 +56,16 @@ HeapText slash_text(Component from, int count) {
     return text;
 }
 
-int read_component_path(void *request, const char *keyword, ComponentPath *path) {
+char *read_host_path(void *request) {
     char *buffer = nullptr;
-    if (HttpReturnPathBuffers(request, nullptr, &buffer, nullptr) != 0 || buffer == nullptr ||
-        buffer[0] != '/')
+    if (HttpReturnPathBuffers(request, nullptr, &buffer, nullptr) != 0)
+        return nullptr;
+    return buffer;
+}
+
+int read_component_path(void *request, const char *keyword, ComponentPath *path) {
+    char *buffer = read_host_path(request);
+    if (buffer == nullptr || buffer[0] != '/')
         return 400;
     path->path = buffer;
     // Never read past the terminator of a path shorter than "/<keyword>".

@@ -83,6 +83,10 @@ struct ComponentPath {
     const SortKeyword *sort = nullptr; // the sort keyword consumed, if any
 };
 
+/* The host's writable path buffer ("/<keyword>..."), or null when it cannot
+ * be read. */
+char *read_host_path(void *request);
+
 /* Reads the host's path buffer into path->path: 0, or 400 when it cannot be
  * read or does not begin with "/". Sets afterKeyword when the character
  * after "/<keyword>" is "/" (and nothing more is done to the path). */

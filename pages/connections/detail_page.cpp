@@ -203,14 +203,12 @@ void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) 
     char **names = info != nullptr ? info->securityEquivalences : nullptr;
     if (names == nullptr || count <= 0) {
         // An empty list reads as none: the label row still shows.
-        if (Logger *logger = hxm_log)
-            logger->debug("%s", "sevDNs pointer is null");
+        HXM_DEBUG("%s", "sevDNs pointer is null");
         HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</TD><td></td></TR>",
                             next_stripe(rowCounter), lnxMSG("Security Equivalence List"));
         return;
     }
-    if (Logger *logger = hxm_log)
-        logger->debug("Security equivalence count: %d\n", count);
+    HXM_DEBUG("Security equivalence count: %d\n", count);
     for (int i = 0; i < count; ++i) {
         const EscapedText name(EscapeHtml, names[i]);
         HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</td><TD>%s</td></TR>",
@@ -223,8 +221,7 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
                       uint32_t connectionNumber, const char *volume, const char *sortType,
                       const char *filter) {
     if (info == nullptr) {
-        if (Logger *logger = hxm_log)
-            logger->debug("%s", "DisplayOpenFiles.. userinfo is null");
+        HXM_DEBUG("%s", "DisplayOpenFiles.. userinfo is null");
         return;
     }
     const int count = info->openFiles != nullptr ? info->openFileCount : 0;

@@ -44,7 +44,6 @@ constexpr size_t kFieldSize = 64;
 constexpr int kLongestEncodedField = 3 * (kFieldSize - 1);
 constexpr size_t kLongestMarkerNumber = 6;
 
-constexpr char kDefaultSortKeyword[] = "ConnectionNumber";
 constexpr char kCloseConnectionsCommand[] = "AFPCloseConnections";
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
 
@@ -159,8 +158,8 @@ namespace {
 
 /* Reads the path after "/afpcons": the help token, or a sort keyword (by
  * its first letters) and the components after it. Returns 0 to go on, or
- * 400 for a path that cannot be read. *pathCopy (when not null) receives a
- * heap copy of the slash-separated path after the keyword. */
+ * 400 for a path that cannot be read or no memory for *pathCopy, the heap
+ * copy of the slash-separated path after the keyword. */
 int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy) {
     const int status = hxm2afp::read_component_path(request, keyword_afpdcons, path);
     if (status != 0)
@@ -170,14 +169,12 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
     if (rest == nullptr)
         return 0; // "/afpcons" alone: the list page
     const size_t length = strlen(rest);
-    if (pathCopy != nullptr) {
-        pathCopy->reset(static_cast<char *>(malloc(length + 1)));
-        if (!*pathCopy) {
-            HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
-            return 400;
-        }
-        memcpy(pathCopy->get(), rest, length + 1);
+    pathCopy->reset(static_cast<char *>(malloc(length + 1)));
+    if (!*pathCopy) {
+        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
+        return 400;
     }
+    memcpy(pathCopy->get(), rest, length + 1);
     HXM_DEBUG("In fun GetComponentCountAndSortType len of componentPath =  %d",
               static_cast<int>(length));
     HXM_DEBUG("In fun GetComponentCountAndSortType len of pPath =  %s", rest);
@@ -252,9 +249,9 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
     hxm2afp::read_body(request, &front, true);
     const char *decoded = front.decoded.get();
 
-    const char *sortKeyword = path.sort != nullptr ? path.sort->keyword : kDefaultSortKeyword;
-    const AfpSortType sortType =
-        path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;
+    // Without a sort keyword the list sorts by the first column.
+    const hxm2afp::SortKeyword &sort =
+        path.sort != nullptr ? *path.sort : hxm2afp::kConnectionColumns[0].sort;
     int count = path.count;
     FormFields fields;
     static char emptyComponent[] = "";
@@ -302,10 +299,11 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
     front.decoded.reset();
 
     if (count == 0)
-        return generate_main_connections_page(request, 1, 1, accessFlags, sortType, sortKeyword);
+        return generate_main_connections_page(request, 1, 1, accessFlags, sort.sortType,
+                                              sort.keyword);
     if (count == 1)
         return DisplaySpecifiedConnection(request, front.clearingPower ? 1 : 0, 1, 1, connection,
-                                          sortKeyword, fields.volume, fields.sortType,
+                                          sort.keyword, fields.volume, fields.sortType,
                                           fields.filter);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 }

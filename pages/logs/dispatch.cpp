@@ -38,15 +38,14 @@ int afpLogsMethod(void *request, unsigned int, unsigned int, unsigned int access
     if (methodError != 0)
         return generate_error_page(request, methodError);
 
-    char *path = nullptr;
-    if (HttpReturnPathBuffers(request, nullptr, &path, nullptr) != 0 || path == nullptr ||
-        path[0] == '\0')
+    char *path = hxm2afp::read_host_path(request);
+    if (path == nullptr || path[0] == '\0')
         return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 
     hxm2afp::read_body(request, &front, false);
-    if (Logger *logger = hxm_log) {
-        logger->debug("URL = %s", path);
-        if (front.method == HXM_METHOD_FORM_POST)
+    HXM_DEBUG("URL = %s", path);
+    if (front.method == HXM_METHOD_FORM_POST) {
+        if (Logger *logger = hxm_log)
             logger->dump("%s", front.body != nullptr ? front.body : "");
     }
 

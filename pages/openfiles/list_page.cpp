@@ -237,11 +237,9 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
         volume = "";
     if (filter == nullptr)
         filter = "";
-    if (hxm_log) {
-        hxm_log->debug("volume name: %s", volume);
-        if (filter[0] != '\0')
-            hxm_log->debug("filter string: %s", filter);
-    }
+    HXM_DEBUG("volume name: %s", volume);
+    if (filter[0] != '\0')
+        HXM_DEBUG("filter string: %s", filter);
     const int started = hxm2afp::begin_open_file_page(request, TitleText());
     if (started != 0)
         return started;
