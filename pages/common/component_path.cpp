@@ -81,6 +81,7 @@ int convert_component_path(ComponentPath *path) {
     const int count = ConvertToComponentPath(path->afterKeyword);
     if (count < 1)
         return 400;
+    path->total = count;
     path->count = count;
     path->first = Component(path->afterKeyword);
     path->help = path->first.is_leading_part_of(keyword_help);

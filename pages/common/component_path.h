@@ -74,7 +74,9 @@ enum class SortMatch {
 /* What the path of a request asks for. */
 struct ComponentPath {
     char *path = nullptr;              // the host's path buffer, "/<keyword>..."
-    char *afterKeyword = nullptr;      // the "/" after the keyword, null when there is none
+    char *afterKeyword = nullptr;      // its "/" after "/<keyword>" (converted: the first
+                                       // length byte); null when the path has none
+    int total = 0;                     // components after the keyword
     int count = 0;                     // components not consumed
     Component first;                   // the first of them (the path's end when none is left)
     bool help = false;                 // the first component is a leading part of "help"

@@ -159,7 +159,8 @@ namespace {
 /* Reads the path after "/afpcons": the help token, or a sort keyword (by
  * its first letters) and the components after it. Returns 0 to go on, or
  * 400 for a path that cannot be read or no memory for *pathCopy, the heap
- * copy of the slash-separated path after the keyword. */
+ * copy of the slash-separated path after the keyword (none when pathCopy is
+ * null: the service method rebuilds what it needs from the components). */
 int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy) {
     const int status = hxm2afp::read_component_path(request, keyword_afpdcons, path);
     if (status != 0)
@@ -169,12 +170,14 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
     if (rest == nullptr)
         return 0; // "/afpcons" alone: the list page
     const size_t length = strlen(rest);
-    pathCopy->reset(static_cast<char *>(malloc(length + 1)));
-    if (!*pathCopy) {
-        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
-        return 400;
+    if (pathCopy != nullptr) {
+        pathCopy->reset(static_cast<char *>(malloc(length + 1)));
+        if (!*pathCopy) {
+            HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
+            return 400;
+        }
+        memcpy(pathCopy->get(), rest, length + 1);
     }
-    memcpy(pathCopy->get(), rest, length + 1);
     HXM_DEBUG("In fun GetComponentCountAndSortType len of componentPath =  %d",
               static_cast<int>(length));
     HXM_DEBUG("In fun GetComponentCountAndSortType len of pPath =  %s", rest);
@@ -235,8 +238,7 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
     front.accessFlags = accessFlags;
     front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
     ComponentPath &path = front.path;
-    HeapText pathCopy;
-    const int pathStatus = read_connections_path(request, &path, &pathCopy);
+    const int pathStatus = read_connections_path(request, &path, nullptr);
     if (pathStatus != 0)
         return generate_error_page(request, pathStatus);
     if (path.help) {
@@ -258,11 +260,14 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
     char *connection = path.first.at();
     if (count != 0) {
         if (path.first.begins_with(kCloseConnectionsCommand)) {
-            HXM_DEBUG("connections to be closed url[%s] postdata[%s]", pathCopy.get(),
+            // The whole path after the keyword, as the request had it.
+            const HeapText url = hxm2afp::slash_text(Component(path.afterKeyword), path.total);
+            const char *urlText = url ? url.get() : "";
+            HXM_DEBUG("connections to be closed url[%s] postdata[%s]", urlText,
                       decoded != nullptr ? decoded : "");
-            if (strstr(pathCopy.get(), "<closeconn>") != nullptr &&
-                strstr(pathCopy.get(), "</closeconn>") != nullptr)
-                AFPCloseSelectedConnections(pathCopy.get());
+            if (strstr(urlText, "<closeconn>") != nullptr &&
+                strstr(urlText, "</closeconn>") != nullptr)
+                AFPCloseSelectedConnections(urlText);
             else
                 AFPCloseSelectedConnections(decoded);
             count = 0;
@@ -295,8 +300,6 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
                       fields.volume, fields.sortType);
         }
     }
-    pathCopy.reset();
-    front.decoded.reset();
 
     if (count == 0)
         return generate_main_connections_page(request, 1, 1, accessFlags, sort.sortType,

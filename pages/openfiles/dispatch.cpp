@@ -92,7 +92,8 @@ void log_remaining_components(int count, Component component) {
 /* Reads the path after "/afpofm": the help token, or a sort keyword (the
  * whole component) and the components after it. Returns 0 to go on, or 400
  * for a path that cannot be read or no memory for *pathCopy, the heap copy
- * of the slash-separated path after the keyword. */
+ * of the slash-separated path after the keyword (none when pathCopy is
+ * null: the service method rebuilds what it needs from the components). */
 int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy) {
     if (hxm2afp::read_component_path(request, keyword_afpofm, path) != 0)
         return kBadPath;
@@ -100,13 +101,15 @@ int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy)
     char *rest = path->afterKeyword;
     if (rest == nullptr)
         return 0;
-    const size_t length = strlen(rest);
-    pathCopy->reset(static_cast<char *>(malloc(length + 1)));
-    if (!*pathCopy) {
-        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
-        return kBadPath;
+    if (pathCopy != nullptr) {
+        const size_t length = strlen(rest);
+        pathCopy->reset(static_cast<char *>(malloc(length + 1)));
+        if (!*pathCopy) {
+            HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
+            return kBadPath;
+        }
+        memcpy(pathCopy->get(), rest, length + 1);
     }
-    memcpy(pathCopy->get(), rest, length + 1);
     if (hxm2afp::convert_component_path(path) != 0)
         return kBadPath; // a component the host cannot hold
     HXM_DEBUG("count = %d check for help token", path->count);
@@ -178,8 +181,7 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     front.accessFlags = accessFlags;
     front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
     ComponentPath &path = front.path;
-    HeapText pathCopy;
-    const int pathStatus = read_open_files_path(request, &path, &pathCopy);
+    const int pathStatus = read_open_files_path(request, &path, nullptr);
     if (pathStatus != 0)
         return generate_error_page(request, pathStatus);
     if (path.help) {
