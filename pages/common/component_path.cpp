@@ -37,6 +37,14 @@ void FreeText::operator()(char *text) const {
     free(text);
 }
 
+HeapText copy_text(const char *text) {
+    const size_t size = strlen(text) + 1;
+    HeapText copy(static_cast<char *>(malloc(size)));
+    if (copy)
+        memcpy(copy.get(), text, size);
+    return copy;
+}
+
 HeapText slash_text(Component from, int count) {
     size_t size = 1;
     Component component = from;

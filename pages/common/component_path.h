@@ -54,6 +54,9 @@ struct FreeText {
 /* A heap text, freed with its holder. */
 using HeapText = std::unique_ptr<char, FreeText>;
 
+/* A heap copy of `text`; null when there is no memory for it. */
+HeapText copy_text(const char *text);
+
 /* The components from `from` on, `count` of them, written back with "/"
  * before each: the text the path had there ("" for none). Null when there is
  * no memory for it. */

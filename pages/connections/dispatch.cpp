@@ -15,7 +15,6 @@
 #include "pages/connections/dispatch.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <type_traits>
@@ -170,13 +169,9 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
     if (rest == nullptr)
         return 0; // "/afpcons" alone: the list page
     const size_t length = strlen(rest);
-    if (pathCopy != nullptr) {
-        pathCopy->reset(static_cast<char *>(malloc(length + 1)));
-        if (!*pathCopy) {
-            HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
-            return 400;
-        }
-        memcpy(pathCopy->get(), rest, length + 1);
+    if (pathCopy != nullptr && !(*pathCopy = hxm2afp::copy_text(rest))) {
+        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
+        return 400;
     }
     HXM_DEBUG("In fun GetComponentCountAndSortType len of componentPath =  %d",
               static_cast<int>(length));

@@ -16,7 +16,6 @@
 #include "pages/openfiles/dispatch.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <type_traits>
@@ -101,14 +100,9 @@ int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy)
     char *rest = path->afterKeyword;
     if (rest == nullptr)
         return 0;
-    if (pathCopy != nullptr) {
-        const size_t length = strlen(rest);
-        pathCopy->reset(static_cast<char *>(malloc(length + 1)));
-        if (!*pathCopy) {
-            HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
-            return kBadPath;
-        }
-        memcpy(pathCopy->get(), rest, length + 1);
+    if (pathCopy != nullptr && !(*pathCopy = hxm2afp::copy_text(rest))) {
+        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
+        return kBadPath;
     }
     if (hxm2afp::convert_component_path(path) != 0)
         return kBadPath; // a component the host cannot hold
