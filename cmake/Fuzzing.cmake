@@ -23,8 +23,9 @@ endfunction()
 # scriptable monitoring library, below the source tree.
 set(HXM_PAGE_FUZZ_COMMON_SOURCES
   core/post_body.cpp core/escape.cpp core/error_page.cpp core/page_text.cpp
-  core/page_globals.cpp core/localisation.cpp core/server_paths.cpp base/root_paths.cpp
-  monitor/actions.cpp monitor/close_files.cpp
+  core/page_frame.cpp core/page_globals.cpp core/localisation.cpp core/server_paths.cpp
+  base/root_paths.cpp monitor/actions.cpp monitor/close_files.cpp
+  pages/common/component_path.cpp pages/common/request.cpp
   pages/help/help_pages.cpp pages/help/help_wrappers.cpp
   platform/console/body_buffer.cpp platform/console/form_codec.cpp
   platform/console/handle_request.cpp platform/console/html_escape.cpp

@@ -16,6 +16,7 @@
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"
 
@@ -148,7 +149,7 @@ void describe_error(unsigned int type, va_list *arguments, char *title, char *me
 } // namespace
 
 int generate_error_page(void *request, int type, ...) {
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
+    if (!hxm2afp::open_page_response(request)) {
         HttpSendErrorResponse(request, 500);
         return 500;
     }
@@ -161,7 +162,7 @@ int generate_error_page(void *request, int type, ...) {
     describe_error(static_cast<unsigned int>(type), &arguments, title, message);
     va_end(arguments);
 
-    BuildAndSendHeader(request, title, title, 0, 0, 0, nullptr, nullptr, nullptr);
+    hxm2afp::send_page_frame(request, {title});
     HttpSendDataSprintf(request, "<table width=100%% border=0 cellspacing=0 cellpadding=0>\n");
     HttpSendDataSprintf(request, "<tr bgcolor=#efeee9><td>\n");
     HttpSendDataSprintf(request,

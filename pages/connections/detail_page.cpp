@@ -20,6 +20,7 @@
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
 #include "pages/connections/list_page.h"
@@ -201,14 +202,12 @@ void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) 
     char **names = info != nullptr ? info->securityEquivalences : nullptr;
     if (names == nullptr || count <= 0) {
         // An empty list reads as none: the label row still shows.
-        if (Logger *logger = hxm_log)
-            logger->debug("%s", "sevDNs pointer is null");
+        HXM_DEBUG("%s", "sevDNs pointer is null");
         HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</TD><td></td></TR>",
                             next_stripe(rowCounter), lnxMSG("Security Equivalence List"));
         return;
     }
-    if (Logger *logger = hxm_log)
-        logger->debug("Security equivalence count: %d\n", count);
+    HXM_DEBUG("Security equivalence count: %d\n", count);
     for (int i = 0; i < count; ++i) {
         const EscapedText name(EscapeHtml, names[i]);
         HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</td><TD>%s</td></TR>",
@@ -221,8 +220,7 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
                       uint32_t connectionNumber, const char *volume, const char *sortType,
                       const char *filter) {
     if (info == nullptr) {
-        if (Logger *logger = hxm_log)
-            logger->debug("%s", "DisplayOpenFiles.. userinfo is null");
+        HXM_DEBUG("%s", "DisplayOpenFiles.. userinfo is null");
         return;
     }
     const int count = info->openFiles != nullptr ? info->openFileCount : 0;
@@ -327,15 +325,15 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     }
     if (GetConnInfo(number, records.info, &records.details) != 0)
         return send_error_package(request, 401);
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0)
+    if (!hxm2afp::open_page_response(request))
         return send_error_package(request, 500);
 
     char title[kPageTextSize];
     snprintf(title, sizeof title, "%s", lnxMSG("AFP Connection Information"));
     char helpUrl[kPageTextSize];
     snprintf(helpUrl, sizeof helpUrl, "/%s/%s/%s", keyword_afpdcons, keyword_help, keyword_info);
-    BuildAndSendHeader(request, title, title, 0, 0, 4, AddJavaScriptConnectionCode,
-                       lnxMSG("Connection Help"), helpUrl);
+    hxm2afp::send_page_frame(
+        request, {title, lnxMSG("Connection Help"), helpUrl, AddJavaScriptConnectionCode});
 
     const AFPConnectionDetails &details = *records.details;
     const EscapedText user(EscapeHtml, details.userName);

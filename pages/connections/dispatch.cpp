@@ -14,9 +14,8 @@
  */
 #include "pages/connections/dispatch.h"
 
-#include <stdlib.h>
+#include <stdio.h>
 #include <string.h>
-#include <strings.h>
 
 #include <type_traits>
 
@@ -26,59 +25,27 @@
 #include "core/post_body.h"
 #include "logger/logger.h"
 #include "monitor/close_files.h"
+#include "monitor/actions.h"
+#include "pages/common/access.h"
+#include "pages/common/request.h"
+#include "pages/connections/columns.h"
 #include "pages/connections/detail_page.h"
 #include "pages/connections/list_page.h"
 #include "pages/help/help.h"
 
 namespace {
 
-/* At least one of these must be set, and kRequiredFlag too. */
-constexpr unsigned int kAnyOfFlags = 0x10000003u;
-constexpr unsigned int kRequiredFlag = 0x8u;
-constexpr unsigned int kNoClearingBit = 0x400u;
+using hxm2afp::Component;
+using hxm2afp::ComponentPath;
+using hxm2afp::HeapText;
 
 constexpr size_t kFieldSize = 64;
 // An encoded field value may spell each of its 63 bytes as "%XY".
 constexpr int kLongestEncodedField = 3 * (kFieldSize - 1);
 constexpr size_t kLongestMarkerNumber = 6;
 
-struct SortKeyword {
-    const char *keyword;
-    AfpSortType sortType;
-};
-
-// In the order they are tried.
-constexpr SortKeyword kSortKeywords[] = {
-    {"ConnectionNumber", AFP_SORT_CONNECTION_NUMBER}, {"ConnectionName", AFP_SORT_USER_NAME},
-    {"FSActivity", AFP_SORT_BYTES_READ_WRITTEN},      {"LoginTime", AFP_SORT_LOGIN_TIME},
-    {"KdpRequest", AFP_SORT_REQUEST_COUNT},
-};
-constexpr char kDefaultSortKeyword[] = "ConnectionNumber";
 constexpr char kCloseConnectionsCommand[] = "AFPCloseConnections";
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-
-// A component as ConvertToComponentPath leaves it: length byte, characters.
-int component_length(const char *component) {
-    return static_cast<unsigned char>(component[0]);
-}
-const char *component_text(const char *component) {
-    return component + 1;
-}
-char *next_component(char *component) {
-    return component + 1 + component_length(component);
-}
-
-// Whether the component starts with `word`, ignoring case.
-bool starts_with(const char *component, const char *word) {
-    const size_t length = strlen(word);
-    return static_cast<size_t>(component_length(component)) >= length &&
-           strncasecmp(component_text(component), word, length) == 0;
-}
-
-void debug_line(const char *text) {
-    if (Logger *logger = hxm_log)
-        logger->debug("%s", text);
-}
 
 // The decimal number between `start` and `end` markers found from `from`.
 // Returns the text after the end marker (null when a marker is missing);
@@ -102,11 +69,9 @@ const char *find_marked_number(const char *from, const char *start, const char *
             value = value * 10 + static_cast<uint32_t>(open[i] - '0');
     }
     *number = value;
-    if (!*valid) {
-        if (Logger *logger = hxm_log)
-            logger->debug("not a connection number between %s and %s: [%.*s]", start, end,
-                          static_cast<int>(length > 64 ? 64 : length), open);
-    }
+    if (!*valid)
+        HXM_DEBUG("not a connection number between %s and %s: [%.*s]", start, end,
+                  static_cast<int>(length > 64 ? 64 : length), open);
     return close + strlen(end);
 }
 
@@ -131,8 +96,7 @@ void read_field(const char *body, const char *name, char (&value)[kFieldSize],
         }
         result = -1;
     }
-    if (Logger *logger = hxm_log)
-        logger->debug(missingFormat, result);
+    HXM_DEBUG(missingFormat, result);
 }
 
 struct FormFields {
@@ -146,16 +110,6 @@ void read_fields(const char *body, FormFields *fields) {
     read_field(body, "volume", fields->volume, "error: failed to get volume name  errcode[%d] ");
     read_field(body, "sorttype", fields->sortType, "error: failed to get sorttype  errcode[%d] ");
 }
-
-// What a request owns until its page is written.
-struct RequestState {
-    char *pathCopy = nullptr;
-    char *decoded = nullptr; // null: no body, or no memory to decode it
-    ~RequestState() {
-        free(pathCopy);
-        free(decoded);
-    }
-};
 
 } // namespace
 
@@ -172,12 +126,10 @@ int AFPCloseSelectedConnections(const char *text) {
         cursor = find_marked_number(cursor, "<closeconn>", "</closeconn>", &number, &valid);
         if (cursor == nullptr || !valid)
             continue;
-        const int result = Ext_ClearOneConnection(number);
-        if (Logger *logger = hxm_log) {
-            logger->debug("\nClearing Connection :%d", static_cast<int>(number));
-            if (result != 0)
-                logger->debug("\nClear Connection Failed:%d", static_cast<int>(number));
-        }
+        const int result = hxm2afp::clear_connection(number);
+        HXM_DEBUG("\nClearing Connection :%d", static_cast<int>(number));
+        if (result != 0)
+            HXM_DEBUG("\nClear Connection Failed:%d", static_cast<int>(number));
     }
     return 0;
 }
@@ -189,186 +141,168 @@ int closeAFPFilesForThisConnection(const char *text) {
     bool valid = false;
     if (find_marked_number(text, "<closeallfiles>", "</closeallfiles>", &number, &valid) ==
         nullptr) {
-        debug_line("Clear all files: no connection number between the markers; nothing closed");
+        HXM_DEBUG("%s",
+                  "Clear all files: no connection number between the markers; nothing closed");
         return 0;
     }
     if (!valid)
         return 0;
-    if (Logger *logger = hxm_log)
-        logger->debug("Clear all files called for connection#:%d", static_cast<int>(number));
-    const int result = Ext_CloseFileByID(number);
-    if (result != 0) {
-        if (Logger *logger = hxm_log)
-            logger->debug("Clear all files called for Connection Failed:%d", result);
-    }
+    HXM_DEBUG("Clear all files called for connection#:%d", static_cast<int>(number));
+    const int result = hxm2afp::close_connection_files(number);
+    if (result != 0)
+        HXM_DEBUG("Clear all files called for Connection Failed:%d", result);
     return 0;
 }
 
 namespace {
 
-// GetComponentCountAndSortType, also giving the converted path after
-// "/afpcons" (*rest), whose offsets are those of the copy.
-int read_path(void *request, int *count, AfpSortType *sortType, char *sortKeyword, char **position,
-              char **pathCopy, char **converted) {
-    *converted = nullptr;
-    *sortType = AFP_SORT_CONNECTION_NUMBER;
-    *count = 0;
-    *position = nullptr;
-    *pathCopy = nullptr;
-    char *path = nullptr;
-    if (HttpReturnPathBuffers(request, nullptr, &path, nullptr) != 0 || path == nullptr ||
-        path[0] != '/')
-        return 400;
-    if (Logger *logger = hxm_log)
-        logger->debug("URL = %s", path);
-    const size_t skipped = strlen(keyword_afpdcons) + 1;
-    if (strlen(path) < skipped || path[skipped] != '/')
+/* Reads the path after "/afpcons": the help token, or a sort keyword (by
+ * its first letters) and the components after it. Returns 0 to go on, or
+ * 400 for a path that cannot be read or no memory for *pathCopy, the heap
+ * copy of the slash-separated path after the keyword (none when pathCopy is
+ * null: the service method rebuilds what it needs from the components). */
+int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy) {
+    const int status = hxm2afp::read_component_path(request, keyword_afpdcons, path);
+    if (status != 0)
+        return status;
+    HXM_DEBUG("URL = %s", path->path);
+    char *rest = path->afterKeyword;
+    if (rest == nullptr)
         return 0; // "/afpcons" alone: the list page
-    char *rest = path + skipped;
-    *converted = rest;
     const size_t length = strlen(rest);
-    *pathCopy = static_cast<char *>(malloc(length + 1));
-    if (*pathCopy == nullptr) {
-        debug_line("memory alloc failed in fun GetComponentCountAndSortType");
+    if (pathCopy != nullptr && !(*pathCopy = hxm2afp::copy_text(rest))) {
+        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortType");
         return 400;
     }
-    memcpy(*pathCopy, rest, length + 1);
-    if (Logger *logger = hxm_log) {
-        logger->debug("In fun GetComponentCountAndSortType len of componentPath =  %d",
-                      static_cast<int>(length));
-        logger->debug("In fun GetComponentCountAndSortType len of pPath =  %s", rest);
-        logger->debug("In fun GetComponentCountAndSortType val of componentPath =  %s", *pathCopy);
-    }
-    const int components = ConvertToComponentPath(rest);
-    if (components < 1)
+    HXM_DEBUG("In fun GetComponentCountAndSortType len of componentPath =  %d",
+              static_cast<int>(length));
+    HXM_DEBUG("In fun GetComponentCountAndSortType len of pPath =  %s", rest);
+    HXM_DEBUG("In fun GetComponentCountAndSortType val of componentPath =  %s", rest);
+    if (hxm2afp::convert_component_path(path) != 0)
         return 400; // a component the host cannot hold
-    *count = components;
-    if (Logger *logger = hxm_log)
-        logger->debug("count = %d check for help token", *count);
-
-    char *first = rest;
-    if (strncasecmp(keyword_help, component_text(first),
-                    static_cast<size_t>(component_length(first))) == 0) {
-        if (Logger *logger = hxm_log)
-            logger->debug("count = %d FOUND help token", *count);
-        static char noComponent[] = "";
-        char *second = *count > 1 ? next_component(first) : nullptr;
-        return generate_connections_help(request, *count - 1,
-                                         second != nullptr ? second + 1 : noComponent,
-                                         second != nullptr ? component_length(second) : 0);
+    HXM_DEBUG("count = %d check for help token", path->count);
+    if (path->help) {
+        HXM_DEBUG("count = %d FOUND help token", path->count);
+        return 0;
     }
-    if (Logger *logger = hxm_log)
-        logger->debug("count = %d look for sort method", *count);
-    *position = first;
-    for (const SortKeyword &keyword : kSortKeywords) {
-        if (starts_with(first, keyword.keyword)) {
-            *sortType = keyword.sortType;
-            snprintf(sortKeyword, HXM_SORT_KEYWORD_SIZE, "%s", keyword.keyword);
-            *count -= 1;
-            *position = next_component(first);
-            break;
-        }
-    }
+    HXM_DEBUG("count = %d look for sort method", path->count);
+    hxm2afp::find_sort_keyword(path, hxm2afp::kConnectionColumns, hxm2afp::SortMatch::kBeginsWith);
     return 0;
+}
+
+/* The connections help for a path that asks for it: its status. */
+int send_help(void *request, const ComponentPath &path) {
+    static char noComponent[] = "";
+    const Component topic = path.helpTopic;
+    return generate_connections_help(request, path.count - 1,
+                                     topic.at() != nullptr ? topic.text() : noComponent,
+                                     static_cast<int>(topic.length()));
 }
 
 } // namespace
 
 int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortType,
                                  char *sortKeyword, char **position, char **pathCopy) {
-    char *converted = nullptr;
-    return read_path(request, count, sortType, sortKeyword, position, pathCopy, &converted);
+    *sortType = AFP_SORT_CONNECTION_NUMBER;
+    *count = 0;
+    *position = nullptr;
+    *pathCopy = nullptr;
+    ComponentPath path;
+    HeapText copy;
+    const int status = read_connections_path(request, &path, &copy);
+    *pathCopy = copy.release();
+    if (status != 0)
+        return status;
+    *count = path.count;
+    if (path.help)
+        return send_help(request, path);
+    if (path.afterKeyword == nullptr)
+        return 0;
+    *position = path.first.at();
+    if (path.sort != nullptr) {
+        *sortType = path.sort->sortType;
+        snprintf(sortKeyword, HXM_SORT_KEYWORD_SIZE, "%s", path.sort->keyword);
+    }
+    return 0;
 }
 
 int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    if ((accessFlags & kAnyOfFlags) == 0 || (accessFlags & kRequiredFlag) == 0)
+    if (!hxm2afp::may_enter_area(accessFlags))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
-    const bool clearingPower = (accessFlags & kNoClearingBit) == 0 || AllowClearConn == 1;
 
-    RequestState state;
-    int count = 0;
-    AfpSortType sortType = AFP_SORT_CONNECTION_NUMBER;
-    char sortKeyword[HXM_SORT_KEYWORD_SIZE];
-    snprintf(sortKeyword, sizeof sortKeyword, "%s", kDefaultSortKeyword);
-    char *position = nullptr;
-    char *converted = nullptr;
-    const int pathStatus =
-        read_path(request, &count, &sortType, sortKeyword, &position, &state.pathCopy, &converted);
-    if (pathStatus == 200)
-        return 200;
+    hxm2afp::Request front;
+    front.accessFlags = accessFlags;
+    front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
+    ComponentPath &path = front.path;
+    const int pathStatus = read_connections_path(request, &path, nullptr);
     if (pathStatus != 0)
         return generate_error_page(request, pathStatus);
-
-    int method = -1;
-    if (HttpReturnRequestMethod(request, &method) == 0)
-        return generate_error_page(request, HXM_ERROR_MISSING_DATA);
-    if (method != HXM_METHOD_GET && method != HXM_METHOD_FORM_POST)
-        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-
-    const char *body = nullptr;
-    if (method == HXM_METHOD_FORM_POST) {
-        char *buffer = nullptr;
-        unsigned long length = 0;
-        if (HttpReturnPostDataBuffer(request, &buffer, &length) == 0 && buffer != nullptr) {
-            buffer[length] = '\0';
-            body = buffer;
-            decodePostDataString(buffer, length, &state.decoded);
-        }
+    if (path.help) {
+        const int helpStatus = send_help(request, path);
+        return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
     }
+    const int methodError = hxm2afp::read_method(request, &front);
+    if (methodError != 0)
+        return generate_error_page(request, methodError);
+    hxm2afp::read_body(request, &front, true);
+    const char *decoded = front.decoded.get();
 
+    // Without a sort keyword the list sorts by the first column.
+    const hxm2afp::SortKeyword &sort =
+        path.sort != nullptr ? *path.sort : hxm2afp::kConnectionColumns[0].sort;
+    int count = path.count;
     FormFields fields;
     static char emptyComponent[] = "";
-    char *connection = position;
+    char *connection = path.first.at();
     if (count != 0) {
-        if (starts_with(position, kCloseConnectionsCommand)) {
-            if (Logger *logger = hxm_log)
-                logger->debug("connections to be closed url[%s] postdata[%s]", state.pathCopy,
-                              state.decoded != nullptr ? state.decoded : "");
-            if (strstr(state.pathCopy, "<closeconn>") != nullptr &&
-                strstr(state.pathCopy, "</closeconn>") != nullptr)
-                AFPCloseSelectedConnections(state.pathCopy);
+        if (path.first.begins_with(kCloseConnectionsCommand)) {
+            // The whole path after the keyword, as the request had it.
+            const HeapText url = hxm2afp::slash_text(Component(path.afterKeyword), path.total);
+            const char *urlText = url ? url.get() : "";
+            HXM_DEBUG("connections to be closed url[%s] postdata[%s]", urlText,
+                      decoded != nullptr ? decoded : "");
+            if (strstr(urlText, "<closeconn>") != nullptr &&
+                strstr(urlText, "</closeconn>") != nullptr)
+                AFPCloseSelectedConnections(urlText);
             else
-                AFPCloseSelectedConnections(state.decoded);
+                AFPCloseSelectedConnections(decoded);
             count = 0;
-        } else if (starts_with(position, kCloseFilesCommand)) {
-            const char *remainder = "";
+        } else if (path.first.begins_with(kCloseFilesCommand)) {
+            HeapText remainder;
             if (count >= 2) {
-                connection = next_component(position);
-                char *after = next_component(connection);
-                // The copy keeps the slash the conversion turned into `after`.
-                remainder = state.pathCopy + (after - converted);
-                *after = '\0';
+                const Component named = path.first.next();
+                const Component after = named.next();
+                // The text after the connection component, as the path had it.
+                remainder = hxm2afp::slash_text(after, count - 2);
+                connection = named.at();
+                *after.at() = '\0';
             } else {
                 connection = emptyComponent;
             }
+            const char *remainderText = remainder ? remainder.get() : "";
             count = 1;
-            if (Logger *logger = hxm_log)
-                logger->debug("Set of file names to close url[%s] postdata[%s]", remainder,
-                              state.decoded != nullptr ? state.decoded : "");
-            if (state.decoded != nullptr)
-                read_fields(body, &fields);
-            if (strstr(remainder, "<closeallfiles>") != nullptr ||
-                strstr(remainder, "</closeallfiles>") != nullptr)
-                closeAFPFilesForThisConnection(remainder);
+            HXM_DEBUG("Set of file names to close url[%s] postdata[%s]", remainderText,
+                      decoded != nullptr ? decoded : "");
+            if (decoded != nullptr)
+                read_fields(front.body, &fields);
+            if (strstr(remainderText, "<closeallfiles>") != nullptr ||
+                strstr(remainderText, "</closeallfiles>") != nullptr)
+                closeAFPFilesForThisConnection(remainderText);
             else
-                parseDataToCloseAFPFiles(state.decoded);
-        } else if (state.decoded != nullptr) {
-            read_fields(body, &fields);
-            if (Logger *logger = hxm_log)
-                logger->debug("Post parameters: filter  [%s] volName [%s] sortType [%s]",
-                              fields.filter, fields.volume, fields.sortType);
+                parseDataToCloseAFPFiles(decoded);
+        } else if (decoded != nullptr) {
+            read_fields(front.body, &fields);
+            HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]", fields.filter,
+                      fields.volume, fields.sortType);
         }
     }
-    free(state.pathCopy);
-    state.pathCopy = nullptr;
-    free(state.decoded);
-    state.decoded = nullptr;
 
     if (count == 0)
-        return generate_main_connections_page(request, 1, 1, accessFlags, sortType, sortKeyword);
+        return generate_main_connections_page(request, 1, 1, accessFlags, sort.sortType,
+                                              sort.keyword);
     if (count == 1)
-        return DisplaySpecifiedConnection(request, clearingPower ? 1 : 0, 1, 1, connection,
-                                          sortKeyword, fields.volume, fields.sortType,
+        return DisplaySpecifiedConnection(request, front.clearingPower ? 1 : 0, 1, 1, connection,
+                                          sort.keyword, fields.volume, fields.sortType,
                                           fields.filter);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 }

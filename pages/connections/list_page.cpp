@@ -17,8 +17,11 @@
 #include "core/format.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "monitor/connections.h"
+#include "pages/common/access.h"
+#include "pages/connections/columns.h"
 
 namespace {
 
@@ -29,34 +32,6 @@ constexpr size_t kTitleSize = 1024;
 constexpr size_t kHelpUrlSize = 64;
 // A printed 64-bit number with its commas fits many times over.
 constexpr size_t kNumberTextSize = 512;
-constexpr unsigned int kNoClearingBit = 0x400;
-
-struct ColumnHeading {
-    AfpSortType sortType;
-    const char *label;
-    const char *keyword;
-    const char *linkText;   // image text of a sort link
-    const char *sortedText; // image text of the current sort column
-    const char *cellAttributes;
-    const char *rowEnd;
-};
-
-constexpr ColumnHeading kColumnHeadings[] = {
-    {AFP_SORT_CONNECTION_NUMBER, HXM_TRANSLATABLE("Connection"), "ConnectionNumber",
-     HXM_TRANSLATABLE("Sort By Connection Number"), HXM_TRANSLATABLE("Sorted By Connection Number"),
-     "", ""},
-    {AFP_SORT_USER_NAME, HXM_TRANSLATABLE("Name"), "ConnectionName",
-     HXM_TRANSLATABLE("Sort By Name"), HXM_TRANSLATABLE("Sorted By Name"), " align=center", ""},
-    {AFP_SORT_BYTES_READ_WRITTEN, HXM_TRANSLATABLE("Reads & Writes (bytes)"), "FSActivity",
-     HXM_TRANSLATABLE("Sort By Reads & Writes (bytes)"),
-     HXM_TRANSLATABLE("Sorted By Reads & Writes (bytes)"), " align=center", ""},
-    {AFP_SORT_REQUEST_COUNT, HXM_TRANSLATABLE("AFP Requests"), "KdpRequest",
-     HXM_TRANSLATABLE("Sort By Requests"), HXM_TRANSLATABLE("Sorted By Requests"), " align=center",
-     ""},
-    {AFP_SORT_LOGIN_TIME, HXM_TRANSLATABLE("Login Time"), "LoginTime",
-     HXM_TRANSLATABLE("Sort By Login Time"), HXM_TRANSLATABLE("Sorted By Login Time"),
-     " align=center", "</TR>"},
-};
 
 // One row: tick box (with clearing power), number, name link, counters, time.
 void send_row(void *request, const ConnectionSortStruct &node, const char *stripe,
@@ -93,8 +68,8 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
 } // namespace
 
 void SendColumnHeadings(void *request, AfpSortType sortType) {
-    for (const ColumnHeading &column : kColumnHeadings) {
-        if (column.sortType == sortType)
+    for (const hxm2afp::ConnectionColumn &column : hxm2afp::kConnectionColumns) {
+        if (column.sort.sortType == sortType)
             HttpSendDataSprintf(request,
                                 "<TD%s>%s    <img border=0 alt='%s' src='%ssorted.png'></TD>%s\n",
                                 column.cellAttributes, lnxMSG(column.label),
@@ -104,7 +79,7 @@ void SendColumnHeadings(void *request, AfpSortType sortType) {
                                 "<TD%s>%s    <A HREF=/%s/%s><img border=0 alt='%s' "
                                 "src='%ssortdown.png'></a></TD>%s\n",
                                 column.cellAttributes, lnxMSG(column.label), keyword_afpdcons,
-                                column.keyword, lnxMSG(column.linkText), kImageDirectory,
+                                column.sort.keyword, lnxMSG(column.linkText), kImageDirectory,
                                 column.rowEnd);
     }
 }
@@ -150,19 +125,17 @@ int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortT
 int generate_main_connections_page(void *request, int privilegeWord, int showList,
                                    unsigned int accessFlags, AfpSortType sortType,
                                    const char *sortKeyword) {
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
-        HttpSendErrorResponse(request, 500);
-        return 500;
-    }
     char title[kTitleSize];
     snprintf(title, sizeof title, "%s", lnxMSG("AFP Connections"));
     char helpUrl[kHelpUrlSize];
     snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpdcons, keyword_help);
-    BuildAndSendHeader(request, title, title, 0, 0, 4, AddJavaScriptConnectionCode,
-                       lnxMSG("Connection List"), helpUrl);
+    if (const int refused = hxm2afp::begin_page(
+            request, {title, lnxMSG("Connection List"), helpUrl, AddJavaScriptConnectionCode}))
+        return refused;
 
     const bool clearingPower =
-        (privilegeWord == 1 && (accessFlags & kNoClearingBit) == 0) || AllowClearConn == 1;
+        (privilegeWord == 1 && (accessFlags & hxm2afp::kAccessNoClearingBit) == 0) ||
+        AllowClearConn == 1;
     if (showList == 0) {
         HttpSendDataSprintf(request, "%s", "</table></FORM></BODY></HTML>\n");
     } else {
@@ -180,6 +153,5 @@ int generate_main_connections_page(void *request, int privilegeWord, int showLis
                             lnxMSG("Refresh"), lnxMSG("Close Connections"));
         HttpSendDataSprintf(request, "%s", "</FORM></BODY></HTML>\n");
     }
-    HttpEndDataResponse(request);
-    return 200;
+    return hxm2afp::end_page(request);
 }

@@ -14,6 +14,7 @@
 
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_text.h"
 
 namespace {
@@ -311,13 +312,10 @@ void SendLine(void *request, const HelpLine &line) {
 } // namespace
 
 int generate_afp_help_page(void *request, int pageNumber, const char *title) {
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
-        HttpSendErrorResponse(request, 500);
-        return 500;
-    }
     char heading[kTitleSize];
     hxm2afp::CopyCut(heading, sizeof heading, title);
-    BuildAndSendHeader(request, heading, heading, 0, 0, 0, nullptr, nullptr, nullptr);
+    if (const int refused = hxm2afp::begin_page(request, {heading}))
+        return refused;
 
     if (const HelpPage *page = FindPage(pageNumber)) {
         for (size_t i = 0; i < page->count; ++i)
@@ -327,6 +325,5 @@ int generate_afp_help_page(void *request, int pageNumber, const char *title) {
                             lnxMSG("AFP Open File Manager Help information is not available."));
     }
     HttpSendDataSprintf(request, "</BODY></HTML>");
-    HttpEndDataResponse(request);
-    return 200;
+    return hxm2afp::end_page(request);
 }

@@ -4,41 +4,41 @@
  */
 #include "pages/help/help.h"
 
-#include <strings.h>
-
 #include "core/error_page.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"
+#include "pages/common/component_path.h"
 
 namespace {
 
 /* No component after the help token (or an empty one). */
-bool NoComponent(int count, const char *component) {
+bool no_component(int count, const char *component) {
     return count == 0 || component == nullptr || component[0] == '\0';
 }
 
 /* Whether the component equals `keyword` or a leading part of it, ignoring
  * case. A component longer than the keyword never matches. */
-bool IsLeadingPartOf(const char *keyword, const char *component, int length) {
-    return length >= 0 && strncasecmp(keyword, component, static_cast<size_t>(length)) == 0;
+bool names_keyword(const char *keyword, const char *component, int length) {
+    return length >= 0 &&
+           hxm2afp::is_leading_part_of(keyword, component, static_cast<size_t>(length));
 }
 
 } // namespace
 
 int generate_connections_help(void *request, int count, char *component, int length) {
-    if (NoComponent(count, component))
+    if (no_component(count, component))
         return generate_afp_help_page(request, HXM_HELP_CONNECTIONS, lnxMSG("AFP Connections"));
-    if (IsLeadingPartOf(keyword_info, component, length))
+    if (names_keyword(keyword_info, component, length))
         return generate_afp_help_page(request, HXM_HELP_CONNECTION_INFORMATION,
                                       lnxMSG("AFP Connection Information"));
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 }
 
 int generate_afp_ofm_help(void *request, int count, char *component, int length) {
-    if (NoComponent(count, component))
+    if (no_component(count, component))
         return generate_afp_help_page(request, HXM_HELP_OPEN_FILES,
                                       lnxMSG("AFP Open File Management"));
-    if (IsLeadingPartOf(keyword_help, component, length))
+    if (names_keyword(keyword_help, component, length))
         return generate_afp_help_page(request, HXM_HELP_OPEN_FILE_INFORMATION,
                                       lnxMSG("AFP Open File Information"));
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);

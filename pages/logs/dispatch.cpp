@@ -11,7 +11,6 @@
 #include "pages/logs/dispatch.h"
 
 #include <string.h>
-#include <strings.h>
 
 #include <type_traits>
 
@@ -19,85 +18,52 @@
 #include "core/host/hxm_host.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
+#include "pages/common/access.h"
+#include "pages/common/request.h"
 #include "pages/help/help.h"
 #include "pages/logs/log_list_page.h"
-
-namespace {
-
-/* Callers with any of these bits do not see the log pages at all. */
-constexpr unsigned int kDeclineFlags = 0x80000000u | 0x40000000u;
-/* Both must be set. */
-constexpr unsigned int kRequiredFlags = 0x1u | 0x8u;
-
-/* Answers a path that continues the keyword with "/": `rest` points at
- * that "/" inside the host's writable path buffer. */
-int AnswerComponents(void *request, char *rest) {
-    int count = ConvertToComponentPath(rest);
-    const unsigned char firstLength = static_cast<unsigned char>(rest[0]);
-    const char *first = rest + 1;
-    // The first component names the help page when it is a leading part of
-    // the help token; a longer one ("helpme") is not.
-    if (count < 1 || strncasecmp(keyword_help, first, firstLength) != 0)
-        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-
-    // The second component, when there is one; past the last component
-    // there is only the path's terminator, never to be read beyond.
-    char *second = nullptr;
-    int secondLength = 0;
-    if (count > 1) {
-        char *next = rest + 1 + firstLength;
-        secondLength = static_cast<unsigned char>(next[0]);
-        second = next + 1;
-    }
-    return generate_showlogs_help(request, count > 1 ? count - 1 : 0, second, secondLength);
-}
-
-} // namespace
 
 // The host stores it as an HxmServiceMethod.
 static_assert(std::is_same_v<decltype(&afpLogsMethod), HxmServiceMethod>);
 
 int afpLogsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    if ((accessFlags & kDeclineFlags) != 0)
+    if ((accessFlags & hxm2afp::kAccessLogsDeclineBits) != 0)
         return 0;
-    if ((accessFlags & kRequiredFlags) != kRequiredFlags)
+    if ((accessFlags & hxm2afp::kAccessLogsRequiredBits) != hxm2afp::kAccessLogsRequiredBits)
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
 
-    int method = -1;
-    if (HttpReturnRequestMethod(request, &method) != 1)
-        return generate_error_page(request, HXM_ERROR_MISSING_DATA);
-    if (method != HXM_METHOD_GET && method != HXM_METHOD_FORM_POST)
+    hxm2afp::Request front;
+    front.accessFlags = accessFlags;
+    const int methodError = hxm2afp::read_method(request, &front);
+    if (methodError != 0)
+        return generate_error_page(request, methodError);
+
+    char *path = hxm2afp::read_host_path(request);
+    if (path == nullptr || path[0] == '\0')
         return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 
-    char *path = nullptr;
-    if (HttpReturnPathBuffers(request, nullptr, &path, nullptr) != 0 || path == nullptr ||
-        path[0] == '\0')
-        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-
-    char *postData = nullptr;
-    unsigned long postLength = 0;
-    if (method == HXM_METHOD_FORM_POST) {
-        if (HttpReturnPostDataBuffer(request, &postData, &postLength) == 0 && postData != nullptr) {
-            postData[postLength] = '\0';
-        } else {
-            postData = nullptr;
-            postLength = 0;
-        }
+    hxm2afp::read_body(request, &front, false);
+    HXM_DEBUG("URL = %s", path);
+    if (front.method == HXM_METHOD_FORM_POST) {
+        if (Logger *logger = hxm_log)
+            logger->dump("%s", front.body != nullptr ? front.body : "");
     }
 
-    if (hxm_log != nullptr) {
-        hxm_log->debug("URL = %s", path);
-        if (method == HXM_METHOD_FORM_POST)
-            hxm_log->dump("%s", postData != nullptr ? postData : "");
-    }
-
-    // Skip "/" and the keyword; the host routes by prefix, but a path
-    // shorter than that is refused rather than read past its end.
+    // The host routes by prefix, but a path shorter than "/afplogs" is
+    // refused rather than read past its end.
     const size_t skip = strlen(keyword_afpdlogs) + 1;
     if (strlen(path) < skip)
         return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-    char *rest = path + skip;
-    if (rest[0] != '/')
+    if (path[skip] != '/')
         return generate_main_showlogs_page(request);
-    return AnswerComponents(request, rest);
+
+    // The first component names the help page when it is a leading part of
+    // the help token; a longer one ("helpme") is not.
+    hxm2afp::ComponentPath components;
+    components.afterKeyword = path + skip;
+    if (hxm2afp::convert_component_path(&components) != 0 || !components.help)
+        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
+    const hxm2afp::Component topic = components.helpTopic;
+    return generate_showlogs_help(request, components.helpCount, topic.text(),
+                                  static_cast<int>(topic.length()));
 }

@@ -19,6 +19,7 @@
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"
 #include "core/paths.h"
@@ -83,15 +84,14 @@ const char *BuildLogFileTableEntry(void *request, const char *attribute, const c
 }
 
 int generate_main_showlogs_page(void *request) {
-    if (HttpSendSuccessfulResponse(request, HttpReturnString(5)) != 0) {
-        HttpSendErrorResponse(request, 500);
-        return 500;
-    }
     char title[kTitleSize];
     hxm2afp::CopyCut(title, sizeof title, lnxMSG("AFP System Logs"));
     char helpUrl[kTitleSize];
     snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpdlogs, keyword_help);
-    BuildAndSendHeader(request, title, title, 0, 0, 0, nullptr, nullptr, helpUrl);
+    hxm2afp::PageFrame frame{title};
+    frame.helpUrl = helpUrl;
+    if (const int refused = hxm2afp::begin_page(request, frame))
+        return refused;
 
     HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
     HttpSendDataSprintf(request,
@@ -110,6 +110,5 @@ int generate_main_showlogs_page(void *request) {
     HttpSendDataSprintf(request, "</table></dd></dl></p>\n");
     HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
     HttpSendDataSprintf(request, "</BODY></HTML>");
-    HttpEndDataResponse(request);
-    return 200;
+    return hxm2afp::end_page(request);
 }

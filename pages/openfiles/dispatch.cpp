@@ -16,9 +16,7 @@
 #include "pages/openfiles/dispatch.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
 #include <type_traits>
 
@@ -28,96 +26,29 @@
 #include "core/post_body.h"
 #include "logger/logger.h"
 #include "monitor/close_files.h"
+#include "pages/common/access.h"
+#include "pages/common/request.h"
 #include "pages/help/help.h"
+#include "pages/openfiles/columns.h"
 #include "pages/openfiles/file_info_page.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {
 
-/* At least one of these must be set, and kRequiredFlag too. */
-constexpr unsigned int kAnyOfFlags = 0x1u | 0x2u | 0x10000000u;
-constexpr unsigned int kRequiredFlag = 0x8u;
-constexpr unsigned int kRestrictedClearingFlag = 0x400u;
+using hxm2afp::Component;
+using hxm2afp::ComponentPath;
+using hxm2afp::HeapText;
 
 constexpr int kBadPath = 400;
 constexpr size_t kFilterSize = 256;
-
-struct SortKeyword {
-    const char *spelling;
-    AfpSortType sortType;
-};
-
-constexpr SortKeyword kSortKeywords[] = {
-    {"ConnectionNumber", AFP_SORT_CONNECTION_NUMBER},
-    {"UserName", AFP_SORT_USER_NAME},
-    {"FileName", AFP_SORT_FILE_PATH},
-};
 
 constexpr const char kBrowseFile[] = "AFPBrowseFile";
 constexpr const char kCloseFiles[] = "AFPCloseFiles";
 constexpr const char kFilterField[] = "FILTER";
 
-/* A component: its length byte, then its text (not terminated). */
-size_t ComponentLength(const char *component) {
-    return static_cast<unsigned char>(component[0]);
-}
-char *ComponentText(char *component) {
-    return component + 1;
-}
-char *NextComponent(char *component) {
-    return component[0] == '\0' ? component : component + 1 + ComponentLength(component);
-}
-
-/* Whether the component's text equals `word` without regard to case. */
-bool ComponentIs(const char *component, const char *word) {
-    const size_t length = ComponentLength(component);
-    return length == strlen(word) && strncasecmp(component + 1, word, length) == 0;
-}
-
-/* Whether the component's text begins with `word` without regard to case. */
-bool ComponentBeginsWith(const char *component, const char *word) {
-    const size_t length = strlen(word);
-    return ComponentLength(component) >= length && strncasecmp(component + 1, word, length) == 0;
-}
-
-/* Whether the component is a leading part of "help" (an empty one is). */
-bool IsHelpToken(const char *component) {
-    const size_t length = ComponentLength(component);
-    return length <= strlen(keyword_help) && strncasecmp(keyword_help, component + 1, length) == 0;
-}
-
-/* The path after the keyword, or null when the path has no "/" there. */
-char *PathAfterKeyword(char *path) {
-    const size_t skip = 1 + strlen(keyword_afpofm);
-    if (strnlen(path, skip) < skip || path[skip] != '/')
-        return nullptr;
-    return path + skip;
-}
-
-/* Reads the path and checks it begins with "/": the path, or null. */
-char *RequestPath(void *request) {
-    char *path = nullptr;
-    if (HttpReturnPathBuffers(request, nullptr, &path, nullptr) != 0 || path == nullptr ||
-        path[0] != '/')
-        return nullptr;
-    if (hxm_log)
-        hxm_log->debug("URL = %s", path);
-    return path;
-}
-
-/* The file name of an AFPBrowseFile path: what follows the command and the
- * volume in the slash-separated copy, from its "/" on ("" when nothing). */
-const char *BrowsedFileName(const char *pathCopy, bool sortConsumed) {
-    int skip = sortConsumed ? 3 : 2;
-    const char *at = pathCopy;
-    while (at != nullptr && skip-- > 0)
-        at = strchr(at + 1, '/');
-    return at != nullptr ? at : "";
-}
-
 /* Copies the value of the first FILTER in a decoded body into filter
  * (kFilterSize bytes), when it holds 1 to 255 characters. */
-void ReadFilter(const char *decoded, char *filter) {
+void read_filter(const char *decoded, char *filter) {
     const char *found = strstr(decoded, kFilterField);
     if (found == nullptr)
         return;
@@ -125,53 +56,76 @@ void ReadFilter(const char *decoded, char *filter) {
     if (*value != '\0')
         ++value; // the "="
     const size_t length = strlen(value);
-    if (hxm_log)
-        hxm_log->debug("filter string len[%d] string [%s]", static_cast<int>(length), value);
+    HXM_DEBUG("filter string len[%d] string [%s]", static_cast<int>(length), value);
     if (length == 0 || length > kFilterSize - 1) {
-        if (hxm_log)
-            hxm_log->debug("filter value len is greater than 255 or equal to zero");
+        HXM_DEBUG("%s", "filter value len is greater than 255 or equal to zero");
         return;
     }
     memcpy(filter, value, length + 1);
 }
 
 /* Logs what is left of the component path, length bytes shown as "/". */
-void LogRemainingComponents(int count, const char *component) {
-    if (hxm_log == nullptr)
+void log_remaining_components(int count, Component component) {
+    Logger *logger = hxm_log;
+    if (logger == nullptr)
         return;
-    if (count == 0 || component == nullptr) {
-        hxm_log->error("Component count = %d path=null", count);
+    if (count == 0 || component.at() == nullptr) {
+        logger->error("Component count = %d path=null", count);
         return;
     }
     char path[1024];
     char text[256];
     size_t written = 0;
-    for (const char *at = component; *at != '\0' && written + 1 < sizeof path;) {
-        const size_t length = ComponentLength(at);
+    // An empty component reads like the path's end: the log stops there.
+    for (Component at = component; at.at()[0] != '\0' && written + 1 < sizeof path;
+         at = at.next()) {
         path[written++] = '/';
-        for (size_t i = 0; i < length && written + 1 < sizeof path; ++i)
-            path[written++] = at[1 + i];
-        at += 1 + length;
+        for (size_t i = 0; i < at.length() && written + 1 < sizeof path; ++i)
+            path[written++] = at.text()[i];
     }
     path[written] = '\0';
-    const size_t length = ComponentLength(component);
-    memcpy(text, component + 1, length);
-    text[length] = '\0';
-    hxm_log->error("Component count = %d path=%s %s", count, path, text);
+    memcpy(text, component.text(), component.length());
+    text[component.length()] = '\0';
+    logger->error("Component count = %d path=%s %s", count, path, text);
 }
 
-/* Everything a request owns, freed on every way out. */
-struct RequestState {
-    char *pathCopy = nullptr;
-    char *decodedBody = nullptr;
-    RequestState() = default;
-    RequestState(const RequestState &) = delete;
-    RequestState &operator=(const RequestState &) = delete;
-    ~RequestState() {
-        free(pathCopy);
-        free(decodedBody);
+/* Reads the path after "/afpofm": the help token, or a sort keyword (the
+ * whole component) and the components after it. Returns 0 to go on, or 400
+ * for a path that cannot be read or no memory for *pathCopy, the heap copy
+ * of the slash-separated path after the keyword (none when pathCopy is
+ * null: the service method rebuilds what it needs from the components). */
+int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy) {
+    if (hxm2afp::read_component_path(request, keyword_afpofm, path) != 0)
+        return kBadPath;
+    HXM_DEBUG("URL = %s", path->path);
+    char *rest = path->afterKeyword;
+    if (rest == nullptr)
+        return 0;
+    if (pathCopy != nullptr && !(*pathCopy = hxm2afp::copy_text(rest))) {
+        HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
+        return kBadPath;
     }
-};
+    if (hxm2afp::convert_component_path(path) != 0)
+        return kBadPath; // a component the host cannot hold
+    HXM_DEBUG("count = %d check for help token", path->count);
+    if (path->help) {
+        HXM_DEBUG("count = %d FOUND help token", path->count);
+        return 0;
+    }
+    HXM_DEBUG("count = %d look for sort method", path->count);
+    hxm2afp::find_sort_keyword(path, hxm2afp::kOpenFileColumns, hxm2afp::SortMatch::kWhole);
+    return 0;
+}
+
+/* The open-file help for a path that asks for it: its status. */
+int send_help(void *request, const ComponentPath &path) {
+    static char noComponent[] = "";
+    const Component topic = path.helpTopic;
+    if (topic.at() == nullptr)
+        return generate_afp_ofm_help(request, 0, noComponent, 0);
+    return generate_afp_ofm_help(request, path.helpCount, topic.text(),
+                                 static_cast<int>(topic.length()));
+}
 
 } // namespace
 
@@ -179,146 +133,109 @@ struct RequestState {
 static_assert(std::is_same_v<decltype(&afpofmMethod), HxmServiceMethod>);
 
 int GetComponentCount(void *request, int *count) {
-    char *path = RequestPath(request);
-    if (path == nullptr)
+    ComponentPath path;
+    if (hxm2afp::read_component_path(request, keyword_afpofm, &path) != 0)
         return kBadPath;
-    char *rest = PathAfterKeyword(path);
+    HXM_DEBUG("URL = %s", path.path);
+    char *rest = path.afterKeyword;
     *count = rest == nullptr ? 0 : ConvertToComponentPath(rest);
-    if (hxm_log)
-        hxm_log->debug("count = %d check for help token toke= %s", *count,
-                       rest == nullptr ? "" : rest + 1);
+    HXM_DEBUG("count = %d check for help token toke= %s", *count, rest == nullptr ? "" : rest + 1);
     return 0;
 }
 
 int GetComponentCountAndSortTypeForOFM(void *request, int *count, AfpSortType *sortType,
                                        char *sortText, char **component, char **pathCopy) {
     *sortType = AFP_SORT_CONNECTION_NUMBER;
-    char *path = RequestPath(request);
-    if (path == nullptr)
-        return kBadPath;
-    char *rest = PathAfterKeyword(path);
-    if (rest == nullptr) {
+    ComponentPath path;
+    HeapText copy;
+    const int status = read_open_files_path(request, &path, &copy);
+    if (copy)
+        *pathCopy = copy.release();
+    if (status != 0)
+        return status;
+    if (path.afterKeyword == nullptr) {
         *count = 0;
         return 0;
     }
-    const size_t length = strlen(rest);
-    *pathCopy = static_cast<char *>(malloc(length + 1));
-    if (*pathCopy == nullptr) {
-        if (hxm_log)
-            hxm_log->debug("memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
-        return kBadPath;
+    if (path.help)
+        return send_help(request, path);
+    if (path.sort != nullptr) {
+        *sortType = path.sort->sortType;
+        snprintf(sortText, HXM_OFM_SORT_TEXT_SIZE, "%s", path.sort->keyword);
     }
-    memcpy(*pathCopy, rest, length + 1);
-
-    int components = ConvertToComponentPath(rest);
-    if (hxm_log)
-        hxm_log->debug("count = %d check for help token", components);
-    char *current = rest;
-    if (IsHelpToken(current)) {
-        if (hxm_log)
-            hxm_log->debug("count = %d FOUND help token", components);
-        char *second = NextComponent(current);
-        if (components < 2)
-            return generate_afp_ofm_help(request, 0, second, 0);
-        return generate_afp_ofm_help(request, components - 1, ComponentText(second),
-                                     static_cast<int>(ComponentLength(second)));
-    }
-    if (hxm_log)
-        hxm_log->debug("count = %d look for sort method", components);
-    if (components != 0) {
-        for (const SortKeyword &keyword : kSortKeywords) {
-            if (ComponentIs(current, keyword.spelling)) {
-                *sortType = keyword.sortType;
-                snprintf(sortText, HXM_OFM_SORT_TEXT_SIZE, "%s", keyword.spelling);
-                --components;
-                current = NextComponent(current);
-                break;
-            }
-        }
-    }
-    *count = components;
-    *component = current;
+    *count = path.count;
+    *component = path.first.at();
     return 0;
 }
 
 int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    if ((accessFlags & kAnyOfFlags) == 0 || (accessFlags & kRequiredFlag) == 0)
+    if (!hxm2afp::may_enter_area(accessFlags))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
 
-    RequestState state;
-    int count = 0;
-    AfpSortType sortType = AFP_SORT_CONNECTION_NUMBER;
-    char sortText[HXM_OFM_SORT_TEXT_SIZE] = "";
-    char *component = nullptr;
-    const int pathStatus = GetComponentCountAndSortTypeForOFM(request, &count, &sortType, sortText,
-                                                              &component, &state.pathCopy);
-    if (pathStatus == 200)
-        return pathStatus; // the help page
+    hxm2afp::Request front;
+    front.accessFlags = accessFlags;
+    front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
+    ComponentPath &path = front.path;
+    const int pathStatus = read_open_files_path(request, &path, nullptr);
     if (pathStatus != 0)
         return generate_error_page(request, pathStatus);
-
-    int method = 0;
-    if (HttpReturnRequestMethod(request, &method) == 0)
-        return generate_error_page(request, HXM_ERROR_MISSING_DATA);
-    if (method != HXM_METHOD_GET && method != HXM_METHOD_FORM_POST)
-        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-
-    char *body = nullptr;
-    unsigned long bodyLength = 0;
-    if (method == HXM_METHOD_FORM_POST) {
-        if (HttpReturnPostDataBuffer(request, &body, &bodyLength) != 0 || body == nullptr) {
-            body = nullptr;
-            bodyLength = 0;
-        } else {
-            body[bodyLength] = '\0';
-            decodePostDataString(body, bodyLength, &state.decodedBody);
-        }
+    if (path.help) {
+        const int helpStatus = send_help(request, path);
+        return helpStatus == 200 ? helpStatus : generate_error_page(request, helpStatus);
     }
+    const int methodError = hxm2afp::read_method(request, &front);
+    if (methodError != 0)
+        return generate_error_page(request, methodError);
+    hxm2afp::read_body(request, &front, true);
+    const char *decoded = front.decoded.get();
 
+    const AfpSortType sortType =
+        path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;
+    int count = path.count;
+    Component component = path.first;
     char filter[kFilterSize] = {};
     const char *volume = "";
     if (count != 0) {
-        if (ComponentBeginsWith(component, kBrowseFile)) {
-            const char *fileName = BrowsedFileName(state.pathCopy, sortText[0] != '\0');
-            if (hxm_log)
-                hxm_log->debug("file name = %s", fileName);
-            return displayAFPFileDetails(request, fileName);
+        if (component.begins_with(kBrowseFile)) {
+            // The file name: what follows the command and the volume.
+            const HeapText fileName =
+                count > 2 ? hxm2afp::slash_text(component.next().next(), count - 2) : HeapText();
+            const char *name = fileName ? fileName.get() : "";
+            HXM_DEBUG("file name = %s", name);
+            return displayAFPFileDetails(request, name);
         }
-        if (ComponentBeginsWith(component, kCloseFiles)) {
-            char *named = NextComponent(component);
-            if (named[0] != '\0') {
-                named[1 + ComponentLength(named)] = '\0';
-                component = named;
-                volume = ComponentText(named);
+        if (component.begins_with(kCloseFiles)) {
+            const Component named = component.next();
+            component = named;
+            if (named.at()[0] != '\0') {
+                named.text()[named.length()] = '\0';
+                volume = named.text();
             } else {
-                component = named; // no volume: the empty text
-                volume = named;
+                volume = named.at(); // no volume: the empty text
             }
             count = 1;
-            if (hxm_log)
-                hxm_log->debug("Set of file names to close = %s",
-                               state.decodedBody != nullptr ? state.decodedBody : "");
-            parseDataToCloseAFPFiles(state.decodedBody);
+            HXM_DEBUG("Set of file names to close = %s", decoded != nullptr ? decoded : "");
+            parseDataToCloseAFPFiles(decoded);
         } else {
-            volume = ComponentText(component);
-            if (state.decodedBody != nullptr)
-                ReadFilter(state.decodedBody, filter);
+            volume = component.text();
+            if (decoded != nullptr)
+                read_filter(decoded, filter);
         }
     }
 
-    if (hxm_log) {
-        if (bodyLength != 0)
-            hxm_log->error("post count = %d content=%s", static_cast<int>(bodyLength), body);
-        const bool mayClear = (accessFlags & kRestrictedClearingFlag) == 0 || AllowClearConn == 1;
-        hxm_log->debug("Connection clearing power is = %d", mayClear ? 1 : 0);
+    if (Logger *logger = hxm_log) {
+        if (front.bodyLength != 0)
+            logger->error("post count = %d content=%s", static_cast<int>(front.bodyLength),
+                          front.body);
     }
-    LogRemainingComponents(count, component);
+    HXM_DEBUG("Connection clearing power is = %d", front.clearingPower ? 1 : 0);
+    log_remaining_components(count, component);
 
     if (count == 0)
         return generate_main_ofm_page(request);
     if (count == 1)
         return generate_main_ofm_page(request, volume, sortType, filter);
-    if (method == HXM_METHOD_GET)
+    if (front.method == HXM_METHOD_GET)
         return generate_main_ofm_page(request);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 }

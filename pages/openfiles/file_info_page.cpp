@@ -8,9 +8,10 @@
 
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "pages/openfiles/columns.h"
 #include "pages/openfiles/list_page.h"
-#include "pages/openfiles/page_frame.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ int FillAFPFileDetails(const char *) {
 }
 
 int displayAFPFileDetails(void *request, const char *fileName) {
-    const int started = hxm2afp::BeginOpenFilePage(request, lnxMSG("AFP Open File Management"));
+    const int started = hxm2afp::begin_open_file_page(request, lnxMSG("AFP Open File Management"));
     if (started != 0)
         return started;
     FillAFPFileDetails(fileName);
@@ -55,27 +56,18 @@ int displayAFPFileDetails(void *request, const char *fileName) {
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
     HttpSendDataSprintf(
         request, "<tr class=tablehead><TD align=center colspan=4>List of Open Files</TD></tr>");
-    HttpSendDataSprintf(
-        request,
-        "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" NAME=K_1_ "
-        "id=noid onchange='checkAndUncheckAll(this)'></TD><TD align=center>Connection<A "
-        "HREF=/afpofm><img id=connNum border=0 alt='%s' "
-        "src='/opt/zentra/hxm/sortdown.png' ></a></TD><TD align=center>Username <A "
-        "HREF=/afpofm><img id=usrName border=0 alt='%s'   src='/opt/zentra/hxm/sortdown.png' "
-        "></a></TD><TD align=center>File Path <A HREF=/afpofm/><img id=fileName border=0 "
-        "alt='%s' src='/opt/zentra/hxm/sortdown.png' ></a></TD></TR>",
-        lnxMSG("Sort By Connection"), lnxMSG("Sort By Username"), lnxMSG("Sort By File Path"));
+    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(false, " ").c_str());
     HttpSendDataSprintf(request, "<tr><td align=left><input onclick=\"closeFiles(this)\" "
                                  "name=\"closeallcheckfiles\" type='button' "
                                  "value=\"Close\"></td></tr></table></FORM>");
     HttpSendDataSprintf(request, "</BODY></HTML>\n");
-    return hxm2afp::EndOpenFilePage(request);
+    return hxm2afp::end_page(request);
 }
 
 int generate_fileinfo_page(void *request, int, int, unsigned long) {
     char title[kTitleSize];
     snprintf(title, sizeof title, "%s", lnxMSG("File Information"));
-    const int started = hxm2afp::BeginOpenFilePage(request, title);
+    const int started = hxm2afp::begin_open_file_page(request, title);
     if (started != 0)
         return started;
     HttpSendDataSprintf(request, "<DIV CLASS=NORMAL><TABLE BORDER=0 CELLPADDING=2 "
@@ -93,5 +85,5 @@ int generate_fileinfo_page(void *request, int, int, unsigned long) {
                         "<DT><FORM METHOD=\"POST\" ACTION=\"/kdpdfunction/DELETEFILE_CONFIRM\">");
     HttpSendDataSprintf(request, "<INPUT TYPE=\"submit\" VALUE=\"Close File\"></FORM></DT>");
     HttpSendDataSprintf(request, "</table></dl></BODY></HTML>\n");
-    return hxm2afp::EndOpenFilePage(request);
+    return hxm2afp::end_page(request);
 }

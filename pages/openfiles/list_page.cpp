@@ -12,23 +12,27 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
+#include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
-#include "pages/openfiles/page_frame.h"
+#include "pages/openfiles/columns.h"
+#include "pages/openfiles/script.h"
 
 using hxm2afp::EscapedText;
 
 namespace {
 
+constexpr size_t kFrameTitleSize = 1024;
+constexpr size_t kHelpUrlSize = 64;
 constexpr const char *kSorted = "sorted.png";
 constexpr const char *kUnsorted = "sortdown.png";
-
-constexpr const char *kSortSpellings[] = {"ConnectionNumber", "UserName", "FileName"};
 
 const char *TitleText() {
     return lnxMSG("AFP Open File Management");
@@ -67,31 +71,37 @@ void WriteOpenFileRows(void *request, OpenFileInfo *list) {
 
 } // namespace
 
+namespace hxm2afp {
+
+int begin_open_file_page(void *request, const char *title) {
+    char heading[kFrameTitleSize];
+    snprintf(heading, sizeof heading, "%s", title);
+    char helpUrl[kHelpUrlSize];
+    snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpofm, keyword_help);
+    return begin_page(request, {heading, lnxMSG("AFP Volume List"), helpUrl, AddJavaScriptOFMCode});
+}
+
+} // namespace hxm2afp
+
 const char *getSortTypeString(AfpSortType sortType) {
-    if (sortType == AFP_SORT_USER_NAME || sortType == AFP_SORT_FILE_PATH)
-        return kSortSpellings[sortType - 1];
-    return kSortSpellings[0];
+    return hxm2afp::open_file_column(sortType).sort.keyword;
 }
 
 void setSortImage(void *request, AfpSortType sortType, const char *volume) {
     if (sortType < AFP_SORT_CONNECTION_NUMBER || sortType > AFP_SORT_FILE_PATH)
         return;
     const EscapedText component(hxm2afp::EscapeUrlComponent, volume);
-    HttpSendDataSprintf(
-        request,
-        "<TD align=center>%s<A HREF=/afpofm/ConnectionNumber/%s onclick=\"return "
-        "sortedFilterFormSubmit(this);\"><img id=connNum border=0 alt='%s' "
-        "src='/opt/zentra/hxm/%s'></a></TD><TD align=center>%s <A HREF=/afpofm/UserName/%s "
-        "onclick=\"return sortedFilterFormSubmit(this);\"><img id=usrName border=0 alt='%s'   "
-        "src='/opt/zentra/hxm/%s' ></a></TD><TD align=center>%s <A HREF=/afpofm/FileName/%s "
-        "onclick=\"return sortedFilterFormSubmit(this);\"><img id=fileName border=0 alt='%s' "
-        "src='/opt/zentra/hxm/%s' ></a></TD></TR>",
-        lnxMSG("Connection"), component.c_str(), lnxMSG("Sort By Connection"),
-        sortType == AFP_SORT_CONNECTION_NUMBER ? kSorted : kUnsorted, lnxMSG("Username"),
-        component.c_str(), lnxMSG("Sort By Username"),
-        sortType == AFP_SORT_USER_NAME ? kSorted : kUnsorted, lnxMSG("File Path"),
-        component.c_str(), lnxMSG("Sort By File Path"),
-        sortType == AFP_SORT_FILE_PATH ? kSorted : kUnsorted);
+    std::string row;
+    for (const hxm2afp::OpenFileColumn &column : hxm2afp::kOpenFileColumns) {
+        const std::string href = std::string("/afpofm/") + column.sort.keyword + "/" +
+                                 component.c_str() +
+                                 " onclick=\"return sortedFilterFormSubmit(this);\"";
+        append_open_file_heading(&row, column, lnxMSG(column.label), href,
+                                 column.sort.sortType == sortType ? kSorted : kUnsorted,
+                                 column.imageEnd);
+    }
+    row.append("</TR>");
+    HttpSendDataSprintf(request, "%s", row.c_str());
 }
 
 int FillVolumes(void *request, const char *selectedVolume) {
@@ -199,7 +209,7 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
 }
 
 int generate_main_ofm_page(void *request) {
-    const int started = hxm2afp::BeginOpenFilePage(request, TitleText());
+    const int started = hxm2afp::begin_open_file_page(request, TitleText());
     if (started != 0)
         return started;
     FillVolumes(request, nullptr);
@@ -215,20 +225,10 @@ int generate_main_ofm_page(void *request) {
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
     HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
                         lnxMSG("List of Open Files"));
-    HttpSendDataSprintf(
-        request,
-        "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" NAME=K_1_ "
-        "id=noid onchange='checkAndUncheckAll(this)'></TD><TD align=center>%s<A "
-        "HREF=/afpofm><img id=connNum border=0 alt='%s' "
-        "src='/opt/zentra/hxm/sortdown.png'></a></TD><TD align=center>%s <A HREF=/afpofm><img "
-        "id=usrName border=0 alt='%s'   src='/opt/zentra/hxm/sortdown.png' ></a></TD><TD "
-        "align=center>%s <A HREF=/afpofm/><img id=fileName border=0 alt='%s' "
-        "src='/opt/zentra/hxm/sortdown.png' ></a></TD></TR>",
-        lnxMSG("Connection"), lnxMSG("Sort By Connection"), lnxMSG("Username"),
-        lnxMSG("Sort By Username"), lnxMSG("File Path"), lnxMSG("Sort By File Path"));
+    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(true, nullptr).c_str());
     HttpSendDataSprintf(request, "</table></FORM>");
     HttpSendDataSprintf(request, "</BODY></HTML>\n");
-    return hxm2afp::EndOpenFilePage(request);
+    return hxm2afp::end_page(request);
 }
 
 int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortType,
@@ -237,15 +237,13 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
         volume = "";
     if (filter == nullptr)
         filter = "";
-    if (hxm_log) {
-        hxm_log->debug("volume name: %s", volume);
-        if (filter[0] != '\0')
-            hxm_log->debug("filter string: %s", filter);
-    }
-    const int started = hxm2afp::BeginOpenFilePage(request, TitleText());
+    HXM_DEBUG("volume name: %s", volume);
+    if (filter[0] != '\0')
+        HXM_DEBUG("filter string: %s", filter);
+    const int started = hxm2afp::begin_open_file_page(request, TitleText());
     if (started != 0)
         return started;
     if (FillVolumes(request, volume) == 0)
         GetOpenFilesInVolume(request, volume, sortType, filter);
-    return hxm2afp::EndOpenFilePage(request);
+    return hxm2afp::end_page(request);
 }

@@ -2,8 +2,8 @@
  * The two pages of "/afpofm": the volume selection page and the open-file
  * list of one volume, with the pieces the file-details page shares.
  */
-#ifndef HXM2AFP_OPENFILES_LIST_PAGE_H
-#define HXM2AFP_OPENFILES_LIST_PAGE_H
+#ifndef HXM_PAGES_OPENFILES_LIST_PAGE_H
+#define HXM_PAGES_OPENFILES_LIST_PAGE_H
 
 #include "base/export.h"
 #include "monitor/afpstat.h"
@@ -36,5 +36,15 @@ HXM_EXPORT void setSortImage(void *request, AfpSortType sortType, const char *vo
 
 /* "UserName" for 2, "FileName" for 3, "ConnectionNumber" for anything else. */
 HXM_EXPORT const char *getSortTypeString(AfpSortType sortType);
+
+namespace hxm2afp {
+
+/* Starts a 200 response and writes the frame of the open-file pages (title
+ * `title`, caption "AFP Volume List", help link /afpofm/help, the open-file
+ * script). Returns 0, or 500 after the host refused the response (its 500
+ * answer is sent and nothing else may be written). */
+int begin_open_file_page(void *request, const char *title);
+
+} // namespace hxm2afp
 
 #endif
