@@ -22,7 +22,7 @@
 
 namespace {
 
-using hxm2afp::CopyCut;
+using hxm2afp::copy_cut;
 
 /* Title and message buffer size, terminator included. */
 constexpr size_t kPageTextSize = 2052;
@@ -106,9 +106,9 @@ void describe_error(unsigned int type, va_list *arguments, char *title, char *me
     const char *heading = entry.title == nullptr ? lnxMSG("HTTP Failure")
                           : entry.translated     ? lnxMSG(entry.title)
                                                  : entry.title;
-    CopyCut(title, kPageTextSize, heading);
+    copy_cut(title, kPageTextSize, heading);
     if (entry.exported != nullptr) {
-        CopyCut(message, kPageTextSize, *entry.exported);
+        copy_cut(message, kPageTextSize, *entry.exported);
         return;
     }
     // The formats come from the table above, never from a caller.
@@ -116,7 +116,7 @@ void describe_error(unsigned int type, va_list *arguments, char *title, char *me
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     switch (entry.arguments) {
     case Arguments::kNone:
-        CopyCut(message, kPageTextSize, entry.message);
+        copy_cut(message, kPageTextSize, entry.message);
         break;
     case Arguments::kVolume: {
         const char *volume = next_text(arguments);
@@ -169,7 +169,7 @@ int generate_error_page(void *request, int type, ...) {
                         "<IMG src=\"%.511s/GRPstatus_critical.png\" align=absMiddle border=0>",
                         icon_folder);
 
-    const hxm2afp::EscapedText escaped(hxm2afp::EscapeHtmlText, message);
+    const hxm2afp::EscapedText escaped(hxm2afp::escape_html_text, message);
     HttpSendDataSprintf(request, "&nbsp;<b>%s :</b>  %s</td></tr></table>\n", lnxMSG("Error"),
                         escaped.c_str());
 

@@ -127,23 +127,23 @@ const char *escape(const EscapeTable &table, const char *text, char *out, size_t
 
 } // namespace
 
-const char *EscapeHtml(const char *text, char *out, size_t size) {
+const char *escape_html(const char *text, char *out, size_t size) {
     return escape(kHtml.entries, text, out, size);
 }
 
-const char *EscapeHtmlText(const char *text, char *out, size_t size) {
+const char *escape_html_text(const char *text, char *out, size_t size) {
     return escape(kHtmlText.entries, text, out, size);
 }
 
-const char *EscapeUrlPath(const char *text, char *out, size_t size) {
+const char *escape_url_path(const char *text, char *out, size_t size) {
     return escape(kUrlPath.entries, text, out, size);
 }
 
-const char *EscapeUrlComponent(const char *text, char *out, size_t size) {
+const char *escape_url_component(const char *text, char *out, size_t size) {
     return escape(kUrlComponent.entries, text, out, size);
 }
 
-const char *EscapeScriptString(const char *text, char *out, size_t size) {
+const char *escape_script_string(const char *text, char *out, size_t size) {
     return escape(kScript.entries, text, out, size);
 }
 

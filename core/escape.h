@@ -26,24 +26,24 @@ namespace hxm2afp {
 
 /* For page text and for attribute values in double or single quotes:
  * & < > " ' become entities. */
-const char *EscapeHtml(const char *text, char *out, size_t size);
+const char *escape_html(const char *text, char *out, size_t size);
 
 /* For page text outside any tag only, where quotes stand for themselves:
  * & < > become entities. */
-const char *EscapeHtmlText(const char *text, char *out, size_t size);
+const char *escape_html_text(const char *text, char *out, size_t size);
 
 /* For a part of a URL path: every byte but A-Z a-z 0-9 - . _ ~ and "/" is
  * percent-encoded, so the host's decoding gives back the exact bytes. The
  * result is also safe inside an HTML attribute. */
-const char *EscapeUrlPath(const char *text, char *out, size_t size);
+const char *escape_url_path(const char *text, char *out, size_t size);
 
-/* As EscapeUrlPath, but "/" is encoded too: one path component. */
-const char *EscapeUrlComponent(const char *text, char *out, size_t size);
+/* As escape_url_path, but "/" is encoded too: one path component. */
+const char *escape_url_component(const char *text, char *out, size_t size);
 
 /* For the inside of a quoted script string in an HTML script block:
  * \ ' " and control characters are backslash-escaped, and < > & are
  * written as \x3c \x3e \x26 so the text can never close the script element. */
-const char *EscapeScriptString(const char *text, char *out, size_t size);
+const char *escape_script_string(const char *text, char *out, size_t size);
 
 /* A text escaped for where it lands, held for the length of one page
  * fragment: a stack buffer for ordinary lengths, the heap for long texts.

@@ -22,7 +22,7 @@ std::once_flag domain_bound;
 /* Binds the domain to the locale directory; failures leave lookups
  * untranslated and are never retried. */
 void bind_domain() {
-    const char *directory = hxm2afp::LocaleDirectory();
+    const char *directory = hxm2afp::locale_directory();
     HXM_DEBUG("setup localization filename=%s path=%s", HXM2AFP_TEXT_DOMAIN, directory);
     // An empty directory means ZENTRA_ROOT was refused: bind nothing rather
     // than look in the server's real catalogue folder.

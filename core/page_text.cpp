@@ -21,7 +21,7 @@ void trim_incomplete_character(char *text) {
         text[length - 1 - continuation] = '\0';
 }
 
-bool CopyCut(char *out, size_t size, const char *text) {
+bool copy_cut(char *out, size_t size, const char *text) {
     if (size == 0)
         return false;
     if (text == nullptr)

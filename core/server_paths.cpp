@@ -12,21 +12,20 @@ namespace hxm2afp {
 
 namespace {
 
-char config_file[kServerPathSize];
-char log_file[kServerPathSize];
-char locale_directory[kServerPathSize];
-char log_directory[kServerPathSize];
+char g_config_file[kServerPathSize];
+char g_log_file[kServerPathSize];
+char g_locale_directory[kServerPathSize];
+char g_log_directory[kServerPathSize];
 
 } // namespace
 
 bool load_server_paths(const char *logFile) {
-    bool fits =
-        hxm2afp::root_path(kFixedConfigFile, config_file, kServerPathSize) != nullptr &&
-        hxm2afp::root_path(logFile, log_file, kServerPathSize) != nullptr &&
-        hxm2afp::root_path(kFixedLocaleDirectory, locale_directory, kServerPathSize) != nullptr &&
-        hxm2afp::root_path(kFixedLogDirectory, log_directory, kServerPathSize) != nullptr;
+    bool fits = root_path(kFixedConfigFile, g_config_file, kServerPathSize) != nullptr &&
+                root_path(logFile, g_log_file, kServerPathSize) != nullptr &&
+                root_path(kFixedLocaleDirectory, g_locale_directory, kServerPathSize) != nullptr &&
+                root_path(kFixedLogDirectory, g_log_directory, kServerPathSize) != nullptr;
     if (!fits) {
-        config_file[0] = log_file[0] = locale_directory[0] = log_directory[0] = '\0';
+        g_config_file[0] = g_log_file[0] = g_locale_directory[0] = g_log_directory[0] = '\0';
         fprintf(stderr, "libhxm2afp: ZENTRA_ROOT leaves no room for the plug-in's paths; using no "
                         "configuration, log or message files\n");
         fflush(stderr);
@@ -35,16 +34,16 @@ bool load_server_paths(const char *logFile) {
 }
 
 const char *config_file_path() {
-    return config_file;
+    return g_config_file;
 }
 const char *log_file_path() {
-    return log_file;
+    return g_log_file;
 }
-const char *LocaleDirectory() {
-    return locale_directory;
+const char *locale_directory() {
+    return g_locale_directory;
 }
-const char *LogDirectory() {
-    return log_directory;
+const char *log_directory() {
+    return g_log_directory;
 }
 
 } // namespace hxm2afp

@@ -28,8 +28,8 @@ bool load_server_paths(const char *logFile);
 /* The resolved paths; empty before load_server_paths or after a refusal. */
 const char *config_file_path();
 const char *log_file_path();
-const char *LocaleDirectory();
-const char *LogDirectory();
+const char *locale_directory();
+const char *log_directory();
 
 } // namespace hxm2afp
 

@@ -117,9 +117,9 @@ int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *fil
     if (records != nullptr)
         FreeVolFileListNodes(&records);
     if (!copied) {
-        if (hxm_log)
-            hxm_log->error("GetOpenFileList: out of memory copying the open files of %s",
-                           volumeName != nullptr ? volumeName : "");
+        if (Logger *logger = hxm_log)
+            logger->error("GetOpenFileList: out of memory copying the open files of %s",
+                          volumeName != nullptr ? volumeName : "");
         return -1;
     }
     if (head != nullptr)

@@ -82,8 +82,8 @@ void _init(void) {
     hxm_log->error("Going to initialize afp plugin");
 
     // A translation longer than the title field is cut at a character boundary.
-    hxm2afp::CopyCut(service_group.title, sizeof service_group.title,
-                     lnxMSG("Manage AFP Services"));
+    hxm2afp::copy_cut(service_group.title, sizeof service_group.title,
+                      lnxMSG("Manage AFP Services"));
 
     for (const ServiceEntry &service : kServices) {
         service_group.word1 = 0;

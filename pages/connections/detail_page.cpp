@@ -27,9 +27,9 @@
 
 namespace {
 
+using hxm2afp::escape_html;
+using hxm2afp::escape_url_component;
 using hxm2afp::EscapedText;
-using hxm2afp::EscapeHtml;
-using hxm2afp::EscapeUrlComponent;
 
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kPageTextSize = 512;
@@ -98,9 +98,9 @@ int send_error_package(void *request, int code) {
 void send_back_link(void *request, const char *sortKeyword, const char *volume,
                     const char *sortType, const char *filter) {
     if (!is_empty(volume)) {
-        const EscapedText sortPath(EscapeUrlComponent, sortType);
-        const EscapedText volumePath(EscapeUrlComponent, volume);
-        const EscapedText filterValue(EscapeHtml, filter);
+        const EscapedText sortPath(escape_url_component, sortType);
+        const EscapedText volumePath(escape_url_component, volume);
+        const EscapedText filterValue(escape_html, filter);
         HttpSendDataSprintf(request,
                             "<FORM method=\"post\" action=\"/%s/%s/%s\" id=\"filterForm\">",
                             keyword_afpofm, sortPath.c_str(), volumePath.c_str());
@@ -112,7 +112,7 @@ void send_back_link(void *request, const char *sortKeyword, const char *volume,
                             lnxMSG("Back to Open File Management"));
         return;
     }
-    const EscapedText sortPath(EscapeUrlComponent, sortKeyword);
+    const EscapedText sortPath(escape_url_component, sortKeyword);
     HttpSendDataSprintf(request, "<BR><BR><A HREF=/%s/%s>[%s]</A><BR>", keyword_afpdcons,
                         sortPath.c_str(), lnxMSG("Back to Connections"));
 }
@@ -129,9 +129,9 @@ void send_action_link(void *request, bool clearingPower, uint32_t number, const 
         return;
     }
     if (!is_empty(volume)) {
-        const EscapedText volumeValue(EscapeHtml, volume);
-        const EscapedText sortValue(EscapeHtml, sortType);
-        const EscapedText filterValue(EscapeHtml, filter);
+        const EscapedText volumeValue(escape_html, volume);
+        const EscapedText sortValue(escape_html, sortType);
+        const EscapedText filterValue(escape_html, filter);
         HttpSendDataSprintf(request,
                             "<FORM method=\"post\" action=\"/%s/%s/%08x/<closeallfiles>%d"
                             "</closeallfiles>\" id=\"closeAllFilesForm\">",
@@ -173,7 +173,7 @@ void DisplayLoginStatus(void *request, int *rowCounter, const AFPConnectionDetai
         return;
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
                         lnxMSG("Login Status"));
-    const EscapedText state(EscapeHtml, state_word(details->loginStatus));
+    const EscapedText state(escape_html, state_word(details->loginStatus));
     HttpSendDataSprintf(request, "<td>%s</td></tr>", state.c_str());
 }
 
@@ -185,14 +185,14 @@ void DisplayConnectionPrivileges(void *request, int *rowCounter,
                         next_stripe(rowCounter), lnxMSG("Login time"), details->loginTimeText);
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
                         lnxMSG("Privileges"));
-    const EscapedText privileges(EscapeHtml, state_word(details->privileges));
+    const EscapedText privileges(escape_html, state_word(details->privileges));
     HttpSendDataSprintf(request, "<td>%s</td></tr>", privileges.c_str());
 }
 
 void DisplayNetAddress(void *request, int *rowCounter, const AFPConnectionDetails *details) {
     if (details == nullptr)
         return;
-    const EscapedText address(EscapeHtml, details->networkAddress);
+    const EscapedText address(escape_html, details->networkAddress);
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><TD>%s</td></tr>",
                         next_stripe(rowCounter), lnxMSG("Network Address"), address.c_str());
 }
@@ -209,7 +209,7 @@ void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) 
     }
     HXM_DEBUG("Security equivalence count: %d\n", count);
     for (int i = 0; i < count; ++i) {
-        const EscapedText name(EscapeHtml, names[i]);
+        const EscapedText name(escape_html, names[i]);
         HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</td><TD>%s</td></TR>",
                             next_stripe(rowCounter),
                             i == 0 ? lnxMSG("Security Equivalence List") : "", name.c_str());
@@ -235,14 +235,14 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
     HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
                         lnxMSG("Open Files"));
     const bool fromOpenFiles = !is_empty(volume);
-    const EscapedText volumeValue(EscapeHtml, volume);
-    const EscapedText sortValue(EscapeHtml, sortType);
-    const EscapedText filterValue(EscapeHtml, filter);
+    const EscapedText volumeValue(escape_html, volume);
+    const EscapedText sortValue(escape_html, sortType);
+    const EscapedText filterValue(escape_html, filter);
     bool first = true;
     for (int i = 0; i < count; ++i) {
         if (info->openFiles[i] == nullptr)
             continue;
-        const EscapedText path(EscapeHtml, info->openFiles[i]);
+        const EscapedText path(escape_html, info->openFiles[i]);
         HttpSendDataSprintf(request,
                             "<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
                             "closeThisFile();\" name=\"filenames\" >",
@@ -318,9 +318,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     PageRecords records;
     const int status = hxm2afp::get_user_details(number, &records.info);
     if (records.info == nullptr) {
-        if (Logger *logger = hxm_log)
-            logger->debug("DisplaySpecifiedConnection, Error getting User Details - status = %d",
-                          status);
+        HXM_DEBUG("DisplaySpecifiedConnection, Error getting User Details - status = %d", status);
         return send_error_package(request, 500);
     }
     if (GetConnInfo(number, records.info, &records.details) != 0)
@@ -336,7 +334,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
         request, {title, lnxMSG("Connection Help"), helpUrl, AddJavaScriptConnectionCode});
 
     const AFPConnectionDetails &details = *records.details;
-    const EscapedText user(EscapeHtml, details.userName);
+    const EscapedText user(escape_html, details.userName);
     HttpSendDataSprintf(request,
                         "<IMG SRC=%snetwork.png BORDER=0 ALT=\"%s\">&nbsp;&nbsp;<B><font "
                         "size=+1>%s</font></B>",

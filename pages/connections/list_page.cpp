@@ -46,7 +46,7 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
     else
         HttpSendDataSprintf(request, "\n<TR %s><TD align=center>&nbsp;</TD>", stripe);
 
-    const EscapedText name(hxm2afp::EscapeHtml, node.userName);
+    const EscapedText name(hxm2afp::escape_html, node.userName);
     char bytes[kNumberTextSize];
     CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.bytesReadWritten), bytes, "%Ld");
     // The count is unsigned: printed at 64 bits it never shows negative.
@@ -109,7 +109,7 @@ int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortT
     ConnectionSortStruct *list = nullptr;
     if (GetSortedConnectionList(&list, sortType) != 0)
         return -1;
-    const EscapedText keyword(hxm2afp::EscapeUrlComponent, sortKeyword);
+    const EscapedText keyword(hxm2afp::escape_url_component, sortKeyword);
     bool light = true;
     while (list != nullptr) {
         send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,

@@ -39,7 +39,7 @@ void send_confirm_and_go(void *request, const char *name, const char *message) {
 
 void AddJavaScriptConnectionCode(void *request) {
     const EscapedText closesAll(
-        hxm2afp::EscapeScriptString,
+        hxm2afp::escape_script_string,
         lnxMSG("Closes all files opened by this connection. User(s) might lose data. Do you want "
                "to continue?  "));
     open_block(request);
@@ -63,7 +63,7 @@ void AddJavaScriptConnectionCode(void *request) {
     HttpSendDataSprintf(request, "%s", "\n\n");
 
     const EscapedText closingFile(
-        hxm2afp::EscapeScriptString,
+        hxm2afp::escape_script_string,
         lnxMSG(
             "Closing a file will close the file for all connections. Do you want to continue? "));
     HttpSendDataSprintf(request, "%s", "function closeThisFile(ClearURL)\n{\n");
@@ -72,11 +72,11 @@ void AddJavaScriptConnectionCode(void *request) {
     HttpSendDataSprintf(request, "%s", "\n");
 
     const EscapedText closesAllOnce(
-        hxm2afp::EscapeScriptString,
+        hxm2afp::escape_script_string,
         lnxMSG("Closes all files opened by this connection. User(s) might lose data. Do you want "
                "to continue? "));
     const EscapedText noneSelected(
-        hxm2afp::EscapeScriptString,
+        hxm2afp::escape_script_string,
         lnxMSG("No connection selected. Please select the connection(s), then click Close "
                "Connections."));
     HttpSendDataSprintf(request, "%s",

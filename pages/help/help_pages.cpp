@@ -251,7 +251,7 @@ constexpr HelpPage kHelpPages[] = {
 constexpr size_t kTitleSize = 2052;
 
 /* The page of `number`, or null. */
-const HelpPage *FindPage(int number) {
+const HelpPage *find_page(int number) {
     for (const HelpPage &page : kHelpPages)
         if (page.number == number)
             return &page;
@@ -259,7 +259,7 @@ const HelpPage *FindPage(int number) {
 }
 
 /* Sends one line with its texts looked up in the catalogue. */
-void SendLine(void *request, const HelpLine &line) {
+void send_line(void *request, const HelpLine &line) {
     const char *a = lnxMSG(line.text[0]);
     const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : nullptr;
     const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : nullptr;
@@ -313,13 +313,13 @@ void SendLine(void *request, const HelpLine &line) {
 
 int generate_afp_help_page(void *request, int pageNumber, const char *title) {
     char heading[kTitleSize];
-    hxm2afp::CopyCut(heading, sizeof heading, title);
+    hxm2afp::copy_cut(heading, sizeof heading, title);
     if (const int refused = hxm2afp::begin_page(request, {heading}))
         return refused;
 
-    if (const HelpPage *page = FindPage(pageNumber)) {
+    if (const HelpPage *page = find_page(pageNumber)) {
         for (size_t i = 0; i < page->count; ++i)
-            SendLine(request, page->lines[i]);
+            send_line(request, page->lines[i]);
     } else {
         HttpSendDataSprintf(request, "<h3>%s</h3>\n",
                             lnxMSG("AFP Open File Manager Help information is not available."));

@@ -41,13 +41,13 @@ constexpr char kServerLogName[] = "afpsvc.log";
 constexpr char kPluginLogName[] = "libhxm2afp.log";
 
 /* Writes the size text of a file of `bytes` bytes (at least 1) into out. */
-void WriteSizeText(long long bytes, char *out, size_t size) {
+void write_size_text(long long bytes, char *out, size_t size) {
     if (bytes < 1024) {
         snprintf(out, size, "%lld", bytes);
         return;
     }
     char text[kSizeTextSize];
-    hxm2afp::FormatByteSize(static_cast<uint64_t>(bytes), text);
+    hxm2afp::format_byte_size(static_cast<uint64_t>(bytes), text);
     snprintf(out, size, "%s", text);
 }
 
@@ -69,12 +69,12 @@ const char *BuildLogFileTableEntry(void *request, const char *attribute, const c
         return attribute;
 
     char sizeText[kRowSizeTextSize];
-    WriteSizeText(static_cast<long long>(status.st_size), sizeText, sizeof sizeText);
+    write_size_text(static_cast<long long>(status.st_size), sizeText, sizeof sizeText);
 
     char escapedPath[HXM_ESCAPED_SIZE(kFullPathSize)];
-    const char *href = hxm2afp::EscapeUrlPath(fullPath, escapedPath, sizeof escapedPath);
+    const char *href = hxm2afp::escape_url_path(fullPath, escapedPath, sizeof escapedPath);
     char escapedName[HXM_ESCAPED_SIZE(kFullPathSize)];
-    const char *shownName = hxm2afp::EscapeHtml(name, escapedName, sizeof escapedName);
+    const char *shownName = hxm2afp::escape_html(name, escapedName, sizeof escapedName);
 
     HttpSendDataSprintf(request,
                         "<tr %s><td class=\"tablecol\" align=center><a href=\"%s?VIEW\">%s</a></td>"
@@ -85,7 +85,7 @@ const char *BuildLogFileTableEntry(void *request, const char *attribute, const c
 
 int generate_main_showlogs_page(void *request) {
     char title[kTitleSize];
-    hxm2afp::CopyCut(title, sizeof title, lnxMSG("AFP System Logs"));
+    hxm2afp::copy_cut(title, sizeof title, lnxMSG("AFP System Logs"));
     char helpUrl[kTitleSize];
     snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpdlogs, keyword_help);
     hxm2afp::PageFrame frame{title};
@@ -102,7 +102,7 @@ int generate_main_showlogs_page(void *request) {
         "<tr class=\"tablesubhead\"><th align=center>%s</th><th align=center>%s</th></tr>\n",
         lnxMSG("Name"), lnxMSG("Size"));
 
-    const char *directory = hxm2afp::LogDirectory();
+    const char *directory = hxm2afp::log_directory();
     const char *attribute = BuildLogFileTableEntry(request, lpzdark, kServerLogName, directory);
     if (hxm_log != nullptr && hxm_log->level >= kPluginLogLevel)
         BuildLogFileTableEntry(request, attribute, kPluginLogName, directory);

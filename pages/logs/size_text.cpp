@@ -3,7 +3,7 @@
  *
  * Notes: every fraction is truncated, never rounded, so a size never reads
  * larger than it is. The exported form takes a 32-bit block count and block
- * size; the log table hands the true 64-bit byte count to FormatByteSize, so
+ * size; the log table hands the true 64-bit byte count to format_byte_size, so
  * a file of 4 GiB or more shows its real size rather than a wrapped one.
  */
 #include "pages/logs/size_text.h"
@@ -13,7 +13,7 @@
 namespace {
 
 /* Writes "<whole> <unit>" or "<whole>.<hundredths> <unit>". */
-int WriteUnit(char *out, uint64_t whole, uint64_t hundredths, const char *unit) {
+int write_unit(char *out, uint64_t whole, uint64_t hundredths, const char *unit) {
     int written;
     if (hundredths != 0)
         written =
@@ -29,7 +29,7 @@ int WriteUnit(char *out, uint64_t whole, uint64_t hundredths, const char *unit) 
 
 namespace hxm2afp {
 
-int FormatByteSize(uint64_t bytes, char *out) {
+int format_byte_size(uint64_t bytes, char *out) {
     if ((bytes >> 10) <= 1023) {
         int written =
             snprintf(out, kSizeTextSize, "%llu KB", static_cast<unsigned long long>(bytes >> 10));
@@ -38,16 +38,16 @@ int FormatByteSize(uint64_t bytes, char *out) {
     if ((bytes >> 20) <= 1023) {
         uint64_t whole = bytes >> 20;
         // The remainder is below 2^20, so the product cannot overflow.
-        return WriteUnit(out, whole, ((bytes - (whole << 20)) * 100) >> 20, "MB");
+        return write_unit(out, whole, ((bytes - (whole << 20)) * 100) >> 20, "MB");
     }
     if ((bytes >> 30) <= 1023) {
         uint64_t whole = bytes >> 30;
-        return WriteUnit(out, whole, ((bytes - (whole << 30)) * 100) >> 30, "GB");
+        return write_unit(out, whole, ((bytes - (whole << 30)) * 100) >> 30, "GB");
     }
     // Terabytes: hundredths of the whole GiB count; a part GiB is dropped.
     uint64_t gibibytes = bytes >> 30;
     uint64_t whole = gibibytes >> 10;
-    return WriteUnit(out, whole, ((gibibytes - (whole << 10)) * 100) >> 10, "TB");
+    return write_unit(out, whole, ((gibibytes - (whole << 10)) * 100) >> 10, "TB");
 }
 
 } // namespace hxm2afp
@@ -55,5 +55,5 @@ int FormatByteSize(uint64_t bytes, char *out) {
 int convert_blocks_to_string(uint32_t count, uint32_t blockSize, char *out) {
     if (out == nullptr)
         return 0;
-    return hxm2afp::FormatByteSize(static_cast<uint64_t>(count) * blockSize, out);
+    return hxm2afp::format_byte_size(static_cast<uint64_t>(count) * blockSize, out);
 }

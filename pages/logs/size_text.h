@@ -21,7 +21,7 @@ extern "C" HXM_EXPORT int convert_blocks_to_string(uint32_t count, uint32_t bloc
 namespace hxm2afp {
 
 /* The same text for a byte count of any size (a file of 4 GiB or more). */
-int FormatByteSize(uint64_t bytes, char *out);
+int format_byte_size(uint64_t bytes, char *out);
 
 } // namespace hxm2afp
 

@@ -34,25 +34,25 @@ constexpr size_t kHelpUrlSize = 64;
 constexpr const char *kSorted = "sorted.png";
 constexpr const char *kUnsorted = "sortdown.png";
 
-const char *TitleText() {
+const char *title_text() {
     return lnxMSG("AFP Open File Management");
 }
 
 /* The library's volume name as a terminated text (the field may be full). */
-void VolumeName(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SIZE + 1]) {
+void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SIZE + 1]) {
     const size_t length = strnlen(node.volumeName, AFPSTAT_VOLUME_NAME_SIZE);
     memcpy(out, node.volumeName, length);
     out[length] = '\0';
 }
 
-void WriteOpenFileRows(void *request, OpenFileInfo *list) {
+void write_open_file_rows(void *request, OpenFileInfo *list) {
     char path[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_PATH_SIZE)];
     char user[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_USER_SIZE)];
     bool light = true;
     while (list != nullptr) {
         OpenFileInfo *next = list->next;
-        const char *escapedPath = hxm2afp::EscapeHtml(list->filePath, path, sizeof path);
-        const char *escapedUser = hxm2afp::EscapeHtml(list->userName, user, sizeof user);
+        const char *escapedPath = hxm2afp::escape_html(list->filePath, path, sizeof path);
+        const char *escapedUser = hxm2afp::escape_html(list->userName, user, sizeof user);
         HttpSendDataSprintf(
             request,
             "<TR %s><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" "
@@ -90,7 +90,7 @@ const char *getSortTypeString(AfpSortType sortType) {
 void setSortImage(void *request, AfpSortType sortType, const char *volume) {
     if (sortType < AFP_SORT_CONNECTION_NUMBER || sortType > AFP_SORT_FILE_PATH)
         return;
-    const EscapedText component(hxm2afp::EscapeUrlComponent, volume);
+    const EscapedText component(hxm2afp::escape_url_component, volume);
     std::string row;
     for (const hxm2afp::OpenFileColumn &column : hxm2afp::kOpenFileColumns) {
         const std::string href = std::string("/afpofm/") + column.sort.keyword + "/" +
@@ -110,10 +110,10 @@ int FillVolumes(void *request, const char *selectedVolume) {
     const int result = hxm2afp::list_volumes(&count, &volumes);
     if (result != 0) {
         count = 0;
-        if (hxm_log)
-            hxm_log->error("Unable to get list of Volumes because Ext_ListVolumeDetails failed "
-                           "with Error : %d\n",
-                           result);
+        if (Logger *logger = hxm_log)
+            logger->error("Unable to get list of Volumes because Ext_ListVolumeDetails failed "
+                          "with Error : %d\n",
+                          result);
     }
     HttpSendDataSprintf(request, "<table><tr><td>");
     HttpSendDataSprintf(request,
@@ -127,8 +127,8 @@ int FillVolumes(void *request, const char *selectedVolume) {
     int visited = 0;
     for (const VolsDetailsNode *node = volumes; node != nullptr && visited < count;
          node = node->next, ++visited) {
-        VolumeName(*node, name);
-        const char *text = hxm2afp::EscapeHtml(name, escaped, sizeof escaped);
+        volume_name(*node, name);
+        const char *text = hxm2afp::escape_html(name, escaped, sizeof escaped);
         if (selectedVolume != nullptr && strcmp(selectedVolume, name) == 0)
             HttpSendDataSprintf(request, "<option selected value=\"%s\" >%s</option>", text, text);
         else
@@ -145,9 +145,9 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
         volume = "";
     if (filter == nullptr)
         filter = "";
-    const EscapedText htmlVolume(hxm2afp::EscapeHtml, volume);
-    const EscapedText urlVolume(hxm2afp::EscapeUrlComponent, volume);
-    const EscapedText htmlFilter(hxm2afp::EscapeHtml, filter);
+    const EscapedText htmlVolume(hxm2afp::escape_html, volume);
+    const EscapedText urlVolume(hxm2afp::escape_url_component, volume);
+    const EscapedText htmlFilter(hxm2afp::escape_html, filter);
 
     HttpSendDataSprintf(request, "<tr><td>");
     HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"\" id=\"connectionForm\">");
@@ -181,13 +181,13 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
     OpenFileInfo *list = nullptr;
     const int result = GetOpenFileList(volume, &list, filter);
     if (result == 0 && list != nullptr) {
-        if (SortOpenFilesTable(&list, sortType) == nullptr && hxm_log)
-            hxm_log->debug("Error: SortOpenFilesTable failed");
+        if (SortOpenFilesTable(&list, sortType) == nullptr)
+            HXM_DEBUG("Error: SortOpenFilesTable failed");
         HttpSendDataSprintf(request, "<TR class=tablesubhead NOWRAP><TD align=center><input "
                                      "type=\"checkbox\" NAME=K_1_ id=noid "
                                      "onclick='checkAndUncheckAll(this)'></TD>");
         setSortImage(request, sortType, volume);
-        WriteOpenFileRows(request, list);
+        write_open_file_rows(request, list);
     } else {
         HttpSendDataSprintf(request, "<TR class=tablesubhead NOWRAP><TD align=center><input "
                                      "type=\"checkbox\" NAME=K_1_ id=noid></TD>");
@@ -209,7 +209,7 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
 }
 
 int generate_main_ofm_page(void *request) {
-    const int started = hxm2afp::begin_open_file_page(request, TitleText());
+    const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;
     FillVolumes(request, nullptr);
@@ -240,7 +240,7 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
     HXM_DEBUG("volume name: %s", volume);
     if (filter[0] != '\0')
         HXM_DEBUG("filter string: %s", filter);
-    const int started = hxm2afp::begin_open_file_page(request, TitleText());
+    const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;
     if (FillVolumes(request, volume) == 0)

@@ -23,48 +23,48 @@ constexpr const char *kClose = "</SCRIPT>\n";
 /* Room for an escaped translation of a message. */
 constexpr size_t kMessageSize = HXM_ESCAPED_SIZE(512);
 
-void OpenBlock(void *request) {
+void open_block(void *request) {
     HttpSendDataSprintf(request, "%s", kOpen);
     HttpSendDataSprintf(request, "%s", kHide);
 }
 
-void CloseBlock(void *request) {
+void close_block(void *request) {
     HttpSendDataSprintf(request, "%s", kUnhide);
     HttpSendDataSprintf(request, "%s", kClose);
 }
 
-void WriteConnectionScripts(void *request) {
-    OpenBlock(request);
+void write_connection_scripts(void *request) {
+    open_block(request);
     HttpSendDataSprintf(request, "function ConfirmClearConn(ClearURL, ConnNumber)\n{\n");
     HttpSendDataSprintf(request, "    var msg = '%s'\n",
                         "Are you sure you want to clear connection  ");
     HttpSendDataSprintf(request, "    if (confirm(msg + parseInt(ConnNumber)))\n"
                                  "        location = ClearURL;\n");
     HttpSendDataSprintf(request, "}\n");
-    CloseBlock(request);
+    close_block(request);
 
-    OpenBlock(request);
+    open_block(request);
     HttpSendDataSprintf(request, "function ConfirmClearAll(ClearAllURL)\n{\n");
     HttpSendDataSprintf(request, "    var msg = '%s'\n  \n",
                         "Are you sure you want to clear ALL Not Logged In connections, doing so "
                         "could cause applications errors ");
     HttpSendDataSprintf(request, "    if (confirm(msg))\n        location = ClearAllURL;\n");
     HttpSendDataSprintf(request, "}\n");
-    CloseBlock(request);
+    close_block(request);
 }
 
-void WriteOpenFileScripts(void *request) {
+void write_open_file_scripts(void *request) {
     char confirmText[kMessageSize];
     char alertText[kMessageSize];
-    const char *confirmMessage = hxm2afp::EscapeScriptString(
+    const char *confirmMessage = hxm2afp::escape_script_string(
         lnxMSG("Closing a file will close the file for all connections. Do you want to "
                "continue? "),
         confirmText, sizeof confirmText);
-    const char *alertMessage = hxm2afp::EscapeScriptString(
+    const char *alertMessage = hxm2afp::escape_script_string(
         lnxMSG("No file selected. Please select the file(s), then click Close Files."), alertText,
         sizeof alertText);
 
-    OpenBlock(request);
+    open_block(request);
     HttpSendDataSprintf(request, "function ConfirmClearMarked(ClearAllURL)\n{\n");
     HttpSendDataSprintf(request, "    var msg = '%s'\n  \n",
                         "Are you sure you want to clear ALL marked connections? Doing so could "
@@ -120,12 +120,12 @@ void WriteOpenFileScripts(void *request) {
     HttpSendDataSprintf(request, "   location='/afpofm/'+encodeURIComponent(volname);\n"
                                  "return true;\n");
     HttpSendDataSprintf(request, "}\n\n");
-    CloseBlock(request);
+    close_block(request);
 }
 
 } // namespace
 
 void AddJavaScriptOFMCode(void *request) {
-    WriteConnectionScripts(request);
-    WriteOpenFileScripts(request);
+    write_connection_scripts(request);
+    write_open_file_scripts(request);
 }

@@ -8,10 +8,10 @@
 
 namespace {
 
-using hxm2afp::EscapeHtml;
-using hxm2afp::EscapeScriptString;
-using hxm2afp::EscapeUrlComponent;
-using hxm2afp::EscapeUrlPath;
+using hxm2afp::escape_html;
+using hxm2afp::escape_script_string;
+using hxm2afp::escape_url_component;
+using hxm2afp::escape_url_path;
 
 using EscapeFunction = const char *(*)(const char *, char *, size_t);
 
@@ -68,16 +68,16 @@ struct Case {
 
 TEST(Escape, EachContextEscapesItsOwnCharacters) {
     const Case cases[] = {
-        {EscapeHtml, "<a href=\"x\">Tom & 'Jerry'</a>",
+        {escape_html, "<a href=\"x\">Tom & 'Jerry'</a>",
          "&lt;a href=&#34;x&#34;&gt;Tom &amp; &#39;Jerry&#39;&lt;/a&gt;"},
-        {EscapeHtml, "M\xC3\xBCller", "M\xC3\xBCller"},
-        {EscapeUrlPath, "/VOL1/a b/c%d.doc", "/VOL1/a%20b/c%25d.doc"},
-        {EscapeUrlPath, "<x>?#&+'\"", "%3Cx%3E%3F%23%26%2B%27%22"},
-        {EscapeUrlPath, "M\xC3\xBCller", "M%C3%BCller"},
-        {EscapeUrlComponent, "a/b", "a%2Fb"},
-        {EscapeScriptString, "it's \"x\"\\", "it\\'s \\\"x\\\"\\\\"},
-        {EscapeScriptString, "</script>&", "\\x3C/script\\x3E\\x26"},
-        {EscapeScriptString, "a\nb\x01", "a\\x0Ab\\x01"},
+        {escape_html, "M\xC3\xBCller", "M\xC3\xBCller"},
+        {escape_url_path, "/VOL1/a b/c%d.doc", "/VOL1/a%20b/c%25d.doc"},
+        {escape_url_path, "<x>?#&+'\"", "%3Cx%3E%3F%23%26%2B%27%22"},
+        {escape_url_path, "M\xC3\xBCller", "M%C3%BCller"},
+        {escape_url_component, "a/b", "a%2Fb"},
+        {escape_script_string, "it's \"x\"\\", "it\\'s \\\"x\\\"\\\\"},
+        {escape_script_string, "</script>&", "\\x3C/script\\x3E\\x26"},
+        {escape_script_string, "a\nb\x01", "a\\x0Ab\\x01"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(Escaped(c.escape, c.text), c.expected) << c.text;
@@ -87,28 +87,28 @@ TEST(Escape, OrdinaryNamesComeBackUnchangedWithoutACopy) {
     const char *names[] = {"alice", "Bob.Smith-2", "/VOL1/Projects/report_v2.doc", "10.0.0.1", ""};
     char out[64];
     for (const char *name : names) {
-        EXPECT_EQ(EscapeHtml(name, out, sizeof out), name);
-        EXPECT_EQ(EscapeUrlPath(name, out, sizeof out), name);
-        EXPECT_EQ(EscapeScriptString(name, out, sizeof out), name);
+        EXPECT_EQ(escape_html(name, out, sizeof out), name);
+        EXPECT_EQ(escape_url_path(name, out, sizeof out), name);
+        EXPECT_EQ(escape_script_string(name, out, sizeof out), name);
     }
 }
 
 TEST(Escape, HostileNamesCannotBreakOutOfTheirContext) {
     for (const std::string &name : kHostileNames) {
-        const std::string html = Escaped(EscapeHtml, name);
+        const std::string html = Escaped(escape_html, name);
         EXPECT_EQ(html.find_first_of("<>\"'"), std::string::npos) << html;
         // Every & starts one of our entities.
         for (size_t at = html.find('&'); at != std::string::npos; at = html.find('&', at + 1))
             EXPECT_NE(html.find(';', at), std::string::npos) << html;
 
-        const std::string url = Escaped(EscapeUrlPath, name);
+        const std::string url = Escaped(escape_url_path, name);
         EXPECT_EQ(url.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
                                         "0123456789-._~/%"),
                   std::string::npos)
             << url;
         EXPECT_EQ(PercentDecoded(url), name);
 
-        const std::string script = Escaped(EscapeScriptString, name);
+        const std::string script = Escaped(escape_script_string, name);
         EXPECT_EQ(script.find_first_of("<>&\n\r"), std::string::npos) << script;
         for (size_t i = 0; i < script.size(); ++i) {
             if (script[i] == '\\') {
@@ -124,7 +124,7 @@ TEST(Escape, HostileNamesCannotBreakOutOfTheirContext) {
 TEST(Escape, WorstCaseBufferSizeAlwaysSuffices) {
     for (const std::string &name : kHostileNames) {
         for (EscapeFunction escape :
-             {EscapeHtml, EscapeUrlPath, EscapeUrlComponent, EscapeScriptString}) {
+             {escape_html, escape_url_path, escape_url_component, escape_script_string}) {
             std::string out(HXM_ESCAPED_SIZE(name.size()) + 8, '#');
             escape(name.c_str(), out.data(), HXM_ESCAPED_SIZE(name.size()));
             // Nothing written past the stated size.
@@ -132,7 +132,7 @@ TEST(Escape, WorstCaseBufferSizeAlwaysSuffices) {
         }
     }
     const std::string worst(200, '\'');
-    EXPECT_EQ(Escaped(EscapeHtml, worst).size(), 200u * 5);
+    EXPECT_EQ(Escaped(escape_html, worst).size(), 200u * 5);
 }
 
 TEST(Escape, ASmallBufferGetsWholeSequencesOnly) {
@@ -143,11 +143,11 @@ TEST(Escape, ASmallBufferGetsWholeSequencesOnly) {
         const char *expected;
     };
     const Small cases[] = {
-        {EscapeHtml, "ab<cd", 4, "ab"},     // "&lt;" does not fit in the 1 left
-        {EscapeHtml, "ab<cd", 7, "ab&lt;"}, // fits exactly, terminator included
-        {EscapeUrlPath, "a b", 4, "a"},
-        {EscapeUrlPath, "abcdef<", 4, "abc"}, // the plain prefix is cut too
-        {EscapeScriptString, "'", 2, ""},
+        {escape_html, "ab<cd", 4, "ab"},     // "&lt;" does not fit in the 1 left
+        {escape_html, "ab<cd", 7, "ab&lt;"}, // fits exactly, terminator included
+        {escape_url_path, "a b", 4, "a"},
+        {escape_url_path, "abcdef<", 4, "abc"}, // the plain prefix is cut too
+        {escape_script_string, "'", 2, ""},
     };
     for (const Small &c : cases) {
         std::string out(c.size, '#');
@@ -157,8 +157,8 @@ TEST(Escape, ASmallBufferGetsWholeSequencesOnly) {
 
 TEST(Escape, NullTextIsEmpty) {
     char out[8];
-    EXPECT_STREQ(EscapeHtml(nullptr, out, sizeof out), "");
-    EXPECT_STREQ(EscapeUrlPath(nullptr, out, sizeof out), "");
+    EXPECT_STREQ(escape_html(nullptr, out, sizeof out), "");
+    EXPECT_STREQ(escape_url_path(nullptr, out, sizeof out), "");
 }
 
 } // namespace
