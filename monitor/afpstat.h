@@ -10,8 +10,8 @@
  *
  * Every call returns AFPSTAT_OK (0) on success and a non-zero status otherwise.
  */
-#ifndef AFPSTAT_H
-#define AFPSTAT_H
+#ifndef HXM_MONITOR_AFPSTAT_H
+#define HXM_MONITOR_AFPSTAT_H
 
 #include <stddef.h>
 #include <stdint.h>

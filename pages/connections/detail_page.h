@@ -3,8 +3,8 @@
  * privileges, network address, security equivalences and open files, with a
  * way back and an action link (clear the connection or close its files).
  */
-#ifndef HXM2AFP_CONNECTIONS_DETAIL_PAGE_H
-#define HXM2AFP_CONNECTIONS_DETAIL_PAGE_H
+#ifndef HXM_PAGES_CONNECTIONS_DETAIL_PAGE_H
+#define HXM_PAGES_CONNECTIONS_DETAIL_PAGE_H
 
 #include <stdint.h>
 

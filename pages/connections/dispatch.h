@@ -2,8 +2,8 @@
  * The service method for "/afpcons..." requests and its path, clear and
  * close steps.
  */
-#ifndef HXM2AFP_CONNECTIONS_DISPATCH_H
-#define HXM2AFP_CONNECTIONS_DISPATCH_H
+#ifndef HXM_PAGES_CONNECTIONS_DISPATCH_H
+#define HXM_PAGES_CONNECTIONS_DISPATCH_H
 
 #include "base/export.h"
 #include "monitor/afpstat.h"

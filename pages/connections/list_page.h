@@ -2,8 +2,8 @@
  * The connection list page: every current AFP connection in one table,
  * sortable by five columns, with tick boxes to clear connections.
  */
-#ifndef HXM2AFP_CONNECTIONS_LIST_PAGE_H
-#define HXM2AFP_CONNECTIONS_LIST_PAGE_H
+#ifndef HXM_PAGES_CONNECTIONS_LIST_PAGE_H
+#define HXM_PAGES_CONNECTIONS_LIST_PAGE_H
 
 #include "base/export.h"
 #include "monitor/afpstat.h"

@@ -2,8 +2,8 @@
  * The help pages of the three areas: the page writer and the wrappers the
  * area dispatchers call once a path's first component is the help token.
  */
-#ifndef HXM2AFP_HELP_H
-#define HXM2AFP_HELP_H
+#ifndef HXM_PAGES_HELP_HELP_H
+#define HXM_PAGES_HELP_HELP_H
 
 #include "base/export.h"
 

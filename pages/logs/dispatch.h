@@ -1,8 +1,8 @@
 /*
  * The service method for "/afplogs..." requests.
  */
-#ifndef HXM2AFP_LOGS_DISPATCH_H
-#define HXM2AFP_LOGS_DISPATCH_H
+#ifndef HXM_PAGES_LOGS_DISPATCH_H
+#define HXM_PAGES_LOGS_DISPATCH_H
 
 /* Declines (returns 0, sends nothing) for callers the log pages are hidden
  * from, checks the access flags and answers the request; returns the HTTP

@@ -2,8 +2,8 @@
  * The log list page: the AFP server's log and the plug-in's own log, with
  * their sizes and "?VIEW" links the console serves.
  */
-#ifndef HXM2AFP_LOGS_LOG_LIST_PAGE_H
-#define HXM2AFP_LOGS_LOG_LIST_PAGE_H
+#ifndef HXM_PAGES_LOGS_LOG_LIST_PAGE_H
+#define HXM_PAGES_LOGS_LOG_LIST_PAGE_H
 
 #include "base/export.h"
 

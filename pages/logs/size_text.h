@@ -2,8 +2,8 @@
  * Size texts of the log table: a byte count in KB, MB, GB or TB (powers of
  * 1024), fractions truncated to hundredths.
  */
-#ifndef HXM2AFP_LOGS_SIZE_TEXT_H
-#define HXM2AFP_LOGS_SIZE_TEXT_H
+#ifndef HXM_PAGES_LOGS_SIZE_TEXT_H
+#define HXM_PAGES_LOGS_SIZE_TEXT_H
 
 #include <stdint.h>
 

@@ -1,8 +1,8 @@
 /*
  * The service method for "/afpofm..." requests and its path analysis.
  */
-#ifndef HXM2AFP_OPENFILES_DISPATCH_H
-#define HXM2AFP_OPENFILES_DISPATCH_H
+#ifndef HXM_PAGES_OPENFILES_DISPATCH_H
+#define HXM_PAGES_OPENFILES_DISPATCH_H
 
 #include "base/export.h"
 #include "monitor/afpstat.h"

@@ -2,8 +2,8 @@
  * The pages about one open file: the file-details page and the exported
  * sample file information page.
  */
-#ifndef HXM2AFP_OPENFILES_FILE_INFO_PAGE_H
-#define HXM2AFP_OPENFILES_FILE_INFO_PAGE_H
+#ifndef HXM_PAGES_OPENFILES_FILE_INFO_PAGE_H
+#define HXM_PAGES_OPENFILES_FILE_INFO_PAGE_H
 
 #include "base/export.h"
 

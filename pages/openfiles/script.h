@@ -1,8 +1,8 @@
 /*
  * The script block of the open-file pages.
  */
-#ifndef HXM2AFP_OPENFILES_SCRIPT_H
-#define HXM2AFP_OPENFILES_SCRIPT_H
+#ifndef HXM_PAGES_OPENFILES_SCRIPT_H
+#define HXM_PAGES_OPENFILES_SCRIPT_H
 
 #include "base/export.h"
 
