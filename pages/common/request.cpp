@@ -6,6 +6,7 @@
 #include "core/error_page.h"
 #include "core/host/hxm_host.h"
 #include "core/post_body.h"
+#include "pages/common/access.h"
 
 namespace hxm2afp {
 
@@ -32,6 +33,25 @@ void read_body(void *request, Request *record, bool decode) {
         decodePostDataString(buffer, length, &decoded);
         record->decoded.reset(decoded);
     }
+}
+
+int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record) {
+    if (!may_enter_area(accessFlags))
+        return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
+    record->accessFlags = accessFlags;
+    record->clearingPower = has_clearing_power(accessFlags);
+    const int pathStatus = area.read_path(request, &record->path, nullptr);
+    if (pathStatus != 0)
+        return generate_error_page(request, pathStatus);
+    if (record->path.help) {
+        const int helpStatus = area.send_help(request, record->path);
+        return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
+    }
+    const int methodError = read_method(request, record);
+    if (methodError != 0)
+        return generate_error_page(request, methodError);
+    read_body(request, record, true);
+    return 0;
 }
 
 } // namespace hxm2afp

@@ -31,6 +31,20 @@ int read_method(void *request, Request *record);
  * the body stays null and nothing is decoded. */
 void read_body(void *request, Request *record, bool decode);
 
+/* How an area reads its path (see ComponentPath) and writes its help page:
+ * each returns 0 or 200 when it went well, else the error page code. */
+struct AreaFront {
+    int (*read_path)(void *request, ComponentPath *path, HeapText *pathCopy);
+    int (*send_help)(void *request, const ComponentPath &path);
+};
+
+/* The steps every request of the connections and open-file areas takes
+ * first: checks the access flags, reads the path (a help path is answered
+ * with the help page), the method and the body, decoded. Returns 0 with
+ * `record` filled to go on, or the status of the page that already answered
+ * the request (the help page or the error page). */
+int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record);
+
 } // namespace hxm2afp
 
 #endif

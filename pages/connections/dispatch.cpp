@@ -24,9 +24,8 @@
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/logger.h"
-#include "monitor/close_files.h"
 #include "monitor/actions.h"
-#include "pages/common/access.h"
+#include "monitor/close_files.h"
 #include "pages/common/request.h"
 #include "pages/connections/columns.h"
 #include "pages/connections/detail_page.h"
@@ -226,25 +225,14 @@ int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortTyp
     return 0;
 }
 
-int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    if (!hxm2afp::may_enter_area(accessFlags))
-        return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
+constexpr hxm2afp::AreaFront kConnectionsFront = {read_connections_path, send_help};
 
+int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
-    front.accessFlags = accessFlags;
-    front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
-    ComponentPath &path = front.path;
-    const int pathStatus = read_connections_path(request, &path, nullptr);
-    if (pathStatus != 0)
-        return generate_error_page(request, pathStatus);
-    if (path.help) {
-        const int helpStatus = send_help(request, path);
-        return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
-    }
-    const int methodError = hxm2afp::read_method(request, &front);
-    if (methodError != 0)
-        return generate_error_page(request, methodError);
-    hxm2afp::read_body(request, &front, true);
+    const int answered = hxm2afp::open_request(request, accessFlags, kConnectionsFront, &front);
+    if (answered != 0)
+        return answered;
+    const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
 
     // Without a sort keyword the list sorts by the first column.

@@ -26,7 +26,6 @@
 #include "core/post_body.h"
 #include "logger/logger.h"
 #include "monitor/close_files.h"
-#include "pages/common/access.h"
 #include "pages/common/request.h"
 #include "pages/help/help.h"
 #include "pages/openfiles/columns.h"
@@ -168,25 +167,14 @@ int GetComponentCountAndSortTypeForOFM(void *request, int *count, AfpSortType *s
     return 0;
 }
 
-int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    if (!hxm2afp::may_enter_area(accessFlags))
-        return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
+constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help};
 
+int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
-    front.accessFlags = accessFlags;
-    front.clearingPower = hxm2afp::has_clearing_power(accessFlags);
-    ComponentPath &path = front.path;
-    const int pathStatus = read_open_files_path(request, &path, nullptr);
-    if (pathStatus != 0)
-        return generate_error_page(request, pathStatus);
-    if (path.help) {
-        const int helpStatus = send_help(request, path);
-        return helpStatus == 200 ? helpStatus : generate_error_page(request, helpStatus);
-    }
-    const int methodError = hxm2afp::read_method(request, &front);
-    if (methodError != 0)
-        return generate_error_page(request, methodError);
-    hxm2afp::read_body(request, &front, true);
+    const int answered = hxm2afp::open_request(request, accessFlags, kOpenFilesFront, &front);
+    if (answered != 0)
+        return answered;
+    const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
 
     const AfpSortType sortType =
