@@ -13,6 +13,7 @@
  */
 #include "pages/connections/detail_page.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -57,16 +58,6 @@ const char *state_word(const char *word) {
     return is_empty(word) ? "" : lnxMSG(word);
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The connection number a length-prefixed component spells, or false when
 // it is empty, longer than 8 characters or not all hexadecimal digits.
 bool read_component(const char *component, uint32_t *number) {
@@ -75,14 +66,14 @@ bool read_component(const char *component, uint32_t *number) {
     const int length = static_cast<unsigned char>(component[0]);
     if (length < 1 || length > kLongestComponent)
         return false;
-    uint32_t value = 0;
-    for (int i = 1; i <= length; ++i) {
-        const int digit = hex_digit(component[i]);
-        if (digit < 0)
+    char digits[kLongestComponent + 1];
+    for (int i = 0; i < length; ++i) {
+        if (!isxdigit(static_cast<unsigned char>(component[1 + i])))
             return false;
-        value = value << 4 | static_cast<uint32_t>(digit);
+        digits[i] = component[1 + i];
     }
-    *number = value;
+    digits[length] = '\0';
+    *number = static_cast<uint32_t>(strtoul(digits, nullptr, 16));
     return true;
 }
 

@@ -45,14 +45,7 @@ int displayAFPFileDetails(void *request, const char *fileName) {
     FillAFPFileDetails(fileName);
     FillVolumes(request, nullptr);
     HttpSendDataSprintf(request, "<tr><td>");
-    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">",
-                        keyword_afpofm);
-    HttpSendDataSprintf(request,
-                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
-                        "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
-                        "/> <input type='submit' value=\"%s\" /> </form></td></tr></table>\n",
-                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
-                        lnxMSG("Apply"));
+    hxm2afp::send_filter_form(request, "</td></tr></table>\n");
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
     HttpSendDataSprintf(
         request, "<tr class=tablehead><TD align=center colspan=4>List of Open Files</TD></tr>");

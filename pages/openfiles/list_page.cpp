@@ -81,6 +81,17 @@ int begin_open_file_page(void *request, const char *title) {
     return begin_page(request, {heading, lnxMSG("AFP Volume List"), helpUrl, AddJavaScriptOFMCode});
 }
 
+void send_filter_form(void *request, const char *closing) {
+    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">",
+                        keyword_afpofm);
+    HttpSendDataSprintf(request,
+                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
+                        "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
+                        "/> <input type='submit' value=\"%s\" /> </form>%s",
+                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
+                        lnxMSG("Apply"), closing);
+}
+
 } // namespace hxm2afp
 
 const char *getSortTypeString(AfpSortType sortType) {
@@ -214,14 +225,7 @@ int generate_main_ofm_page(void *request) {
         return started;
     FillVolumes(request, nullptr);
     HttpSendDataSprintf(request, "<tr><td>");
-    HttpSendDataSprintf(request, "<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">",
-                        keyword_afpofm);
-    HttpSendDataSprintf(request,
-                        "<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
-                        "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
-                        "/> <input type='submit' value=\"%s\" /> </form><td></tr>\n",
-                        lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
-                        lnxMSG("Apply"));
+    hxm2afp::send_filter_form(request, "<td></tr>\n");
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
     HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
                         lnxMSG("List of Open Files"));

@@ -45,6 +45,10 @@ namespace hxm2afp {
  * answer is sent and nothing else may be written). */
 int begin_open_file_page(void *request, const char *title);
 
+/* Writes the extension filter's form row; `closing` is the fixed markup
+ * that ends the row on that page. */
+void send_filter_form(void *request, const char *closing);
+
 } // namespace hxm2afp
 
 #endif
