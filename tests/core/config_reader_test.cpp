@@ -10,12 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_host.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 using ExistsFunction = int (*)(const char *, int *);
 using ReadFunction = int (*)(const char *, const char *, char *, int *, const char *);
@@ -101,7 +99,7 @@ TEST_F(ConfigReader, ReadsValuesAsTheFileSyntaxSays) {
     for (const ReadCase &c : kReadCases) {
         SCOPED_TRACE(c.name);
         std::string path = File("read-" + std::to_string(index++) + ".conf");
-        core_test::WriteFile(path, c.content);
+        WriteFile(path, c.content);
         char value[2048];
         std::snprintf(value, sizeof value, "%s", kUntouched.c_str());
         int size = c.size;
@@ -113,7 +111,7 @@ TEST_F(ConfigReader, ReadsValuesAsTheFileSyntaxSays) {
 
 TEST_F(ConfigReader, RefusesMissingArgumentsWith22) {
     std::string path = File("arguments.conf");
-    core_test::WriteFile(path, "K v\n");
+    WriteFile(path, "K v\n");
     char value[64] = "untouched";
     int size = sizeof value;
     EXPECT_EQ(read_(path.c_str(), nullptr, value, &size, "d"), 22);
@@ -142,7 +140,7 @@ TEST_F(ConfigReader, UnopenableFileGives2AndAMissingOneIsCreated) {
 
 TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
     std::string present = File("present.conf");
-    core_test::WriteFile(present, "K v\n");
+    WriteFile(present, "K v\n");
     int flag = 7;
     EXPECT_EQ(exists_(present.c_str(), &flag), 0);
     EXPECT_EQ(flag, 1);
@@ -160,7 +158,7 @@ TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
 
     if (geteuid() != 0) { // the superuser opens read-only files for update too
         std::string readOnly = File("read-only.conf");
-        core_test::WriteFile(readOnly, "K v\n");
+        WriteFile(readOnly, "K v\n");
         ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
         flag = 7;
         EXPECT_EQ(exists_(readOnly.c_str(), &flag), 2);
@@ -169,3 +167,5 @@ TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -14,12 +14,10 @@
 #include <string>
 
 #include "logger/logger.h"
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_host.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 class Exports : public testing::Test {
   protected:
@@ -76,7 +74,7 @@ const char *const kCoreNames[] = {
 };
 
 TEST_F(Exports, EveryListedNameResolves) {
-    std::vector<std::string> names = core_test::ExportedNames();
+    std::vector<std::string> names = ExportedNames();
     ASSERT_GT(names.size(), 60u);
     for (const std::string &name : names) {
         if (plugin_->Symbol(name.c_str()) != nullptr)
@@ -231,3 +229,5 @@ TEST_F(Exports, MathLogStillComputesLogarithms) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -35,8 +35,8 @@ class ConsoleTest : public ::testing::Test {
     const std::string &accessLogPath() const { return accessLogPath_; }
 
   private:
-    TempDir root_;
-    TempDir scratch_;
+    TempRoot root_;
+    TempRoot scratch_;
     std::string accessLogPath_;
     ConsoleProcess console_;
     bool running_ = false;

@@ -13,49 +13,10 @@
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
-
-/* Form encoding as a browser does it. */
-std::string FormEncode(const std::string &text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::string HtmlDecode(std::string text) {
-    const std::pair<std::string, std::string> entities[] = {{"&lt;", "<"},    {"&gt;", ">"},
-                                                            {"&quot;", "\""}, {"&#34;", "\""},
-                                                            {"&#39;", "'"},   {"&amp;", "&"}};
-    for (const auto &entity : entities) {
-        for (size_t at = text.find(entity.first); at != std::string::npos;
-             at = text.find(entity.first, at + entity.second.size()))
-            text.replace(at, entity.first.size(), entity.second);
-    }
-    return text;
-}
-
-std::vector<std::string> FileBoxValues(const std::string &body) {
-    std::vector<std::string> values;
-    const std::string marker = "NAME=\"FILENAME\" VALUE=\"";
-    for (size_t at = body.find(marker); at != std::string::npos; at = body.find(marker, at)) {
-        at += marker.size();
-        values.push_back(HtmlDecode(body.substr(at, body.find('"', at) - at)));
-    }
-    return values;
-}
 
 class OpenFilesHttpTest : public PluginConsoleTest {
   protected:

@@ -12,31 +12,10 @@
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
-
-size_t CountOf(const std::string &text, const std::string &needle) {
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++count;
-    return count;
-}
-
-std::string FormEncode(const std::string &text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '.' || c == '-' || c == '_') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
 
 class PluginConnectionsTest : public PluginConsoleTest {
   protected:

@@ -11,12 +11,10 @@
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
-#include "tests/support/page_between.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
-
-using test_support::Between;
 
 /* Sets an environment variable for the console started next; restores it. */
 class ScopedVariable {

@@ -13,9 +13,9 @@
 
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 int open_descriptors() {
@@ -376,4 +376,4 @@ TEST(LoggerExports, DataHoldTheirFixedValues) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

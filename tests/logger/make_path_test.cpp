@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "tests/logger/plugin_api.h"
+#include "tests/support/plugin_api.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 bool is_directory(const std::string &path) {
@@ -207,4 +207,4 @@ TEST_F(RotateControl, RefusesPathsThatDoNotFitUnderTheRoot) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

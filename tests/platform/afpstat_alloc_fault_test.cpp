@@ -5,12 +5,13 @@
  * every failing run must answer AFPSTAT_ERR_NO_MEMORY with nothing handed
  * out (LeakSanitizer checks that nothing leaked either).
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <functional>
 
+namespace hxm_test {
 namespace {
 
 /* Allocations left before the next one fails; negative: never fail. */
@@ -42,8 +43,6 @@ void *__wrap_realloc(void *block, size_t size) {
     return allocation_fails() ? nullptr : __real_realloc(block, size);
 }
 }
-
-using namespace afpstat_test;
 
 namespace {
 
@@ -133,3 +132,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
 
 } // namespace
+
+} // namespace hxm_test

@@ -2,14 +2,15 @@
  * Every call of the monitoring library against a filled store: values,
  * order, bounded fields, statuses and the free functions.
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <cstring>
+
+namespace hxm_test {
 
 using afpstat::ConnectionRecord;
 using afpstat::Store;
 using afpstat::Transaction;
-using namespace afpstat_test;
 
 namespace {
 
@@ -514,3 +515,5 @@ TEST_F(CallsTest, AFailedTransactionLeavesNothingBehind) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -2,7 +2,7 @@
  * The afpstat command: usage errors, store errors, what each command
  * writes, JSON output, the demo's determinism and the simulator.
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,10 +17,11 @@
 #include <sys/wait.h>
 #include <thread>
 
-using nlohmann::json;
-using namespace afpstat_test;
-
 extern char **environ;
+
+namespace hxm_test {
+
+using nlohmann::json;
 
 namespace {
 
@@ -324,3 +325,5 @@ TEST_F(CommandTest, SimulatorStopsCleanlyOnSigterm) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -3,14 +3,15 @@
  * list is one snapshot, so no listed record is torn and no action is seen
  * half done.
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+namespace hxm_test {
+
 using afpstat::ConnectionRecord;
-using namespace afpstat_test;
 
 namespace {
 
@@ -214,3 +215,5 @@ TEST_F(ConcurrencyTest, DetailsOfAConnectionThatComesAndGoesAreWholeOrAbsent) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -2,13 +2,12 @@
  * Server scale: 100,000 open files on one volume are listed whole and in
  * order; the time taken is printed, not asserted.
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <chrono>
 #include <cstdio>
 
-using namespace afpstat_test;
-
+namespace hxm_test {
 namespace {
 
 class ScaleTest : public StoreTest {};
@@ -67,3 +66,5 @@ TEST_F(ScaleTest, ListsAHundredThousandOpenFiles) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -3,15 +3,14 @@
  * missing or is not one of ours: AFPSTAT_ERR_STORE with null lists, and no
  * store made on the way.
  */
-#include "afpstat_test_support.h"
-#include "store_path.h"
+#include "platform/afpstat/store_path.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <climits>
 #include <fstream>
 #include <sys/stat.h>
 
-using namespace afpstat_test;
-
+namespace hxm_test {
 namespace {
 
 struct PathCase {
@@ -188,3 +187,5 @@ TEST_F(StoreErrorsTest, StoreUnderZentraRootIsFound) {
 }
 
 } // namespace
+
+} // namespace hxm_test

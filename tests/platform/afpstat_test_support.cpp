@@ -1,7 +1,7 @@
 /*
  * Temporary stores and running the afpstat command for the tests.
  */
-#include "afpstat_test_support.h"
+#include "tests/platform/afpstat_test_support.h"
 
 #include <sqlite3.h>
 
@@ -17,8 +17,7 @@
 
 extern char **environ;
 
-namespace afpstat_test {
-
+namespace hxm_test {
 namespace {
 
 std::string read_file(const std::string &path) {
@@ -146,4 +145,4 @@ std::string field_text(const char *field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
-} // namespace afpstat_test
+} // namespace hxm_test

@@ -7,7 +7,7 @@
 #define AFPSTAT_TEST_SUPPORT_H
 
 #include "monitor/afpstat.h"
-#include "store_writer.h"
+#include "platform/afpstat/store_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace afpstat_test {
+namespace hxm_test {
 
 /* A fresh temporary folder for each test, removed afterwards, with
  * AFPSTAT_DB naming a store inside it (not yet created) and ZENTRA_ROOT
@@ -86,6 +86,6 @@ template <typename T> T by_value(T value) {
 /* A fixed-size field as the bytes up to its first NUL or its end. */
 std::string field_text(const char *field, size_t size);
 
-} // namespace afpstat_test
+} // namespace hxm_test
 
 #endif

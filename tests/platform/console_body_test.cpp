@@ -9,9 +9,8 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
-
-using console_test::ScopedProbe;
 
 hxm::Response RunWithLimit(std::size_t limit) {
     hxm::Request request;
@@ -30,7 +29,7 @@ TEST(ConsoleBody, FormatsLikePrintfIncludingGnuLongDouble) {
         HttpEndDataResponse(request);
         return 200;
     });
-    EXPECT_EQ(console_test::Serve("/probe").body,
+    EXPECT_EQ(Serve("/probe").body,
               "<table width=100% border=0>[-42|   ab|c  |0000001A|7][-1234567890123][2.50]");
 }
 
@@ -47,7 +46,7 @@ TEST(ConsoleBody, GrowsPastFiftyMegabytesWithoutLosingAByte) {
         HttpEndDataResponse(request);
         return 200;
     });
-    hxm::Response response = console_test::Serve("/probe");
+    hxm::Response response = Serve("/probe");
     ASSERT_EQ(response.status, 200);
     EXPECT_GT(response.body.size(), 50u * 1024 * 1024);
     // Every row present, in order, at the offset its fixed width predicts.
@@ -74,7 +73,7 @@ TEST(ConsoleBody, SingleWriteLargerThanTheSpareRoomIsWhole) {
         HttpEndDataResponse(request);
         return 200;
     });
-    EXPECT_EQ(console_test::Serve("/probe").body, "<" + big + ">end");
+    EXPECT_EQ(Serve("/probe").body, "<" + big + ">end");
 }
 
 TEST(ConsoleBody, WritePastTheCapFailsForGoodAndTheAnswerBecomes500) {
@@ -120,3 +119,5 @@ TEST(ConsoleBody, FrameItselfCountsAgainstTheCap) {
 }
 
 } // namespace
+
+} // namespace hxm_test

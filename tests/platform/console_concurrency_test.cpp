@@ -12,6 +12,7 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
 
 // Echoes the path and the post body back through the host calls.
@@ -36,7 +37,7 @@ int Other(void *, unsigned int, unsigned int, unsigned int) {
 }
 
 TEST(ConsoleConcurrency, ParallelRequestsGetTheirOwnAnswers) {
-    console_test::ScopedRegistration registration("conc", EchoingMethod);
+    ScopedRegistration registration("conc", EchoingMethod);
     ASSERT_TRUE(registration.registered());
     constexpr int kThreads = 8;
     constexpr int kRequests = 200;
@@ -82,3 +83,5 @@ TEST(ConsoleConcurrency, ParallelRequestsGetTheirOwnAnswers) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -11,6 +11,7 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
 
 bool EchoRegistered() {
@@ -41,12 +42,12 @@ TEST(ConsoleEchoPlugin, RegistersAnswersAndLeavesOnUnload) {
     EXPECT_EQ(response.body, "method=2\npath=/echo/a/b c\nflags=0x9\ncomponents=2\n"
                              "body=FILTER=%2A.txt&x=1\n");
 
-    EXPECT_EQ(console_test::Serve("/echo/decline").status, 404);
-    hxm::Response redirect = console_test::Serve("/echo/redirect");
+    EXPECT_EQ(Serve("/echo/decline").status, 404);
+    hxm::Response redirect = Serve("/echo/redirect");
     EXPECT_EQ(redirect.status, 302);
     ASSERT_EQ(redirect.headers.size(), 1u);
     EXPECT_EQ(redirect.headers[0].second, "/echo");
-    hxm::Response framed = console_test::Serve("/echo/frame");
+    hxm::Response framed = Serve("/echo/frame");
     EXPECT_EQ(framed.status, 200);
     EXPECT_NE(framed.body.find("var echo = 1;"), std::string::npos);
     EXPECT_NE(framed.body.find("method=0\npath=/echo/frame\n"), std::string::npos);
@@ -55,7 +56,7 @@ TEST(ConsoleEchoPlugin, RegistersAnswersAndLeavesOnUnload) {
     EXPECT_NE(access(marker.c_str(), F_OK), 0);
     ASSERT_EQ(dlclose(plugin), 0);
     EXPECT_FALSE(EchoRegistered());
-    EXPECT_EQ(console_test::Serve("/echo").status, 404);
+    EXPECT_EQ(Serve("/echo").status, 404);
     EXPECT_EQ(access(marker.c_str(), F_OK), 0);
 
     unlink(marker.c_str());
@@ -64,3 +65,5 @@ TEST(ConsoleEchoPlugin, RegistersAnswersAndLeavesOnUnload) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -6,6 +6,7 @@
 
 #include "core/host/hxm_host.h"
 
+namespace hxm_test {
 namespace {
 
 struct FindCase {
@@ -114,3 +115,5 @@ TEST(ConsoleUnConvertName, RefusesBadArgumentsWithoutWriting) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -8,11 +8,8 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
-
-using console_test::ScopedProbe;
-using console_test::ScopedRegistration;
-using console_test::Serve;
 
 int scriptCalls = 0;
 
@@ -199,3 +196,5 @@ TEST(ConsoleHostTexts, DescriptorsAndStripes) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -8,6 +8,7 @@
 #include "core/host/hxm_host.h"
 #include "platform/console/hxm_console.h"
 
+namespace hxm_test {
 namespace {
 
 // Renders a component path readably: each length byte as "[n]".
@@ -127,3 +128,5 @@ TEST(ConsoleDecodePath, ComponentLengthIsCountedAfterDecoding) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -8,6 +8,7 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
 
 int MethodA(void *, unsigned int, unsigned int, unsigned int) {
@@ -32,8 +33,8 @@ HxmServiceGroup Group(const char *title) {
 }
 
 TEST(ConsoleRegistry, KeepsWhatWasRegisteredInOrder) {
-    console_test::ScopedRegistration first("regfirst", MethodA, "First Link", "Group One");
-    console_test::ScopedRegistration second("regsecond", MethodB, "Second Link", "Group Two");
+    ScopedRegistration first("regfirst", MethodA, "First Link", "Group One");
+    ScopedRegistration second("regsecond", MethodB, "Second Link", "Group Two");
     ASSERT_TRUE(first.registered());
     ASSERT_TRUE(second.registered());
     EXPECT_EQ(first.code(), HXM_REGISTER_OK);
@@ -52,7 +53,7 @@ TEST(ConsoleRegistry, KeepsWhatWasRegisteredInOrder) {
 }
 
 TEST(ConsoleRegistry, RefusesASecondRegistrationOfAKeyword) {
-    console_test::ScopedRegistration first("regdup", MethodA);
+    ScopedRegistration first("regdup", MethodA);
     ASSERT_TRUE(first.registered());
     HxmServiceGroup group = Group("Other");
     int code = -1;
@@ -123,7 +124,7 @@ TEST(ConsoleRegistry, RefusesBadArgumentsWithACode) {
 }
 
 TEST(ConsoleRegistry, DeregistersOnlyTheSameKeywordAndMethod) {
-    console_test::ScopedRegistration kept("regkeep", MethodA);
+    ScopedRegistration kept("regkeep", MethodA);
     ASSERT_TRUE(kept.registered());
     int code = -1;
     EXPECT_EQ(DeRegisterServiceMethod("L", "regkeep", 7, MethodB, 0, &code), 0);
@@ -147,3 +148,5 @@ TEST(ConsoleRegistry, DeregistersOnlyTheSameKeywordAndMethod) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -10,12 +10,8 @@
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
 
+namespace hxm_test {
 namespace {
-
-using console_test::AnswerText;
-using console_test::ScopedProbe;
-using console_test::ScopedRegistration;
-using console_test::Serve;
 
 int calls = 0;
 
@@ -414,3 +410,5 @@ TEST(ConsoleResponses, LengthBoundsTheHeaderText) {
 }
 
 } // namespace
+
+} // namespace hxm_test

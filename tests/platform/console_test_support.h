@@ -13,7 +13,7 @@
 #include "core/host/hxm_host.h"
 #include "platform/console/hxm_console.h"
 
-namespace console_test {
+namespace hxm_test {
 
 // Registers `method` under `keyword` for the object's lifetime.
 class ScopedRegistration {
@@ -93,6 +93,6 @@ inline int AnswerText(void *request, const char *text) {
     return 200;
 }
 
-} // namespace console_test
+} // namespace hxm_test
 
 #endif

@@ -14,7 +14,6 @@
 #include <cstring>
 
 namespace scripted::detail {
-
 namespace {
 
 void FreeBlocks(const std::vector<void *> &blocks, std::size_t first) {

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
-
-using connections_test::PathEncode;
 
 enum class Page { List, Detail, Help, HelpInfo, Error, BadRequest400, Denied };
 
@@ -60,7 +59,7 @@ Page Kind(const hxm::Response &response) {
     return Page::Error;
 }
 
-class DispatchTest : public connections_test::PluginTest {
+class DispatchTest : public ConnectionsTest {
   protected:
     hxm::Response Run(const DispatchCase &c) {
         hxm::Request request;
@@ -322,3 +321,5 @@ TEST_F(DispatchTest, ConcurrentRequestsEachGetTheirWholePage) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -14,7 +14,7 @@
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 enum class Page { Selection, List, Details, ListHelp, FileHelp, BadRequest, Denied, MissingData };
@@ -342,9 +342,9 @@ TEST_F(OpenFilesDispatchTest, ExportedPathAnalysis) {
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 TEST_F(OpenFilesDispatchTest, ConcurrentRequestsGetWholePages) {
@@ -376,4 +376,4 @@ TEST_F(OpenFilesDispatchTest, ConcurrentRequestsGetWholePages) {
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test

@@ -2,14 +2,14 @@
  * The syslog stand-in of the logger tests; see syslog_capture.h. The names
  * are exported from the test program through its dynamic list.
  */
-#include "tests/logger/syslog_capture.h"
+#include "tests/support/syslog_capture.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 
 #include <mutex>
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 std::mutex g_mutex;
@@ -40,39 +40,38 @@ std::vector<SyslogEvent> TakeSyslogEvents() {
     return events;
 }
 
-} // namespace hxmtest
-
 extern "C" {
 
 void openlog(const char *ident, int option, int facility) {
-    hxmtest::record(
-        {hxmtest::SyslogEvent::Open, 0, ident != nullptr ? ident : "", option, facility});
+    record({SyslogEvent::Open, 0, ident != nullptr ? ident : "", option, facility});
 }
 
 void closelog(void) {
-    hxmtest::record({hxmtest::SyslogEvent::Close, 0, "", 0, 0});
+    record({SyslogEvent::Close, 0, "", 0, 0});
 }
 
 void vsyslog(int priority, const char *format, va_list arguments) {
-    hxmtest::record_message(priority, format, arguments);
+    record_message(priority, format, arguments);
 }
 
 void syslog(int priority, const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    hxmtest::record_message(priority, format, arguments);
+    record_message(priority, format, arguments);
     va_end(arguments);
 }
 
 // The fortified forms, for builds with _FORTIFY_SOURCE.
 void __vsyslog_chk(int priority, int, const char *format, va_list arguments) {
-    hxmtest::record_message(priority, format, arguments);
+    record_message(priority, format, arguments);
 }
 
 void __syslog_chk(int priority, int, const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    hxmtest::record_message(priority, format, arguments);
+    record_message(priority, format, arguments);
     va_end(arguments);
 }
 }
+
+} // namespace hxm_test

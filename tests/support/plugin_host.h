@@ -1,45 +1,19 @@
 /*
- * The test host for the plug-in: a private ZENTRA_ROOT per test, loading and
+ * The one loader of the plug-in for tests: under a private ZENTRA_ROOT, loading and
  * unloading the built libhxm2afp.so as the console does (dlopen runs its
  * load entry, dlclose its unload entry), and typed lookups of its exports.
  * Tests never compile the plug-in's sources; they reach it only here.
  */
-#ifndef HXM_TESTS_CORE_PLUGIN_HOST_H
-#define HXM_TESTS_CORE_PLUGIN_HOST_H
+#ifndef HXM_TESTS_SUPPORT_PLUGIN_HOST_H
+#define HXM_TESTS_SUPPORT_PLUGIN_HOST_H
 
 #include <string>
 #include <vector>
 
 #include "platform/console/hxm_console.h"
+#include "tests/support/files.h"
 
-namespace core_test {
-
-/* A fresh directory tree used as ZENTRA_ROOT; removed with everything in it. */
-class TempRoot {
-  public:
-    TempRoot();
-    ~TempRoot();
-    TempRoot(const TempRoot &) = delete;
-    TempRoot &operator=(const TempRoot &) = delete;
-
-    const std::string &path() const { return path_; }
-    std::string ConfigFile() const { return path_ + "/opt/zentra/lib/libhxm2afp.conf"; }
-    std::string LogFile() const { return path_ + "/var/opt/zentra/log/libhxm2afp.log"; }
-    std::string LocaleDirectory() const { return path_ + "/opt/zentra/afpsvcd/locale"; }
-
-    /* Creates the log folder, so the logger can open its file. */
-    void MakeLogDirectory() const;
-    /* Writes the configuration file (creating its folder). */
-    void WriteConfig(const std::string &content) const;
-    /* Puts the built German catalogue (or another .mo file as the German one)
-     * where the plug-in looks for it. */
-    void InstallGermanCatalogue(const std::string &catalogue = "") const;
-    /* The log file's lines (readable even with permission bits 0). */
-    std::vector<std::string> LogLines() const;
-
-  private:
-    std::string path_;
-};
+namespace hxm_test {
 
 /* The built plug-in, loaded under `root` (ZENTRA_ROOT set for the load,
  * restored afterwards). Unloads on destruction unless already unloaded. */
@@ -64,10 +38,6 @@ class LoadedPlugin {
     void *handle_ = nullptr;
 };
 
-/* Creates every missing folder of `path`. */
-void MakeDirectories(const std::string &path);
-void WriteFile(const std::string &path, const std::string &content);
-std::string ReadFile(const std::string &path);
 /* Whether a log line carries `prefix` ("[i ", "[L ", ...), a "%F %T" stamp and then `text`. */
 bool IsLogLine(const std::string &line, const std::string &prefix, const std::string &text);
 /* Lines of `lines` for which IsLogLine holds with `prefix`, stamps removed. */
@@ -84,6 +54,6 @@ hxm::Response Serve(const std::string &target, unsigned int accessFlags = 0x9,
 const char *PluginPath();
 std::vector<std::string> ExportedNames();
 
-} // namespace core_test
+} // namespace hxm_test
 
 #endif

@@ -2,17 +2,17 @@
  * A fresh live logger for each logger test: the plug-in's logger is taken
  * down and initialised again on a new file in a directory of its own.
  */
-#ifndef HXM_TESTS_LOGGER_LOGGER_FIXTURE_H
-#define HXM_TESTS_LOGGER_LOGGER_FIXTURE_H
+#ifndef HXM_TESTS_SUPPORT_LOGGER_FIXTURE_H
+#define HXM_TESTS_SUPPORT_LOGGER_FIXTURE_H
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tests/logger/plugin_api.h"
-#include "tests/logger/syslog_capture.h"
+#include "tests/support/plugin_api.h"
+#include "tests/support/syslog_capture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 
 class LoggerTest : public testing::Test {
   protected:
@@ -44,6 +44,6 @@ class LoggerTest : public testing::Test {
     std::string path_;
 };
 
-} // namespace hxmtest
+} // namespace hxm_test
 
 #endif

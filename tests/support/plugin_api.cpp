@@ -1,19 +1,18 @@
 /*
- * Loads the built plug-in for the logger and helper tests; see plugin_api.h.
+ * The plug-in's functions for the logger and helper tests; see plugin_api.h.
  */
-#include "tests/logger/plugin_api.h"
+#include "tests/support/plugin_api.h"
 
-#include <dlfcn.h>
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 
-namespace hxmtest {
+#include "tests/support/plugin_host.h"
+
+namespace hxm_test {
 namespace {
 
 // Mangling of the va_list parameter in this ABI.
@@ -23,46 +22,33 @@ constexpr const char *kVaListMangling = "P13__va_list_tag";
 constexpr const char *kVaListMangling = "Pc";
 #endif
 
-std::string g_root;
-
-int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
-    remove(path);
-    return 0;
-}
-
-class RootCleanup : public testing::Environment {
-  public:
-    void TearDown() override {
-        if (!g_root.empty() && getenv("HXM_KEEP_TEST_ROOT") == nullptr)
-            nftw(g_root.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-    }
+/* The root and the plug-in loaded under it, for the whole test program. */
+struct ProgramPlugin {
+    TempRoot root{"hxm-logger-test"};
+    // Never unloaded: the tests keep its functions to the end of the program.
+    LoadedPlugin *plugin = nullptr;
 };
 
-template <typename T> void resolve(void *handle, T &slot, const std::string &name) {
-    void *symbol = dlsym(handle, name.c_str());
+ProgramPlugin &Loaded() {
+    static ProgramPlugin loaded;
+    return loaded;
+}
+
+template <typename T> void resolve(const LoadedPlugin *plugin, T &slot, const std::string &name) {
+    void *symbol = plugin->Symbol(name.c_str());
     if (symbol == nullptr)
         ADD_FAILURE() << "the plug-in does not export " << name;
     slot = reinterpret_cast<T>(symbol);
 }
 
 PluginApi load() {
-    char pattern[] = "/tmp/hxm-logger-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        abort();
-    g_root = pattern;
-    testing::AddGlobalTestEnvironment(new RootCleanup);
-    setenv("ZENTRA_ROOT", g_root.c_str(), 1);
+    ProgramPlugin &loaded = Loaded();
+    // The root stays set after the load: the path helpers read it per call.
+    setenv("ZENTRA_ROOT", loaded.root.path().c_str(), 1);
     // The load entry writes its log file into the root's log directory.
-    std::string logDirectory = g_root + "/var/opt/zentra/log";
-    std::string command = "mkdir -p '" + logDirectory + "'";
-    if (system(command.c_str()) != 0)
-        abort();
-
-    void *handle = dlopen(HXM_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        fprintf(stderr, "dlopen(%s): %s\n", HXM_PLUGIN_PATH, dlerror());
-        abort();
-    }
+    loaded.root.MakeLogDirectory();
+    loaded.plugin = new LoadedPlugin(loaded.root);
+    const LoadedPlugin *handle = loaded.plugin;
     PluginApi api{};
     const std::string va = kVaListMangling;
     resolve(handle, api.log, "log");
@@ -114,7 +100,7 @@ const PluginApi &Plugin() {
 
 const std::string &Root() {
     Plugin();
-    return g_root;
+    return Loaded().root.path();
 }
 
 std::string FreshDirectory(const char *name) {
@@ -144,16 +130,9 @@ std::vector<std::string> LoggerExportNames() {
     return names;
 }
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 std::string WithoutStamps(const std::string &text) {
     static const std::regex stamp("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
     return std::regex_replace(text, stamp, "T");
 }
 
-} // namespace hxmtest
+} // namespace hxm_test

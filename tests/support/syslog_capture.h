@@ -3,13 +3,13 @@
  * syslog, vsyslog and closelog itself and exports them, so the plug-in's
  * calls land here instead of the machine's syslog.
  */
-#ifndef HXM_TESTS_LOGGER_SYSLOG_CAPTURE_H
-#define HXM_TESTS_LOGGER_SYSLOG_CAPTURE_H
+#ifndef HXM_TESTS_SUPPORT_SYSLOG_CAPTURE_H
+#define HXM_TESTS_SUPPORT_SYSLOG_CAPTURE_H
 
 #include <string>
 #include <vector>
 
-namespace hxmtest {
+namespace hxm_test {
 
 struct SyslogEvent {
     enum Kind { Open, Message, Close } kind;
@@ -22,6 +22,6 @@ struct SyslogEvent {
 /* Everything captured since the last call, oldest first; clears the record. */
 std::vector<SyslogEvent> TakeSyslogEvents();
 
-} // namespace hxmtest
+} // namespace hxm_test
 
 #endif

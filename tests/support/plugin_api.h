@@ -1,12 +1,12 @@
 /*
- * The built plug-in as the logger and helper tests reach it: loaded with
- * dlopen under a fresh ZENTRA_ROOT (as the console would load it), every
+ * The built plug-in as the logger and helper tests reach it: loaded once per
+ * program under a fresh ZENTRA_ROOT by the shared loader, every
  * function looked up by its exported name. The tests never link the
  * plug-in's sources or refer to its data symbols directly (`log` would take
  * over the math function).
  */
-#ifndef HXM_TESTS_LOGGER_PLUGIN_API_H
-#define HXM_TESTS_LOGGER_PLUGIN_API_H
+#ifndef HXM_TESTS_SUPPORT_PLUGIN_API_H
+#define HXM_TESTS_SUPPORT_PLUGIN_API_H
 
 #include <string>
 #include <vector>
@@ -15,8 +15,9 @@
 #include "core/format.h"
 #include "core/paths.h"
 #include "logger/logger.h"
+#include "tests/support/files.h"
 
-namespace hxmtest {
+namespace hxm_test {
 
 struct PluginApi {
     // Exported data.
@@ -76,12 +77,9 @@ std::string FreshDirectory(const char *name);
 /* The symbols logger/exports.list names that exist in this build's ABI. */
 std::vector<std::string> LoggerExportNames();
 
-/* The whole content of a file ("" when it cannot be read). */
-std::string ReadFile(const std::string &path);
-
 /* `text` with every "YYYY-MM-DD hh:mm:ss" time stamp replaced by "T". */
 std::string WithoutStamps(const std::string &text);
 
-} // namespace hxmtest
+} // namespace hxm_test
 
 #endif

@@ -1,0 +1,70 @@
+/*
+ * The fixture family of the plug-in tests. PluginTest loads the built plug-in
+ * under a private root for each test and serves requests through the
+ * in-process host; a test may register a keyword of its own whose service
+ * method calls the plug-in's exports. ScriptedPluginTest adds the scriptable
+ * monitoring library, reset before and checked after every test (nothing
+ * handed out is left unfreed, nothing was misused).
+ */
+#ifndef HXM_TESTS_SUPPORT_PLUGIN_FIXTURE_H
+#define HXM_TESTS_SUPPORT_PLUGIN_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/host/hxm_host.h"
+#include "tests/support/plugin_host.h"
+#include "tests/support/scripted_afpstat.h"
+
+namespace hxm_test {
+
+class PluginTest : public ::testing::Test {
+  protected:
+    void SetUp() override { LoadPlugin(); }
+    void TearDown() override { UnloadPlugin(); }
+
+    /* A fresh root with its log folder (and the German catalogue when asked),
+     * the plug-in loaded under it. */
+    void LoadPlugin(bool withGermanCatalogue = false);
+    /* Removes the test keyword, unloads the plug-in and removes the root. */
+    void UnloadPlugin();
+
+    /* The plug-in's export `name`, failing the test when it is missing. */
+    template <typename T> T Export(const char *name) {
+        T function = plugin_->Function<T>(name);
+        EXPECT_NE(function, nullptr) << name;
+        return function;
+    }
+
+    /* Registers `keyword` (link text `linkText`, group "Tests") served by
+     * `method` until the plug-in is unloaded. */
+    void RegisterTestKeyword(const std::string &linkText, const std::string &keyword,
+                             HxmServiceMethod method);
+
+    /* One request through the host: GET without a body, POST with this
+     * form body. */
+    hxm::Response Get(const std::string &target, unsigned int flags = 0x9,
+                      unsigned failures = hxm::kFailNone);
+    hxm::Response Post(const std::string &target, const std::string &body, unsigned int flags = 0x9,
+                       unsigned failures = hxm::kFailNone);
+
+    std::unique_ptr<TempRoot> root_;
+    std::unique_ptr<LoadedPlugin> plugin_;
+
+  private:
+    std::string testLinkText_;
+    std::string testKeyword_;
+    HxmServiceMethod testMethod_ = nullptr;
+};
+
+class ScriptedPluginTest : public PluginTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+} // namespace hxm_test
+
+#endif
