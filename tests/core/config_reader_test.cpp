@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
 namespace {
@@ -18,17 +18,12 @@ namespace {
 using ExistsFunction = int (*)(const char *, int *);
 using ReadFunction = int (*)(const char *, const char *, char *, int *, const char *);
 
-class ConfigReader : public testing::Test {
+class ConfigReader : public SuitePluginTest<> {
   protected:
     static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        plugin_ = new LoadedPlugin(*root_);
+        SuitePluginTest::SetUpTestSuite();
         exists_ = plugin_->Function<ExistsFunction>("_Z16ConfigFileExistsPKcPi");
         read_ = plugin_->Function<ReadFunction>("_Z19ReadConfigFileValuePKcS0_PcPiS0_");
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
     }
     void SetUp() override {
         ASSERT_NE(exists_, nullptr);
@@ -37,16 +32,9 @@ class ConfigReader : public testing::Test {
 
     std::string File(const std::string &name) const { return root_->path() + "/" + name; }
 
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
-    static ExistsFunction exists_;
-    static ReadFunction read_;
+    static inline ExistsFunction exists_ = nullptr;
+    static inline ReadFunction read_ = nullptr;
 };
-
-TempRoot *ConfigReader::root_ = nullptr;
-LoadedPlugin *ConfigReader::plugin_ = nullptr;
-ExistsFunction ConfigReader::exists_ = nullptr;
-ReadFunction ConfigReader::read_ = nullptr;
 
 struct ReadCase {
     const char *name;

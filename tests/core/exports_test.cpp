@@ -14,23 +14,13 @@
 #include <string>
 
 #include "logger/logger.h"
-#include "tests/support/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
 namespace {
 
-class Exports : public testing::Test {
+class Exports : public SuitePluginTest<> {
   protected:
-    static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        root_->MakeLogDirectory();
-        plugin_ = new LoadedPlugin(*root_);
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
-    }
-
     /* The symbol's size in the object's symbol table, or 0. */
     static size_t SymbolSize(const char *name) {
         void *address = plugin_->Symbol(name);
@@ -41,13 +31,7 @@ class Exports : public testing::Test {
             return 0;
         return static_cast<const ElfW(Sym) *>(entry)->st_size;
     }
-
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
 };
-
-TempRoot *Exports::root_ = nullptr;
-LoadedPlugin *Exports::plugin_ = nullptr;
 
 /* The other ABI's spelling of a name mangled with a va_list parameter
  * (x86-64 "P13__va_list_tag", i386 "Pc"), or "". */

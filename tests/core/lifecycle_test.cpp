@@ -16,7 +16,7 @@
 
 #include "core/host/hxm_host.h"
 #include "logger/logger.h"
-#include "tests/support/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
 namespace {
@@ -264,28 +264,8 @@ void PrintTo(const AccessCase &c, std::ostream *out) {
     *out << c.target << " with flags 0x" << std::hex << c.flags;
 }
 
-class ServiceAccess : public testing::TestWithParam<AccessCase> {
-  protected:
-    // One load serves every case.
-    static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        root_->MakeLogDirectory();
-        plugin_ = new LoadedPlugin(*root_);
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
-        plugin_ = nullptr;
-        root_ = nullptr;
-    }
-
-  private:
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
-};
-
-TempRoot *ServiceAccess::root_ = nullptr;
-LoadedPlugin *ServiceAccess::plugin_ = nullptr;
+// One load serves every case.
+class ServiceAccess : public SuitePluginTest<testing::TestWithParam<AccessCase>> {};
 
 TEST_P(ServiceAccess, ChecksTheFlagsThenAnswersWithTheErrorPage) {
     const AccessCase &c = GetParam();

@@ -3,8 +3,8 @@
  * temporary folder (named to the library through AFPSTAT_DB), a way to run
  * the afpstat command, and RAII holders for the library's lists.
  */
-#ifndef AFPSTAT_TEST_SUPPORT_H
-#define AFPSTAT_TEST_SUPPORT_H
+#ifndef HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
+#define HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
 
 #include "monitor/afpstat.h"
 #include "platform/afpstat/store_writer.h"

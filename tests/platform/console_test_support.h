@@ -3,8 +3,8 @@
  * itself, a service method whose behaviour each test supplies, and a short
  * way to run one request in-process.
  */
-#ifndef HXM_TESTS_CONSOLE_TEST_SUPPORT_H
-#define HXM_TESTS_CONSOLE_TEST_SUPPORT_H
+#ifndef HXM_TESTS_PLATFORM_CONSOLE_TEST_SUPPORT_H
+#define HXM_TESTS_PLATFORM_CONSOLE_TEST_SUPPORT_H
 
 #include <cstring>
 #include <functional>

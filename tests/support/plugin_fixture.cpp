@@ -5,11 +5,14 @@
 
 namespace hxm_test {
 
-void PluginTest::LoadPlugin(bool withGermanCatalogue) {
+void PluginTest::LoadPlugin(bool withGermanCatalogue, const std::string &config) {
+    plugin_.reset();
     root_ = std::make_unique<TempRoot>();
     root_->MakeLogDirectory();
     if (withGermanCatalogue)
         root_->InstallGermanCatalogue();
+    if (!config.empty())
+        root_->WriteConfig(config);
     plugin_ = std::make_unique<LoadedPlugin>(*root_);
     ASSERT_TRUE(plugin_->loaded());
 }

@@ -2,7 +2,8 @@
  * The fixture family of the plug-in tests. PluginTest loads the built plug-in
  * under a private root for each test and serves requests through the
  * in-process host; a test may register a keyword of its own whose service
- * method calls the plug-in's exports. ScriptedPluginTest adds the scriptable
+ * method calls the plug-in's exports. SuitePluginTest loads it once for a
+ * whole suite instead. ScriptedPluginTest adds the scriptable
  * monitoring library, reset before and checked after every test (nothing
  * handed out is left unfreed, nothing was misused).
  */
@@ -25,9 +26,10 @@ class PluginTest : public ::testing::Test {
     void SetUp() override { LoadPlugin(); }
     void TearDown() override { UnloadPlugin(); }
 
-    /* A fresh root with its log folder (and the German catalogue when asked),
-     * the plug-in loaded under it. */
-    void LoadPlugin(bool withGermanCatalogue = false);
+    /* A fresh root with its log folder (and the German catalogue and a
+     * configuration file when asked), the plug-in loaded under it; a plug-in
+     * already loaded is unloaded first. */
+    void LoadPlugin(bool withGermanCatalogue = false, const std::string &config = "");
     /* Removes the test keyword, unloads the plug-in and removes the root. */
     void UnloadPlugin();
 
@@ -57,6 +59,26 @@ class PluginTest : public ::testing::Test {
     std::string testLinkText_;
     std::string testKeyword_;
     HxmServiceMethod testMethod_ = nullptr;
+};
+
+/* One load of the plug-in, under one root with its log folder, for a whole
+ * suite; Base is testing::Test or a TestWithParam. */
+template <typename Base = ::testing::Test> class SuitePluginTest : public Base {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = new TempRoot;
+        root_->MakeLogDirectory();
+        plugin_ = new LoadedPlugin(*root_);
+    }
+    static void TearDownTestSuite() {
+        delete plugin_;
+        delete root_;
+        plugin_ = nullptr;
+        root_ = nullptr;
+    }
+
+    static inline TempRoot *root_ = nullptr;
+    static inline LoadedPlugin *plugin_ = nullptr;
 };
 
 class ScriptedPluginTest : public PluginTest {

@@ -19,8 +19,8 @@
  * the field's size; a shorter value is padded with NULs, a value that fills
  * the field is left unterminated (as the network address of 16 characters).
  */
-#ifndef SCRIPTED_AFPSTAT_H
-#define SCRIPTED_AFPSTAT_H
+#ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
+#define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 
 #include "monitor/afpstat.h"
 

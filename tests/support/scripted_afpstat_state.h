@@ -5,8 +5,8 @@
  * One mutex guards all of it; every function here expects the caller to hold
  * it unless it says otherwise.
  */
-#ifndef SCRIPTED_AFPSTAT_STATE_H
-#define SCRIPTED_AFPSTAT_STATE_H
+#ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_STATE_H
+#define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_STATE_H
 
 #include "tests/support/scripted_afpstat.h"
 

@@ -237,11 +237,7 @@ TEST_F(DetailPageTest, AnswersTheDispatcherNeverAsksFor) {
 
 TEST_F(DetailPageTest, GermanStateWordsAndEmptyOnes) {
     // A fresh root: the C library keeps what it found under a folder once.
-    plugin_.reset();
-    root_ = std::make_unique<TempRoot>();
-    root_->MakeLogDirectory();
-    root_->InstallGermanCatalogue();
-    plugin_ = std::make_unique<LoadedPlugin>(*root_);
+    LoadPlugin(true);
     scripted::UserDetails details = Details();
     scripted::StageUserDetails(26, details);
     details.loginStatus = "";

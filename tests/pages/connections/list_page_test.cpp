@@ -188,11 +188,7 @@ TEST_F(ListPageTest, ScriptBlocks) {
 
 TEST_F(ListPageTest, GermanPageKeepsTranslatedScriptStringsIntact) {
     // A fresh root: the C library keeps what it found under a folder once.
-    plugin_.reset();
-    root_ = std::make_unique<TempRoot>();
-    root_->MakeLogDirectory();
-    root_->InstallGermanCatalogue();
-    plugin_ = std::make_unique<LoadedPlugin>(*root_);
+    LoadPlugin(true);
     scripted::StageConnections({{Entry(1, "a")}});
     const std::string page = Get("/afpcons").body;
     EXPECT_NE(page.find("    var msg = 'Keine Verbindung ausgew\xc3\xa4hlt. W\xc3\xa4hlen Sie die "

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
 namespace {
@@ -56,23 +56,7 @@ Page Classify(const hxm::Response &response) {
     return kinds == 1 ? page : Page::kDeclined;
 }
 
-class LogsDispatch : public testing::Test {
-  protected:
-    void SetUp() override { Load(""); }
-
-    void Load(const std::string &config) {
-        plugin_.reset();
-        root_ = std::make_unique<TempRoot>();
-        root_->MakeLogDirectory();
-        if (!config.empty())
-            root_->WriteConfig(config);
-        plugin_ = std::make_unique<LoadedPlugin>(*root_);
-        ASSERT_TRUE(plugin_->loaded());
-    }
-
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
-};
+class LogsDispatch : public PluginTest {};
 
 struct PathCase {
     const char *target;
@@ -221,7 +205,7 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
     const std::string body = "name=%s%n%s&other=%25x";
     for (const char *level : {"DEBUG", "DUMP"}) {
         SCOPED_TRACE(level);
-        Load(std::string("LOG_LEVEL ") + level + "\n");
+        LoadPlugin(false, std::string("LOG_LEVEL ") + level + "\n");
         hxm::Request request;
         request.method = "POST";
         request.target = "/afplogs/help/x";
@@ -239,7 +223,7 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
 TEST_F(LogsDispatch, ConcurrentRequestsGetTheSamePages) {
     // At INFO the plug-in's own log (which grows with every request) is not
     // listed, so every list page is the same.
-    Load("LOG_LEVEL INFO\n");
+    LoadPlugin(false, "LOG_LEVEL INFO\n");
     WriteFile(root_->path() + "/var/opt/zentra/log/afpsvc.log", "server\n");
     const std::vector<std::string> targets = {"/afplogs", "/afplogs/help", "/afplogs/other"};
     std::vector<std::string> expected;

@@ -19,7 +19,7 @@
 #include <regex>
 #include <string>
 
-#include "tests/support/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
 namespace {
@@ -49,7 +49,9 @@ std::string Row(const char *attribute, const std::string &directory, const std::
            "</a></td><td class=\"tablecol\" align=right>" + size + "</td></tr>\n";
 }
 
-class LogTable : public testing::Test {
+/* The root is made first, the plug-in loaded once the test has put its logs
+ * there. */
+class LogTable : public PluginTest {
   protected:
     void SetUp() override {
         root_ = std::make_unique<TempRoot>();
@@ -81,8 +83,6 @@ class LogTable : public testing::Test {
         return std::regex_replace(Table(), kPluginSize, "$1SIZE$3");
     }
 
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
     std::string directory_;
 };
 
