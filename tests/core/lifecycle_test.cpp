@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/host/hxm_host.h"
 #include "logger/logger.h"
+#include "tests/support/concurrent.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
@@ -234,20 +234,12 @@ TEST(PluginRequests, ConcurrentRequestsEachGetTheirWholePage) {
     const hxm::Response refused = Serve("/afpcons", 0x9);
     ASSERT_NE(denied.body, refused.body);
 
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(8, 0);
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([t, &mismatches, &denied, &refused] {
-            for (int i = 0; i < 40; ++i) {
-                bool deny = (t + i) % 2 == 0;
-                hxm::Response response = deny ? Serve("/afpofm", 0x8) : Serve("/afpcons", 0x9);
-                mismatches[t] += response.body != (deny ? denied.body : refused.body);
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int t = 0; t < 8; ++t)
+    const std::vector<int> mismatches = MismatchesPerThread(8, 40, [&](int t, int i) {
+        bool deny = (t + i) % 2 == 0;
+        hxm::Response response = deny ? Serve("/afpofm", 0x8) : Serve("/afpcons", 0x9);
+        return response.body != (deny ? denied.body : refused.body);
+    });
+    for (size_t t = 0; t < mismatches.size(); ++t)
         EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 

@@ -5,10 +5,10 @@
  * records which clear and close calls were made, in order.
  */
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
+#include "tests/support/concurrent.h"
 #include "tests/support/page_text.h"
 
 namespace hxm_test {
@@ -304,19 +304,10 @@ TEST_F(DispatchTest, ConcurrentRequestsEachGetTheirWholePage) {
     std::vector<std::string> expected;
     for (const std::string &target : targets)
         expected.push_back(Get(target).body);
-    std::vector<int> mismatches(4, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 30; ++i) {
-                const size_t which = static_cast<size_t>(t + i) % 3;
-                mismatches[static_cast<size_t>(t)] += Get(targets[which]).body != expected[which];
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int count : mismatches)
+    for (int count : MismatchesPerThread(4, 30, [&](int t, int i) {
+             const size_t which = static_cast<size_t>(t + i) % 3;
+             return Get(targets[which]).body != expected[which];
+         }))
         EXPECT_EQ(count, 0);
 }
 

@@ -7,9 +7,9 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/concurrent.h"
 #include "tests/support/plugin_fixture.h"
 
 namespace hxm_test {
@@ -230,20 +230,10 @@ TEST_F(LogsDispatch, ConcurrentRequestsGetTheSamePages) {
     for (const std::string &target : targets)
         expected.push_back(Serve(target).body);
 
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(4, 0);
-    for (size_t t = 0; t < mismatches.size(); ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 25; ++i) {
-                size_t which = (t + static_cast<size_t>(i)) % targets.size();
-                if (Serve(targets[which]).body != expected[which])
-                    ++mismatches[t];
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int count : mismatches)
+    for (int count : MismatchesPerThread(4, 25, [&](int t, int i) {
+             size_t which = static_cast<size_t>(t + i) % targets.size();
+             return Serve(targets[which]).body != expected[which];
+         }))
         EXPECT_EQ(count, 0);
 }
 
