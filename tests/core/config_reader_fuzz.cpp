@@ -13,6 +13,7 @@
 
 #include "core/config_reader.h"
 
+namespace hxm_test {
 namespace {
 
 char scratch_path[] = "/tmp/hxm2afp-config-fuzz-XXXXXX";
@@ -86,3 +87,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(ConfigFileExists(ScratchPath(), &present) == 0 && present == 1);
     return 0;
 }
+
+} // namespace hxm_test

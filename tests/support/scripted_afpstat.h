@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-namespace scripted {
+namespace hxm_test::scripted {
 
 /* An array of names as handed out: std::nullopt stands for a null pointer at
  * that position. Every array the library builds holds at least as many
@@ -170,6 +170,6 @@ std::vector<std::string> LiveHandouts();
  * library answers AFPSTAT_ERR_ARGUMENT to such a call and changes nothing. */
 std::vector<std::string> Errors();
 
-} // namespace scripted
+} // namespace hxm_test::scripted
 
 #endif

@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace scripted::detail {
+namespace hxm_test::scripted::detail {
 
 /* The heap blocks of one list or record under construction. Blocks are
  * zero-filled; whatever is still held when the object dies is freed, so a
@@ -118,6 +118,6 @@ UserInfo_s *BuildUserInfo(Blocks &blocks, const UserDetails &details, uint32_t s
 VolsDetailsNode *BuildVolumeList(Blocks &blocks, const std::vector<std::string> &names);
 VolFileListNode *BuildOpenFileList(Blocks &blocks, const std::vector<OpenFileRecord> &records);
 
-} // namespace scripted::detail
+} // namespace hxm_test::scripted::detail
 
 #endif

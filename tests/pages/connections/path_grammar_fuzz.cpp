@@ -18,6 +18,7 @@
 #include "platform/console/hxm_console.h"
 #include "tests/support/scripted_afpstat.h"
 
+namespace hxm_test {
 namespace {
 
 void Check(bool condition) {
@@ -80,3 +81,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(scripted::Errors().empty());
     return 0;
 }
+
+} // namespace hxm_test

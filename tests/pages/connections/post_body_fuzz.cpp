@@ -15,6 +15,7 @@
 #include "core/post_body.h"
 #include "tests/support/scripted_afpstat.h"
 
+namespace hxm_test {
 namespace {
 
 void Check(bool condition) {
@@ -50,3 +51,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     free(block);
     return 0;
 }
+
+} // namespace hxm_test

@@ -19,6 +19,7 @@
 #include "platform/console/hxm_console.h"
 #include "tests/support/scripted_afpstat.h"
 
+namespace hxm_test {
 namespace {
 
 void Check(bool condition) {
@@ -81,3 +82,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     return 0;
 }
+
+} // namespace hxm_test
