@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "core/config_reader.h"
+#include "tests/support/fuzz_harness.h"
 
 namespace hxm_test {
 namespace {
@@ -34,11 +35,6 @@ const char *ScratchPath() {
     }();
     (void)made;
     return scratch_path;
-}
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
 }
 
 } // namespace

@@ -13,17 +13,10 @@
 #include <string>
 
 #include "core/post_body.h"
+#include "tests/support/fuzz_harness.h"
 #include "tests/support/scripted_afpstat.h"
 
 namespace hxm_test {
-namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *block = static_cast<char *>(malloc(size == 0 ? 1 : size));
