@@ -1,5 +1,5 @@
 /*
- * Temporary roots and whole-file reads and writes: see files.h.
+ * Temporary roots, whole-file reads and writes, scoped variables: see files.h.
  */
 #include "tests/support/files.h"
 
@@ -51,6 +51,21 @@ std::string ReadFile(const std::string &path) {
     if (lent)
         chmod(path.c_str(), status.st_mode & 07777);
     return content.str();
+}
+
+ScopedVariable::ScopedVariable(const std::string &name, const std::string &value) : name_(name) {
+    const char *old = getenv(name.c_str());
+    had_ = old != nullptr;
+    if (had_)
+        old_ = old;
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedVariable::~ScopedVariable() {
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }
 
 TempRoot::TempRoot(const std::string &prefix) {

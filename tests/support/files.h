@@ -1,6 +1,7 @@
 /*
- * Files for tests: a private directory tree (a ZENTRA_ROOT or scratch space)
- * removed with everything in it, and whole-file reads and writes.
+ * Files and environment for tests: a private directory tree (a ZENTRA_ROOT or
+ * scratch space) removed with everything in it, whole-file reads and writes,
+ * and an environment variable set for a scope.
  */
 #ifndef HXM_TESTS_SUPPORT_FILES_H
 #define HXM_TESTS_SUPPORT_FILES_H
@@ -37,6 +38,21 @@ class TempRoot {
 
   private:
     std::string path_;
+};
+
+/* Sets an environment variable for the object's lifetime; restores (or
+ * removes) it afterwards. */
+class ScopedVariable {
+  public:
+    ScopedVariable(const std::string &name, const std::string &value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+  private:
+    std::string name_;
+    bool had_ = false;
+    std::string old_;
 };
 
 /* Creates every missing folder of `path`. */

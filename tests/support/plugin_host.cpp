@@ -11,34 +11,8 @@
 #include <stdexcept>
 
 namespace hxm_test {
-namespace {
-
-/* Sets ZENTRA_ROOT for the lifetime of the object and restores it after. */
-class RootVariable {
-  public:
-    explicit RootVariable(const std::string &root) {
-        const char *old = getenv("ZENTRA_ROOT");
-        had_ = old != nullptr;
-        if (had_)
-            old_ = old;
-        setenv("ZENTRA_ROOT", root.c_str(), 1);
-    }
-    ~RootVariable() {
-        if (had_)
-            setenv("ZENTRA_ROOT", old_.c_str(), 1);
-        else
-            unsetenv("ZENTRA_ROOT");
-    }
-
-  private:
-    bool had_ = false;
-    std::string old_;
-};
-
-} // namespace
-
 LoadedPlugin::LoadedPlugin(const TempRoot &root) {
-    RootVariable variable(root.path());
+    ScopedVariable variable("ZENTRA_ROOT", root.path());
     handle_ = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr)
         throw std::runtime_error(std::string("dlopen: ") + dlerror());
