@@ -79,7 +79,7 @@ class ErrorPage : public PluginTest {
 
     hxm::Response Show(int type, unsigned failures = hxm::kFailNone) {
         next_type = type;
-        return Serve("/errtest", 0x9, "GET", failures);
+        return Get("/errtest", 0x9, failures);
     }
 };
 

@@ -41,26 +41,6 @@ void PluginTest::RegisterTestKeyword(const std::string &linkText, const std::str
     testMethod_ = method;
 }
 
-hxm::Response PluginTest::Get(const std::string &target, unsigned int flags, unsigned failures) {
-    hxm::Request request;
-    request.target = target;
-    request.accessFlags = flags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
-}
-
-hxm::Response PluginTest::Post(const std::string &target, const std::string &body,
-                               unsigned int flags, unsigned failures) {
-    hxm::Request request;
-    request.method = "POST";
-    request.contentType = "application/x-www-form-urlencoded";
-    request.body = body;
-    request.target = target;
-    request.accessFlags = flags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
-}
-
 void ScriptedPluginTest::SetUp() {
     scripted::Reset();
     PluginTest::SetUp();

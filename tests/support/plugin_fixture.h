@@ -1,11 +1,12 @@
 /*
  * The fixture family of the plug-in tests. PluginTest loads the built plug-in
- * under a private root for each test and serves requests through the
- * in-process host; a test may register a keyword of its own whose service
- * method calls the plug-in's exports. SuitePluginTest loads it once for a
- * whole suite instead. ScriptedPluginTest adds the scriptable
- * monitoring library, reset before and checked after every test (nothing
- * handed out is left unfreed, nothing was misused).
+ * under a private root for each test (requests go through the in-process
+ * host: Get, Post and Serve in plugin_host.h); a test may register a keyword
+ * of its own whose service method calls the plug-in's exports.
+ * SuitePluginTest loads it once for a whole suite instead.
+ * ScriptedPluginTest adds the scriptable monitoring library, reset before and
+ * checked after every test (nothing handed out is left unfreed, nothing was
+ * misused).
  */
 #ifndef HXM_TESTS_SUPPORT_PLUGIN_FIXTURE_H
 #define HXM_TESTS_SUPPORT_PLUGIN_FIXTURE_H
@@ -44,13 +45,6 @@ class PluginTest : public ::testing::Test {
      * `method` until the plug-in is unloaded. */
     void RegisterTestKeyword(const std::string &linkText, const std::string &keyword,
                              HxmServiceMethod method);
-
-    /* One request through the host: GET without a body, POST with this
-     * form body. */
-    hxm::Response Get(const std::string &target, unsigned int flags = 0x9,
-                      unsigned failures = hxm::kFailNone);
-    hxm::Response Post(const std::string &target, const std::string &body, unsigned int flags = 0x9,
-                       unsigned failures = hxm::kFailNone);
 
     std::unique_ptr<TempRoot> root_;
     std::unique_ptr<LoadedPlugin> plugin_;

@@ -76,17 +76,31 @@ std::vector<hxm::Registration> PluginRegistrations() {
     return ours;
 }
 
+hxm::Response Get(const std::string &target, unsigned int accessFlags, unsigned failures) {
+    return Serve(target, accessFlags, "GET", failures);
+}
+
+hxm::Response Post(const std::string &target, const std::string &body, unsigned int accessFlags,
+                   unsigned failures) {
+    hxm::Request request;
+    request.method = "POST";
+    request.contentType = "application/x-www-form-urlencoded";
+    request.body = body;
+    request.target = target;
+    request.accessFlags = accessFlags;
+    request.failures = failures;
+    return hxm::HandleRequest(request);
+}
+
 hxm::Response Serve(const std::string &target, unsigned int accessFlags, const std::string &method,
                     unsigned failures) {
+    if (method == "POST")
+        return Post(target, "x=1", accessFlags, failures);
     hxm::Request request;
     request.method = method;
     request.target = target;
     request.accessFlags = accessFlags;
     request.failures = failures;
-    if (method == "POST") {
-        request.contentType = "application/x-www-form-urlencoded";
-        request.body = "x=1";
-    }
     return hxm::HandleRequest(request);
 }
 

@@ -46,7 +46,13 @@ std::vector<std::string> LogTexts(const std::vector<std::string> &lines, const s
 /* Registrations of the keywords afpcons, afplogs and afpofm, in order. */
 std::vector<hxm::Registration> PluginRegistrations();
 
-/* Runs one GET (or POST with a form body) through the host. */
+/* One request through the in-process host: GET without a body, POST with
+ * this form body. */
+hxm::Response Get(const std::string &target, unsigned int accessFlags = 0x9,
+                  unsigned failures = hxm::kFailNone);
+hxm::Response Post(const std::string &target, const std::string &body,
+                   unsigned int accessFlags = 0x9, unsigned failures = hxm::kFailNone);
+/* `method` (a POST with the form body "x=1") through the host. */
 hxm::Response Serve(const std::string &target, unsigned int accessFlags = 0x9,
                     const std::string &method = "GET", unsigned failures = hxm::kFailNone);
 

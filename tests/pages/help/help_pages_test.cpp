@@ -195,7 +195,7 @@ class HelpPages : public PluginTest {
         next_action = Action::kHelpPage;
         page_number = number;
         title = pageTitle;
-        return Serve("/helptest", 0x9, "GET", failures);
+        return Get("/helptest", 0x9, failures);
     }
 
     hxm::Response CallWrapper(HelpWrapper function, int count, const char *text, int length,
@@ -340,7 +340,7 @@ TEST_F(HelpPages, WrappersPassOnTheRefusedSuccessResponse) {
         wrapper = Wrapper(name);
         component_count = 0;
         pass_component = false;
-        hxm::Response response = Serve("/helptest", 0x9, "GET", hxm::kFailSuccessfulResponse);
+        hxm::Response response = Get("/helptest", 0x9, hxm::kFailSuccessfulResponse);
         EXPECT_EQ(response.status, 500) << name;
         EXPECT_EQ(response.methodResult, 500) << name;
     }
