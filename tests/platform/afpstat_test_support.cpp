@@ -8,53 +8,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char **environ;
 
 namespace hxm_test {
-namespace {
-
-std::string read_file(const std::string &path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-std::string make_temporary_folder() {
-    const char *base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/afpstat-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) {
-        return std::string();
-    }
-    return buffer.data();
-}
-
-} // namespace
-
 void StoreTest::SetUp() {
-    folder_ = make_temporary_folder();
-    ASSERT_FALSE(folder_.empty()) << "mkdtemp: " << strerror(errno);
-    store_path_ = folder_ + "/afpstat.db";
+    folder_ = std::make_unique<TempRoot>("afpstat-test");
+    store_path_ = folder_->path() + "/afpstat.db";
     setenv("AFPSTAT_DB", store_path_.c_str(), 1);
     unsetenv("ZENTRA_ROOT");
 }
 
 void StoreTest::TearDown() {
     unsetenv("AFPSTAT_DB");
-    if (!folder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    folder_.reset();
 }
 
 void StoreTest::exec_sql(const std::string &sql) const {
@@ -119,8 +89,8 @@ CommandResult run_afpstat(const std::vector<std::string> &args,
     } else {
         ADD_FAILURE() << "posix_spawn " << argv[0] << ": " << strerror(spawned);
     }
-    result.out = read_file(out_name);
-    result.err = read_file(err_name);
+    result.out = ReadFile(out_name);
+    result.err = ReadFile(err_name);
     unlink(out_name);
     unlink(err_name);
     return result;

@@ -8,10 +8,12 @@
 
 #include "monitor/afpstat.h"
 #include "platform/afpstat/store_writer.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +28,7 @@ class StoreTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    const std::string &folder() const { return folder_; }
+    const std::string &folder() const { return folder_->path(); }
     const std::string &store_path() const { return store_path_; }
     /* Creates the store (empty) and returns a writer for it. */
     afpstat::Store create_store() const { return afpstat::Store::create(store_path_); }
@@ -34,7 +36,7 @@ class StoreTest : public ::testing::Test {
     void exec_sql(const std::string &sql) const;
 
   private:
-    std::string folder_;
+    std::unique_ptr<TempRoot> folder_;
     std::string store_path_;
 };
 

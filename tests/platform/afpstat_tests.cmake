@@ -4,7 +4,7 @@ if(TARGET afpstat_lib)
   find_package(nlohmann_json REQUIRED)
 
   add_library(afpstat_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/afpstat_test_support.cpp)
-  target_link_libraries(afpstat_test_support PUBLIC afpstat_store GTest::gtest)
+  target_link_libraries(afpstat_test_support PUBLIC hxm_test_support afpstat_store GTest::gtest)
   target_compile_definitions(afpstat_test_support PRIVATE
     AFPSTAT_COMMAND="$<TARGET_FILE:afpstat>")
   add_dependencies(afpstat_test_support afpstat)

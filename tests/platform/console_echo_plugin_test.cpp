@@ -10,6 +10,7 @@
 
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console_test_support.h"
+#include "tests/support/files.h"
 
 namespace hxm_test {
 namespace {
@@ -23,9 +24,8 @@ bool EchoRegistered() {
 }
 
 TEST(ConsoleEchoPlugin, RegistersAnswersAndLeavesOnUnload) {
-    char root[] = "/tmp/hxm-echo-XXXXXX";
-    ASSERT_NE(mkdtemp(root), nullptr);
-    ASSERT_EQ(setenv("ZENTRA_ROOT", root, 1), 0);
+    TempRoot root("hxm-echo");
+    ASSERT_EQ(setenv("ZENTRA_ROOT", root.path().c_str(), 1), 0);
 
     void *plugin = dlopen(ECHO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(plugin, nullptr) << dlerror();
@@ -52,15 +52,13 @@ TEST(ConsoleEchoPlugin, RegistersAnswersAndLeavesOnUnload) {
     EXPECT_NE(framed.body.find("var echo = 1;"), std::string::npos);
     EXPECT_NE(framed.body.find("method=0\npath=/echo/frame\n"), std::string::npos);
 
-    std::string marker = std::string(root) + "/echo-unloaded";
+    std::string marker = root.path() + "/echo-unloaded";
     EXPECT_NE(access(marker.c_str(), F_OK), 0);
     ASSERT_EQ(dlclose(plugin), 0);
     EXPECT_FALSE(EchoRegistered());
     EXPECT_EQ(Serve("/echo").status, 404);
     EXPECT_EQ(access(marker.c_str(), F_OK), 0);
 
-    unlink(marker.c_str());
-    rmdir(root);
     unsetenv("ZENTRA_ROOT");
 }
 
