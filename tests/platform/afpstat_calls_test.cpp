@@ -16,14 +16,6 @@ namespace {
 
 class CallsTest : public StoreTest {};
 
-std::vector<std::string> texts_of(char **items, int count) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < count; ++i) {
-        texts.emplace_back(items[i]);
-    }
-    return texts;
-}
-
 TEST_F(CallsTest, ListsConnectionsInNumberOrderWithEveryField) {
     Store store = create_store();
     for (uint32_t number : {30u, 5u, 4294967295u, 12u, 0u}) {

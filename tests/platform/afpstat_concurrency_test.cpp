@@ -33,14 +33,6 @@ std::vector<std::string> files_of(uint32_t number, bool with_shared) {
     return files;
 }
 
-std::vector<std::string> texts_of(char **items, int count) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < count; ++i) {
-        texts.emplace_back(items[i]);
-    }
-    return texts;
-}
-
 class ConcurrencyTest : public StoreTest {
   protected:
     void SetUp() override {

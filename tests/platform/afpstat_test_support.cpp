@@ -38,6 +38,14 @@ void StoreTest::exec_sql(const std::string &sql) const {
     ASSERT_EQ(rc, SQLITE_OK) << message << " in " << sql;
 }
 
+std::vector<std::string> texts_of(char **items, int count) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < count; ++i) {
+        texts.emplace_back(items[i]);
+    }
+    return texts;
+}
+
 const char *afpstat_command() {
     return AFPSTAT_COMMAND;
 }

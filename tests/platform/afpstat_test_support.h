@@ -51,6 +51,9 @@ struct CommandResult {
 CommandResult run_afpstat(const std::vector<std::string> &args,
                           const std::vector<std::string> &extra_environment = {});
 
+/* The first `count` texts of `items`, copied. */
+std::vector<std::string> texts_of(char **items, int count);
+
 /* The afpstat command's path. */
 const char *afpstat_command();
 

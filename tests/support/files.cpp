@@ -21,6 +21,13 @@ int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
 
 } // namespace
 
+mode_t PermissionBits(const std::string &path) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+        return static_cast<mode_t>(-1);
+    return status.st_mode & 07777;
+}
+
 void MakeDirectories(const std::string &path) {
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string prefix = path.substr(0, slash);

@@ -6,6 +6,8 @@
 #ifndef HXM_TESTS_SUPPORT_FILES_H
 #define HXM_TESTS_SUPPORT_FILES_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -55,6 +57,9 @@ class ScopedVariable {
     std::string old_;
 };
 
+/* The permission bits of `path` itself (a link is not followed), or
+ * (mode_t)-1 when it does not exist. */
+mode_t PermissionBits(const std::string &path);
 /* Creates every missing folder of `path`. */
 void MakeDirectories(const std::string &path);
 /* Writes `content` to `path`, creating its parent folders. */
