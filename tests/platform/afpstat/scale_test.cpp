@@ -2,7 +2,7 @@
  * Server scale: 100,000 open files on one volume are listed whole and in
  * order; the time taken is printed, not asserted.
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <chrono>
 #include <cstdio>

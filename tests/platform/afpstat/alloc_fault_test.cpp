@@ -5,7 +5,7 @@
  * every failing run must answer AFPSTAT_ERR_NO_MEMORY with nothing handed
  * out (LeakSanitizer checks that nothing leaked either).
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <atomic>
 #include <cstdlib>

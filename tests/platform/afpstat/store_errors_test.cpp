@@ -4,7 +4,7 @@
  * store made on the way.
  */
 #include "platform/afpstat/store_path.h"
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <climits>
 #include <fstream>

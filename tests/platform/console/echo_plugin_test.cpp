@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "platform/console/hxm_console.h"
-#include "tests/platform/console_test_support.h"
+#include "tests/platform/console/test_support.h"
 #include "tests/support/files.h"
 
 namespace hxm_test {

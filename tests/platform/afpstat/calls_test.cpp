@@ -2,7 +2,7 @@
  * Every call of the monitoring library against a filled store: values,
  * order, bounded fields, statuses and the free functions.
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <cstring>
 

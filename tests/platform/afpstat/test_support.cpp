@@ -1,7 +1,7 @@
 /*
  * Temporary stores and running the afpstat command for the tests.
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <sqlite3.h>
 

@@ -3,7 +3,7 @@
  * list is one snapshot, so no listed record is torn and no action is seen
  * half done.
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <atomic>
 #include <chrono>

@@ -10,7 +10,7 @@
 
 #include "core/host/hxm_host.h"
 #include "platform/console/hxm_console.h"
-#include "tests/platform/console_test_support.h"
+#include "tests/platform/console/test_support.h"
 
 namespace hxm_test {
 namespace {

@@ -2,7 +2,7 @@
  * The afpstat command: usage errors, store errors, what each command
  * writes, JSON output, the demo's determinism and the simulator.
  */
-#include "tests/platform/afpstat_test_support.h"
+#include "tests/platform/afpstat/test_support.h"
 
 #include <nlohmann/json.hpp>
 
