@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "core/config_reader.h"
+#include "tests/support/fuzz_harness.h"
 
+namespace hxm_test {
 namespace {
 
 char scratch_path[] = "/tmp/hxm2afp-config-fuzz-XXXXXX";
@@ -33,11 +35,6 @@ const char *ScratchPath() {
     }();
     (void)made;
     return scratch_path;
-}
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
 }
 
 } // namespace
@@ -86,3 +83,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(ConfigFileExists(ScratchPath(), &present) == 0 && present == 1);
     return 0;
 }
+
+} // namespace hxm_test

@@ -10,27 +10,20 @@
 #include <memory>
 #include <string>
 
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 using ExistsFunction = int (*)(const char *, int *);
 using ReadFunction = int (*)(const char *, const char *, char *, int *, const char *);
 
-class ConfigReader : public testing::Test {
+class ConfigReader : public SuitePluginTest<> {
   protected:
     static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        plugin_ = new LoadedPlugin(*root_);
+        SuitePluginTest::SetUpTestSuite();
         exists_ = plugin_->Function<ExistsFunction>("_Z16ConfigFileExistsPKcPi");
         read_ = plugin_->Function<ReadFunction>("_Z19ReadConfigFileValuePKcS0_PcPiS0_");
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
     }
     void SetUp() override {
         ASSERT_NE(exists_, nullptr);
@@ -39,16 +32,9 @@ class ConfigReader : public testing::Test {
 
     std::string File(const std::string &name) const { return root_->path() + "/" + name; }
 
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
-    static ExistsFunction exists_;
-    static ReadFunction read_;
+    static inline ExistsFunction exists_ = nullptr;
+    static inline ReadFunction read_ = nullptr;
 };
-
-TempRoot *ConfigReader::root_ = nullptr;
-LoadedPlugin *ConfigReader::plugin_ = nullptr;
-ExistsFunction ConfigReader::exists_ = nullptr;
-ReadFunction ConfigReader::read_ = nullptr;
 
 struct ReadCase {
     const char *name;
@@ -101,7 +87,7 @@ TEST_F(ConfigReader, ReadsValuesAsTheFileSyntaxSays) {
     for (const ReadCase &c : kReadCases) {
         SCOPED_TRACE(c.name);
         std::string path = File("read-" + std::to_string(index++) + ".conf");
-        core_test::WriteFile(path, c.content);
+        WriteFile(path, c.content);
         char value[2048];
         std::snprintf(value, sizeof value, "%s", kUntouched.c_str());
         int size = c.size;
@@ -113,7 +99,7 @@ TEST_F(ConfigReader, ReadsValuesAsTheFileSyntaxSays) {
 
 TEST_F(ConfigReader, RefusesMissingArgumentsWith22) {
     std::string path = File("arguments.conf");
-    core_test::WriteFile(path, "K v\n");
+    WriteFile(path, "K v\n");
     char value[64] = "untouched";
     int size = sizeof value;
     EXPECT_EQ(read_(path.c_str(), nullptr, value, &size, "d"), 22);
@@ -142,7 +128,7 @@ TEST_F(ConfigReader, UnopenableFileGives2AndAMissingOneIsCreated) {
 
 TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
     std::string present = File("present.conf");
-    core_test::WriteFile(present, "K v\n");
+    WriteFile(present, "K v\n");
     int flag = 7;
     EXPECT_EQ(exists_(present.c_str(), &flag), 0);
     EXPECT_EQ(flag, 1);
@@ -160,7 +146,7 @@ TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
 
     if (geteuid() != 0) { // the superuser opens read-only files for update too
         std::string readOnly = File("read-only.conf");
-        core_test::WriteFile(readOnly, "K v\n");
+        WriteFile(readOnly, "K v\n");
         ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
         flag = 7;
         EXPECT_EQ(exists_(readOnly.c_str(), &flag), 2);
@@ -169,3 +155,5 @@ TEST_F(ConfigReader, ConfigFileExistsNeedsAFileOpenForUpdate) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "core/host/hxm_host.h"
-#include "tests/core/plugin_host.h"
-#include "tests/support/page_between.h"
+#include "tests/support/page_text.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 using ErrorPageFunction = int (*)(void *, int, ...);
 
@@ -62,43 +60,27 @@ std::string ExpectedPageBody(const std::string &iconFolder, const std::string &e
            "value=\"OK\">\n</form></p>\n</BODY></HTML>";
 }
 
-using test_support::Between;
-
-class ErrorPage : public testing::Test {
+class ErrorPage : public PluginTest {
   protected:
     void SetUp() override { Load(false); }
     void TearDown() override { Unload(); }
 
     void Load(bool withCatalogue) {
-        root_ = std::make_unique<TempRoot>();
-        root_->MakeLogDirectory();
-        if (withCatalogue)
-            root_->InstallGermanCatalogue();
-        plugin_ = std::make_unique<LoadedPlugin>(*root_);
+        LoadPlugin(withCatalogue);
         error_page = plugin_->Function<ErrorPageFunction>("generate_error_page");
         ASSERT_NE(error_page, nullptr);
-        HxmServiceGroup group = {0, 0, "Tests"};
-        int outCode = 0;
-        ASSERT_NE(RegisterServiceMethodEx("Error test", "errtest", 7, &group, 0, 0, ErrorTestMethod,
-                                          0, &outCode),
-                  0);
+        RegisterTestKeyword("Error test", "errtest", ErrorTestMethod);
     }
 
     void Unload() {
-        int outCode = 0;
-        DeRegisterServiceMethod("Error test", "errtest", 7, ErrorTestMethod, 0, &outCode);
-        plugin_.reset();
-        root_.reset();
+        UnloadPlugin();
         error_page = nullptr;
     }
 
     hxm::Response Show(int type, unsigned failures = hxm::kFailNone) {
         next_type = type;
-        return core_test::Serve("/errtest", 0x9, "GET", failures);
+        return Get("/errtest", 0x9, failures);
     }
-
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
 };
 
 struct ErrorCase {
@@ -256,7 +238,7 @@ TEST_F(TranslatedErrorPage, LooksUpTitlesAndTheWordErrorButNeverMessages) {
 }
 
 TEST_F(TranslatedErrorPage, RegistersWithTranslatedTexts) {
-    std::vector<hxm::Registration> registrations = core_test::PluginRegistrations();
+    std::vector<hxm::Registration> registrations = PluginRegistrations();
     ASSERT_EQ(registrations.size(), 3u);
     EXPECT_EQ(registrations[0].linkText, "Verbindungen verwalten");
     EXPECT_EQ(registrations[1].linkText, "Protokolle anzeigen");
@@ -265,3 +247,5 @@ TEST_F(TranslatedErrorPage, RegistersWithTranslatedTexts) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -6,6 +6,7 @@
 
 #include "core/escape.h"
 
+namespace hxm_test {
 namespace {
 
 using hxm2afp::escape_html;
@@ -162,3 +163,5 @@ TEST(Escape, NullTextIsEmpty) {
 }
 
 } // namespace
+
+} // namespace hxm_test

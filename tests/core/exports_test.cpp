@@ -14,25 +14,13 @@
 #include <string>
 
 #include "logger/logger.h"
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
 
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
-
-class Exports : public testing::Test {
+class Exports : public SuitePluginTest<> {
   protected:
-    static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        root_->MakeLogDirectory();
-        plugin_ = new LoadedPlugin(*root_);
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
-    }
-
     /* The symbol's size in the object's symbol table, or 0. */
     static size_t SymbolSize(const char *name) {
         void *address = plugin_->Symbol(name);
@@ -43,13 +31,7 @@ class Exports : public testing::Test {
             return 0;
         return static_cast<const ElfW(Sym) *>(entry)->st_size;
     }
-
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
 };
-
-TempRoot *Exports::root_ = nullptr;
-LoadedPlugin *Exports::plugin_ = nullptr;
 
 /* The other ABI's spelling of a name mangled with a va_list parameter
  * (x86-64 "P13__va_list_tag", i386 "Pc"), or "". */
@@ -76,7 +58,7 @@ const char *const kCoreNames[] = {
 };
 
 TEST_F(Exports, EveryListedNameResolves) {
-    std::vector<std::string> names = core_test::ExportedNames();
+    std::vector<std::string> names = ExportedNames();
     ASSERT_GT(names.size(), 60u);
     for (const std::string &name : names) {
         if (plugin_->Symbol(name.c_str()) != nullptr)
@@ -231,3 +213,5 @@ TEST_F(Exports, MathLogStillComputesLogarithms) {
 }
 
 } // namespace
+
+} // namespace hxm_test

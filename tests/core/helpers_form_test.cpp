@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 // A body as the connection and open-file forms post it.
@@ -191,4 +191,4 @@ INSTANTIATE_TEST_SUITE_P(Texts, Strupr,
                                          TextCase{"caf\xc3\xa9", "CAF\xc3\xa9"}));
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

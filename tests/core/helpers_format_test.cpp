@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "tests/logger/plugin_api.h"
+#include "tests/support/plugin_api.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 struct CommaCase {
@@ -140,4 +140,4 @@ TEST_F(PackedDates, TheStampIsLocalTime) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

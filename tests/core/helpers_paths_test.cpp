@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 struct ParentCase {
@@ -139,4 +139,4 @@ TEST(PathHelpersWithoutLogger, StayQuietWhileTheLoggerIsDown) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

@@ -11,17 +11,15 @@
 #include <unistd.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/host/hxm_host.h"
 #include "logger/logger.h"
-#include "tests/core/plugin_host.h"
+#include "tests/support/concurrent.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 /* How many of the process's descriptors are open on `path`. */
 int OpenDescriptors(const std::string &path) {
@@ -64,7 +62,7 @@ TEST(PluginLoad, RegistersThreeKeywordsInOrderUnderTheGroup) {
     root.MakeLogDirectory();
     LoadedPlugin plugin(root);
 
-    std::vector<hxm::Registration> registrations = core_test::PluginRegistrations();
+    std::vector<hxm::Registration> registrations = PluginRegistrations();
     ASSERT_EQ(registrations.size(), 3u);
     const struct {
         const char *keyword;
@@ -91,7 +89,7 @@ TEST(PluginLoad, LongTranslatedGroupTitleIsCutAtACharacterBoundary) {
     root.InstallGermanCatalogue(HXM_LONG_TITLE_CATALOGUE);
     LoadedPlugin plugin(root);
 
-    std::vector<hxm::Registration> registrations = core_test::PluginRegistrations();
+    std::vector<hxm::Registration> registrations = PluginRegistrations();
     ASSERT_EQ(registrations.size(), 3u);
     EXPECT_EQ(registrations[0].groupTitle, std::string(61, 'A') + "-");
 }
@@ -110,13 +108,13 @@ TEST(PluginLoad, WithoutConfigurationLogsAtDebugWithoutStartUpLines) {
     ASSERT_EQ(stat(root.LogFile().c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0u) << "the log file keeps permission bits 0";
     std::vector<std::string> lines = root.LogLines();
-    EXPECT_EQ(core_test::LogTexts(lines, "[i ").size(), 0u);
-    EXPECT_EQ(core_test::LogTexts(lines, "[L ").size(), 0u);
-    std::vector<std::string> errors = core_test::LogTexts(lines, "[! ");
+    EXPECT_EQ(LogTexts(lines, "[i ").size(), 0u);
+    EXPECT_EQ(LogTexts(lines, "[L ").size(), 0u);
+    std::vector<std::string> errors = LogTexts(lines, "[! ");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Going to initialize afp plugin");
     // The first lookup binds the catalogue under the root.
-    EXPECT_EQ(CountLines(core_test::LogTexts(lines, "[D "),
+    EXPECT_EQ(CountLines(LogTexts(lines, "[D "),
                          "setup localization filename=libhxm2afp path=" + root.LocaleDirectory()),
               1);
 }
@@ -130,9 +128,9 @@ TEST(PluginLoad, SecondLoadEntryRegistersOnce) {
 
     loadEntry();
 
-    EXPECT_EQ(core_test::PluginRegistrations().size(), 3u);
+    EXPECT_EQ(PluginRegistrations().size(), 3u);
     EXPECT_EQ(LivePointer(plugin), LiveInstance(plugin));
-    std::vector<std::string> errors = core_test::LogTexts(root.LogLines(), "[! ");
+    std::vector<std::string> errors = LogTexts(root.LogLines(), "[! ");
     EXPECT_EQ(CountLines(errors, "Going to initialize afp plugin"), 1);
 }
 
@@ -147,14 +145,14 @@ TEST(PluginLoad, RefusedRegistrationLeavesNothingRegisteredAndClosesTheLog) {
 
     {
         LoadedPlugin plugin(root);
-        std::vector<hxm::Registration> left = core_test::PluginRegistrations();
+        std::vector<hxm::Registration> left = PluginRegistrations();
         ASSERT_EQ(left.size(), 1u);
         EXPECT_EQ(left[0].linkText, "Other Logs") << "only the host's own registration stays";
         EXPECT_EQ(LivePointer(plugin), nullptr);
         EXPECT_EQ(LiveInstance(plugin)->stream_open, 0);
         EXPECT_EQ(OpenDescriptors(root.LogFile()), 0);
 
-        std::vector<std::string> errors = core_test::LogTexts(root.LogLines(), "[! ");
+        std::vector<std::string> errors = LogTexts(root.LogLines(), "[! ");
         const std::vector<std::string> kExpected = {
             "Going to initialize afp plugin",
             "RegisterServiceMethodEx(Connections) failed rc=" +
@@ -174,9 +172,9 @@ TEST(PluginUnload, DeregistersEveryKeywordAndClosesTheLog) {
 
     ASSERT_TRUE(plugin.Unload());
 
-    EXPECT_TRUE(core_test::PluginRegistrations().empty());
+    EXPECT_TRUE(PluginRegistrations().empty());
     EXPECT_EQ(OpenDescriptors(root.LogFile()), 0);
-    EXPECT_EQ(core_test::Serve("/afpcons").status, 404);
+    EXPECT_EQ(Serve("/afpcons").status, 404);
 }
 
 TEST(PluginUnload, UnloadEntryClearsTheLoggerPointerAndRunsOnce) {
@@ -189,7 +187,7 @@ TEST(PluginUnload, UnloadEntryClearsTheLoggerPointerAndRunsOnce) {
     unloadEntry();
     EXPECT_EQ(LivePointer(plugin), nullptr);
     EXPECT_EQ(LiveInstance(plugin)->stream_open, 0);
-    EXPECT_TRUE(core_test::PluginRegistrations().empty());
+    EXPECT_TRUE(PluginRegistrations().empty());
     unloadEntry(); // unloaded already: nothing to do, nothing to break
     EXPECT_TRUE(plugin.Unload());
 }
@@ -200,7 +198,7 @@ TEST(PluginPaths, RootWithTrailingSlashNamesTheSameFiles) {
     root.WriteConfig("LOG_LEVEL ERROR\n");
     std::string slashed = root.path() + "//";
     ASSERT_EQ(setenv("ZENTRA_ROOT", slashed.c_str(), 1), 0);
-    void *handle = dlopen(core_test::PluginPath(), RTLD_NOW | RTLD_LOCAL);
+    void *handle = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
     unsetenv("ZENTRA_ROOT");
     ASSERT_NE(handle, nullptr) << dlerror();
 
@@ -215,14 +213,14 @@ TEST(PluginPaths, RootTooLongForThePathsIsRefusedNotCut) {
     TempRoot root;
     std::string tooLong = root.path() + "/" + std::string(4090, 'r');
     ASSERT_EQ(setenv("ZENTRA_ROOT", tooLong.c_str(), 1), 0);
-    void *handle = dlopen(core_test::PluginPath(), RTLD_NOW | RTLD_LOCAL);
+    void *handle = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
     unsetenv("ZENTRA_ROOT");
     ASSERT_NE(handle, nullptr) << dlerror();
 
     Logger *logger = static_cast<Logger *>(dlsym(handle, "_my_local_instance"));
     EXPECT_EQ(logger->f_output, nullptr);
     EXPECT_EQ(logger->level, 4) << "no configuration file was read";
-    EXPECT_EQ(core_test::PluginRegistrations().size(), 3u) << "the pages still work";
+    EXPECT_EQ(PluginRegistrations().size(), 3u) << "the pages still work";
     dlclose(handle);
 }
 
@@ -232,25 +230,16 @@ TEST(PluginRequests, ConcurrentRequestsEachGetTheirWholePage) {
     TempRoot root;
     root.MakeLogDirectory();
     LoadedPlugin plugin(root);
-    const hxm::Response denied = core_test::Serve("/afpofm", 0x8);
-    const hxm::Response refused = core_test::Serve("/afpcons", 0x9);
+    const hxm::Response denied = Serve("/afpofm", 0x8);
+    const hxm::Response refused = Serve("/afpcons", 0x9);
     ASSERT_NE(denied.body, refused.body);
 
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(8, 0);
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([t, &mismatches, &denied, &refused] {
-            for (int i = 0; i < 40; ++i) {
-                bool deny = (t + i) % 2 == 0;
-                hxm::Response response =
-                    deny ? core_test::Serve("/afpofm", 0x8) : core_test::Serve("/afpcons", 0x9);
-                mismatches[t] += response.body != (deny ? denied.body : refused.body);
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int t = 0; t < 8; ++t)
+    const std::vector<int> mismatches = MismatchesPerThread(8, 40, [&](int t, int i) {
+        bool deny = (t + i) % 2 == 0;
+        hxm::Response response = deny ? Serve("/afpofm", 0x8) : Serve("/afpcons", 0x9);
+        return response.body != (deny ? denied.body : refused.body);
+    });
+    for (size_t t = 0; t < mismatches.size(); ++t)
         EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
@@ -267,34 +256,14 @@ void PrintTo(const AccessCase &c, std::ostream *out) {
     *out << c.target << " with flags 0x" << std::hex << c.flags;
 }
 
-class ServiceAccess : public testing::TestWithParam<AccessCase> {
-  protected:
-    // One load serves every case.
-    static void SetUpTestSuite() {
-        root_ = new TempRoot;
-        root_->MakeLogDirectory();
-        plugin_ = new LoadedPlugin(*root_);
-    }
-    static void TearDownTestSuite() {
-        delete plugin_;
-        delete root_;
-        plugin_ = nullptr;
-        root_ = nullptr;
-    }
-
-  private:
-    static TempRoot *root_;
-    static LoadedPlugin *plugin_;
-};
-
-TempRoot *ServiceAccess::root_ = nullptr;
-LoadedPlugin *ServiceAccess::plugin_ = nullptr;
+// One load serves every case.
+class ServiceAccess : public SuitePluginTest<testing::TestWithParam<AccessCase>> {};
 
 TEST_P(ServiceAccess, ChecksTheFlagsThenAnswersWithTheErrorPage) {
     const AccessCase &c = GetParam();
     for (const char *method : {"GET", "POST"}) {
         SCOPED_TRACE(method);
-        hxm::Response response = core_test::Serve(c.target, c.flags, method);
+        hxm::Response response = Serve(c.target, c.flags, method);
         EXPECT_EQ(response.status, c.status);
         EXPECT_EQ(response.methodResult, c.methodResult);
         if (c.message != nullptr) {
@@ -330,3 +299,5 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"/afplogs", 0x80000009, 404, 0, nullptr}));
 
 } // namespace
+
+} // namespace hxm_test

@@ -13,12 +13,10 @@
 #include <vector>
 
 #include "logger/logger.h"
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_host.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 constexpr int kInitialLimit = 16777216;
 
@@ -126,8 +124,8 @@ TEST_P(StartupConfiguration, PassesTheSettingsToTheLogger) {
     EXPECT_EQ(logger->level, c.level);
     EXPECT_EQ(logger->max_file_size, c.maxFileSize);
     std::vector<std::string> lines = root.LogLines();
-    EXPECT_EQ(core_test::LogTexts(lines, "[L "), c.reports);
-    std::vector<std::string> info = core_test::LogTexts(lines, "[i ");
+    EXPECT_EQ(LogTexts(lines, "[L "), c.reports);
+    std::vector<std::string> info = LogTexts(lines, "[i ");
     if (!c.config || c.level < 3) {
         EXPECT_TRUE(info.empty());
     } else {
@@ -153,7 +151,7 @@ TEST(StartupLines, FollowTheLevelAndPrecedeTheLimit) {
     std::vector<std::string> shapes;
     for (const std::string &line : root.LogLines()) {
         std::string prefix = line.substr(0, 3);
-        std::vector<std::string> text = core_test::LogTexts({line}, prefix);
+        std::vector<std::string> text = LogTexts({line}, prefix);
         shapes.push_back(line.empty() ? "" : prefix + (text.empty() ? "?" : text[0]));
     }
     ASSERT_GE(shapes.size(), 6u);
@@ -167,3 +165,5 @@ TEST(StartupLines, FollowTheLevelAndPrecedeTheLimit) {
 }
 
 } // namespace
+
+} // namespace hxm_test

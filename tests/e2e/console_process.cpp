@@ -30,11 +30,6 @@ namespace {
 
 constexpr int kTimeoutMilliseconds = 20000;
 
-int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
-    remove(path);
-    return 0;
-}
-
 std::vector<char *> ArgumentVector(const std::string &program,
                                    const std::vector<std::string> &arguments) {
     std::vector<char *> argv;
@@ -85,37 +80,6 @@ pid_t Spawn(const std::vector<std::string> &arguments, int in, int out, int err)
 }
 
 } // namespace
-
-TempDir::TempDir() {
-    const char *base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/hxm-e2e-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = buffer.data();
-}
-
-TempDir::~TempDir() {
-    nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-void WriteFile(const std::string &path, const std::string &contents) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0755);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
 
 ConsoleProcess::~ConsoleProcess() {
     if (pid_ > 0) {
@@ -180,7 +144,7 @@ ExitResult ConsoleProcess::Stop(int signal) {
 
 ExitResult RunConsole(const std::vector<std::string> &arguments, const std::string &input,
                       std::string *output) {
-    TempDir scratch;
+    TempRoot scratch;
     WriteFile(scratch.path() + "/stdin", input);
     int in = open((scratch.path() + "/stdin").c_str(), O_RDONLY | O_CLOEXEC);
     int out = open((scratch.path() + "/stdout").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);

@@ -11,24 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace hxm_test {
-
-// A fresh directory under $TMPDIR, removed with everything in it.
-class TempDir {
-  public:
-    TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    ~TempDir();
-    const std::string &path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-// Writes `contents` to `path`, creating its parent directories.
-void WriteFile(const std::string &path, const std::string &contents);
-std::string ReadFile(const std::string &path);
 
 // How a child ended: its exit status, or -1 when a signal killed it or it
 // did not end in time.
@@ -59,7 +44,7 @@ class ConsoleProcess {
     pid_t pid_ = -1;
     std::string base_;
     std::string stderrPath_;
-    TempDir scratch_;
+    TempRoot scratch_;
 };
 
 // Runs hxm-console with `arguments` and `input` on stdin to its exit

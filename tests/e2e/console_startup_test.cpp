@@ -24,7 +24,7 @@ struct RefusalCase {
 };
 
 TEST(ConsoleStartup, RefusesBadCommandLines) {
-    TempDir scratch;
+    TempRoot scratch;
     const std::string users = scratch.path() + "/users";
     const std::string badUsers = scratch.path() + "/bad-users";
     WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
@@ -70,7 +70,7 @@ struct UsersFileCase {
 };
 
 TEST(ConsoleStartup, NamesTheLineOfAMalformedUsersFile) {
-    TempDir scratch;
+    TempRoot scratch;
     const std::string hash = "$6$abcdefgh$" + std::string(86, 'A');
     const UsersFileCase cases[] = {
         {"justaname\n", "users:1:"},
@@ -117,7 +117,7 @@ TEST(ConsoleStartup, HashesAPasswordThatCryptAccepts) {
 }
 
 TEST(ConsoleStartup, ListensBeyondLoopbackOnlyWithUsers) {
-    TempDir scratch;
+    TempRoot scratch;
     std::string output;
     ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &output).status, 0);
     WriteFile(scratch.path() + "/users", "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
@@ -132,7 +132,7 @@ TEST(ConsoleStartup, ListensBeyondLoopbackOnlyWithUsers) {
 }
 
 TEST(ConsoleStartup, ServesOnIPv6Loopback) {
-    TempDir scratch;
+    TempRoot scratch;
     ConsoleProcess console;
     std::string error;
     if (!console.Start(
@@ -147,7 +147,7 @@ TEST(ConsoleStartup, ServesOnIPv6Loopback) {
 
 TEST(ConsoleStartup, StopsCleanlyOnEitherSignal) {
     for (int signal : {SIGTERM, SIGINT}) {
-        TempDir scratch;
+        TempRoot scratch;
         ConsoleProcess console;
         std::string error;
         ASSERT_TRUE(console.Start(
@@ -161,7 +161,7 @@ TEST(ConsoleStartup, StopsCleanlyOnEitherSignal) {
 }
 
 TEST(ConsoleStartup, UnloadsPluginsOnStop) {
-    TempDir scratch;
+    TempRoot scratch;
     const std::string marker = scratch.path() + "/echo-unloaded";
     ConsoleProcess console;
     std::string error;

@@ -31,12 +31,13 @@ class ConsoleTest : public ::testing::Test {
 
     const std::string &base() const { return console_.base(); }
     const std::string &root() const { return root_.path(); }
+    const TempRoot &rootDirectory() const { return root_; }
     std::string logDirectory() const { return root() + "/var/opt/zentra/log"; }
     const std::string &accessLogPath() const { return accessLogPath_; }
 
   private:
-    TempDir root_;
-    TempDir scratch_;
+    TempRoot root_;
+    TempRoot scratch_;
     std::string accessLogPath_;
     ConsoleProcess console_;
     bool running_ = false;

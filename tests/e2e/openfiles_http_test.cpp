@@ -12,84 +12,25 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/console_test_fixture.h"
+#include "tests/e2e/afpstat_console_fixture.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
 
-/* Form encoding as a browser does it. */
-std::string FormEncode(const std::string &text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::string HtmlDecode(std::string text) {
-    const std::pair<std::string, std::string> entities[] = {{"&lt;", "<"},    {"&gt;", ">"},
-                                                            {"&quot;", "\""}, {"&#34;", "\""},
-                                                            {"&#39;", "'"},   {"&amp;", "&"}};
-    for (const auto &entity : entities) {
-        for (size_t at = text.find(entity.first); at != std::string::npos;
-             at = text.find(entity.first, at + entity.second.size()))
-            text.replace(at, entity.first.size(), entity.second);
-    }
-    return text;
-}
-
-std::vector<std::string> FileBoxValues(const std::string &body) {
-    std::vector<std::string> values;
-    const std::string marker = "NAME=\"FILENAME\" VALUE=\"";
-    for (size_t at = body.find(marker); at != std::string::npos; at = body.find(marker, at)) {
-        at += marker.size();
-        values.push_back(HtmlDecode(body.substr(at, body.find('"', at) - at)));
-    }
-    return values;
-}
-
-class OpenFilesHttpTest : public PluginConsoleTest {
-  protected:
-    std::string database() const { return root() + "/var/opt/zentra/afpstat/afpstat.db"; }
-
-    /* Runs the afpstat command on the test's store; its standard output. */
-    std::string Afpstat(const std::string &arguments) {
-        const std::string command = "ZENTRA_ROOT=" + Quote(root()) +
-                                    " ASAN_OPTIONS=detect_leaks=0 " + HXM_AFPSTAT_PATH + " --db " +
-                                    Quote(database()) + " " + arguments;
-        std::string output;
-        FILE *pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return output;
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, got);
-        EXPECT_EQ(pclose(pipe), 0) << command;
-        return output;
-    }
-};
+class OpenFilesHttpTest : public AfpstatConsoleTest {};
 
 TEST_F(OpenFilesHttpTest, ListsFiltersAndClosesFilesInTheStore) {
-    Afpstat("init");
-    Afpstat("volume VOL1");
-    Afpstat("volume VOL2");
-    Afpstat("connect bob 10.0.0.2 --number 7");
-    Afpstat("connect carol 10.0.0.3 --number 12");
+    Afpstat({"init"});
+    Afpstat({"volume", "VOL1"});
+    Afpstat({"volume", "VOL2"});
+    Afpstat({"connect", "bob", "10.0.0.2", "--number", "7"});
+    Afpstat({"connect", "carol", "10.0.0.3", "--number", "12"});
     const std::string odd = "/VOL1/c \"q\" & <x> 50% +1.doc";
-    Afpstat("open 7 VOL1 /VOL1/a.doc");
-    Afpstat("open 7 VOL1 /VOL1/b.txt");
-    Afpstat("open 12 VOL1 " + Quote(odd));
-    Afpstat("open 12 VOL2 /VOL2/d.doc");
+    Afpstat({"open", "7", "VOL1", "/VOL1/a.doc"});
+    Afpstat({"open", "7", "VOL1", "/VOL1/b.txt"});
+    Afpstat({"open", "12", "VOL1", odd});
+    Afpstat({"open", "12", "VOL2", "/VOL2/d.doc"});
     StartConsole();
 
     HttpResponse selection = Fetch(base(), "/afpofm");
@@ -117,7 +58,7 @@ TEST_F(OpenFilesHttpTest, ListsFiltersAndClosesFilesInTheStore) {
     ASSERT_EQ(closed.status, 200);
     EXPECT_EQ(FileBoxValues(closed.body),
               std::vector<std::string>{"<filename>/VOL1/a.doc</filename>"});
-    const std::string store = Afpstat("list --json");
+    const std::string store = Afpstat({"list", "--json"});
     EXPECT_EQ(store.find("b.txt"), std::string::npos) << store;
     EXPECT_EQ(store.find("50%"), std::string::npos) << store;
     EXPECT_NE(store.find("/VOL1/a.doc"), std::string::npos) << store;
@@ -125,8 +66,8 @@ TEST_F(OpenFilesHttpTest, ListsFiltersAndClosesFilesInTheStore) {
 }
 
 TEST_F(OpenFilesHttpTest, HelpAndFileDetailsPages) {
-    Afpstat("init");
-    Afpstat("volume VOL1");
+    Afpstat({"init"});
+    Afpstat({"volume", "VOL1"});
     StartConsole();
     HttpResponse help = Fetch(base(), "/afpofm/help");
     EXPECT_EQ(help.status, 200);

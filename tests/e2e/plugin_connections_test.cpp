@@ -11,53 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/console_test_fixture.h"
+#include "tests/e2e/afpstat_console_fixture.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
 
-size_t CountOf(const std::string &text, const std::string &needle) {
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++count;
-    return count;
-}
-
-std::string FormEncode(const std::string &text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '.' || c == '-' || c == '_') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-class PluginConnectionsTest : public PluginConsoleTest {
+class PluginConnectionsTest : public AfpstatConsoleTest {
   protected:
-    std::string Database() const { return root() + "/var/opt/zentra/afpstat/afpstat.db"; }
-
-    // Runs the afpstat command on the test's store; its standard output.
-    std::string Afpstat(const std::vector<std::string> &arguments) {
-        std::string command = std::string(HXM_AFPSTAT_PATH) + " --db " + Quote(Database());
-        for (const std::string &argument : arguments)
-            command += " " + Quote(argument);
-        FILE *pipe = popen(command.c_str(), "r");
-        EXPECT_NE(pipe, nullptr);
-        std::string output;
-        char chunk[4096];
-        for (size_t n; pipe != nullptr && (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-            output.append(chunk, n);
-        const int status = pipe != nullptr ? pclose(pipe) : -1;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
-        return output;
-    }
-
     void SetUp() override {
         Afpstat({"init"});
         Afpstat({"volume", "VOL1"});

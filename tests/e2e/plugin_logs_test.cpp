@@ -11,35 +11,10 @@
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
-#include "tests/support/page_between.h"
+#include "tests/support/page_text.h"
 
 namespace hxm_test {
 namespace {
-
-using test_support::Between;
-
-/* Sets an environment variable for the console started next; restores it. */
-class ScopedVariable {
-  public:
-    ScopedVariable(const char *name, const char *value) : name_(name) {
-        const char *old = getenv(name);
-        had_ = old != nullptr;
-        if (had_)
-            old_ = old;
-        setenv(name, value, 1);
-    }
-    ~ScopedVariable() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char *name_;
-    bool had_ = false;
-    std::string old_;
-};
 
 class PluginLogsTest : public PluginConsoleTest {};
 
@@ -112,10 +87,7 @@ TEST_F(PluginLogsTest, EveryHelpUrlAnswersWithItsPage) {
 }
 
 TEST_F(PluginLogsTest, WithTheGermanCatalogueTheHelpPagesAreGerman) {
-    std::string catalogue =
-        ReadFile(std::string(HXM_LOCALE_BUILD_DIR) + "/de/LC_MESSAGES/libhxm2afp.mo");
-    ASSERT_FALSE(catalogue.empty());
-    WriteFile(root() + "/opt/zentra/afpsvcd/locale/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
+    ASSERT_NO_THROW(rootDirectory().InstallGermanCatalogue());
     // glibc ignores LANGUAGE under the plain C locale.
     ScopedVariable all("LC_ALL", "C.UTF-8");
     ScopedVariable language("LANGUAGE", "de");

@@ -17,6 +17,8 @@
 #include "core/form.h"
 #include "logger/logger.h"
 
+namespace hxm_test {
+
 // Syslog goes nowhere: the directives can switch the logger to it.
 extern "C" {
 void openlog(const char *, int, int) {}
@@ -80,3 +82,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ProcessLogLevelWOLogging("RESET"); // keep the file small
     return 0;
 }
+
+} // namespace hxm_test

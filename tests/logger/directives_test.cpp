@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 constexpr int kStartLevel = 9;
@@ -216,4 +216,4 @@ TEST_F(LoggerTest, TimestampDirectivesKeepTheTimeStamps) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

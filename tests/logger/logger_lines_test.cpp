@@ -11,9 +11,9 @@
 #include <regex>
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 void write_always(const PluginApi &api, const char *format, ...) {
@@ -212,4 +212,4 @@ TEST_F(LoggerTest, StreamSizeFollowsTheFile) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

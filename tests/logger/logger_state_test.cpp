@@ -13,9 +13,10 @@
 
 #include <string>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/files.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 int open_descriptors() {
@@ -27,13 +28,6 @@ int open_descriptors() {
         ++count;
     closedir(directory);
     return count;
-}
-
-mode_t permission_bits(const std::string &path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0)
-        return static_cast<mode_t>(-1);
-    return status.st_mode & 07777;
 }
 
 // Makes a chain of directories so that dir + "/" + leaf has `length` characters.
@@ -67,11 +61,11 @@ TEST_F(LoggerTest, InitialisationSetsTheDocumentedState) {
 }
 
 TEST_F(LoggerTest, TheLogFileIsLeftWithoutPermissionBits) {
-    EXPECT_EQ(permission_bits(path_), 0u);
+    EXPECT_EQ(PermissionBits(path_), 0u);
     // Re-opening sets them to 0 again.
     chmod(path_.c_str(), 0644);
     logger_->setMode(HXM_LOG_MODE_DEFAULT);
-    EXPECT_EQ(permission_bits(path_), 0u);
+    EXPECT_EQ(PermissionBits(path_), 0u);
 }
 
 TEST_F(LoggerTest, SecondInitKeepsTheFirstFileAndLevel) {
@@ -278,7 +272,7 @@ TEST_F(LoggerTest, SyslogModeAndBack) {
     logger_->setLevel(HXM_LOG_ERROR);
     logger_->error("back in the file");
     EXPECT_EQ(Content(), "[! T] in the file\n[! T] back in the file\n");
-    EXPECT_EQ(permission_bits(path_), 0u);
+    EXPECT_EQ(PermissionBits(path_), 0u);
 }
 
 TEST_F(LoggerTest, DeinitReleasesTheNamesAndAllowsAFreshStart) {
@@ -376,4 +370,4 @@ TEST(LoggerExports, DataHoldTheirFixedValues) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

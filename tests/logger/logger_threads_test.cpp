@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/logger/logger_fixture.h"
+#include "tests/support/logger_fixture.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 constexpr int kThreads = 8;
@@ -95,4 +95,4 @@ TEST_F(LoggerTest, TheLevelMayChangeWhileThreadsLog) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

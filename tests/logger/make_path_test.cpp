@@ -9,21 +9,14 @@
 
 #include <string>
 
-#include "tests/logger/plugin_api.h"
+#include "tests/support/plugin_api.h"
 
-namespace hxmtest {
+namespace hxm_test {
 namespace {
 
 bool is_directory(const std::string &path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-mode_t permission_bits(const std::string &path) {
-    struct stat status;
-    if (lstat(path.c_str(), &status) != 0)
-        return static_cast<mode_t>(-1);
-    return status.st_mode & 07777;
 }
 
 void make_file(const std::string &path) {
@@ -92,10 +85,10 @@ TEST(MakePathEdges, ModeZeroMeans0777UnderTheUmask) {
     UmaskGuard mask(022);
     std::string base = FreshDirectory("modes");
     ASSERT_EQ(Plugin().makePath((base + "/open/deeper").c_str(), 0), 0);
-    EXPECT_EQ(permission_bits(base + "/open"), 0755u);
-    EXPECT_EQ(permission_bits(base + "/open/deeper"), 0755u);
+    EXPECT_EQ(PermissionBits(base + "/open"), 0755u);
+    EXPECT_EQ(PermissionBits(base + "/open/deeper"), 0755u);
     ASSERT_EQ(Plugin().makePath((base + "/private").c_str(), 0700), 0);
-    EXPECT_EQ(permission_bits(base + "/private"), 0700u);
+    EXPECT_EQ(PermissionBits(base + "/private"), 0700u);
 }
 
 TEST(MakeLinuxPath, CreatesEveryLevelWith0744) {
@@ -103,7 +96,7 @@ TEST(MakeLinuxPath, CreatesEveryLevelWith0744) {
     std::string base = FreshDirectory("linux");
     EXPECT_EQ(Plugin().makeLinuxPath((base + "/one/two/three").c_str()), 0);
     for (const char *level : {"/one", "/one/two", "/one/two/three"})
-        EXPECT_EQ(permission_bits(base + level), 0744u) << level;
+        EXPECT_EQ(PermissionBits(base + level), 0744u) << level;
 }
 
 TEST(MakeLinuxPath, ReturnsTheErrorNumber) {
@@ -158,8 +151,8 @@ TEST_F(RotateControl, InstallsTheFileOnceAndLinksIt) {
                                             "first content\n"),
               0);
     EXPECT_EQ(ReadFile(rooted("etc/rotate.d/afp")), "first content\n");
-    EXPECT_EQ(permission_bits(rooted("etc/rotate.d/afp")), 0644u);
-    EXPECT_EQ(permission_bits(rooted("etc")), 0744u);
+    EXPECT_EQ(PermissionBits(rooted("etc/rotate.d/afp")), 0644u);
+    EXPECT_EQ(PermissionBits(rooted("etc")), 0744u);
     char target[4096] = {};
     ASSERT_GT(readlink(rooted("link-afp").c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(std::string(target), rooted("etc/rotate.d/afp"));
@@ -207,4 +200,4 @@ TEST_F(RotateControl, RefusesPathsThatDoNotFitUnderTheRoot) {
 }
 
 } // namespace
-} // namespace hxmtest
+} // namespace hxm_test

@@ -7,16 +7,17 @@
 #include <string>
 
 #include "monitor/connection_details.h"
-#include "tests/monitor/monitor_fixture.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
 
 using InfoFunction = int (*)(uint32_t, UserInfo_s *, AFPConnectionDetails **);
 
-class ConnectionDetailsTest : public monitor_test::MonitorTest {
+class ConnectionDetailsTest : public ScriptedPluginTest {
   protected:
     void SetUp() override {
-        MonitorTest::SetUp();
+        ScriptedPluginTest::SetUp();
         info_ = Export<InfoFunction>("_Z11GetConnInfojP10UserInfo_sPP20AFPConnectionDetails");
         ASSERT_NE(info_, nullptr);
     }
@@ -69,3 +70,5 @@ TEST_F(ConnectionDetailsTest, AnUnformattableLoginTimeShows80Spaces) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "monitor/connections.h"
-#include "tests/monitor/monitor_fixture.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
 
 using GetFunction = int (*)(ConnectionSortStruct **, AfpSortType);
@@ -24,10 +25,10 @@ using SplitFunction = void (*)(ConnectionSortStruct *, ConnectionSortStruct **,
 using MergeFunction = ConnectionSortStruct *(*)(ConnectionSortStruct *, ConnectionSortStruct *,
                                                 AfpSortType);
 
-class ConnectionsTest : public monitor_test::MonitorTest {
+class ConnectionsTest : public ScriptedPluginTest {
   protected:
     void SetUp() override {
-        MonitorTest::SetUp();
+        ScriptedPluginTest::SetUp();
         get_ = Export<GetFunction>("_Z23GetSortedConnectionListPP20ConnectionSortStructi");
         time_ = Export<TimeFunction>("_Z19convertToTimeStringPKyPc");
         sort_ = Export<SortFunction>("_Z9mergesortPP20ConnectionSortStructi");
@@ -306,3 +307,5 @@ TEST_F(ConnectionsTest, SortingNothingOrOneNodeChangesNothing) {
 }
 
 } // namespace
+
+} // namespace hxm_test

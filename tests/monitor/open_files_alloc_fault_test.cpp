@@ -15,7 +15,9 @@
 
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
-#include "tests/monitor/monitor_fixture.h"
+#include "tests/support/plugin_fixture.h"
+
+namespace hxm_test {
 
 extern "C" void *__libc_malloc(size_t size);
 extern "C" void *__libc_calloc(size_t count, size_t size);
@@ -48,7 +50,7 @@ using GetOpenFileListFn = int (*)(const char *, OpenFileInfo **, const char *);
 using GetVolumeListFn = int (*)(AFPVolumeList **);
 using GetVolumeNodeFn = AFPVolumeNode *(*)(const char *, const char *);
 
-class OpenFilesAllocationFaultTest : public monitor_test::MonitorTest {};
+class OpenFilesAllocationFaultTest : public ScriptedPluginTest {};
 
 TEST_F(OpenFilesAllocationFaultTest, OpenFileListIsWholeOrACleanFailure) {
     auto get = Export<GetOpenFileListFn>("_Z15GetOpenFileListPKcPP12OpenFileInfoS0_");
@@ -112,3 +114,5 @@ TEST_F(OpenFilesAllocationFaultTest, SampleVolumeListReturnsWhatWasBuilt) {
 }
 
 } // namespace
+
+} // namespace hxm_test

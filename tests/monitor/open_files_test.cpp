@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "monitor/open_files.h"
-#include "tests/monitor/monitor_fixture.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
 
 using GetOpenFileListFn = int (*)(const char *, OpenFileInfo **, const char *);
@@ -98,10 +99,10 @@ std::vector<Row> Expected(std::vector<Row> rows, AfpSortType sortType) {
     return rows;
 }
 
-class OpenFilesTest : public monitor_test::MonitorTest {
+class OpenFilesTest : public ScriptedPluginTest {
   protected:
     void SetUp() override {
-        MonitorTest::SetUp();
+        ScriptedPluginTest::SetUp();
         get_ = Export<GetOpenFileListFn>("_Z15GetOpenFileListPKcPP12OpenFileInfoS0_");
         compare_ = Export<NameCompareFn>("_Z11NameComparePKcS0_");
         sortTable_ = Export<SortTableFn>("_Z18SortOpenFilesTablePP12OpenFileInfoi");
@@ -369,3 +370,5 @@ TEST_F(OpenFilesTest, HundredThousandFilesFetchSortAndFreeAtScale) {
 }
 
 } // namespace
+
+} // namespace hxm_test

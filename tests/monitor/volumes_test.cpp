@@ -7,14 +7,15 @@
 #include <string>
 
 #include "monitor/volumes.h"
-#include "tests/monitor/monitor_fixture.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
 
 using GetVolumeListFn = int (*)(AFPVolumeList **);
 using GetVolumeNodeFn = AFPVolumeNode *(*)(const char *, const char *);
 
-class VolumesTest : public monitor_test::MonitorTest {};
+class VolumesTest : public ScriptedPluginTest {};
 
 void FreeVolumes(AFPVolumeList *list) {
     for (AFPVolumeNode *node = list->first; node != nullptr;) {
@@ -74,3 +75,5 @@ TEST_F(VolumesTest, NodeTextsAreCutAndTerminated) {
 }
 
 } // namespace
+
+} // namespace hxm_test

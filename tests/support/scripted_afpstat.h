@@ -19,8 +19,8 @@
  * the field's size; a shorter value is padded with NULs, a value that fills
  * the field is left unterminated (as the network address of 16 characters).
  */
-#ifndef SCRIPTED_AFPSTAT_H
-#define SCRIPTED_AFPSTAT_H
+#ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
+#define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 
 #include "monitor/afpstat.h"
 
@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-namespace scripted {
+namespace hxm_test::scripted {
 
 /* An array of names as handed out: std::nullopt stands for a null pointer at
  * that position. Every array the library builds holds at least as many
@@ -170,6 +170,9 @@ std::vector<std::string> LiveHandouts();
  * library answers AFPSTAT_ERR_ARGUMENT to such a call and changes nothing. */
 std::vector<std::string> Errors();
 
-} // namespace scripted
+} // namespace hxm_test::scripted
+
+// The benchmarks stage the library as well, outside the tests' namespace.
+namespace scripted = hxm_test::scripted;
 
 #endif

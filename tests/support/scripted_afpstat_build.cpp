@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-namespace scripted::detail {
+namespace hxm_test::scripted::detail {
 
 Blocks::~Blocks() {
     for (void *block : blocks_)
@@ -139,4 +139,4 @@ VolFileListNode *BuildOpenFileList(Blocks &blocks, const std::vector<OpenFileRec
     return list.head;
 }
 
-} // namespace scripted::detail
+} // namespace hxm_test::scripted::detail

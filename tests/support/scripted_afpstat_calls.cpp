@@ -10,8 +10,8 @@
 
 #include <new>
 
-using namespace scripted;
-using namespace scripted::detail;
+using namespace hxm_test::scripted;
+using namespace hxm_test::scripted::detail;
 
 namespace {
 

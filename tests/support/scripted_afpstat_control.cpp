@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace scripted {
+namespace hxm_test::scripted {
 
 using detail::State;
 using detail::TheState;
@@ -133,4 +133,4 @@ std::vector<std::string> Errors() {
     return state.errors;
 }
 
-} // namespace scripted
+} // namespace hxm_test::scripted

@@ -13,8 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace scripted::detail {
-
+namespace hxm_test::scripted::detail {
 namespace {
 
 void FreeBlocks(const std::vector<void *> &blocks, std::size_t first) {
@@ -122,4 +121,4 @@ void ReleaseAll(State &state) {
     state.retired.clear();
 }
 
-} // namespace scripted::detail
+} // namespace hxm_test::scripted::detail

@@ -5,8 +5,8 @@
  * One mutex guards all of it; every function here expects the caller to hold
  * it unless it says otherwise.
  */
-#ifndef SCRIPTED_AFPSTAT_STATE_H
-#define SCRIPTED_AFPSTAT_STATE_H
+#ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_STATE_H
+#define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_STATE_H
 
 #include "tests/support/scripted_afpstat.h"
 
@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace scripted::detail {
+namespace hxm_test::scripted::detail {
 
 /* The heap blocks of one list or record under construction. Blocks are
  * zero-filled; whatever is still held when the object dies is freed, so a
@@ -118,6 +118,6 @@ UserInfo_s *BuildUserInfo(Blocks &blocks, const UserDetails &details, uint32_t s
 VolsDetailsNode *BuildVolumeList(Blocks &blocks, const std::vector<std::string> &names);
 VolFileListNode *BuildOpenFileList(Blocks &blocks, const std::vector<OpenFileRecord> &records);
 
-} // namespace scripted::detail
+} // namespace hxm_test::scripted::detail
 
 #endif

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace hxm_test {
+
 // The records are packed: a check binds a field's value (unary +), never a
 // reference to a possibly unaligned field.
 namespace {
@@ -307,3 +309,5 @@ TEST_F(ScriptedAfpstat, ServesManyThreadsAtOnce) {
 }
 
 } // namespace
+
+} // namespace hxm_test

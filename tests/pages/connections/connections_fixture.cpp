@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-namespace connections_test {
+namespace hxm_test {
 
 std::string CallsText() {
     std::ostringstream out;
@@ -23,4 +23,4 @@ std::vector<scripted::Call> CallsOf(const std::string &function) {
     return calls;
 }
 
-} // namespace connections_test
+} // namespace hxm_test

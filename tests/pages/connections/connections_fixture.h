@@ -1,21 +1,22 @@
 /*
  * The connections tests' fixture, the areas' shared page fixture (see
- * tests/pages/page_fixture.h) under its own name, and readers of the
+ * tests/support/plugin_fixture.h) under its own name, and readers of the
  * monitoring calls the plug-in made.
  */
-#ifndef HXM_TESTS_CONNECTIONS_FIXTURE_H
-#define HXM_TESTS_CONNECTIONS_FIXTURE_H
+#ifndef HXM_TESTS_PAGES_CONNECTIONS_CONNECTIONS_FIXTURE_H
+#define HXM_TESTS_PAGES_CONNECTIONS_CONNECTIONS_FIXTURE_H
 
 #include <string>
 #include <vector>
 
-#include "tests/pages/page_fixture.h"
+#include "tests/support/page_text.h"
+#include "tests/support/plugin_fixture.h"
 #include "tests/support/scripted_afpstat.h"
 
-namespace connections_test {
+namespace hxm_test {
 
 /* The shared page fixture under the name the connections tests know. */
-class PluginTest : public page_test::PluginPageTest {};
+class ConnectionsTest : public ScriptedPluginTest {};
 
 /* Text of the Ext_ calls recorded since Reset, one "Function(text, number)"
  * per call, for comparing orders. */
@@ -23,6 +24,6 @@ std::string CallsText();
 /* Only the calls of `function`. */
 std::vector<scripted::Call> CallsOf(const std::string &function);
 
-} // namespace connections_test
+} // namespace hxm_test
 
 #endif

@@ -6,11 +6,10 @@
 #include <string>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
-
-using connections_test::CountOf;
 
 // DisplaySpecifiedConnection called directly from a service method of the
 // test's own, with the arguments the dispatcher never passes.
@@ -25,18 +24,17 @@ int DisplayTestMethod(void *request, unsigned int, unsigned int, unsigned int) {
     return g_display(request, 1, g_authorised, g_allowZero, g_component, "ConnectionNumber", "", "",
                      "");
 }
-using connections_test::PageBody;
 
-class DetailPageTest : public connections_test::PluginTest {
+class DetailPageTest : public ConnectionsTest {
   protected:
     void SetUp() override {
-        PluginTest::SetUp();
+        ConnectionsTest::SetUp();
         allowClearConn_ = plugin_->Function<int *>("AllowClearConn");
         ASSERT_NE(allowClearConn_, nullptr);
     }
     void TearDown() override {
         *allowClearConn_ = 1;
-        PluginTest::TearDown();
+        ConnectionsTest::TearDown();
     }
 
     static scripted::UserDetails Details() {
@@ -187,8 +185,7 @@ TEST_F(DetailPageTest, ErrorAnswersAndTheirBodies) {
         EXPECT_EQ(response.body, "<HTML><BODY><H1>Http Error Code " + std::to_string(c.status) +
                                      "</H1></BODY></HTML>\n")
             << c.target;
-        EXPECT_EQ(connections_test::CallsOf("Ext_GetUserDetails").empty(), !c.asksLibrary)
-            << c.target;
+        EXPECT_EQ(CallsOf("Ext_GetUserDetails").empty(), !c.asksLibrary) << c.target;
     }
 }
 
@@ -235,16 +232,12 @@ TEST_F(DetailPageTest, AnswersTheDispatcherNeverAsksFor) {
     }
     DeRegisterServiceMethod("Display test", "dsctest", 7, DisplayTestMethod, 0, &outCode);
     // Only the last case asked the library.
-    EXPECT_EQ(connections_test::CallsOf("Ext_GetUserDetails").size(), 1u);
+    EXPECT_EQ(CallsOf("Ext_GetUserDetails").size(), 1u);
 }
 
 TEST_F(DetailPageTest, GermanStateWordsAndEmptyOnes) {
     // A fresh root: the C library keeps what it found under a folder once.
-    plugin_.reset();
-    root_ = std::make_unique<core_test::TempRoot>();
-    root_->MakeLogDirectory();
-    root_->InstallGermanCatalogue();
-    plugin_ = std::make_unique<core_test::LoadedPlugin>(*root_);
+    LoadPlugin(true);
     scripted::UserDetails details = Details();
     scripted::StageUserDetails(26, details);
     details.loginStatus = "";
@@ -263,3 +256,5 @@ TEST_F(DetailPageTest, GermanStateWordsAndEmptyOnes) {
 }
 
 } // namespace
+
+} // namespace hxm_test

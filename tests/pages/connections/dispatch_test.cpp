@@ -5,15 +5,14 @@
  * records which clear and close calls were made, in order.
  */
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/concurrent.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
-
-using connections_test::PathEncode;
 
 enum class Page { List, Detail, Help, HelpInfo, Error, BadRequest400, Denied };
 
@@ -60,7 +59,7 @@ Page Kind(const hxm::Response &response) {
     return Page::Error;
 }
 
-class DispatchTest : public connections_test::PluginTest {
+class DispatchTest : public ConnectionsTest {
   protected:
     hxm::Response Run(const DispatchCase &c) {
         hxm::Request request;
@@ -305,20 +304,13 @@ TEST_F(DispatchTest, ConcurrentRequestsEachGetTheirWholePage) {
     std::vector<std::string> expected;
     for (const std::string &target : targets)
         expected.push_back(Get(target).body);
-    std::vector<int> mismatches(4, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 30; ++i) {
-                const size_t which = static_cast<size_t>(t + i) % 3;
-                mismatches[static_cast<size_t>(t)] += Get(targets[which]).body != expected[which];
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int count : mismatches)
+    for (int count : MismatchesPerThread(4, 30, [&](int t, int i) {
+             const size_t which = static_cast<size_t>(t + i) % 3;
+             return Get(targets[which]).body != expected[which];
+         }))
         EXPECT_EQ(count, 0);
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
 
 struct FaultRequest {
@@ -19,7 +20,6 @@ struct FaultRequest {
 };
 
 std::vector<FaultRequest> Requests() {
-    using connections_test::PathEncode;
     return {
         {"list", "GET", "/afpcons", ""},
         {"sorted list", "GET", "/afpcons/ConnectionName", ""},
@@ -37,7 +37,7 @@ std::vector<FaultRequest> Requests() {
     };
 }
 
-class FaultInjectionTest : public connections_test::PluginTest {
+class FaultInjectionTest : public ConnectionsTest {
   protected:
     void Stage() {
         scripted::Connection a;
@@ -125,3 +125,5 @@ TEST_F(FaultInjectionTest, ALibraryThatFailsButStillAnswersIsUsed) {
 }
 
 } // namespace
+
+} // namespace hxm_test

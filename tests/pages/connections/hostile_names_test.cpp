@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
-
-using connections_test::FormEncode;
-using connections_test::HiddenValues;
-using connections_test::PageBody;
-using connections_test::UnescapeHtml;
 
 std::vector<std::string> HostileNames() {
     return {
@@ -51,7 +47,7 @@ bool ShowsRaw(const std::string &page, const std::string &name) {
     return name.find_first_of("<>\"'") != std::string::npos && page.find(name) != std::string::npos;
 }
 
-class HostileNamesTest : public connections_test::PluginTest {};
+class HostileNamesTest : public ConnectionsTest {};
 
 TEST_F(HostileNamesTest, UserNamesOnTheListPage) {
     std::vector<scripted::Connection> entries;
@@ -111,9 +107,8 @@ TEST_F(HostileNamesTest, DetailPageNamesAndCloseRoundTrip) {
         scripted::Reset();
         scripted::StageUserDetails(9, details);
         const hxm::Response response = Post("/afpcons/AFPCloseFiles/00000009",
-                                            "FILENAME=" + FormEncode(UnescapeHtml(values[i])));
-        const std::vector<scripted::Call> closes =
-            connections_test::CallsOf("Ext_CloseFileByFileName");
+                                            "FILENAME=" + FormEncode(HtmlDecode(values[i])));
+        const std::vector<scripted::Call> closes = CallsOf("Ext_CloseFileByFileName");
         ASSERT_EQ(closes.size(), 1u) << *paths[i];
         EXPECT_EQ(closes[0].text, *paths[i]);
         EXPECT_EQ(response.methodResult, 0);
@@ -140,3 +135,5 @@ TEST_F(HostileNamesTest, OpenFilePageStateIsEscapedWhereItLands) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
-#include "tests/pages/connections/page_text.h"
+#include "tests/support/page_text.h"
 
+namespace hxm_test {
 namespace {
-
-using connections_test::CountOf;
-using connections_test::PageBody;
 
 scripted::Connection Entry(uint32_t number, const std::string &name) {
     scripted::Connection entry;
@@ -39,7 +37,7 @@ struct HeadingCase {
     int sorted; // column index 0..4 in page order, or -1
 };
 
-class ListPageTest : public connections_test::PluginTest {};
+class ListPageTest : public ConnectionsTest {};
 
 TEST_F(ListPageTest, HeadingsMarkTheSortColumnAndLinkTheOthers) {
     const HeadingCase cases[] = {{"/afpcons", 0},
@@ -190,11 +188,7 @@ TEST_F(ListPageTest, ScriptBlocks) {
 
 TEST_F(ListPageTest, GermanPageKeepsTranslatedScriptStringsIntact) {
     // A fresh root: the C library keeps what it found under a folder once.
-    plugin_.reset();
-    root_ = std::make_unique<core_test::TempRoot>();
-    root_->MakeLogDirectory();
-    root_->InstallGermanCatalogue();
-    plugin_ = std::make_unique<core_test::LoadedPlugin>(*root_);
+    LoadPlugin(true);
     scripted::StageConnections({{Entry(1, "a")}});
     const std::string page = Get("/afpcons").body;
     EXPECT_NE(page.find("    var msg = 'Keine Verbindung ausgew\xc3\xa4hlt. W\xc3\xa4hlen Sie die "
@@ -207,3 +201,5 @@ TEST_F(ListPageTest, GermanPageKeepsTranslatedScriptStringsIntact) {
 }
 
 } // namespace
+
+} // namespace hxm_test

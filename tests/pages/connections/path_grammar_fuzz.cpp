@@ -16,14 +16,11 @@
 #include "core/host/hxm_host.h"
 #include "pages/connections/dispatch.h"
 #include "platform/console/hxm_console.h"
+#include "tests/support/fuzz_harness.h"
 #include "tests/support/scripted_afpstat.h"
 
+namespace hxm_test {
 namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
 
 void Stage() {
     scripted::Reset();
@@ -43,12 +40,7 @@ void Stage() {
 }
 
 bool Registered() {
-    static bool registered = [] {
-        HxmServiceGroup group = {0, 0, "Fuzz"};
-        int outCode = 0;
-        return RegisterServiceMethodEx("Connections", "afpcons", 7, &group, 0, 0, afpconsMethod, 0,
-                                       &outCode) != 0;
-    }();
+    static bool registered = RegisterFuzzKeyword("Connections", "afpcons", 7, afpconsMethod);
     return registered;
 }
 
@@ -80,3 +72,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Check(scripted::Errors().empty());
     return 0;
 }
+
+} // namespace hxm_test

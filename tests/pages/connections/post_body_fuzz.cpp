@@ -14,16 +14,10 @@
 
 #include "core/post_body.h"
 #include "monitor/close_files.h"
+#include "tests/support/fuzz_harness.h"
 #include "tests/support/scripted_afpstat.h"
 
-namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
-
-} // namespace
+namespace hxm_test {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *block = static_cast<char *>(malloc(size == 0 ? 1 : size));
@@ -51,3 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     free(block);
     return 0;
 }
+
+} // namespace hxm_test

@@ -11,16 +11,17 @@
 
 #include "tests/pages/connections/connections_fixture.h"
 
+namespace hxm_test {
 namespace {
 
 using DecodeFunction = int (*)(const char *, unsigned long, char **);
 using ParseFunction = int (*)(const char *);
 using CloseFunction = int (*)(const char *);
 
-class PostBodyTest : public connections_test::PluginTest {
+class PostBodyTest : public ConnectionsTest {
   protected:
     void SetUp() override {
-        PluginTest::SetUp();
+        ConnectionsTest::SetUp();
         decode_ = Export<DecodeFunction>("_Z20decodePostDataStringPKcmPPc");
         parse_ = Export<ParseFunction>("_Z24parseDataToCloseAFPFilesPKc");
         close_ = Export<CloseFunction>("_Z13closeAFPFilesPKc");
@@ -48,7 +49,7 @@ class PostBodyTest : public connections_test::PluginTest {
 
     std::vector<std::string> ClosedFiles() {
         std::vector<std::string> names;
-        for (const scripted::Call &call : connections_test::CallsOf("Ext_CloseFileByFileName"))
+        for (const scripted::Call &call : CallsOf("Ext_CloseFileByFileName"))
             names.push_back(call.text);
         return names;
     }
@@ -169,19 +170,7 @@ TEST_F(PostBodyTest, HostileNamesRoundTripThroughEncodingAndDecoding) {
                                  "/v/a&b=c",      "/v/it's",
                                  "/v/100% + 1?#", "/v/\xc3\xa9t\xc3\xa9"};
     for (const std::string &name : names) {
-        std::string encoded = "FILENAME=";
-        for (unsigned char c : "<filename>" + name + "</filename>") {
-            static const char hex[] = "0123456789ABCDEF";
-            if (isalnum(c) || c == '/' || c == '.') {
-                encoded += static_cast<char>(c);
-            } else if (c == ' ') {
-                encoded += '+';
-            } else {
-                encoded += '%';
-                encoded += hex[c >> 4];
-                encoded += hex[c & 15];
-            }
-        }
+        const std::string encoded = "FILENAME=" + FormEncode("<filename>" + name + "</filename>");
         char *decoded = nullptr;
         ASSERT_EQ(decode_(encoded.c_str(), encoded.size(), &decoded), 0);
         ASSERT_NE(decoded, nullptr);
@@ -193,3 +182,5 @@ TEST_F(PostBodyTest, HostileNamesRoundTripThroughEncodingAndDecoding) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -11,13 +11,11 @@
 #include <vector>
 
 #include "core/host/hxm_host.h"
-#include "tests/core/plugin_host.h"
-#include "tests/support/page_between.h"
+#include "tests/support/page_text.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 using HelpPageFunction = int (*)(void *, int, const char *);
 using HelpWrapper = int (*)(void *, int, char *, int);
@@ -170,33 +168,20 @@ constexpr char kNotAvailable[] =
     "<h3>AFP Open File Manager Help information is not available.</h3>\n";
 constexpr char kBadRequest[] = "&nbsp;<b>Error :</b>  Bad Http request</td>";
 
-using test_support::Between;
-
-class HelpPages : public testing::Test {
+class HelpPages : public PluginTest {
   protected:
     void SetUp() override { Load(false); }
     void TearDown() override { Unload(); }
 
     void Load(bool withCatalogue) {
-        root_ = std::make_unique<TempRoot>();
-        root_->MakeLogDirectory();
-        if (withCatalogue)
-            root_->InstallGermanCatalogue();
-        plugin_ = std::make_unique<LoadedPlugin>(*root_);
+        LoadPlugin(withCatalogue);
         help_page = plugin_->Function<HelpPageFunction>("generate_afp_help_page");
         ASSERT_NE(help_page, nullptr);
-        HxmServiceGroup group = {0, 0, "Tests"};
-        int outCode = 0;
-        ASSERT_NE(RegisterServiceMethodEx("Help test", "helptest", 8, &group, 0, 0, HelpTestMethod,
-                                          0, &outCode),
-                  0);
+        RegisterTestKeyword("Help test", "helptest", HelpTestMethod);
     }
 
     void Unload() {
-        int outCode = 0;
-        DeRegisterServiceMethod("Help test", "helptest", 8, HelpTestMethod, 0, &outCode);
-        plugin_.reset();
-        root_.reset();
+        UnloadPlugin();
         help_page = nullptr;
         wrapper = nullptr;
     }
@@ -210,7 +195,7 @@ class HelpPages : public testing::Test {
         next_action = Action::kHelpPage;
         page_number = number;
         title = pageTitle;
-        return core_test::Serve("/helptest", 0x9, "GET", failures);
+        return Get("/helptest", 0x9, failures);
     }
 
     hxm::Response CallWrapper(HelpWrapper function, int count, const char *text, int length,
@@ -222,18 +207,15 @@ class HelpPages : public testing::Test {
         component = text != nullptr ? text : "";
         component_length = length;
         byte_after = after;
-        return core_test::Serve("/helptest");
+        return Serve("/helptest");
     }
 
     /* The whole page the host and a help page of that title and body give. */
     std::string ExpectedPage(const std::string &pageTitle, const std::string &body) {
         next_action = Action::kHeadOnly;
         title = pageTitle;
-        return core_test::Serve("/helptest").body + body + "</BODY></HTML>";
+        return Serve("/helptest").body + body + "</BODY></HTML>";
     }
-
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
 };
 
 TEST_F(HelpPages, EveryPageIsItsFixedBodyUnderTheGivenTitle) {
@@ -358,8 +340,7 @@ TEST_F(HelpPages, WrappersPassOnTheRefusedSuccessResponse) {
         wrapper = Wrapper(name);
         component_count = 0;
         pass_component = false;
-        hxm::Response response =
-            core_test::Serve("/helptest", 0x9, "GET", hxm::kFailSuccessfulResponse);
+        hxm::Response response = Get("/helptest", 0x9, hxm::kFailSuccessfulResponse);
         EXPECT_EQ(response.status, 500) << name;
         EXPECT_EQ(response.methodResult, 500) << name;
     }
@@ -413,3 +394,5 @@ TEST_F(TranslatedHelpPages, NotAvailableHeadingIsTranslated) {
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -7,15 +7,13 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "tests/core/plugin_host.h"
+#include "tests/support/concurrent.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 enum class Page { kList, kHelp, kBadRequest, kAccessDenied, kMissingData, kDeclined };
 
@@ -58,23 +56,7 @@ Page Classify(const hxm::Response &response) {
     return kinds == 1 ? page : Page::kDeclined;
 }
 
-class LogsDispatch : public testing::Test {
-  protected:
-    void SetUp() override { Load(""); }
-
-    void Load(const std::string &config) {
-        plugin_.reset();
-        root_ = std::make_unique<TempRoot>();
-        root_->MakeLogDirectory();
-        if (!config.empty())
-            root_->WriteConfig(config);
-        plugin_ = std::make_unique<LoadedPlugin>(*root_);
-        ASSERT_TRUE(plugin_->loaded());
-    }
-
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
-};
+class LogsDispatch : public PluginTest {};
 
 struct PathCase {
     const char *target;
@@ -104,7 +86,7 @@ TEST_F(LogsDispatch, PathsChooseTheListTheHelpOrTheErrorPage) {
     for (const PathCase &c : kPathCases) {
         for (const char *method : {"GET", "POST", "HEAD"}) {
             SCOPED_TRACE(std::string(method) + " " + c.target);
-            hxm::Response response = core_test::Serve(c.target, 0x9, method);
+            hxm::Response response = Serve(c.target, 0x9, method);
             EXPECT_EQ(response.status, 200);
             EXPECT_EQ(response.methodResult, 200);
             if (std::string(method) != "HEAD") {
@@ -141,7 +123,7 @@ TEST_F(LogsDispatch, FlagsDeclineDenyOrPass) {
     for (const FlagCase &c : kFlagCases) {
         for (const char *target : {"/afplogs", "/afplogs/help", "/afplogs/other"}) {
             SCOPED_TRACE(std::string(target) + " flags " + std::to_string(c.flags));
-            hxm::Response response = core_test::Serve(target, c.flags);
+            hxm::Response response = Serve(target, c.flags);
             Page expected = c.page;
             if (expected == Page::kList && target != std::string("/afplogs"))
                 expected = target == std::string("/afplogs/help") ? Page::kHelp : Page::kBadRequest;
@@ -209,7 +191,7 @@ TEST_F(LogsDispatch, HostFailuresEndInTheirErrorPages) {
     for (const FailureCase &c : kCases) {
         SCOPED_TRACE(std::string(c.method) + " " + c.target + " failures " +
                      std::to_string(c.failures));
-        hxm::Response response = core_test::Serve(c.target, 0x9, c.method, c.failures);
+        hxm::Response response = Serve(c.target, 0x9, c.method, c.failures);
         EXPECT_EQ(response.status, c.status);
         EXPECT_EQ(response.methodResult, c.status);
         if (c.status == 500)
@@ -223,7 +205,7 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
     const std::string body = "name=%s%n%s&other=%25x";
     for (const char *level : {"DEBUG", "DUMP"}) {
         SCOPED_TRACE(level);
-        Load(std::string("LOG_LEVEL ") + level + "\n");
+        LoadPlugin(false, std::string("LOG_LEVEL ") + level + "\n");
         hxm::Request request;
         request.method = "POST";
         request.target = "/afplogs/help/x";
@@ -231,7 +213,7 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
         request.body = body;
         EXPECT_EQ(hxm::HandleRequest(request).methodResult, 200);
         ASSERT_TRUE(plugin_->Unload());
-        std::string log = core_test::ReadFile(root_->LogFile());
+        std::string log = ReadFile(root_->LogFile());
         EXPECT_NE(log.find("URL = /afplogs/help/x\n"), std::string::npos) << log;
         bool dumped = log.find("<dump>\n" + body + "\n</dump>\n") != std::string::npos;
         EXPECT_EQ(dumped, std::string(level) == "DUMP") << log;
@@ -241,28 +223,20 @@ TEST_F(LogsDispatch, LogsTheUrlAndDumpsAPostedBodyAsTextAboveDebug) {
 TEST_F(LogsDispatch, ConcurrentRequestsGetTheSamePages) {
     // At INFO the plug-in's own log (which grows with every request) is not
     // listed, so every list page is the same.
-    Load("LOG_LEVEL INFO\n");
-    core_test::WriteFile(root_->path() + "/var/opt/zentra/log/afpsvc.log", "server\n");
+    LoadPlugin(false, "LOG_LEVEL INFO\n");
+    WriteFile(root_->path() + "/var/opt/zentra/log/afpsvc.log", "server\n");
     const std::vector<std::string> targets = {"/afplogs", "/afplogs/help", "/afplogs/other"};
     std::vector<std::string> expected;
     for (const std::string &target : targets)
-        expected.push_back(core_test::Serve(target).body);
+        expected.push_back(Serve(target).body);
 
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(4, 0);
-    for (size_t t = 0; t < mismatches.size(); ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 25; ++i) {
-                size_t which = (t + static_cast<size_t>(i)) % targets.size();
-                if (core_test::Serve(targets[which]).body != expected[which])
-                    ++mismatches[t];
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int count : mismatches)
+    for (int count : MismatchesPerThread(4, 25, [&](int t, int i) {
+             size_t which = static_cast<size_t>(t + i) % targets.size();
+             return Serve(targets[which]).body != expected[which];
+         }))
         EXPECT_EQ(count, 0);
 }
 
 } // namespace
+
+} // namespace hxm_test

@@ -19,12 +19,10 @@
 #include <regex>
 #include <string>
 
-#include "tests/core/plugin_host.h"
+#include "tests/support/plugin_fixture.h"
 
+namespace hxm_test {
 namespace {
-
-using core_test::LoadedPlugin;
-using core_test::TempRoot;
 
 constexpr char kDark[] = "bgcolor=#efeee9";
 constexpr char kLight[] = "bgcolor=#ffffff";
@@ -51,7 +49,9 @@ std::string Row(const char *attribute, const std::string &directory, const std::
            "</a></td><td class=\"tablecol\" align=right>" + size + "</td></tr>\n";
 }
 
-class LogTable : public testing::Test {
+/* The root is made first, the plug-in loaded once the test has put its logs
+ * there. */
+class LogTable : public PluginTest {
   protected:
     void SetUp() override {
         root_ = std::make_unique<TempRoot>();
@@ -69,7 +69,7 @@ class LogTable : public testing::Test {
 
     /* The table part of the list page, from its start to the end. */
     std::string Table() {
-        hxm::Response response = core_test::Serve("/afplogs");
+        hxm::Response response = Serve("/afplogs");
         EXPECT_EQ(response.methodResult, 200);
         size_t start = response.body.find(kTableStart);
         return start == std::string::npos ? "<missing>" : response.body.substr(start);
@@ -83,8 +83,6 @@ class LogTable : public testing::Test {
         return std::regex_replace(Table(), kPluginSize, "$1SIZE$3");
     }
 
-    std::unique_ptr<TempRoot> root_;
-    std::unique_ptr<LoadedPlugin> plugin_;
     std::string directory_;
 };
 
@@ -161,7 +159,7 @@ TEST_F(LogTable, MissingDirectoryOrFilesLeaveOnlyTheHeader) {
 
 TEST_F(LogTable, ADirectoryReachedThroughALinkIsRefused) {
     std::string real = root_->path() + "/elsewhere";
-    core_test::MakeDirectories(real);
+    MakeDirectories(real);
     MakeFileOfSize(real + "/afpsvc.log", 1000);
     ASSERT_EQ(rmdir(directory_.c_str()), 0);
     ASSERT_EQ(symlink(real.c_str(), directory_.c_str()), 0);
@@ -171,7 +169,7 @@ TEST_F(LogTable, ADirectoryReachedThroughALinkIsRefused) {
 
 TEST_F(LogTable, OnlyRegularFilesGetARow) {
     // A directory has a size of its own, but no log text to view.
-    core_test::MakeDirectories(directory_ + "/afpsvc.log");
+    MakeDirectories(directory_ + "/afpsvc.log");
     Load("INFO");
     EXPECT_EQ(Table(), std::string(kTableHead) + kTableEnd);
 }
@@ -182,7 +180,7 @@ TEST(LogTableRoot, LinksArePercentEncodedAndNamesStayText) {
     TempRoot base;
     std::string root = base.path() + "/a b&c\"<%>";
     std::string directory = root + "/var/opt/zentra/log";
-    core_test::MakeDirectories(directory);
+    MakeDirectories(directory);
     MakeFileOfSize(directory + "/afpsvc.log", 2048);
     hxm::Response response;
     {
@@ -190,13 +188,13 @@ TEST(LogTableRoot, LinksArePercentEncodedAndNamesStayText) {
         const char *old = getenv("ZENTRA_ROOT");
         std::string saved = old != nullptr ? old : "";
         setenv("ZENTRA_ROOT", root.c_str(), 1);
-        void *handle = dlopen(core_test::PluginPath(), RTLD_NOW | RTLD_LOCAL);
+        void *handle = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
         if (old != nullptr)
             setenv("ZENTRA_ROOT", saved.c_str(), 1);
         else
             unsetenv("ZENTRA_ROOT");
         ASSERT_NE(handle, nullptr) << dlerror();
-        response = core_test::Serve("/afplogs");
+        response = Serve("/afplogs");
         dlclose(handle);
     }
     std::string encoded = base.path() + "/a%20b%26c%22%3C%25%3E/var/opt/zentra/log/afpsvc.log";
@@ -245,3 +243,5 @@ TEST_F(LogTable, ConvertBlocksToStringFormatsTheProduct) {
 }
 
 } // namespace
+
+} // namespace hxm_test

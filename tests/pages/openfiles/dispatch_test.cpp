@@ -7,14 +7,14 @@
 
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/host/hxm_host.h"
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
+#include "tests/support/concurrent.h"
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 enum class Page { Selection, List, Details, ListHelp, FileHelp, BadRequest, Denied, MissingData };
@@ -341,12 +341,6 @@ TEST_F(OpenFilesDispatchTest, ExportedPathAnalysis) {
     DeRegisterServiceMethod("C", "ofmcnt", 6, ServeCount, 0, &removed);
 }
 
-} // namespace
-} // namespace openfiles_test
-
-namespace openfiles_test {
-namespace {
-
 TEST_F(OpenFilesDispatchTest, ConcurrentRequestsGetWholePages) {
     scripted::StageOpenFiles("VOL1", {{{"u", 1, {"/a.doc", "/b.txt"}}, {"w", 2, {"/c.doc"}}}});
     const std::string listed = Get("/afpofm/FileName/VOL1").body;
@@ -354,26 +348,15 @@ TEST_F(OpenFilesDispatchTest, ConcurrentRequestsGetWholePages) {
     const std::string closeBody = "FILENAME=" + FormEncode("<filename>/b.txt</filename>");
     constexpr int kThreads = 4;
     constexpr int kRounds = 10;
-    std::vector<std::thread> threads;
-    std::vector<int> mismatches(kThreads, 0);
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int round = 0; round < kRounds; ++round) {
-                if (Get("/afpofm/FileName/VOL1").body != listed)
-                    ++mismatches[t];
-                if (Post("/afpofm/VOL1", "FILTER=*.doc").body != filtered)
-                    ++mismatches[t];
-                if (Post("/afpofm/AFPCloseFiles/VOL1", closeBody).status != 200)
-                    ++mismatches[t];
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    for (int t = 0; t < kThreads; ++t)
+    const std::vector<int> mismatches = MismatchesPerThread(kThreads, kRounds, [&](int, int) {
+        return (Get("/afpofm/FileName/VOL1").body != listed) +
+               (Post("/afpofm/VOL1", "FILTER=*.doc").body != filtered) +
+               (Post("/afpofm/AFPCloseFiles/VOL1", closeBody).status != 200);
+    });
+    for (size_t t = 0; t < mismatches.size(); ++t)
         EXPECT_EQ(mismatches[t], 0) << "thread " << t;
     EXPECT_EQ(ClosedFiles().size(), static_cast<size_t>(kThreads * kRounds));
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test

@@ -10,7 +10,7 @@
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 class OpenFilesFaultsTest : public OpenFilesPageTest {
@@ -138,4 +138,4 @@ TEST_F(OpenFilesFaultsTest, EachLibraryCallFailing) {
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test

@@ -12,7 +12,7 @@
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 const std::vector<std::string> &Corpus() {
@@ -177,4 +177,4 @@ TEST_F(OpenFilesHostileTest, HostileFiltersAreEscapedAndKept) {
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test

@@ -11,7 +11,7 @@
 #include "core/host/hxm_host.h"
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
-namespace openfiles_test {
+namespace hxm_test {
 namespace {
 
 const std::string kSelectorStart =
@@ -112,7 +112,7 @@ TEST_F(OpenFilesPagesTest, VolumeSelectionPage) {
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.methodResult, 200);
     EXPECT_EQ(
-        PageBody(response.body),
+        ListBody(response.body),
         kSelectorStart + Options("") + kSelectorEnd +
             "<tr><td><FORM method=\"post\" action=\"/afpofm\" id=\"filterForm\"><label>Filter "
             ": </label></td><td><input name=\"FILTER\" id=\"filter\" type=\"text\" title=\"eg: "
@@ -153,15 +153,15 @@ TEST_F(OpenFilesPagesTest, ListPageInEachSort) {
             "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" NAME=K_1_ "
             "id=noid onclick='checkAndUncheckAll(this)'></TD>" +
             SortCells(sort, "VOL1") + rowsBy[sort - 1] + kListEnd;
-        EXPECT_EQ(PageBody(response.body), expected) << spellings[sort - 1];
+        EXPECT_EQ(ListBody(response.body), expected) << spellings[sort - 1];
     }
     // Without a sort keyword the list is by connection number.
-    EXPECT_EQ(PageBody(Get("/afpofm/VOL1").body),
-              PageBody(Get("/afpofm/ConnectionNumber/VOL1").body));
+    EXPECT_EQ(ListBody(Get("/afpofm/VOL1").body),
+              ListBody(Get("/afpofm/ConnectionNumber/VOL1").body));
 }
 
 TEST_F(OpenFilesPagesTest, SelectedOptionNeedsTheExactCase) {
-    const std::string body = PageBody(Get("/afpofm/vol1").body);
+    const std::string body = ListBody(Get("/afpofm/vol1").body);
     EXPECT_EQ(body.substr(0, kSelectorStart.size() + Options("vol1").size()),
               kSelectorStart + Options("vol1"));
     EXPECT_EQ(body.find("<option selected value=\"VOL1\""), std::string::npos);
@@ -170,7 +170,7 @@ TEST_F(OpenFilesPagesTest, SelectedOptionNeedsTheExactCase) {
 TEST_F(OpenFilesPagesTest, EmptyListShowsNoItems) {
     // A volume the library does not list, with no open files.
     const hxm::Response response = Get("/afpofm/FileName/Elsewhere");
-    EXPECT_EQ(PageBody(response.body),
+    EXPECT_EQ(ListBody(response.body),
               kSelectorStart + Options("") + kSelectorEnd + ListTop("Elsewhere", "FileName", "") +
                   "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
                   "NAME=K_1_ id=noid></TD>" +
@@ -181,7 +181,7 @@ TEST_F(OpenFilesPagesTest, EmptyListShowsNoItems) {
 }
 
 TEST_F(OpenFilesPagesTest, FilterKeepsMatchingRowsAndFillsTheBoxes) {
-    const std::string body = PageBody(Post("/afpofm/UserName/VOL1", "FILTER=*.doc").body);
+    const std::string body = ListBody(Post("/afpofm/UserName/VOL1", "FILTER=*.doc").body);
     EXPECT_EQ(body, kSelectorStart + Options("VOL1") + kSelectorEnd +
                         ListTop("VOL1", "UserName", "*.doc") +
                         "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
@@ -197,9 +197,9 @@ TEST_F(OpenFilesPagesTest, VolumeFailureEndsThePageAfterTheSelector) {
     scripted::StageVolumes(failing);
     const hxm::Response list = Get("/afpofm/VOL1");
     EXPECT_EQ(list.status, 200);
-    EXPECT_EQ(PageBody(list.body), kSelectorStart + kSelectorEnd);
+    EXPECT_EQ(ListBody(list.body), kSelectorStart + kSelectorEnd);
     // The volume selection page goes on after an empty selector.
-    const std::string selection = PageBody(Get("/afpofm").body);
+    const std::string selection = ListBody(Get("/afpofm").body);
     EXPECT_EQ(selection.substr(0, kSelectorStart.size() + kSelectorEnd.size()),
               kSelectorStart + kSelectorEnd);
     EXPECT_NE(selection.find("</BODY></HTML>\n"), std::string::npos);
@@ -213,12 +213,12 @@ TEST_F(OpenFilesPagesTest, VolumeCountLimitsTheSelector) {
     shorter.count = 1;
     scripted::StageVolumes(shorter);
     EXPECT_TRUE(
-        startsWith(PageBody(Get("/afpofm/A").body),
+        startsWith(ListBody(Get("/afpofm/A").body),
                    kSelectorStart + "<option selected value=\"A\" >A</option>" + kSelectorEnd));
     scripted::VolumeList longer{{"A", "B"}};
     longer.count = 3;
     scripted::StageVolumes(longer);
-    EXPECT_TRUE(startsWith(PageBody(Get("/afpofm").body),
+    EXPECT_TRUE(startsWith(ListBody(Get("/afpofm").body),
                            kSelectorStart +
                                "<option value=\"A\">A</option><option value=\"B\">B</option>" +
                                kSelectorEnd));
@@ -244,8 +244,8 @@ TEST_F(OpenFilesPagesTest, FileDetailsPage) {
         "value=\"Close\"></td></tr></table></FORM></BODY></HTML>\n";
     const hxm::Response withFile = Get("/afpofm/AFPBrowseFile/VOL1/dir/a.txt");
     EXPECT_EQ(withFile.status, 200);
-    EXPECT_EQ(PageBody(withFile.body), expected);
-    EXPECT_EQ(PageBody(Get("/afpofm/AFPBrowseFile/VOL1").body), expected);
+    EXPECT_EQ(ListBody(withFile.body), expected);
+    EXPECT_EQ(ListBody(Get("/afpofm/AFPBrowseFile/VOL1").body), expected);
     // No open-file list is asked for.
     for (const std::string &name : CallNames())
         EXPECT_NE(name, "Ext_ListVolFileDetails");
@@ -337,4 +337,4 @@ TEST_F(OpenFilesPagesTest, FourRowsAlternateStripesStartingLight) {
 }
 
 } // namespace
-} // namespace openfiles_test
+} // namespace hxm_test

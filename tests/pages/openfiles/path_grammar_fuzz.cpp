@@ -17,14 +17,11 @@
 #include "core/host/hxm_host.h"
 #include "pages/openfiles/dispatch.h"
 #include "platform/console/hxm_console.h"
+#include "tests/support/fuzz_harness.h"
 #include "tests/support/scripted_afpstat.h"
 
+namespace hxm_test {
 namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
 
 void Stage() {
     scripted::Reset();
@@ -35,12 +32,7 @@ void Stage() {
 }
 
 bool Registered() {
-    static bool registered = [] {
-        HxmServiceGroup group = {0, 0, "Fuzz"};
-        int outCode = 0;
-        return RegisterServiceMethodEx("Open files", "afpofm", 6, &group, 0, 0, afpofmMethod, 0,
-                                       &outCode) != 0;
-    }();
+    static bool registered = RegisterFuzzKeyword("Open files", "afpofm", 6, afpofmMethod);
     return registered;
 }
 
@@ -81,3 +73,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     return 0;
 }
+
+} // namespace hxm_test
