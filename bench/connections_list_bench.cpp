@@ -23,6 +23,8 @@
 
 namespace {
 
+namespace scripted = hxm_test::scripted;
+
 using SortFunction = void (*)(ConnectionSortStruct **, AfpSortType);
 using GetFunction = int (*)(ConnectionSortStruct **, AfpSortType);
 

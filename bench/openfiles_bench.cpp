@@ -28,6 +28,8 @@
 
 namespace {
 
+namespace scripted = hxm_test::scripted;
+
 constexpr int kFilesPerConnection = 100;
 constexpr const char *kVolume = "VOL1";
 

@@ -172,7 +172,4 @@ std::vector<std::string> Errors();
 
 } // namespace hxm_test::scripted
 
-// The benchmarks stage the library as well, outside the tests' namespace.
-namespace scripted = hxm_test::scripted;
-
 #endif
