@@ -1,5 +1,11 @@
 # libFuzzer targets, run briefly as tests where clang and its fuzzer runtime
 # are installed (developer build only).
+#
+# Coverage needs clang's instrumentation in the code under test, so clang
+# builds that code into a fuzz-only shared object (hxm_fuzz_library) and
+# links each harness to it (hxm_fuzzer). The code is named by plug-in part
+# and target, so the fuzz builds take their sources from the same lists as
+# the real ones.
 
 # hxm_fuzzing_available(<var>)
 # Sets <var> in the caller: TRUE where clang (HXM_CLANGXX) and its fuzzer
@@ -19,78 +25,98 @@ function(hxm_fuzzing_available var)
   endif()
 endfunction()
 
-# The shared page code every area calls, the in-process host and the
-# scriptable monitoring library, below the source tree.
-set(HXM_PAGE_FUZZ_COMMON_SOURCES
-  core/post_body.cpp core/escape.cpp core/error_page.cpp core/page_text.cpp
-  core/page_frame.cpp core/page_globals.cpp core/localisation.cpp core/server_paths.cpp
-  base/root_paths.cpp monitor/actions.cpp monitor/close_files.cpp
-  pages/common/component_path.cpp pages/common/request.cpp
-  pages/help/help_pages.cpp pages/help/help_wrappers.cpp
-  platform/console/body_buffer.cpp platform/console/form_codec.cpp
-  platform/console/handle_request.cpp platform/console/html_escape.cpp
-  platform/console/page_frame.cpp platform/console/path_codec.cpp
-  platform/console/registry.cpp platform/console/request_calls.cpp
-  platform/console/response_calls.cpp
-  tests/support/scripted_afpstat_build.cpp tests/support/scripted_afpstat_calls.cpp
-  tests/support/scripted_afpstat_control.cpp tests/support/scripted_afpstat_state.cpp)
+set(HXM_FUZZ_FLAGS -std=gnu++17 -g -O1 -Wall -Wextra -fsanitize=address,undefined
+    -fno-sanitize-recover=undefined -Wno-char-subscripts -I${CMAKE_SOURCE_DIR})
+set(HXM_FUZZ_DIR ${CMAKE_BINARY_DIR}/fuzz)
 
-# hxm_page_fuzzers(<area> DESCRIPTION <text> SOURCES <path below the tree>...
-#                  HARNESSES <name>... [QUIET])
-# Coverage needs clang's instrumentation in the code under test, so clang
-# builds the sources (the area's code and what else it calls) with the
-# shared page code above and the calling folder's fuzz_logger_stub.cpp into
-# one fuzz-only shared object. Each
-# harness <name>_fuzz.cpp of the calling folder is linked to it as target
-# <area>_<name>_fuzzer and run for five seconds as test <area>_<name>_fuzz
-# over fuzz_corpus/<name>; new inputs go to the build folder's corpus, the
-# seeds stay as committed. QUIET keeps the harness's standard output out of
-# the log.
-function(hxm_page_fuzzers area)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "QUIET" "DESCRIPTION" "SOURCES;HARNESSES")
-  if(NOT arg_SOURCES OR NOT arg_HARNESSES OR arg_UNPARSED_ARGUMENTS)
-    message(FATAL_ERROR "hxm_page_fuzzers(${area}): SOURCES and HARNESSES required; "
+# Whether fuzz targets are built here: where they are not, the two functions
+# below do nothing.
+hxm_fuzzing_available(HXM_FUZZING)
+if(NOT HXM_FUZZING)
+  message(STATUS "no clang fuzzer runtime here (or not the developer build): no fuzz targets")
+endif()
+
+# hxm_fuzz_library(<name> [PARTS <part>...] [TARGETS <target>...]
+#                  [SOURCES <file>...] [EXPORT_MAP <version script>])
+# Builds lib<name>_fuzz.so from the named plug-in parts' sources, the named
+# targets' sources and further files of the calling folder; EXPORT_MAP
+# limits what it exports (the others export everything).
+function(hxm_fuzz_library name)
+  if(NOT HXM_FUZZING)
+    return()
+  endif()
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXPORT_MAP" "PARTS;TARGETS;SOURCES")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "hxm_fuzz_library(${name}): unexpected ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  set(sources)
+  if(arg_PARTS)
+    hxm_plugin_sources(sources PARTS ${arg_PARTS})
+  endif()
+  foreach(target IN LISTS arg_TARGETS)
+    hxm_target_sources(target_sources ${target})
+    list(APPEND sources ${target_sources})
+  endforeach()
+  foreach(source IN LISTS arg_SOURCES)
+    get_filename_component(source ${source} ABSOLUTE)
+    list(APPEND sources ${source})
+  endforeach()
+  set(link_flags)
+  if(arg_EXPORT_MAP)
+    get_filename_component(map ${arg_EXPORT_MAP} ABSOLUTE)
+    set(link_flags -Wl,--version-script=${map})
+  endif()
+  set(library ${HXM_FUZZ_DIR}/lib${name}_fuzz.so)
+  add_custom_command(OUTPUT ${library}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${HXM_FUZZ_DIR}
+    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer-no-link -fPIC -shared
+            ${link_flags} ${sources} -o ${library}
+    DEPENDS ${sources} ${map}
+    COMMENT "Building lib${name}_fuzz.so (clang)"
+    VERBATIM)
+  add_custom_target(${name}_fuzz_library DEPENDS ${library})
+endfunction()
+
+# hxm_fuzzer(<name> LIBRARY <library name> [MAX_LEN <bytes>] [QUIET])
+# Links the calling folder's <name>_fuzz.cpp to lib<library>_fuzz.so and
+# runs it for five seconds as test <folder>_<name>_fuzz over the seeds in
+# fuzz_corpus/<name>; new inputs go to the build folder, the seeds stay as
+# committed. QUIET keeps the harness's standard output out of the log.
+function(hxm_fuzzer name)
+  if(NOT HXM_FUZZING)
+    return()
+  endif()
+  cmake_parse_arguments(PARSE_ARGV 1 arg "QUIET" "LIBRARY;MAX_LEN" "")
+  if(NOT arg_LIBRARY OR arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "hxm_fuzzer(${name}): LIBRARY required; "
                         "unexpected: ${arg_UNPARSED_ARGUMENTS}")
   endif()
-  set(fuzz_dir ${CMAKE_CURRENT_BINARY_DIR}/fuzz)
-  set(flags -std=gnu++17 -g -O1 -Wall -Wextra -fsanitize=address,undefined
-      -fno-sanitize-recover=undefined -Wno-char-subscripts -I${CMAKE_SOURCE_DIR})
-  set(sources)
-  foreach(source IN LISTS arg_SOURCES HXM_PAGE_FUZZ_COMMON_SOURCES)
-    list(APPEND sources ${CMAKE_SOURCE_DIR}/${source})
-  endforeach()
-  list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_logger_stub.cpp)
-  set(library ${fuzz_dir}/lib${area}_fuzz.so)
-  add_custom_command(OUTPUT ${library}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_dir}
-    COMMAND ${HXM_CLANGXX} ${flags} -fsanitize=fuzzer-no-link -fPIC -shared
-            ${sources} -o ${library}
-    DEPENDS ${sources}
-    COMMENT "Building the ${arg_DESCRIPTION} for fuzzing (clang)"
+  if(NOT arg_MAX_LEN)
+    set(arg_MAX_LEN 4096)
+  endif()
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(test_name ${folder}_${name})
+  set(harness ${CMAKE_CURRENT_SOURCE_DIR}/${name}_fuzz.cpp)
+  set(library ${HXM_FUZZ_DIR}/lib${arg_LIBRARY}_fuzz.so)
+  set(fuzzer ${HXM_FUZZ_DIR}/${test_name}_fuzzer)
+  set(corpus ${HXM_FUZZ_DIR}/corpus_${test_name})
+  add_custom_command(OUTPUT ${fuzzer}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus}
+    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer ${harness} ${library}
+            -Wl,-rpath,${HXM_FUZZ_DIR} -o ${fuzzer}
+    DEPENDS ${harness} ${library}
+    COMMENT "Linking the ${test_name} fuzzer (clang)"
     VERBATIM)
-  foreach(harness IN LISTS arg_HARNESSES)
-    set(name ${area}_${harness})
-    set(fuzzer ${fuzz_dir}/${name}_fuzzer)
-    add_custom_command(OUTPUT ${fuzzer}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_dir}/corpus_${harness}
-      COMMAND ${HXM_CLANGXX} ${flags} -fsanitize=fuzzer
-              ${CMAKE_CURRENT_SOURCE_DIR}/${harness}_fuzz.cpp ${library}
-              -Wl,-rpath,${fuzz_dir} -o ${fuzzer}
-      DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${harness}_fuzz.cpp ${library}
-      COMMENT "Linking the ${area} ${harness} fuzzer (clang)"
-      VERBATIM)
-    add_custom_target(${name}_fuzzer ALL DEPENDS ${fuzzer})
-    set(run_arguments -max_total_time=5 -seed=1 -max_len=4096)
-    set(corpus ${fuzz_dir}/corpus_${harness})
-    set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_corpus/${harness})
-    if(arg_QUIET)
-      string(JOIN " " run_text ${run_arguments})
-      add_test(NAME ${name}_fuzz
-        COMMAND sh -c "exec \"$0\" ${run_text} \"$1\" \"$2\" >/dev/null" ${fuzzer} ${corpus} ${seeds})
-    else()
-      add_test(NAME ${name}_fuzz COMMAND ${fuzzer} ${run_arguments} ${corpus} ${seeds})
-    endif()
-    set_tests_properties(${name}_fuzz PROPERTIES TIMEOUT 120
-      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
-  endforeach()
+  add_custom_target(${test_name}_fuzzer ALL DEPENDS ${fuzzer})
+  add_dependencies(${test_name}_fuzzer ${arg_LIBRARY}_fuzz_library)
+  set(arguments -max_total_time=5 -seed=1 -max_len=${arg_MAX_LEN} ${corpus}
+      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_corpus/${name})
+  if(arg_QUIET)
+    add_test(NAME ${test_name}_fuzz
+      COMMAND sh -c "exec \"$@\" >/dev/null" sh ${fuzzer} ${arguments})
+  else()
+    add_test(NAME ${test_name}_fuzz COMMAND ${fuzzer} ${arguments})
+  endif()
+  set_tests_properties(${test_name}_fuzz PROPERTIES TIMEOUT 120
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
 endfunction()
