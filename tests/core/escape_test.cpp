@@ -10,6 +10,7 @@ namespace hxm_test {
 namespace {
 
 using hxm2afp::escape_html;
+using hxm2afp::escape_html_text;
 using hxm2afp::escape_script_string;
 using hxm2afp::escape_url_component;
 using hxm2afp::escape_url_path;
@@ -72,6 +73,8 @@ TEST(Escape, EachContextEscapesItsOwnCharacters) {
         {escape_html, "<a href=\"x\">Tom & 'Jerry'</a>",
          "&lt;a href=&#34;x&#34;&gt;Tom &amp; &#39;Jerry&#39;&lt;/a&gt;"},
         {escape_html, "M\xC3\xBCller", "M\xC3\xBCller"},
+        // Page text outside a tag: quotes stand for themselves.
+        {escape_html_text, "<b>\"x\" & 'y'</b>", "&lt;b&gt;\"x\" &amp; 'y'&lt;/b&gt;"},
         {escape_url_path, "/VOL1/a b/c%d.doc", "/VOL1/a%20b/c%25d.doc"},
         {escape_url_path, "<x>?#&+'\"", "%3Cx%3E%3F%23%26%2B%27%22"},
         {escape_url_path, "M\xC3\xBCller", "M%C3%BCller"},
@@ -124,8 +127,8 @@ TEST(Escape, HostileNamesCannotBreakOutOfTheirContext) {
 
 TEST(Escape, WorstCaseBufferSizeAlwaysSuffices) {
     for (const std::string &name : kHostileNames) {
-        for (EscapeFunction escape :
-             {escape_html, escape_url_path, escape_url_component, escape_script_string}) {
+        for (EscapeFunction escape : {escape_html, escape_html_text, escape_url_path,
+                                      escape_url_component, escape_script_string}) {
             std::string out(HXM_ESCAPED_SIZE(name.size()) + 8, '#');
             escape(name.c_str(), out.data(), HXM_ESCAPED_SIZE(name.size()));
             // Nothing written past the stated size.
