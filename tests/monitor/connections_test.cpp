@@ -66,20 +66,6 @@ class ConnectionsTest : public ScriptedPluginTest {
     MergeFunction merge_ = nullptr;
 };
 
-scripted::Connection Entry(uint32_t number, const std::string &name = "user", uint32_t requests = 0,
-                           uint64_t loginTime = 0, uint64_t bytesRead = 0,
-                           uint64_t bytesWritten = 0) {
-    scripted::Connection entry;
-    entry.connectionNumber = number;
-    entry.userName = name;
-    entry.requestCount = requests;
-    entry.loginTime = loginTime;
-    entry.bytesRead = bytesRead;
-    entry.bytesWritten = bytesWritten;
-    entry.networkAddress = "10.0.0.1";
-    return entry;
-}
-
 struct SortCase {
     const char *what;
     std::vector<scripted::Connection> entries;
@@ -90,31 +76,46 @@ struct SortCase {
 TEST_F(ConnectionsTest, SortsEveryColumnAscendingWithTiesReversed) {
     const SortCase cases[] = {
         {"request counts 5, 2, 5",
-         {Entry(1, "a", 5), Entry(2, "b", 2), Entry(3, "c", 5)},
+         {scripted::MakeConnection(1, "a", 5), scripted::MakeConnection(2, "b", 2),
+          scripted::MakeConnection(3, "c", 5)},
          AFP_SORT_REQUEST_COUNT,
          {2, 3, 1}},
         {"connection numbers",
-         {Entry(30), Entry(4), Entry(200), Entry(4), Entry(0)},
+         {scripted::MakeConnection(30), scripted::MakeConnection(4), scripted::MakeConnection(200),
+          scripted::MakeConnection(4), scripted::MakeConnection(0)},
          AFP_SORT_CONNECTION_NUMBER,
          {0, 4, 4, 30, 200}},
         {"names in byte order",
-         {Entry(1, "abe"), Entry(2, "Zed"), Entry(3, "\xc3\xa9mile"), Entry(4, "Abe"),
-          Entry(5, "abe")},
+         {scripted::MakeConnection(1, "abe"), scripted::MakeConnection(2, "Zed"),
+          scripted::MakeConnection(3, "\xc3\xa9mile"), scripted::MakeConnection(4, "Abe"),
+          scripted::MakeConnection(5, "abe")},
          AFP_SORT_USER_NAME,
          {4, 2, 5, 1, 3}},
         {"login times",
-         {Entry(1, "a", 0, 300), Entry(2, "a", 0, 100), Entry(3, "a", 0, 300),
-          Entry(4, "a", 0, UINT64_MAX)},
+         {scripted::MakeConnection(1, "a", 0, 300), scripted::MakeConnection(2, "a", 0, 100),
+          scripted::MakeConnection(3, "a", 0, 300),
+          scripted::MakeConnection(4, "a", 0, UINT64_MAX)},
          AFP_SORT_LOGIN_TIME,
          {2, 3, 1, 4}},
         {"bytes read plus written",
-         {Entry(1, "a", 0, 0, 10, 5), Entry(2, "a", 0, 0, 15, 0), Entry(3, "a", 0, 0, 0, 14),
-          Entry(4, "a", 0, 0, 1ull << 40, 1)},
+         {scripted::MakeConnection(1, "a", 0, 0, 10, 5),
+          scripted::MakeConnection(2, "a", 0, 0, 15, 0),
+          scripted::MakeConnection(3, "a", 0, 0, 0, 14),
+          scripted::MakeConnection(4, "a", 0, 0, 1ull << 40, 1)},
          AFP_SORT_BYTES_READ_WRITTEN,
          {3, 2, 1, 4}},
-        {"type 0 reverses", {Entry(1), Entry(3), Entry(2)}, 0, {2, 3, 1}},
-        {"type 6 reverses", {Entry(1), Entry(3), Entry(2)}, 6, {2, 3, 1}},
-        {"negative type reverses", {Entry(1), Entry(2)}, -1, {2, 1}},
+        {"type 0 reverses",
+         {scripted::MakeConnection(1), scripted::MakeConnection(3), scripted::MakeConnection(2)},
+         0,
+         {2, 3, 1}},
+        {"type 6 reverses",
+         {scripted::MakeConnection(1), scripted::MakeConnection(3), scripted::MakeConnection(2)},
+         6,
+         {2, 3, 1}},
+        {"negative type reverses",
+         {scripted::MakeConnection(1), scripted::MakeConnection(2)},
+         -1,
+         {2, 1}},
     };
     for (const SortCase &c : cases) {
         scripted::Reset();
@@ -124,7 +125,9 @@ TEST_F(ConnectionsTest, SortsEveryColumnAscendingWithTiesReversed) {
 }
 
 TEST_F(ConnectionsTest, EqualConnectionNumbersEndReversed) {
-    scripted::StageConnections({{Entry(7, "first"), Entry(7, "second"), Entry(7, "third")}});
+    scripted::StageConnections(
+        {{scripted::MakeConnection(7, "first"), scripted::MakeConnection(7, "second"),
+          scripted::MakeConnection(7, "third")}});
     ConnectionSortStruct *head = nullptr;
     ASSERT_EQ(get_(&head, AFP_SORT_CONNECTION_NUMBER), 0);
     std::vector<std::string> names;
@@ -135,7 +138,7 @@ TEST_F(ConnectionsTest, EqualConnectionNumbersEndReversed) {
 }
 
 TEST_F(ConnectionsTest, ASingleConnectionComesBackForEveryType) {
-    scripted::StageConnections({{Entry(42)}});
+    scripted::StageConnections({{scripted::MakeConnection(42)}});
     for (AfpSortType type = -1; type <= 7; ++type)
         EXPECT_EQ(Fetch(type), (std::vector<long>{42})) << type;
 }
@@ -146,7 +149,8 @@ TEST_F(ConnectionsTest, OddLibraryAnswers) {
         scripted::ConnectionList list;
         std::vector<long> expected;
     };
-    const std::vector<scripted::Connection> three = {Entry(3), Entry(1), Entry(2)};
+    const std::vector<scripted::Connection> three = {
+        scripted::MakeConnection(3), scripted::MakeConnection(1), scripted::MakeConnection(2)};
     const Case cases[] = {
         {"count 0 with a list", {three, 0}, {}},
         {"negative count with a list", {three, -4}, {}},
@@ -166,14 +170,14 @@ TEST_F(ConnectionsTest, OddLibraryAnswers) {
 }
 
 TEST_F(ConnectionsTest, AFailedLibraryCallGivesNoList) {
-    scripted::StageConnections({{Entry(1)}});
+    scripted::StageConnections({{scripted::MakeConnection(1)}});
     scripted::FailCall(1, AFPSTAT_ERR_STORE);
     EXPECT_EQ(Fetch(AFP_SORT_CONNECTION_NUMBER), (std::vector<long>{-1}));
 }
 
 TEST_F(ConnectionsTest, CopiesEachEntrysFields) {
-    scripted::Connection entry =
-        Entry(9, std::string(300, 'u'), 17, 1700000000, 0xffffffffull, 0x100000001ull);
+    scripted::Connection entry = scripted::MakeConnection(9, std::string(300, 'u'), 17, 1700000000,
+                                                          0xffffffffull, 0x100000001ull);
     entry.networkAddress = "123.123.123.123x"; // 16 characters, unterminated in the record
     scripted::StageConnections({{entry}});
     ConnectionSortStruct *head = nullptr;
@@ -196,7 +200,7 @@ TEST_F(ConnectionsTest, CopiesEachEntrysFields) {
 }
 
 TEST_F(ConnectionsTest, AnUnformattableLoginTimeShows80Spaces) {
-    scripted::StageConnections({{Entry(1, "a", 0, UINT64_MAX)}});
+    scripted::StageConnections({{scripted::MakeConnection(1, "a", 0, UINT64_MAX)}});
     ConnectionSortStruct *head = nullptr;
     ASSERT_EQ(get_(&head, 1), 0);
     ASSERT_NE(head, nullptr);

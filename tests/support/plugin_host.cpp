@@ -10,7 +10,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/support/host_request.h"
+
 namespace hxm_test {
+
 LoadedPlugin::LoadedPlugin(const TempRoot &root) {
     ScopedVariable variable("ZENTRA_ROOT", root.path());
     handle_ = dlopen(PluginPath(), RTLD_NOW | RTLD_LOCAL);
@@ -82,26 +85,15 @@ hxm::Response Get(const std::string &target, unsigned int accessFlags, unsigned 
 
 hxm::Response Post(const std::string &target, const std::string &body, unsigned int accessFlags,
                    unsigned failures) {
-    hxm::Request request;
-    request.method = "POST";
-    request.contentType = "application/x-www-form-urlencoded";
-    request.body = body;
-    request.target = target;
-    request.accessFlags = accessFlags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
+    return SendRequest("POST", target, body, "application/x-www-form-urlencoded", accessFlags,
+                       failures);
 }
 
 hxm::Response Serve(const std::string &target, unsigned int accessFlags, const std::string &method,
                     unsigned failures) {
     if (method == "POST")
         return Post(target, "x=1", accessFlags, failures);
-    hxm::Request request;
-    request.method = method;
-    request.target = target;
-    request.accessFlags = accessFlags;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
+    return SendRequest(method, target, "", "", accessFlags, failures);
 }
 
 const char *PluginPath() {

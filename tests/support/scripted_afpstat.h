@@ -51,6 +51,21 @@ struct Connection {
     std::string networkAddress{}; /* up to 16 bytes */
 };
 
+/* A connection with these values, at address 10.0.0.1. */
+inline Connection MakeConnection(uint32_t number, const std::string &name = "user",
+                                 uint32_t requests = 0, uint64_t loginTime = 0,
+                                 uint64_t bytesRead = 0, uint64_t bytesWritten = 0) {
+    Connection entry;
+    entry.connectionNumber = number;
+    entry.userName = name;
+    entry.requestCount = requests;
+    entry.loginTime = loginTime;
+    entry.bytesRead = bytesRead;
+    entry.bytesWritten = bytesWritten;
+    entry.networkAddress = "10.0.0.1";
+    return entry;
+}
+
 /* What Ext_ListConnDetails answers. */
 struct ConnectionList {
     std::vector<Connection> connections{};

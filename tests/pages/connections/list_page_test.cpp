@@ -12,14 +12,6 @@
 namespace hxm_test {
 namespace {
 
-scripted::Connection Entry(uint32_t number, const std::string &name) {
-    scripted::Connection entry;
-    entry.connectionNumber = number;
-    entry.userName = name;
-    entry.networkAddress = "10.0.0.9";
-    return entry;
-}
-
 const char kFormStart[] = "<FORM method=POST action=\"/afpcons/AFPCloseConnections\" "
                           "onsubmit=\"javascript:return closeConn(this)\" ><table border=0>";
 
@@ -73,11 +65,12 @@ TEST_F(ListPageTest, HeadingsMarkTheSortColumnAndLinkTheOthers) {
 }
 
 TEST_F(ListPageTest, RowsWithClearingPower) {
-    scripted::Connection first = Entry(26, "bob");
+    scripted::Connection first = scripted::MakeConnection(26, "bob");
     first.bytesRead = 1234567;
     first.bytesWritten = 1000;
     first.requestCount = 4294967295u;
-    scripted::StageConnections({{first, Entry(0, "zero"), Entry(3, "carol")}});
+    scripted::StageConnections(
+        {{first, scripted::MakeConnection(0, "zero"), scripted::MakeConnection(3, "carol")}});
     const std::string body = PageBody(Get("/afpcons").body);
     const std::string head =
         std::string(kFormStart) +
@@ -119,7 +112,7 @@ TEST_F(ListPageTest, RowsWithClearingPower) {
 TEST_F(ListPageTest, WithoutClearingPowerNoTickBoxes) {
     int *allowClearConn = plugin_->Function<int *>("AllowClearConn");
     ASSERT_NE(allowClearConn, nullptr);
-    scripted::StageConnections({{Entry(5, "eve")}});
+    scripted::StageConnections({{scripted::MakeConnection(5, "eve")}});
     struct Case {
         unsigned flags;
         int allow;
@@ -152,7 +145,7 @@ TEST_F(ListPageTest, NoItemsRowOnlyWhenNoListCame) {
     } cases[] = {
         {"no list", {{}, std::nullopt, AFPSTAT_ERR_STORE, true}, true},
         {"nothing connected", {{}, 0}, true},
-        {"a list with count 0", {{Entry(1, "a")}, 0}, false},
+        {"a list with count 0", {{scripted::MakeConnection(1, "a")}, 0}, false},
     };
     for (const Case &c : cases) {
         scripted::Reset();
@@ -189,7 +182,7 @@ TEST_F(ListPageTest, ScriptBlocks) {
 TEST_F(ListPageTest, GermanPageKeepsTranslatedScriptStringsIntact) {
     // A fresh root: the C library keeps what it found under a folder once.
     LoadPlugin(true);
-    scripted::StageConnections({{Entry(1, "a")}});
+    scripted::StageConnections({{scripted::MakeConnection(1, "a")}});
     const std::string page = Get("/afpcons").body;
     EXPECT_NE(page.find("    var msg = 'Keine Verbindung ausgew\xc3\xa4hlt. W\xc3\xa4hlen Sie die "
                         "Verbindung(en) aus und klicken Sie dann auf \xe2\x80\x9eVerbindungen "

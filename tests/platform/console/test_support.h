@@ -12,6 +12,7 @@
 
 #include "core/host/hxm_host.h"
 #include "platform/console/hxm_console.h"
+#include "tests/support/host_request.h"
 
 namespace hxm_test {
 
@@ -75,13 +76,7 @@ class ScopedProbe {
 inline hxm::Response Serve(const std::string &target, const std::string &method = "GET",
                            const std::string &body = "", const std::string &contentType = "",
                            unsigned failures = hxm::kFailNone) {
-    hxm::Request request;
-    request.method = method;
-    request.target = target;
-    request.body = body;
-    request.contentType = contentType;
-    request.failures = failures;
-    return hxm::HandleRequest(request);
+    return SendRequest(method, target, body, contentType, 0x9, failures);
 }
 
 // A 200 HTML answer whose body is `text`; returns 200.
