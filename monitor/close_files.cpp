@@ -7,6 +7,7 @@
 
 #include "base/bounded_copy.h"
 #include "logger/logger.h"
+#include "monitor/action_outcome.h"
 #include "monitor/actions.h"
 
 namespace {
@@ -43,7 +44,9 @@ int parseDataToCloseAFPFiles(const char *decoded) {
         char name[kNameBufferSize];
         hxm2afp::copy_bounded(name, start, nameLength);
         HXM_DEBUG("file name is %s", name);
-        if (closeAFPFiles(name) != 0)
+        const int status = closeAFPFiles(name);
+        hxm2afp::note_action(hxm2afp::ActionKind::kCloseFile, 0, name, status);
+        if (status != 0)
             HXM_DEBUG("Close File Operation failed for file:%s", name);
         cursor = end + kEndMarkerLength;
     }

@@ -115,10 +115,17 @@ void mergesort(ConnectionSortStruct **head, AfpSortType sortType) {
 }
 
 int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
+    int libraryStatus = AFPSTAT_OK;
+    return hxm2afp::sorted_connection_list(head, sortType, &libraryStatus);
+}
+
+int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType,
+                                    int *libraryStatus) {
     HXM_DEBUG("Enter GetSortedConnectionList");
     int count = 0;
     ConnListNode *library = nullptr;
     const int status = Ext_ListConnDetails(&count, &library);
+    *libraryStatus = status;
     if (status != AFPSTAT_OK)
         HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
     if (library == nullptr) {
@@ -143,6 +150,8 @@ int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
     if (!complete || head == nullptr) {
         // A page that silently lacks connections would mislead: fail whole.
         HXM_DEBUG("GetSortedConnectionList, no memory for the connection list");
+        if (!complete)
+            *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
         hxm2afp::free_node_list(list);
         return -1;
     }

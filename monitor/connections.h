@@ -48,6 +48,16 @@ struct ConnectionSortStruct {
  * a node could not be allocated. The library's list is always released. */
 HXM_EXPORT int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType);
 
+namespace hxm2afp {
+
+/* GetSortedConnectionList, also telling in *libraryStatus why a list is
+ * missing or partial: the library's status, AFPSTAT_ERR_NO_MEMORY when the
+ * copy could not be made, AFPSTAT_OK for a healthy answer (a missing list
+ * with AFPSTAT_OK is an empty one). */
+int sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType, int *libraryStatus);
+
+} // namespace hxm2afp
+
 /* Writes the local time of *seconds in the locale's "%c" form into `out`
  * (at least 80 bytes; at most 79 characters and the terminator). Returns 0,
  * or -1 when the time cannot be converted or formatted. */

@@ -102,9 +102,16 @@ template <typename Use> auto with_order(AfpSortType sortType, Use use) {
 } // namespace
 
 int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *filter) {
+    int libraryStatus = AFPSTAT_OK;
+    return hxm2afp::open_file_list(volumeName, head, filter, &libraryStatus);
+}
+
+int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
+                            int *libraryStatus) {
     VolFileListNode *records = nullptr;
     int count = 0;
     const int result = Ext_ListVolFileDetails(volumeName, &records, &count);
+    *libraryStatus = result;
     if (result != 0) {
         HXM_DEBUG("Ext_ListVolFileDetails() has failed with error = %d", result);
         // A list handed out beside a failure is the library's to take back.
@@ -117,6 +124,7 @@ int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *fil
     if (records != nullptr)
         FreeVolFileListNodes(&records);
     if (!copied) {
+        *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
         if (Logger *logger = hxm_log)
             logger->error("GetOpenFileList: out of memory copying the open files of %s",
                           volumeName != nullptr ? volumeName : "");

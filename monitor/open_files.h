@@ -35,6 +35,16 @@ struct OpenFileInfo {
  * library's list is always released. */
 HXM_EXPORT int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *filter);
 
+namespace hxm2afp {
+
+/* GetOpenFileList, also telling in *libraryStatus why no list came: the
+ * library's status, AFPSTAT_ERR_NO_MEMORY when the copy could not be made,
+ * AFPSTAT_OK otherwise. */
+int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
+                   int *libraryStatus);
+
+} // namespace hxm2afp
+
 /* 0 when `fileName` matches the pattern: the text after the last "." of the
  * path (the whole path without one) equals the pattern from its third
  * character on, byte for byte. Writes its verdict line to standard output. */

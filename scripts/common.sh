@@ -9,7 +9,7 @@ HXM_DEB_PACKAGES=(
     g++-multilib
     libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nlohmann-json3-dev
     libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
-    gettext python3 ca-certificates curl
+    gettext locales python3 ca-certificates curl
     clang libclang-rt-14-dev
     nodejs npm
     chromium

@@ -4,7 +4,9 @@
 # builds a release, makes a demo ZENTRA_ROOT (HXM_DEMO_ROOT, default
 # ./demo-root), loads a demo population into the monitoring store, starts the
 # simulated AFP service and runs hxm-console until Ctrl-C. Safe to run again:
-# the demo population is loaded anew each time.
+# the demo population is loaded anew each time. HXM_DEMO_LANG=de shows the
+# pages in German, with dates in German form (the de_DE.UTF-8 locale is
+# generated when missing).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -20,6 +22,26 @@ export ZENTRA_ROOT=$root
 afpstat=$build/bin/afpstat
 "$afpstat" init
 "$afpstat" demo --connections 40 --files 400 --volumes 4 --seed 1
+
+lang=${HXM_DEMO_LANG:-}
+if [[ $lang == de ]]; then
+    # German dates need a German locale; the pages need the catalogue.
+    if ! locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
+        hxm_log "generating the de_DE.UTF-8 locale"
+        sudo=
+        [[ $(id -u) -eq 0 ]] || sudo=sudo
+        $sudo sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen ||
+            echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+        $sudo locale-gen >/dev/null
+    fi
+    catalogue=$root/opt/zentra/afpsvcd/locale/de/LC_MESSAGES
+    mkdir -p "$catalogue"
+    cp "$build/locale/de/LC_MESSAGES/libhxm2afp.mo" "$catalogue/"
+    export LC_ALL=de_DE.UTF-8 LANGUAGE=de
+elif [[ -n $lang ]]; then
+    hxm_log "HXM_DEMO_LANG=$lang: only de is translated; starting in English"
+fi
 
 plugins=()
 [[ -f $build/lib/libhxm2afp.so ]] && plugins+=(--plugin "$build/lib/libhxm2afp.so")

@@ -18,12 +18,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "core/escape.h"
 #include "core/host/hxm_host.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
+#include "pages/common/failure_lines.h"
 #include "pages/connections/list_page.h"
 
 namespace {
@@ -35,6 +38,9 @@ using hxm2afp::EscapedText;
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kPageTextSize = 512;
 constexpr int kLongestComponent = 8;
+// The missing-connection answer: a sentence, a back link holding an encoded
+// volume of up to 63 bytes, the frame of the error answer.
+constexpr size_t kMissingPageSize = 2048;
 
 // Catalogue texts the library's state words are looked up as.
 [[maybe_unused]] constexpr const char *kStateWords[] = {
@@ -83,6 +89,43 @@ int send_error_package(void *request, int code) {
                                 "<HTML><BODY><H1>Http Error Code %d</H1></BODY></HTML>\n", code);
     HttpSendErrorPackageResponse(request, code, text, length);
     return code;
+}
+
+// The 500 answer when the library gave no details: it says whether the
+// connection has gone (it may have ended since the page linking here was
+// drawn) or the service could not be read, and links back to the list.
+int send_missing_connection(void *request, uint32_t number, int status, const char *sortKeyword,
+                            const char *volume, const char *sortType) {
+    char sentence[kPageTextSize];
+    if (status == AFPSTAT_ERR_NOT_FOUND)
+        snprintf(sentence, sizeof sentence, lnxMSG("Connection %d no longer exists."),
+                 static_cast<int>(number));
+    else
+        hxm2afp::list_failure_text(status, sentence, sizeof sentence);
+    std::string back;
+    const char *backText = nullptr;
+    if (!is_empty(volume)) {
+        const EscapedText sortPath(escape_url_component, sortType);
+        const EscapedText volumePath(escape_url_component, volume);
+        back = std::string("/") + keyword_afpofm + (is_empty(sortType) ? "" : "/") +
+               sortPath.c_str() + "/" + volumePath.c_str();
+        backText = lnxMSG("Back to Open File Management");
+    } else {
+        const EscapedText sortPath(escape_url_component, sortKeyword);
+        back = std::string("/") + keyword_afpdcons + (is_empty(sortKeyword) ? "" : "/") +
+               sortPath.c_str();
+        backText = lnxMSG("Back to Connections");
+    }
+    char text[kMissingPageSize];
+    const int length =
+        snprintf(text, sizeof text,
+                 "<HTML><BODY><H1>Http Error Code %d</H1><P id=\"missingConnection\">"
+                 "%s</P><A HREF=\"%s\">[%s]</A></BODY></HTML>\n",
+                 500, sentence, back.c_str(), backText);
+    HttpSendErrorPackageResponse(
+        request, 500, text,
+        length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1);
+    return 500;
 }
 
 // "[Back to ...]": to the open-file page the request came from, or the list.
@@ -310,7 +353,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     const int status = hxm2afp::get_user_details(number, &records.info);
     if (records.info == nullptr) {
         HXM_DEBUG("DisplaySpecifiedConnection, Error getting User Details - status = %d", status);
-        return send_error_package(request, 500);
+        return send_missing_connection(request, number, status, sortKeyword, volume, sortType);
     }
     if (GetConnInfo(number, records.info, &records.details) != 0)
         return send_error_package(request, 401);
@@ -333,6 +376,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     send_back_link(request, sortKeyword, volume, sortType, filter);
     send_action_link(request, clearingPower != 0, number, volume, sortType, filter);
 
+    hxm2afp::send_action_outcome(request);
     HttpSendDataSprintf(request, "%s", "<br><table border=0 cellpadding=2>\n");
     HttpSendDataSprintf(request, "<TR class=\"tablehead\"><TD colspan=2 align=center>%s</TD></TR>",
                         lnxMSG("Connection Information"));

@@ -24,6 +24,7 @@
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/logger.h"
+#include "monitor/action_outcome.h"
 #include "monitor/actions.h"
 #include "monitor/close_files.h"
 #include "pages/common/request.h"
@@ -126,6 +127,7 @@ int AFPCloseSelectedConnections(const char *text) {
         if (cursor == nullptr || !valid)
             continue;
         const int result = hxm2afp::clear_connection(number);
+        hxm2afp::note_action(hxm2afp::ActionKind::kClearConnection, number, nullptr, result);
         HXM_DEBUG("\nClearing Connection :%d", static_cast<int>(number));
         if (result != 0)
             HXM_DEBUG("\nClear Connection Failed:%d", static_cast<int>(number));
@@ -148,6 +150,7 @@ int closeAFPFilesForThisConnection(const char *text) {
         return 0;
     HXM_DEBUG("Clear all files called for connection#:%d", static_cast<int>(number));
     const int result = hxm2afp::close_connection_files(number);
+    hxm2afp::note_action(hxm2afp::ActionKind::kCloseConnectionFiles, number, nullptr, result);
     if (result != 0)
         HXM_DEBUG("Clear all files called for Connection Failed:%d", result);
     return 0;
@@ -234,6 +237,8 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
         return answered;
     const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
+    hxm2afp::ActionOutcome outcome;
+    const hxm2afp::CollectingOutcome collecting(&outcome);
 
     // Without a sort keyword the list sorts by the first column.
     const hxm2afp::SortKeyword &sort =

@@ -21,6 +21,7 @@
 #include "core/page_globals.h"
 #include "monitor/connections.h"
 #include "pages/common/access.h"
+#include "pages/common/failure_lines.h"
 #include "pages/connections/columns.h"
 
 namespace {
@@ -84,8 +85,12 @@ void SendColumnHeadings(void *request, AfpSortType sortType) {
     }
 }
 
-int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortType,
-                             const char *sortKeyword) {
+namespace {
+
+// DisplayAFPConnectionList, telling in *libraryStatus why the list is
+// missing or partial (AFPSTAT_OK when the library answered well).
+int send_connection_list(void *request, int clearingPower, AfpSortType sortType,
+                         const char *sortKeyword, int *libraryStatus) {
     HttpSendDataSprintf(request, "%s",
                         "<FORM method=POST action=\"/afpcons/AFPCloseConnections\" "
                         "onsubmit=\"javascript:return closeConn(this)\" ><table border=0>");
@@ -107,7 +112,7 @@ int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortT
     SendColumnHeadings(request, sortType);
 
     ConnectionSortStruct *list = nullptr;
-    if (GetSortedConnectionList(&list, sortType) != 0)
+    if (hxm2afp::sorted_connection_list(&list, sortType, libraryStatus) != 0)
         return -1;
     const EscapedText keyword(hxm2afp::escape_url_component, sortKeyword);
     bool light = true;
@@ -122,6 +127,14 @@ int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortT
     return 0;
 }
 
+} // namespace
+
+int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortType,
+                             const char *sortKeyword) {
+    int libraryStatus = AFPSTAT_OK;
+    return send_connection_list(request, clearingPower, sortType, sortKeyword, &libraryStatus);
+}
+
 int generate_main_connections_page(void *request, int privilegeWord, int showList,
                                    unsigned int accessFlags, AfpSortType sortType,
                                    const char *sortKeyword) {
@@ -132,6 +145,7 @@ int generate_main_connections_page(void *request, int privilegeWord, int showLis
     if (const int refused = hxm2afp::begin_page(
             request, {title, lnxMSG("Connection List"), helpUrl, AddJavaScriptConnectionCode}))
         return refused;
+    hxm2afp::send_action_outcome(request);
 
     const bool clearingPower =
         (privilegeWord == 1 && (accessFlags & hxm2afp::kAccessNoClearingBit) == 0) ||
@@ -139,8 +153,13 @@ int generate_main_connections_page(void *request, int privilegeWord, int showLis
     if (showList == 0) {
         HttpSendDataSprintf(request, "%s", "</table></FORM></BODY></HTML>\n");
     } else {
-        if (DisplayAFPConnectionList(request, clearingPower ? 1 : 0, sortType,
-                                     sortKeyword != nullptr ? sortKeyword : "") != 0)
+        int libraryStatus = AFPSTAT_OK;
+        const int listed =
+            send_connection_list(request, clearingPower ? 1 : 0, sortType,
+                                 sortKeyword != nullptr ? sortKeyword : "", &libraryStatus);
+        if (libraryStatus != AFPSTAT_OK)
+            hxm2afp::send_list_failure_row(request, libraryStatus);
+        else if (listed != 0)
             HttpSendDataSprintf(request,
                                 "<tr><td align=left colspan=4 "
                                 "style=\"font-size:13px;color:black;\">%s</td></tr>",

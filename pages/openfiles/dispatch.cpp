@@ -25,6 +25,7 @@
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/logger.h"
+#include "monitor/action_outcome.h"
 #include "monitor/close_files.h"
 #include "pages/common/request.h"
 #include "pages/help/help.h"
@@ -176,6 +177,8 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
         return answered;
     const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
+    hxm2afp::ActionOutcome outcome;
+    const hxm2afp::CollectingOutcome collecting(&outcome);
 
     const AfpSortType sortType =
         path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;

@@ -22,6 +22,7 @@
 #include "logger/logger.h"
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
+#include "pages/common/failure_lines.h"
 #include "pages/openfiles/columns.h"
 #include "pages/openfiles/script.h"
 
@@ -33,6 +34,7 @@ constexpr size_t kFrameTitleSize = 1024;
 constexpr size_t kHelpUrlSize = 64;
 constexpr const char *kSorted = "sorted.png";
 constexpr const char *kUnsorted = "sortdown.png";
+constexpr size_t kFailureTextSize = 1024;
 
 const char *title_text() {
     return lnxMSG("AFP Open File Management");
@@ -146,6 +148,13 @@ int FillVolumes(void *request, const char *selectedVolume) {
             HttpSendDataSprintf(request, "<option value=\"%s\">%s</option>", text, text);
     }
     HttpSendDataSprintf(request, "</select></div></form></tr></td>\n");
+    if (result != 0) {
+        char text[kFailureTextSize];
+        HttpSendDataSprintf(request,
+                            "<tr><td colspan=2 id=\"listFailure\" "
+                            "style=\"font-size:13px;color:#b00000;\">%s</td></tr>\n",
+                            hxm2afp::list_failure_text(result, text, sizeof text));
+    }
     hxm2afp::free_volumes(&volumes);
     return result;
 }
@@ -190,7 +199,8 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
                         lnxMSG("List of Open Files"));
 
     OpenFileInfo *list = nullptr;
-    const int result = GetOpenFileList(volume, &list, filter);
+    int libraryStatus = AFPSTAT_OK;
+    const int result = hxm2afp::open_file_list(volume, &list, filter, &libraryStatus);
     if (result == 0 && list != nullptr) {
         if (SortOpenFilesTable(&list, sortType) == nullptr)
             HXM_DEBUG("Error: SortOpenFilesTable failed");
@@ -203,10 +213,14 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
         HttpSendDataSprintf(request, "<TR class=tablesubhead NOWRAP><TD align=center><input "
                                      "type=\"checkbox\" NAME=K_1_ id=noid></TD>");
         setSortImage(request, sortType, volume);
-        HttpSendDataSprintf(request,
-                            "<tr><td align=left colspan=4 "
-                            "style=\"font-size:13px;color:black;\">%s</td></tr>",
-                            lnxMSG("No items."));
+        // An unknown volume is an empty one, as it always read.
+        if (libraryStatus != AFPSTAT_OK && libraryStatus != AFPSTAT_ERR_NOT_FOUND)
+            hxm2afp::send_list_failure_row(request, libraryStatus);
+        else
+            HttpSendDataSprintf(request,
+                                "<tr><td align=left colspan=4 "
+                                "style=\"font-size:13px;color:black;\">%s</td></tr>",
+                                lnxMSG("No items."));
     }
 
     HttpSendDataSprintf(request, "</table>");
@@ -247,7 +261,10 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
     const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;
+    hxm2afp::send_action_outcome(request);
     if (FillVolumes(request, volume) == 0)
         GetOpenFilesInVolume(request, volume, sortType, filter);
+    else
+        HttpSendDataSprintf(request, "</table></BODY></HTML>\n");
     return hxm2afp::end_page(request);
 }

@@ -3,6 +3,7 @@
 // closing files, and a hostile user name that must never run script.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import { rmSync, writeFileSync } from 'node:fs';
 import { startConsole } from './support.mjs';
 
 const hostile = '<img src=x onerror=alert(1)>';
@@ -134,6 +135,27 @@ test('Close File asks and closes; Clear Connection asks and clears', async () =>
     assert.match(clear.messages[0], /^Closes all files opened by this connection/);
     assert.deepEqual(connectionNumbers(hxm.store()), [12, 20, 30]);
     assert.deepEqual(await rowNumbers(page), [12, 20, 30]);
+    assert.deepEqual(hxm.unexpectedDialogs(), []);
+  } finally {
+    await hxm.stop();
+  }
+});
+
+test('an unreadable store shows as an outage, not as an empty server', async () => {
+  const hxm = await startConsole({ seed });
+  try {
+    const { page, baseUrl, database } = hxm;
+    // The store's file no longer holds a database.
+    for (const suffix of ['-wal', '-shm']) rmSync(database + suffix, { force: true });
+    writeFileSync(database, 'not a database, '.repeat(512));
+    for (const target of ['/afpcons', '/afpofm']) {
+      await page.goto(`${baseUrl}${target}`);
+      const failure = page.locator('#listFailure');
+      assert.equal(await failure.count(), 1, target);
+      assert.match(await failure.textContent(), /could not be read \(status 1: /, target);
+      assert.ok(await failure.isVisible(), target);
+      assert.equal(await page.getByText('No items.').count(), 0, target);
+    }
     assert.deepEqual(hxm.unexpectedDialogs(), []);
   } finally {
     await hxm.stop();

@@ -51,7 +51,8 @@ function startServer(root, access) {
 }
 
 // Starts everything. `seed(afpstat)` fills the store before the console
-// starts. Returns { page, baseUrl, afpstat, store, dialogs, expectDialog, stop }.
+// starts. Returns { page, baseUrl, afpstat, store, database (the store's
+// file), dialogs, expectDialog, stop }.
 export async function startConsole({ seed, access = '0x9' } = {}) {
   const root = mkdtempSync(path.join(tmpdir(), 'hxm-browser-'));
   mkdirSync(path.join(root, 'var/opt/zentra/log'), { recursive: true });
@@ -99,7 +100,7 @@ export async function startConsole({ seed, access = '0x9' } = {}) {
     rmSync(root, { recursive: true, force: true });
   };
   return {
-    page, baseUrl, afpstat, store, expectDialog, stop,
+    page, baseUrl, afpstat, store, expectDialog, stop, database,
     unexpectedDialogs: () => unexpected.slice(),
     pendingDialogs: () => expected.filter((entry) => entry.messages.length === 0),
   };

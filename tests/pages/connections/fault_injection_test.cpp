@@ -3,10 +3,12 @@
  * fail in turn. Every request must still end with a clean page or error
  * answer, and every list or record the library handed out must be freed.
  */
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/pages/connections/connections_fixture.h"
+#include "tests/support/files.h"
 #include "tests/support/page_text.h"
 
 namespace hxm_test {
@@ -122,6 +124,99 @@ TEST_F(FaultInjectionTest, ALibraryThatFailsButStillAnswersIsUsed) {
     const hxm::Response response = Get("/afpcons/0000001A");
     EXPECT_EQ(response.methodResult, 0);
     EXPECT_NE(response.body.find("<font size=+1>bob</font>"), std::string::npos);
+}
+
+// `body` without its first `text`; "" (and a failure) when it has none.
+std::string Without(const std::string &body, const std::string &text) {
+    const size_t at = body.find(text);
+    EXPECT_NE(at, std::string::npos) << text << "\n" << body;
+    return at == std::string::npos ? "" : body.substr(0, at) + body.substr(at + text.size());
+}
+
+// A failed list or a refused action adds its one line (or puts it in place
+// of "No items."); the rest of the page is what the same request shows when
+// everything works.
+TEST_F(FaultInjectionTest, AFailureAddsOneLineAndNothingElse) {
+    const std::string outcome =
+        "<DIV CLASS=NORMAL id=\"actionOutcome\" style=\"color:#b00000;font-weight:bold;\">";
+    struct Case {
+        const char *what;
+        FaultRequest request;
+        std::function<void()> working, failure;
+        std::string replaced; // in the working page; "" when the line is only added
+        std::string added;
+    } cases[] = {
+        {"list unreadable", Requests()[0], [] { scripted::StageConnections({}); },
+         [] {
+             scripted::StageConnections({{}, std::nullopt, AFPSTAT_ERR_STORE, true});
+         },
+         "<tr><td align=left colspan=4 style=\"font-size:13px;color:black;\">No items.</td></tr>",
+         "<tr><td align=left colspan=4 id=\"listFailure\" "
+         "style=\"font-size:13px;color:#b00000;\">The AFP monitoring service could not be read "
+         "(status 1: the monitoring store is missing, unreadable or busy).</td></tr>"},
+        {"clear refused", Requests()[4], [] {},
+         [] { scripted::SetClearOneConnectionStatus(26, AFPSTAT_ERR_NOT_FOUND); }, "",
+         outcome + "Connections not cleared: 26 (status 2: no longer there)</DIV>\n"},
+        {"close all refused", Requests()[7], [] {},
+         [] { scripted::SetCloseFileByIDStatus(AFPSTAT_ERR_STORE); }, "",
+         outcome + "Files not closed: all files of connection 26 (status 1: the monitoring "
+                   "store is missing, unreadable or busy)</DIV>\n"},
+        {"close refused", Requests()[6], [] {},
+         [] { scripted::SetCloseFileByFileNameStatus(AFPSTAT_ERR_ARGUMENT); }, "",
+         outcome + "Files not closed: /v/a (status 4: a malformed request)</DIV>\n"},
+    };
+    for (const Case &c : cases) {
+        scripted::Reset();
+        Stage();
+        c.working();
+        const hxm::Response working = Run(c.request, hxm::kFailNone);
+        scripted::Reset();
+        Stage();
+        c.failure();
+        const hxm::Response failed = Run(c.request, hxm::kFailNone);
+        EXPECT_EQ(failed.status, working.status) << c.what;
+        const std::string rest = Without(failed.body, c.added);
+        EXPECT_EQ(rest, c.replaced.empty() ? working.body : Without(working.body, c.replaced))
+            << c.what;
+    }
+    EXPECT_NE(ReadFile(root_->LogFile())
+                  .find("action outcome: asked 2: clear connection 26, clear connection 3; "
+                        "failed 1: clear connection 26 (status 2: no longer there)"),
+              std::string::npos)
+        << ReadFile(root_->LogFile());
+}
+
+// A connection without details answers 500 with a page that says why and
+// links back to the list it came from.
+TEST_F(FaultInjectionTest, AMissingConnectionSaysWhyAndLinksBack) {
+    struct Case {
+        const char *what;
+        std::function<void()> stage;
+        std::string sentence;
+    } cases[] = {
+        {"gone", [] {}, "Connection 27 no longer exists."},
+        {"unreadable",
+         [] {
+             scripted::UserDetails details;
+             details.status = AFPSTAT_ERR_STORE;
+             details.nullRecord = true;
+             scripted::StageUserDetails(27, details);
+         },
+         "The AFP monitoring service could not be read (status 1: the monitoring store is "
+         "missing, unreadable or busy)."},
+    };
+    for (const Case &c : cases) {
+        scripted::Reset();
+        c.stage();
+        const hxm::Response response = Get("/afpcons/ConnectionName/0000001B");
+        EXPECT_EQ(response.status, 500) << c.what;
+        EXPECT_EQ(response.body, "<HTML><BODY><H1>Http Error Code 500</H1><P "
+                                 "id=\"missingConnection\">" +
+                                     c.sentence +
+                                     "</P><A HREF=\"/afpcons/ConnectionName\">[Back to "
+                                     "Connections]</A></BODY></HTML>\n")
+            << c.what;
+    }
 }
 
 } // namespace

@@ -5,10 +5,12 @@
  */
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
+#include "tests/support/files.h"
 
 namespace hxm_test {
 namespace {
@@ -120,14 +122,20 @@ TEST_F(OpenFilesFaultsTest, EachLibraryCallFailing) {
             ASSERT_GE(scripted::Calls().size(), failing) << what;
             const std::string failed = scripted::Calls()[failing - 1].function;
             if (failed == "Ext_ListVolumeDetails") {
-                // The list page ends after an empty selector.
+                // The list page ends after an empty selector and says why.
                 EXPECT_EQ(response.body.find("<option value="), std::string::npos) << what;
+                EXPECT_NE(response.body.find("could not be read (status 1: "), std::string::npos)
+                    << what;
+                EXPECT_EQ(response.body.substr(response.body.size() - 15), "</BODY></HTML>\n")
+                    << what;
                 if (std::string(r.target).find("VOL1") != std::string::npos &&
                     std::string(r.target).find("Browse") == std::string::npos) {
                     EXPECT_EQ(response.body.find("List of Open Files"), std::string::npos) << what;
                 }
             } else if (failed == "Ext_ListVolFileDetails") {
-                EXPECT_NE(response.body.find("No items."), std::string::npos) << what;
+                EXPECT_NE(response.body.find("could not be read (status 1: "), std::string::npos)
+                    << what;
+                EXPECT_EQ(response.body.find("No items."), std::string::npos) << what;
             } else if (failed == "Ext_CloseFileByFileName") {
                 // The other file is still closed; the list follows.
                 EXPECT_EQ(ClosedFiles().size(), 2u) << what;
@@ -135,6 +143,75 @@ TEST_F(OpenFilesFaultsTest, EachLibraryCallFailing) {
             }
         }
     }
+}
+
+// `body` without its first `text`; "" (and a failure) when it has none.
+std::string Without(const std::string &body, const std::string &text) {
+    const size_t at = body.find(text);
+    EXPECT_NE(at, std::string::npos) << text << "\n" << body;
+    return at == std::string::npos ? "" : body.substr(0, at) + body.substr(at + text.size());
+}
+
+// A failed list or refused close adds its one line (or puts it in place of
+// "No items."); the rest of the page is what the same request shows when
+// everything works.
+TEST_F(OpenFilesFaultsTest, AFailureAddsOneLineAndNothingElse) {
+    const std::string unreadable =
+        "The AFP monitoring service could not be read (status 1: the monitoring store is "
+        "missing, unreadable or busy).";
+    const std::string noItems =
+        "<tr><td align=left colspan=4 style=\"font-size:13px;color:black;\">No items.</td></tr>";
+    struct Case {
+        const char *what;
+        Request request;
+        std::function<void()> working, failure;
+        std::string replaced; // in the working page; "" when the line is only added
+        std::string added;
+    } cases[] = {
+        {"volumes unreadable",
+         {"GET", "/afpofm", ""},
+         [] { scripted::StageVolumes({}); },
+         [] {
+             scripted::StageVolumes({{}, std::nullopt, AFPSTAT_ERR_STORE, true});
+         },
+         "",
+         "<tr><td colspan=2 id=\"listFailure\" style=\"font-size:13px;color:#b00000;\">" +
+             unreadable + "</td></tr>\n"},
+        {"files: error status",
+         {"GET", "/afpofm/UserName/VOL2", ""},
+         [] {},
+         [] {
+             scripted::StageOpenFiles("VOL2", {{}, std::nullopt, AFPSTAT_ERR_NO_MEMORY, true});
+         },
+         noItems,
+         "<tr><td align=left colspan=4 id=\"listFailure\" "
+         "style=\"font-size:13px;color:#b00000;\">The AFP monitoring service could not be read "
+         "(status 3: out of memory).</td></tr>"},
+        {"close refused", kRequests[5], [] {},
+         [] { scripted::SetCloseFileByFileNameStatus("/a.doc", AFPSTAT_ERR_NOT_FOUND); }, "",
+         "<DIV CLASS=NORMAL id=\"actionOutcome\" style=\"color:#b00000;font-weight:bold;\">Files "
+         "not closed: /a.doc (status 2: no longer there)</DIV>\n"},
+    };
+    for (const Case &c : cases) {
+        scripted::Reset();
+        Stage();
+        c.working();
+        const hxm::Response working = Send(c.request, hxm::kFailNone);
+        scripted::Reset();
+        Stage();
+        c.failure();
+        const hxm::Response failed = Send(c.request, hxm::kFailNone);
+        EXPECT_EQ(failed.status, 200) << c.what;
+        const std::string rest = Without(failed.body, c.added);
+        EXPECT_EQ(rest, c.replaced.empty() ? working.body : Without(working.body, c.replaced))
+            << c.what;
+    }
+    // The refused close is logged with what was asked and what failed.
+    EXPECT_NE(ReadFile(root_->LogFile())
+                  .find("action outcome: asked 2: close file \"/a.doc\", close file \"/c\"; "
+                        "failed 1: close file \"/a.doc\" (status 2: no longer there)"),
+              std::string::npos)
+        << ReadFile(root_->LogFile());
 }
 
 } // namespace
