@@ -143,7 +143,9 @@ TEST_F(ListPageTest, NoItemsRowOnlyWhenNoListCame) {
         scripted::ConnectionList list;
         bool noItemsRow;
     } cases[] = {
-        {"no list", {{}, std::nullopt, AFPSTAT_ERR_STORE, true}, true},
+        // A failed list says so in its place (see the fault injection tests).
+        {"no list", {{}, std::nullopt, AFPSTAT_ERR_STORE, true}, false},
+        {"no list, no failure", {{}, std::nullopt, AFPSTAT_OK, true}, true},
         {"nothing connected", {{}, 0}, true},
         {"a list with count 0", {{scripted::MakeConnection(1, "a")}, 0}, false},
     };

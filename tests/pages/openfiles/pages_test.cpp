@@ -197,11 +197,16 @@ TEST_F(OpenFilesPagesTest, VolumeFailureEndsThePageAfterTheSelector) {
     scripted::StageVolumes(failing);
     const hxm::Response list = Get("/afpofm/VOL1");
     EXPECT_EQ(list.status, 200);
-    EXPECT_EQ(ListBody(list.body), kSelectorStart + kSelectorEnd);
+    const std::string failure =
+        "<tr><td colspan=2 id=\"listFailure\" style=\"font-size:13px;color:#b00000;\">The AFP "
+        "monitoring service could not be read (status 1: the monitoring store is missing, "
+        "unreadable or busy).</td></tr>\n";
+    EXPECT_EQ(ListBody(list.body),
+              kSelectorStart + kSelectorEnd + failure + "</table></BODY></HTML>\n");
     // The volume selection page goes on after an empty selector.
     const std::string selection = ListBody(Get("/afpofm").body);
-    EXPECT_EQ(selection.substr(0, kSelectorStart.size() + kSelectorEnd.size()),
-              kSelectorStart + kSelectorEnd);
+    const std::string start = kSelectorStart + kSelectorEnd + failure;
+    EXPECT_EQ(selection.substr(0, start.size()), start);
     EXPECT_NE(selection.find("</BODY></HTML>\n"), std::string::npos);
 }
 
