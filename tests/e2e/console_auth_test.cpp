@@ -88,6 +88,37 @@ TEST_F(AuthTest, AdmitsOnlyRightCredentialsWithThatUsersFlags) {
     }
 }
 
+TEST_F(AuthTest, WithholdsClearingPowerFromFlagWordsThatSayViewer) {
+    // The plug-in's own default would let every user clear; the users file
+    // gives the withholding bit its meaning.
+    HttpResponse response = As("alice", "alice's secret", "/echo/allowclear");
+    EXPECT_EQ(response.body, "allowclear=0\n");
+}
+
+TEST_F(AuthTest, ReadsTheSchemeInAnyCaseAndRefusesCredentialsWithANul) {
+    const struct {
+        const char *authorization;
+        long status;
+    } cases[] = {
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        {"basic YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        {"BASIC   YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        // "alice:alice's secret" then a NUL and junk; a NUL inside the name.
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQAanVuaw==", 401},
+        {"Basic YWxpY2UAOmFsaWNlJ3Mgc2VjcmV0", 401},
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQ", 401}, // unpadded: malformed
+        {"Basic !!!!", 401},
+        {"Bearer YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 401},
+        {"BasicYWxpY2U6YWxpY2UncyBzZWNyZXQ=", 401},
+    };
+    for (const auto &c : cases) {
+        HttpRequest request;
+        request.target = "/echo/page";
+        request.headers = {std::string("Authorization: ") + c.authorization};
+        EXPECT_EQ(Fetch(base(), request).status, c.status) << c.authorization;
+    }
+}
+
 TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {
     HttpRequest request;
     request.method = "POST";

@@ -6,9 +6,12 @@
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 #define HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 
+#include <memory>
+#include <set>
 #include <string>
 
 #include "platform/console/server/access_log.h"
+#include "platform/console/server/connection_watch.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/static_files.h"
 #include "platform/console/server/users.h"
@@ -27,6 +30,8 @@ struct ServerSettings {
     const UserTable *users = nullptr; // null: no authentication
     const AccessLog *accessLog = nullptr;
     FileLocations locations;
+    unsigned requestSeconds = 10;         // for a whole request head
+    std::set<std::string> trustedProxies; // numeric addresses
 };
 
 class HttpServer {
@@ -53,6 +58,7 @@ class HttpServer {
 
   private:
     ServerSettings settings_;
+    std::unique_ptr<ConnectionWatch> watch_;
     MHD_Daemon *daemon_ = nullptr;
 };
 

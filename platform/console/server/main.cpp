@@ -145,7 +145,7 @@ int Run(int argc, char **argv) {
     PluginSet plugins;
     for (const std::string &plugin : options.plugins) {
         size_t before = hxm::Registrations().size();
-        if (!plugins.Load(plugin, &error))
+        if (!plugins.Load(plugin, !options.usersFile.empty(), &error))
             return Fail(kExitFailure, "cannot load plug-in " + plugin + ": " + error);
         if (hxm::Registrations().size() == before)
             fprintf(stderr, "hxm-console: warning: plug-in %s registered no service\n",
@@ -159,6 +159,8 @@ int Run(int argc, char **argv) {
     settings.users = options.usersFile.empty() ? nullptr : &users;
     settings.accessLog = &accessLog;
     settings.locations = LocationsForRoot(root);
+    settings.requestSeconds = options.requestSeconds;
+    settings.trustedProxies.insert(options.trustedProxies.begin(), options.trustedProxies.end());
     HttpServer server;
     if (!server.Start(settings, &error))
         return Fail(kExitFailure, error);
