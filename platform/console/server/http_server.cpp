@@ -188,13 +188,14 @@ void LogDaemonError(void *, const char *format, va_list arguments) {
 
 struct HttpServer::Callbacks {
     // Checks the request's credentials once; on success the state carries
-    // the user and flag word the plug-in will see.
-    static bool Authorize(const HttpServer *server, MHD_Connection *connection,
-                          RequestState *state) {
+    // the user and flag word the plug-in will see. Otherwise the refusal
+    // (401, or 429 while the address must wait) is queued into *refused.
+    static bool Authorize(const HttpServer *server, MHD_Connection *connection, RequestState *state,
+                          MHD_Result *refused) {
         if (state->authorized)
             return true;
-        const UserTable *users = server->settings_.users;
-        if (users == nullptr) {
+        LoginGuard *logins = server->settings_.logins;
+        if (logins == nullptr) {
             state->accessFlags = server->settings_.accessFlags;
             state->authorized = true;
             return true;
@@ -203,16 +204,30 @@ struct HttpServer::Callbacks {
         std::string name;
         std::string password;
         unsigned int flags = 0;
-        bool ok = header != nullptr && ParseBasicCredentials(header, &name, &password) &&
-                  users->Authenticate(name, password.c_str(), &flags);
-        if (ok) {
+        unsigned retrySeconds = 0;
+        LoginGuard::Verdict verdict = LoginGuard::Verdict::kRefused;
+        bool given = header != nullptr && ParseBasicCredentials(header, &name, &password);
+        if (given)
+            verdict = logins->Check(state->remoteAddress, name, password, &flags, &retrySeconds);
+        if (!password.empty())
+            explicit_bzero(&password[0], password.size());
+        if (verdict == LoginGuard::Verdict::kAdmitted) {
             state->user = name;
             state->accessFlags = flags;
             state->authorized = true;
+            return true;
         }
-        if (!password.empty())
-            explicit_bzero(&password[0], password.size());
-        return ok;
+        if (verdict == LoginGuard::Verdict::kThrottled) {
+            state->note = "login-throttled user " + name;
+            Reply reply = StatusReply(429);
+            reply.headers.emplace_back("Retry-After", std::to_string(retrySeconds));
+            *refused = QueueReply(connection, state, std::move(reply), false);
+            return false;
+        }
+        if (given)
+            state->note = "login-failed user " + name;
+        *refused = QueueReply(connection, state, StatusReply(401), true);
+        return false;
     }
 
     static void *StartRequest(void *, const char *uri, MHD_Connection *connection) {
@@ -321,8 +336,9 @@ struct HttpServer::Callbacks {
                     return MHD_YES;
                 if (length != nullptr && ContentLength(length) > kMaxBodyBytes)
                     return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
-                if (!Authorize(server, connection, state))
-                    return QueueReply(connection, state, StatusReply(401), true);
+                MHD_Result refused = MHD_NO;
+                if (!Authorize(server, connection, state, &refused))
+                    return refused;
                 return MHD_YES;
             }
             if (*uploadDataSize != 0) {
@@ -342,8 +358,9 @@ struct HttpServer::Callbacks {
             server->watch_->HeadArrived(connection, 0); // the body, if any, is in
             if (state->bodyTooLarge)
                 return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
-            if (!Authorize(server, connection, state))
-                return QueueReply(connection, state, StatusReply(401), true);
+            MHD_Result refused = MHD_NO;
+            if (!Authorize(server, connection, state, &refused))
+                return refused;
             RouteRequest request;
             request.method = state->method;
             request.target = state->target;

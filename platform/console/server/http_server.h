@@ -12,9 +12,9 @@
 
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/connection_watch.h"
+#include "platform/console/server/login_guard.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/static_files.h"
-#include "platform/console/server/users.h"
 
 struct MHD_Daemon;
 
@@ -26,8 +26,8 @@ constexpr size_t kMaxBodyBytes = 1024 * 1024;
 struct ServerSettings {
     ListenAddress listen;
     unsigned threads = 4;
-    unsigned int accessFlags = 0x9;   // used when users is null
-    const UserTable *users = nullptr; // null: no authentication
+    unsigned int accessFlags = 0x9; // used when logins is null
+    LoginGuard *logins = nullptr;   // null: no authentication
     const AccessLog *accessLog = nullptr;
     FileLocations locations;
     unsigned requestSeconds = 10;         // for a whole request head
@@ -41,7 +41,7 @@ class HttpServer {
     HttpServer &operator=(const HttpServer &) = delete;
     ~HttpServer() { Stop(); }
 
-    // Starts listening and serving on worker threads. The settings' users
+    // Starts listening and serving on worker threads. The settings' logins
     // and access log must outlive the server. False, with *error set, when
     // the address cannot be bound.
     bool Start(const ServerSettings &settings, std::string *error);

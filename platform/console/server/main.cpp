@@ -156,7 +156,10 @@ int Run(int argc, char **argv) {
     settings.listen = options.listen;
     settings.threads = options.threads;
     settings.accessFlags = options.accessFlags;
-    settings.users = options.usersFile.empty() ? nullptr : &users;
+    std::unique_ptr<LoginGuard> logins;
+    if (!options.usersFile.empty())
+        logins.reset(new LoginGuard(options.usersFile, std::move(users)));
+    settings.logins = logins.get();
     settings.accessLog = &accessLog;
     settings.locations = LocationsForRoot(root);
     settings.requestSeconds = options.requestSeconds;
