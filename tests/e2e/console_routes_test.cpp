@@ -155,6 +155,15 @@ TEST_F(RoutesTest, RefusesRequestsAnotherSiteStartedBeforeThePlugin) {
     EXPECT_NE(log.find(" cross-site origin http://elsewhere.example"), std::string::npos) << log;
 }
 
+TEST_F(RoutesTest, SendsWhatPlugInsPrintWhereItIsTold) {
+    std::string output = logDirectory() + "/plugins.out";
+    WriteFile(output, "");
+    StartConsole({"--plugin-output", output});
+    ASSERT_EQ(Fetch(base(), "/echo/stdout").status, 200);
+    StopConsole();
+    EXPECT_EQ(ReadFile(output), "echo on stdout\n");
+}
+
 TEST_F(RoutesTest, GivesThePluginAFormPostAndItsBody) {
     StartConsole();
     HttpRequest request;

@@ -12,7 +12,8 @@
  * Paths after "/echo": "/decline" declines (the console answers 404),
  * "/frame" wraps the lines in the console frame with a script block,
  * "/redirect" answers 302 to "/echo", "/allowclear" answers
- * "allowclear=N" with the exported AllowClearConn the console may set. On unload it deregisters
+ * "allowclear=N" with the exported AllowClearConn the console may set,
+ * "/stdout" also writes "echo on stdout" to standard output. On unload it deregisters
  * and, when ZENTRA_ROOT is set, leaves the empty file "$ZENTRA_ROOT/echo-unloaded".
  */
 #include <cstdio>
@@ -61,6 +62,10 @@ int EchoMethod(void *request, unsigned int, unsigned int, unsigned int accessFla
         return 0;
     if (std::strcmp(rest, "/redirect") == 0)
         return Redirect(request);
+    if (std::strcmp(rest, "/stdout") == 0) {
+        std::printf("echo on stdout\n");
+        std::fflush(stdout);
+    }
     if (std::strcmp(rest, "/allowclear") == 0) {
         if (HttpSendSuccessfulResponse(request, "text/plain; charset=utf-8") != 0)
             return 500;

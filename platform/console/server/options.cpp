@@ -116,6 +116,15 @@ bool SetTrustedProxy(Options *options, const std::string &value, std::string *er
     return true;
 }
 
+bool SetPluginOutput(Options *options, const std::string &value, std::string *error) {
+    if (value.empty()) {
+        *error = "--plugin-output needs a file name";
+        return false;
+    }
+    options->pluginOutput = value;
+    return true;
+}
+
 struct OptionRow {
     const char *name;
     bool takesValue;
@@ -133,6 +142,7 @@ constexpr OptionRow kOptionTable[] = {
     {"--access-log", true, SetAccessLog, nullptr},
     {"--request-timeout", true, SetRequestTimeout, nullptr},
     {"--trusted-proxy", true, SetTrustedProxy, nullptr},
+    {"--plugin-output", true, SetPluginOutput, nullptr},
     {"--help", false, nullptr, &Options::help},
     {"--hash-password", false, nullptr, &Options::hashPassword},
 };
@@ -273,7 +283,7 @@ const char *UsageText() {
     return "usage: hxm-console [--listen ADDR:PORT] [--plugin FILE.so]... [--root DIR]\n"
            "                   [--users FILE] [--access FLAGS] [--threads N]\n"
            "                   [--access-log FILE] [--request-timeout SECONDS]\n"
-           "                   [--trusted-proxy ADDR]...\n"
+           "                   [--trusted-proxy ADDR]... [--plugin-output FILE]\n"
            "       hxm-console --hash-password   (reads a password on stdin, prints its hash)\n"
            "\n"
            "  --listen ADDR:PORT   address to serve, A.B.C.D:PORT or [IPv6]:PORT\n"
@@ -291,6 +301,8 @@ const char *UsageText() {
            "                       arrived whole within S seconds (default 10)\n"
            "  --trusted-proxy ADDR a reverse proxy: its connections have no per-address\n"
            "                       limit, and its X-Forwarded-For names the client\n"
+           "  --plugin-output FILE append what plug-ins write to standard output to\n"
+           "                       FILE (default /dev/null)\n"
            "  --hash-password      read a password from stdin and print a yescrypt hash\n"
            "                       for the users file\n"
            "  --help               show this text\n";

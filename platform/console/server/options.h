@@ -29,6 +29,7 @@ struct Options {
     std::string accessLog;                   // empty: stderr
     unsigned requestSeconds = 10;            // for a whole request head
     std::vector<std::string> trustedProxies; // numeric addresses, as written
+    std::string pluginOutput = "/dev/null";  // where plug-ins' standard output goes
     bool help = false;
     bool hashPassword = false;
 };
