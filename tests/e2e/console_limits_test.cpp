@@ -238,11 +238,16 @@ TEST_F(LimitsTest, AccessLogEscapesWhatCouldForgeALine) {
     ASSERT_EQ(SendRaw(base(), "GET /echo/x\x1b[31m\"y\\z\x7f HTTP/1.1\r\nHost: h\r\n"
                               "Connection: close\r\n\r\n"),
               "HTTP/1.1 200 OK");
+    // A long target is cut, saying how much was left out.
+    ASSERT_EQ(Fetch(base(), "/echo/" + std::string(2000, 'l')).status, 400);
     StopConsole();
     std::string log = ReadFile(accessLogPath());
     EXPECT_NE(log.find(" GET \"/echo/x\\x1b[31m\\x22y\\x5cz\\x7f\" 200 "), std::string::npos)
         << log;
     EXPECT_EQ(log.find('\x1b'), std::string::npos);
+    EXPECT_NE(log.find(" GET \"/echo/" + std::string(506, 'l') + "...(+1494 bytes)\" 400 "),
+              std::string::npos)
+        << log;
 }
 
 } // namespace
