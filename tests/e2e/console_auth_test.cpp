@@ -5,7 +5,9 @@
 #include <crypt.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "tests/e2e/console_test_fixture.h"
 
@@ -86,6 +88,67 @@ TEST_F(AuthTest, AdmitsOnlyRightCredentialsWithThatUsersFlags) {
         ASSERT_TRUE(ParseEcho(response.body, &echo)) << response.body;
         EXPECT_EQ(echo.flags, c.flags) << c.user;
     }
+}
+
+TEST_F(AuthTest, WithholdsClearingPowerFromFlagWordsThatSayViewer) {
+    // The plug-in's own default would let every user clear; the users file
+    // gives the withholding bit its meaning.
+    HttpResponse response = As("alice", "alice's secret", "/echo/allowclear");
+    EXPECT_EQ(response.body, "allowclear=0\n");
+}
+
+TEST_F(AuthTest, ReadsTheSchemeInAnyCaseAndRefusesCredentialsWithANul) {
+    const struct {
+        const char *authorization;
+        long status;
+    } cases[] = {
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        {"basic YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        {"BASIC   YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 200},
+        // "alice:alice's secret" then a NUL and junk; a NUL inside the name.
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQAanVuaw==", 401},
+        {"Basic YWxpY2UAOmFsaWNlJ3Mgc2VjcmV0", 401},
+        {"Basic YWxpY2U6YWxpY2UncyBzZWNyZXQ", 401}, // unpadded: malformed
+        {"Basic !!!!", 401},
+        {"Bearer YWxpY2U6YWxpY2UncyBzZWNyZXQ=", 401},
+        {"BasicYWxpY2U6YWxpY2UncyBzZWNyZXQ=", 401},
+    };
+    for (const auto &c : cases) {
+        HttpRequest request;
+        request.target = "/echo/page";
+        request.headers = {std::string("Authorization: ") + c.authorization};
+        EXPECT_EQ(Fetch(base(), request).status, c.status) << c.authorization;
+    }
+}
+
+TEST_F(AuthTest, MakesAnAddressThatKeepsFailingWaitAndLogsEachFailure) {
+    for (int i = 0; i < 10; ++i) {
+        HttpRequest request;
+        request.target = "/echo/page";
+        request.headers = {"Authorization: Basic ZXYKaWw6Z3Vlc3M="}; // "ev\nil:guess"
+        ASSERT_EQ(Fetch(base(), request).status, 401) << i;
+    }
+    // Even the right password waits now, and costs no hash.
+    HttpResponse waiting = As("alice", "alice's secret");
+    EXPECT_EQ(waiting.status, 429);
+    EXPECT_FALSE(waiting.Header("retry-after").empty());
+    Echo echo;
+    EXPECT_FALSE(ParseEcho(waiting.body, &echo));
+    StopConsole();
+    std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find("127.0.0.1 - GET \"/echo/page\" 401 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" login-failed user ev\\x0ail\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" 429 "), std::string::npos) << log;
+}
+
+TEST_F(AuthTest, ForgetsRememberedLoginsWhenTheUsersFileChanges) {
+    ASSERT_EQ(As("alice", "alice's secret").status, 200);
+    ASSERT_EQ(As("alice", "alice's secret").status, 200); // remembered
+    std::string users = ReadFile(usersFile_);
+    WriteFile(usersFile_, users.substr(users.find("  bob:")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(As("alice", "alice's secret").status, 401);
+    EXPECT_EQ(As("bob", "bob:colon pass").status, 200);
 }
 
 TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {

@@ -7,7 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <string.h>
+
 #include <atomic>
+#include <chrono>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -24,18 +27,41 @@ constexpr size_t kBodyLimit = 1024 * 1024;
 
 using LimitsTest = ConsoleTest;
 
-// Sends `request` as raw bytes to the server at "http://127.0.0.1:PORT" and
-// returns the status line of the answer.
-std::string SendRaw(const std::string &base, const std::string &request) {
+// A connected socket to the server at "http://127.0.0.1:PORT", from the
+// loopback address `from` (-1 on failure).
+int ConnectTo(const std::string &base, const char *from = nullptr) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1))));
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && from != nullptr) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &local.sin_addr);
+        if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
+            close(fd);
+            return -1;
+        }
+    }
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    // Never wait on an answer forever.
+    timeval wait{5, 0};
+    if (fd >= 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return fd;
+}
+
+// Sends `request` as raw bytes to the server at "http://127.0.0.1:PORT" and
+// returns the status line of the answer, read until the server closes.
+std::string SendRaw(const std::string &base, const std::string &request) {
+    int fd = ConnectTo(base);
     std::string answer;
-    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
+    if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+                       static_cast<ssize_t>(request.size())) {
         char buffer[4096];
         ssize_t got;
         while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
@@ -73,6 +99,67 @@ TEST_F(LimitsTest, RefusesBodiesAboveOneMebibyteBeforeThePlugin) {
             EXPECT_EQ(echo.body.size(), c.size);
         }
     }
+}
+
+TEST_F(LimitsTest, RefusesAmbiguousBodyLengthsAndCloses) {
+    StartConsole();
+    const struct {
+        const char *framing;
+        const char *status;
+    } cases[] = {
+        {"Content-Length: 3\r\nContent-Length: 5\r\n\r\nabcde", "HTTP/1.1 400 Bad Request"},
+        {"Content-Length: 3\r\ncontent-length: 3\r\n\r\nabc", "HTTP/1.1 400 Bad Request"},
+        {"Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         "HTTP/1.1 400 Bad Request"},
+        {"Content-Length: 3\r\n\r\nabc", "HTTP/1.1 200 OK"},
+    };
+    for (const auto &c : cases) {
+        auto begin = std::chrono::steady_clock::now();
+        // Keep-alive asked for: a refused request must close all the same.
+        std::string status = SendRaw(
+            base(), std::string("POST /echo/framed HTTP/1.1\r\nHost: h\r\n") +
+                        (strstr(c.status, "200") ? "Connection: close\r\n" : "") + c.framing);
+        EXPECT_EQ(status, c.status) << c.framing;
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2)) << c.framing;
+    }
+}
+
+TEST_F(LimitsTest, AnswersWhileManyConnectionsTrickleTheirHeads) {
+    StartConsole({"--request-timeout", "2"});
+    // Five addresses, each opening more than its share of the connections,
+    // each sending a header byte now and then.
+    const char *addresses[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"};
+    std::vector<int> slow;
+    for (const char *from : addresses) {
+        for (int i = 0; i < 80; ++i) {
+            int fd = ConnectTo(base(), from);
+            if (fd >= 0)
+                slow.push_back(fd);
+        }
+    }
+    ASSERT_GT(slow.size(), 300u);
+    const std::string head = "GET /echo/slow HTTP/1.1\r\nHost: h\r\nX-Pad: aaaaaaaaaaaaaaaa";
+    auto begin = std::chrono::steady_clock::now();
+    bool allClosed = false;
+    for (size_t sent = 0; sent < head.size() && !allClosed; ++sent) {
+        size_t open = 0;
+        for (int fd : slow) {
+            if (send(fd, &head[sent], 1, MSG_NOSIGNAL) == 1)
+                ++open;
+        }
+        allClosed = open == 0;
+        auto asked = std::chrono::steady_clock::now();
+        HttpResponse response = Fetch(base(), "/echo/normal");
+        EXPECT_EQ(response.status, 200) << response.error;
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // Trickling did not keep them: every one was closed soon after its
+    // head was due.
+    EXPECT_TRUE(allClosed);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(8));
+    for (int fd : slow)
+        close(fd);
 }
 
 TEST_F(LimitsTest, ServesConcurrentClientsOnKeptAliveConnections) {
@@ -151,11 +238,16 @@ TEST_F(LimitsTest, AccessLogEscapesWhatCouldForgeALine) {
     ASSERT_EQ(SendRaw(base(), "GET /echo/x\x1b[31m\"y\\z\x7f HTTP/1.1\r\nHost: h\r\n"
                               "Connection: close\r\n\r\n"),
               "HTTP/1.1 200 OK");
+    // A long target is cut, saying how much was left out.
+    ASSERT_EQ(Fetch(base(), "/echo/" + std::string(2000, 'l')).status, 400);
     StopConsole();
     std::string log = ReadFile(accessLogPath());
     EXPECT_NE(log.find(" GET \"/echo/x\\x1b[31m\\x22y\\x5cz\\x7f\" 200 "), std::string::npos)
         << log;
     EXPECT_EQ(log.find('\x1b'), std::string::npos);
+    EXPECT_NE(log.find(" GET \"/echo/" + std::string(506, 'l') + "...(+1494 bytes)\" 400 "),
+              std::string::npos)
+        << log;
 }
 
 } // namespace

@@ -58,6 +58,8 @@ TEST_F(RoutesTest, AnswersEachRouteWithItsStatus) {
         HttpResponse response = Fetch(base(), request);
         EXPECT_EQ(response.status, c.status)
             << c.method << " " << c.target << " " << response.error;
+        // No answer may be framed by another page.
+        EXPECT_EQ(response.Header("x-frame-options"), "DENY") << c.target;
     }
 }
 
@@ -100,6 +102,66 @@ TEST_F(RoutesTest, DefaultFlagWordIsNine) {
     Echo echo;
     ASSERT_TRUE(ParseEcho(Fetch(base(), "/echo").body, &echo));
     EXPECT_EQ(echo.flags, "0x9");
+}
+
+TEST_F(RoutesTest, LeavesThePluginsClearingPowerAsItIsWithoutAUsersFile) {
+    StartConsole();
+    EXPECT_EQ(Fetch(base(), "/echo/allowclear").body, "allowclear=1\n");
+}
+
+TEST_F(RoutesTest, RefusesRequestsAnotherSiteStartedBeforeThePlugin) {
+    StartConsole();
+    const std::string own = base();
+    const struct {
+        const char *method;
+        std::vector<std::string> headers;
+        long status;
+    } cases[] = {
+        {"GET", {}, 200},
+        {"GET", {"Sec-Fetch-Site: none"}, 200},
+        {"GET", {"Sec-Fetch-Site: same-origin"}, 200},
+        {"GET", {"Sec-Fetch-Site: cross-site"}, 403},
+        {"GET", {"Sec-Fetch-Site: same-site"}, 403}, // another port is another origin
+        {"GET", {"Origin: http://elsewhere.example"}, 200},
+        {"POST", {}, 200},
+        {"POST", {"Origin: " + own}, 200},
+        {"POST", {"Sec-Fetch-Site: same-origin", "Origin: " + own}, 200},
+        {"POST", {"Referer: " + own + "/echo/list?x=1"}, 200},
+        {"POST", {"Origin: http://elsewhere.example"}, 403},
+        {"POST", {"Origin: null"}, 403},
+        {"POST", {"Origin: https://" + own.substr(7)}, 403},
+        {"POST", {"Referer: http://127.0.0.1:1/echo"}, 403},
+        {"POST", {"Origin: " + own, "Referer: http://elsewhere.example/"}, 200},
+        {"POST", {"Sec-Fetch-Site: cross-site", "Origin: " + own}, 403},
+    };
+    for (const auto &c : cases) {
+        HttpRequest request;
+        request.method = c.method;
+        request.target = "/echo/clear";
+        request.body = c.method == std::string("POST") ? "a=1" : "";
+        request.headers = c.headers;
+        HttpResponse response = Fetch(base(), request);
+        std::string shown = c.method + std::string(" ") + (c.headers.empty() ? "" : c.headers[0]);
+        EXPECT_EQ(response.status, c.status) << shown;
+        Echo echo;
+        EXPECT_EQ(ParseEcho(response.body, &echo), c.status == 200) << shown;
+        if (c.status == 403) {
+            EXPECT_NE(response.body.find("<a href=\"/\">"), std::string::npos) << shown;
+        }
+    }
+    StopConsole();
+    std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find("\"/echo/clear\" 403 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" cross-site origin http://elsewhere.example"), std::string::npos) << log;
+}
+
+TEST_F(RoutesTest, SendsWhatPlugInsPrintWhereItIsTold) {
+    std::string output = logDirectory() + "/plugins.out";
+    WriteFile(output, "");
+    StartConsole({"--plugin-output", output});
+    ASSERT_EQ(Fetch(base(), "/echo/stdout").status, 200);
+    StopConsole();
+    EXPECT_EQ(ReadFile(output), "echo on stdout\n");
 }
 
 TEST_F(RoutesTest, GivesThePluginAFormPostAndItsBody) {

@@ -107,6 +107,8 @@ HttpResponse HttpSession::Send(const HttpRequest &request) {
     } else if (request.method != "GET") {
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }
+    for (const std::string &header : request.headers)
+        headers = curl_slist_append(headers, header.c_str());
     if (headers != nullptr)
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     if (!request.user.empty()) {

@@ -21,6 +21,7 @@ struct HttpRequest {
     bool chunked = false; // send the body with chunked transfer encoding
     std::string user;     // with password: HTTP Basic credentials
     std::string password;
+    std::vector<std::string> headers; // more "Name: value" lines, sent as given
 };
 
 struct HttpResponse {

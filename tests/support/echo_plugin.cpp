@@ -11,8 +11,10 @@
  *
  * Paths after "/echo": "/decline" declines (the console answers 404),
  * "/frame" wraps the lines in the console frame with a script block,
- * "/redirect" answers 302 to "/echo". On unload it deregisters and, when
- * ZENTRA_ROOT is set, leaves the empty file "$ZENTRA_ROOT/echo-unloaded".
+ * "/redirect" answers 302 to "/echo", "/allowclear" answers
+ * "allowclear=N" with the exported AllowClearConn the console may set,
+ * "/stdout" also writes "echo on stdout" to standard output. On unload it deregisters
+ * and, when ZENTRA_ROOT is set, leaves the empty file "$ZENTRA_ROOT/echo-unloaded".
  */
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,15 @@ namespace {
 constexpr char kKeyword[] = "echo";
 constexpr int kKeywordLength = sizeof kKeyword - 1;
 bool registered = false;
+
+} // namespace
+
+// The clearing-power switch a console sets after loading, as in real plug-ins.
+extern "C" {
+__attribute__((visibility("default"))) int AllowClearConn = 1;
+}
+
+namespace {
 
 void WriteScript(void *request) {
     HttpSendDataSprintf(request, "<script type=\"text/javascript\">var echo = 1;</script>\n");
@@ -51,6 +62,17 @@ int EchoMethod(void *request, unsigned int, unsigned int, unsigned int accessFla
         return 0;
     if (std::strcmp(rest, "/redirect") == 0)
         return Redirect(request);
+    if (std::strcmp(rest, "/stdout") == 0) {
+        std::printf("echo on stdout\n");
+        std::fflush(stdout);
+    }
+    if (std::strcmp(rest, "/allowclear") == 0) {
+        if (HttpSendSuccessfulResponse(request, "text/plain; charset=utf-8") != 0)
+            return 500;
+        HttpSendDataSprintf(request, "allowclear=%d\n", AllowClearConn);
+        HttpEndDataResponse(request);
+        return 200;
+    }
 
     std::string components(rest);
     int count = ConvertToComponentPath(&components[0]);

@@ -14,10 +14,15 @@
 namespace hxm_server {
 namespace {
 
-// Appends `text` with every byte that could break or forge a line escaped.
+// Request text kept per field of a line.
+constexpr size_t kMaxFieldBytes = 512;
+
+// Appends `text` with every byte that could break or forge a line escaped,
+// and no more than kMaxFieldBytes of it.
 void AppendEscaped(std::string *line, const std::string &text) {
     static const char kHex[] = "0123456789abcdef";
-    for (unsigned char c : text) {
+    size_t kept = text.size() < kMaxFieldBytes ? text.size() : kMaxFieldBytes;
+    for (unsigned char c : text.substr(0, kept)) {
         if (c < 0x20 || c >= 0x7f || c == '"' || c == '\\') {
             line->append("\\x");
             line->push_back(kHex[c >> 4]);
@@ -26,6 +31,8 @@ void AppendEscaped(std::string *line, const std::string &text) {
             line->push_back(static_cast<char>(c));
         }
     }
+    if (kept < text.size())
+        line->append("...(+" + std::to_string(text.size() - kept) + " bytes)");
 }
 
 std::string LocalTimestamp() {
@@ -74,6 +81,10 @@ void AccessLog::Write(const AccessRecord &record) const {
     line.append(record.status == 0 ? "-" : std::to_string(record.status));
     line.push_back(' ');
     line.append(std::to_string(record.bytes));
+    if (!record.note.empty()) {
+        line.push_back(' ');
+        AppendEscaped(&line, record.note);
+    }
     line.push_back('\n');
     // A short write on a regular file means the disk is full; the line is
     // then lost, which is all we can do without blocking the request.

@@ -17,6 +17,7 @@ struct AccessRecord {
     std::string target; // as received
     int status = 0;     // 0: no response was sent (the client went away)
     uint64_t bytes = 0; // body bytes of the response
+    std::string note;   // why the console refused it, or empty
 };
 
 class AccessLog {
@@ -31,10 +32,12 @@ class AccessLog {
     bool Open(const std::string &path, std::string *error);
 
     // Writes one line:
-    //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES
+    //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES [NOTE]
     // TIME is local ISO 8601 with its UTC offset; USER is "-" when empty;
-    // bytes outside printable ASCII, '"' and '\' in the method, user and
-    // target are written as \xHH so a line can neither be split nor forged.
+    // bytes outside printable ASCII, '"' and '\' in the method, user,
+    // target and note are written as \xHH so a line can neither be split
+    // nor forged. Each of these texts is cut at a few hundred bytes, with
+    // "...(+N bytes)" for the rest, so one request cannot flood the log.
     // Each line is one write(2) on an O_APPEND descriptor, so lines from
     // concurrent requests never interleave. Thread-safe.
     void Write(const AccessRecord &record) const;

@@ -22,13 +22,16 @@
 #include <exception>
 #include <new>
 
+#include "platform/console/server/request_checks.h"
 #include "platform/console/server/routes.h"
 
 namespace hxm_server {
 namespace {
 
-constexpr unsigned kConnectionLimit = 256;
-constexpr unsigned kPerAddressConnectionLimit = 64;
+// One address may hold an eighth of the connections, so a few clients
+// trickling their heads cannot take every slot.
+constexpr unsigned kConnectionLimit = 512;
+constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 8;
 constexpr unsigned kConnectionTimeoutSeconds = 30;
 constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
 constexpr char kRealm[] = "hxm-console";
@@ -39,6 +42,7 @@ struct RequestState {
     std::string method;
     std::string user;
     std::string body;
+    std::string note; // why the request was refused, for the access log
     unsigned int accessFlags = 0;
     bool started = false;
     bool authorized = false;
@@ -47,17 +51,60 @@ struct RequestState {
     uint64_t bytes = 0;
 };
 
-std::string RemoteAddress(MHD_Connection *connection) {
-    const MHD_ConnectionInfo *info =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (info == nullptr || info->client_addr == nullptr)
+std::string NumericAddress(const sockaddr *address) {
+    if (address == nullptr)
         return std::string();
-    const sockaddr *address = info->client_addr;
     socklen_t length = address->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
     char host[NI_MAXHOST];
     if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
         return std::string();
     return host;
+}
+
+std::string RemoteAddress(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    return info != nullptr ? NumericAddress(info->client_addr) : std::string();
+}
+
+MHD_Result CollectHeader(void *list, MHD_ValueKind, const char *name, const char *value) {
+    try {
+        static_cast<HeaderList *>(list)->emplace_back(name != nullptr ? name : "",
+                                                      value != nullptr ? value : "");
+    } catch (const std::exception &) {
+        return MHD_NO;
+    }
+    return MHD_YES;
+}
+
+HeaderList RequestHeaders(MHD_Connection *connection) {
+    HeaderList headers;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, CollectHeader, &headers);
+    return headers;
+}
+
+// The client behind a trusted proxy: the last address it appended.
+std::string ForwardedFor(const HeaderList &headers) {
+    const std::string *forwarded = FindHeader(headers, "X-Forwarded-For");
+    if (forwarded == nullptr)
+        return std::string();
+    size_t comma = forwarded->rfind(',');
+    std::string last = comma == std::string::npos ? *forwarded : forwarded->substr(comma + 1);
+    size_t begin = last.find_first_not_of(" \t");
+    size_t end = last.find_last_not_of(" \t");
+    return begin == std::string::npos ? std::string() : last.substr(begin, end - begin + 1);
+}
+
+// A short page for a request refused as started by another site.
+Reply CrossSiteReply() {
+    Reply reply;
+    reply.status = 403;
+    reply.contentType = "text/html; charset=utf-8";
+    reply.body = "<!DOCTYPE html>\n<html><head><title>403 Forbidden</title></head><body>\n"
+                 "<h1>Forbidden</h1>\n<p>This request came from another site and was not "
+                 "carried out. To use the console, open it directly: "
+                 "<a href=\"/\">console home</a>.</p>\n</body></html>\n";
+    return reply;
 }
 
 const char *HeaderValue(MHD_Connection *connection, const char *name) {
@@ -104,6 +151,10 @@ MHD_Result QueueReply(MHD_Connection *connection, RequestState *state, Reply rep
         return MHD_NO;
     if (!reply.contentType.empty())
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.c_str());
+    // No page of the console may be framed by another, which would let that
+    // page trick an administrator into clicking.
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
+    MHD_add_response_header(response, "Content-Security-Policy", "frame-ancestors 'none'");
     for (const auto &header : reply.headers) {
         // The daemon refuses names or values with line breaks; such a header
         // is dropped rather than allowed to split the response.
@@ -137,34 +188,46 @@ void LogDaemonError(void *, const char *format, va_list arguments) {
 
 struct HttpServer::Callbacks {
     // Checks the request's credentials once; on success the state carries
-    // the user and flag word the plug-in will see.
-    static bool Authorize(const HttpServer *server, MHD_Connection *connection,
-                          RequestState *state) {
+    // the user and flag word the plug-in will see. Otherwise the refusal
+    // (401, or 429 while the address must wait) is queued into *refused.
+    static bool Authorize(const HttpServer *server, MHD_Connection *connection, RequestState *state,
+                          MHD_Result *refused) {
         if (state->authorized)
             return true;
-        const UserTable *users = server->settings_.users;
-        if (users == nullptr) {
+        LoginGuard *logins = server->settings_.logins;
+        if (logins == nullptr) {
             state->accessFlags = server->settings_.accessFlags;
             state->authorized = true;
             return true;
         }
-        char *password = nullptr;
-        char *name = MHD_basic_auth_get_username_password(connection, &password);
+        const char *header = HeaderValue(connection, MHD_HTTP_HEADER_AUTHORIZATION);
+        std::string name;
+        std::string password;
         unsigned int flags = 0;
-        bool ok =
-            name != nullptr && password != nullptr && users->Authenticate(name, password, &flags);
-        if (ok) {
+        unsigned retrySeconds = 0;
+        LoginGuard::Verdict verdict = LoginGuard::Verdict::kRefused;
+        bool given = header != nullptr && ParseBasicCredentials(header, &name, &password);
+        if (given)
+            verdict = logins->Check(state->remoteAddress, name, password, &flags, &retrySeconds);
+        if (!password.empty())
+            explicit_bzero(&password[0], password.size());
+        if (verdict == LoginGuard::Verdict::kAdmitted) {
             state->user = name;
             state->accessFlags = flags;
             state->authorized = true;
+            return true;
         }
-        if (password != nullptr) {
-            explicit_bzero(password, strlen(password));
-            MHD_free(password);
+        if (verdict == LoginGuard::Verdict::kThrottled) {
+            state->note = "login-throttled user " + name;
+            Reply reply = StatusReply(429);
+            reply.headers.emplace_back("Retry-After", std::to_string(retrySeconds));
+            *refused = QueueReply(connection, state, std::move(reply), false);
+            return false;
         }
-        if (name != nullptr)
-            MHD_free(name);
-        return ok;
+        if (given)
+            state->note = "login-failed user " + name;
+        *refused = QueueReply(connection, state, StatusReply(401), true);
+        return false;
     }
 
     static void *StartRequest(void *, const char *uri, MHD_Connection *connection) {
@@ -178,10 +241,37 @@ struct HttpServer::Callbacks {
         }
     }
 
-    static void CompleteRequest(void *cls, MHD_Connection *, void **context,
+    static MHD_Result AdmitConnection(void *cls, const sockaddr *address, socklen_t) {
+        auto *server = static_cast<HttpServer *>(cls);
+        try {
+            return server->watch_->Admit(NumericAddress(address)) ? MHD_YES : MHD_NO;
+        } catch (const std::exception &) {
+            return MHD_NO;
+        }
+    }
+
+    static void NotifyConnection(void *cls, MHD_Connection *connection, void **,
+                                 MHD_ConnectionNotificationCode code) {
+        auto *server = static_cast<HttpServer *>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+            server->watch_->Closed(connection);
+            return;
+        }
+        const MHD_ConnectionInfo *info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        try {
+            if (info != nullptr)
+                server->watch_->Opened(connection, info->connect_fd, RemoteAddress(connection));
+        } catch (const std::exception &) {
+            // Unwatched: the daemon's silence timeout still applies.
+        }
+    }
+
+    static void CompleteRequest(void *cls, MHD_Connection *connection, void **context,
                                 MHD_RequestTerminationCode) {
         auto *server = static_cast<HttpServer *>(cls);
         auto *state = static_cast<RequestState *>(*context);
+        server->watch_->RequestDone(connection);
         if (state == nullptr)
             return;
         *context = nullptr;
@@ -193,6 +283,7 @@ struct HttpServer::Callbacks {
             record.target = state->target;
             record.status = state->status;
             record.bytes = state->bytes;
+            record.note = state->note;
             server->settings_.accessLog->Write(record);
         } catch (const std::exception &) {
             // Out of memory for the log line; the request itself is done.
@@ -211,15 +302,43 @@ struct HttpServer::Callbacks {
             if (!state->started) {
                 state->started = true;
                 state->method = method;
+                HeaderList headers = RequestHeaders(connection);
+                if (server->watch_->IsTrusted(state->remoteAddress)) {
+                    std::string client = ForwardedFor(headers);
+                    if (!client.empty())
+                        state->remoteAddress = client;
+                }
                 const char *length = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
                 bool hasBody = (length != nullptr && strcmp(length, "0") != 0) ||
                                HeaderValue(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+                server->watch_->HeadArrived(connection, !hasBody            ? 0
+                                                        : length != nullptr ? ContentLength(length)
+                                                                            : kMaxBodyBytes);
+                if (HasAmbiguousFraming(headers)) {
+                    // A proxy in front may have read another body length:
+                    // nothing after this head can be trusted to be a request.
+                    state->note = "ambiguous-length";
+                    Reply reply = StatusReply(400);
+                    reply.headers.emplace_back("Connection", "close");
+                    return QueueReply(connection, state, std::move(reply), false);
+                }
+                const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
+                std::string crossSite =
+                    CrossSiteReason(state->method, headers, "http", host != nullptr ? host : "");
+                if (!crossSite.empty()) {
+                    state->note = "cross-site " + crossSite;
+                    Reply reply = CrossSiteReply();
+                    if (hasBody)
+                        reply.headers.emplace_back("Connection", "close");
+                    return QueueReply(connection, state, std::move(reply), false);
+                }
                 if (!hasBody)
                     return MHD_YES;
                 if (length != nullptr && ContentLength(length) > kMaxBodyBytes)
                     return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
-                if (!Authorize(server, connection, state))
-                    return QueueReply(connection, state, StatusReply(401), true);
+                MHD_Result refused = MHD_NO;
+                if (!Authorize(server, connection, state, &refused))
+                    return refused;
                 return MHD_YES;
             }
             if (*uploadDataSize != 0) {
@@ -236,10 +355,12 @@ struct HttpServer::Callbacks {
                 *uploadDataSize = 0;
                 return MHD_YES;
             }
+            server->watch_->HeadArrived(connection, 0); // the body, if any, is in
             if (state->bodyTooLarge)
                 return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
-            if (!Authorize(server, connection, state))
-                return QueueReply(connection, state, StatusReply(401), true);
+            MHD_Result refused = MHD_NO;
+            if (!Authorize(server, connection, state, &refused))
+                return refused;
             RouteRequest request;
             request.method = state->method;
             request.target = state->target;
@@ -259,6 +380,12 @@ struct HttpServer::Callbacks {
 bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     Stop();
     settings_ = settings;
+    ConnectionWatch::Limits limits;
+    limits.perAddress = kPerAddressConnectionLimit;
+    limits.headTime = std::chrono::seconds(settings.requestSeconds);
+    limits.trusted = settings.trustedProxies;
+    watch_.reset(new ConnectionWatch(std::move(limits)));
+    watch_->Start();
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
     if (settings.listen.isIPv6)
         flags |= MHD_USE_IPv6;
@@ -266,16 +393,17 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     errno = 0;
     // The logger goes first so the daemon's own start-up messages use it.
     daemon_ = MHD_start_daemon(
-        flags, port, nullptr, nullptr, &Callbacks::HandleAccess, this, MHD_OPTION_EXTERNAL_LOGGER,
-        &LogDaemonError, nullptr, MHD_OPTION_SOCK_ADDR,
+        flags, port, &Callbacks::AdmitConnection, this, &Callbacks::HandleAccess, this,
+        MHD_OPTION_EXTERNAL_LOGGER, &LogDaemonError, nullptr, MHD_OPTION_SOCK_ADDR,
         reinterpret_cast<const sockaddr *>(&settings.listen.storage), MHD_OPTION_THREAD_POOL_SIZE,
         settings.threads, MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kPerAddressConnectionLimit,
+        MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::NotifyConnection, this,
         MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
         &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
         this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_END);
     if (daemon_ == nullptr) {
+        watch_->Stop();
         *error = "cannot listen on " + FormatAddress(settings.listen, port);
         if (errno != 0)
             *error += std::string(": ") + strerror(errno);
@@ -296,6 +424,7 @@ void HttpServer::Stop() {
         return;
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
+    watch_->Stop();
 }
 
 } // namespace hxm_server

@@ -6,12 +6,15 @@
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 #define HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 
+#include <memory>
+#include <set>
 #include <string>
 
 #include "platform/console/server/access_log.h"
+#include "platform/console/server/connection_watch.h"
+#include "platform/console/server/login_guard.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/static_files.h"
-#include "platform/console/server/users.h"
 
 struct MHD_Daemon;
 
@@ -23,10 +26,12 @@ constexpr size_t kMaxBodyBytes = 1024 * 1024;
 struct ServerSettings {
     ListenAddress listen;
     unsigned threads = 4;
-    unsigned int accessFlags = 0x9;   // used when users is null
-    const UserTable *users = nullptr; // null: no authentication
+    unsigned int accessFlags = 0x9; // used when logins is null
+    LoginGuard *logins = nullptr;   // null: no authentication
     const AccessLog *accessLog = nullptr;
     FileLocations locations;
+    unsigned requestSeconds = 10;         // for a whole request head
+    std::set<std::string> trustedProxies; // numeric addresses
 };
 
 class HttpServer {
@@ -36,7 +41,7 @@ class HttpServer {
     HttpServer &operator=(const HttpServer &) = delete;
     ~HttpServer() { Stop(); }
 
-    // Starts listening and serving on worker threads. The settings' users
+    // Starts listening and serving on worker threads. The settings' logins
     // and access log must outlive the server. False, with *error set, when
     // the address cannot be bound.
     bool Start(const ServerSettings &settings, std::string *error);
@@ -53,6 +58,7 @@ class HttpServer {
 
   private:
     ServerSettings settings_;
+    std::unique_ptr<ConnectionWatch> watch_;
     MHD_Daemon *daemon_ = nullptr;
 };
 

@@ -7,6 +7,8 @@
  * plug-in, the address, the access log), 2 for a bad command line or users
  * file.
  */
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <locale.h>
 #include <signal.h>
@@ -142,10 +144,24 @@ int Run(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Plug-ins may write to standard output as they please; a pipe nobody
+    // drains must not stall a request thread, nor a flood fill a terminal.
+    // The console's own lines keep the original output.
+    int consoleOutput = dup(STDOUT_FILENO);
+    int pluginOutput =
+        open(options.pluginOutput.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+    if (consoleOutput < 0 || pluginOutput < 0 || dup2(pluginOutput, STDOUT_FILENO) < 0)
+        return Fail(kExitFailure, "cannot send plug-in output to " + options.pluginOutput + ": " +
+                                      strerror(errno));
+    close(pluginOutput);
+    FILE *console = fdopen(consoleOutput, "w");
+    if (console == nullptr)
+        return Fail(kExitFailure, "cannot keep the console's output");
+
     PluginSet plugins;
     for (const std::string &plugin : options.plugins) {
         size_t before = hxm::Registrations().size();
-        if (!plugins.Load(plugin, &error))
+        if (!plugins.Load(plugin, !options.usersFile.empty(), &error))
             return Fail(kExitFailure, "cannot load plug-in " + plugin + ": " + error);
         if (hxm::Registrations().size() == before)
             fprintf(stderr, "hxm-console: warning: plug-in %s registered no service\n",
@@ -156,14 +172,20 @@ int Run(int argc, char **argv) {
     settings.listen = options.listen;
     settings.threads = options.threads;
     settings.accessFlags = options.accessFlags;
-    settings.users = options.usersFile.empty() ? nullptr : &users;
+    std::unique_ptr<LoginGuard> logins;
+    if (!options.usersFile.empty())
+        logins.reset(new LoginGuard(options.usersFile, std::move(users)));
+    settings.logins = logins.get();
     settings.accessLog = &accessLog;
     settings.locations = LocationsForRoot(root);
+    settings.requestSeconds = options.requestSeconds;
+    settings.trustedProxies.insert(options.trustedProxies.begin(), options.trustedProxies.end());
     HttpServer server;
     if (!server.Start(settings, &error))
         return Fail(kExitFailure, error);
-    printf("listening on http://%s/\n", FormatAddress(options.listen, server.Port()).c_str());
-    fflush(stdout);
+    fprintf(console, "listening on http://%s/\n",
+            FormatAddress(options.listen, server.Port()).c_str());
+    fflush(console);
 
     int received = 0;
     while (sigwait(&stopSignals, &received) != 0) {

@@ -92,6 +92,39 @@ bool SetAccessLog(Options *options, const std::string &value, std::string *error
     return true;
 }
 
+bool SetRequestTimeout(Options *options, const std::string &value, std::string *error) {
+    unsigned long seconds = 0;
+    if (!ParseUnsigned(value, 10, 3600, &seconds) || seconds == 0) {
+        *error = "--request-timeout needs seconds from 1 to 3600, not \"" + value + "\"";
+        return false;
+    }
+    options->requestSeconds = static_cast<unsigned>(seconds);
+    return true;
+}
+
+bool SetTrustedProxy(Options *options, const std::string &value, std::string *error) {
+    // Kept in the form the server prints addresses in, to compare them.
+    unsigned char bytes[sizeof(in6_addr)];
+    char canonical[INET6_ADDRSTRLEN];
+    int family = value.find(':') != std::string::npos ? AF_INET6 : AF_INET;
+    if (inet_pton(family, value.c_str(), bytes) != 1 ||
+        inet_ntop(family, bytes, canonical, sizeof canonical) == nullptr) {
+        *error = "--trusted-proxy needs a numeric IPv4 or IPv6 address, not \"" + value + "\"";
+        return false;
+    }
+    options->trustedProxies.push_back(canonical);
+    return true;
+}
+
+bool SetPluginOutput(Options *options, const std::string &value, std::string *error) {
+    if (value.empty()) {
+        *error = "--plugin-output needs a file name";
+        return false;
+    }
+    options->pluginOutput = value;
+    return true;
+}
+
 struct OptionRow {
     const char *name;
     bool takesValue;
@@ -107,6 +140,9 @@ constexpr OptionRow kOptionTable[] = {
     {"--access", true, SetAccess, nullptr},
     {"--threads", true, SetThreads, nullptr},
     {"--access-log", true, SetAccessLog, nullptr},
+    {"--request-timeout", true, SetRequestTimeout, nullptr},
+    {"--trusted-proxy", true, SetTrustedProxy, nullptr},
+    {"--plugin-output", true, SetPluginOutput, nullptr},
     {"--help", false, nullptr, &Options::help},
     {"--hash-password", false, nullptr, &Options::hashPassword},
 };
@@ -246,7 +282,8 @@ bool ParseOptions(int argc, char **argv, Options *options, std::string *error) {
 const char *UsageText() {
     return "usage: hxm-console [--listen ADDR:PORT] [--plugin FILE.so]... [--root DIR]\n"
            "                   [--users FILE] [--access FLAGS] [--threads N]\n"
-           "                   [--access-log FILE]\n"
+           "                   [--access-log FILE] [--request-timeout SECONDS]\n"
+           "                   [--trusted-proxy ADDR]... [--plugin-output FILE]\n"
            "       hxm-console --hash-password   (reads a password on stdin, prints its hash)\n"
            "\n"
            "  --listen ADDR:PORT   address to serve, A.B.C.D:PORT or [IPv6]:PORT\n"
@@ -260,6 +297,12 @@ const char *UsageText() {
            "                       (default 0x9)\n"
            "  --threads N          worker threads (default 4)\n"
            "  --access-log FILE    append one line per request to FILE (default stderr)\n"
+           "  --request-timeout S  close a connection whose request head has not\n"
+           "                       arrived whole within S seconds (default 10)\n"
+           "  --trusted-proxy ADDR a reverse proxy: its connections have no per-address\n"
+           "                       limit, and its X-Forwarded-For names the client\n"
+           "  --plugin-output FILE append what plug-ins write to standard output to\n"
+           "                       FILE (default /dev/null)\n"
            "  --hash-password      read a password from stdin and print a yescrypt hash\n"
            "                       for the users file\n"
            "  --help               show this text\n";

@@ -26,7 +26,10 @@ struct Options {
     std::string usersFile;            // empty: no authentication
     unsigned int accessFlags = 0x9;   // every request's flag word without a users file
     unsigned int threads = 4;
-    std::string accessLog; // empty: stderr
+    std::string accessLog;                   // empty: stderr
+    unsigned requestSeconds = 10;            // for a whole request head
+    std::vector<std::string> trustedProxies; // numeric addresses, as written
+    std::string pluginOutput = "/dev/null";  // where plug-ins' standard output goes
     bool help = false;
     bool hashPassword = false;
 };

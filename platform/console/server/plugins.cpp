@@ -7,7 +7,7 @@
 
 namespace hxm_server {
 
-bool PluginSet::Load(const std::string &path, std::string *error) {
+bool PluginSet::Load(const std::string &path, bool withholdClearing, std::string *error) {
     // RTLD_NOW: a plug-in missing a host call fails here, not mid-request.
     // RTLD_LOCAL: plug-ins do not see each other's symbols.
     // A bare name is a file here, not a library for the loader to search for.
@@ -19,6 +19,12 @@ bool PluginSet::Load(const std::string &path, std::string *error) {
         return false;
     }
     handles_.push_back(handle);
+    if (withholdClearing) {
+        // Requests only start once every plug-in is loaded, so no thread
+        // reads the word while it changes.
+        if (auto *allowClear = static_cast<int *>(dlsym(handle, "AllowClearConn")))
+            *allowClear = 0;
+    }
     return true;
 }
 
