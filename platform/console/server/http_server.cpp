@@ -334,8 +334,15 @@ struct HttpServer::Callbacks {
                 }
                 if (!hasBody)
                     return MHD_YES;
-                if (length != nullptr && ContentLength(length) > kMaxBodyBytes)
-                    return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
+                if (length != nullptr && ContentLength(length) > kMaxBodyBytes) {
+                    // Closing on a body still arriving resets the connection,
+                    // and the client loses the 413 with it: a body of a size
+                    // someone may really send is read and dropped first.
+                    if (ContentLength(length) > kDrainedBodyBytes)
+                        return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
+                    state->bodyTooLarge = true;
+                    return MHD_YES;
+                }
                 MHD_Result refused = MHD_NO;
                 if (!Authorize(server, connection, state, &refused))
                     return refused;
