@@ -14,7 +14,9 @@ version=$(dpkg-parsechangelog -l "$HXM_TOP/debian/changelog" -S Version)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 hxm_log "building the Debian packages $version into $out"
 # -nc: the release tree in build/deb is kept between runs, so a second
-# package build compiles only what changed.
+# package build compiles only what changed; without debhelper's stamp the
+# build steps always run (ninja decides what is stale).
+rm -f "$HXM_TOP/debian/debhelper-build-stamp"
 (cd "$HXM_TOP" && dpkg-buildpackage --no-sign -b -nc -J"$(nproc)" \
     --buildinfo-option=-u"$out" --changes-option=-u"$out" \
     --buildinfo-file="$out/libhxm2afp_${version}_${arch}.buildinfo" \
