@@ -13,6 +13,7 @@ HXM_DEB_PACKAGES=(
     clang libclang-rt-14-dev
     nodejs npm
     chromium
+    debhelper fakeroot lintian logrotate systemd
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }

@@ -18,6 +18,10 @@ root=${HXM_DEMO_ROOT:-$HXM_TOP/demo-root}
 listen=${HXM_DEMO_LISTEN:-127.0.0.1:8080}
 mkdir -p "$root/var/opt/zentra/log" "$root/opt/zentra/lib"
 export ZENTRA_ROOT=$root
+# The plug-in's shipped settings (production log level): without them it
+# logs at debug level. An edited copy is kept.
+[[ -f $root/opt/zentra/lib/libhxm2afp.conf ]] ||
+    cp "$HXM_TOP/plugin/libhxm2afp.conf" "$root/opt/zentra/lib/libhxm2afp.conf"
 
 afpstat=$build/bin/afpstat
 "$afpstat" init

@@ -2,14 +2,16 @@
 # Builds and runs every test: the developer build (AddressSanitizer + UBSan),
 # the ThreadSanitizer build and the 32-bit build, each through ctest, then the
 # browser tests. Installs what it needs; exits non-zero on any failure.
-# HXM_TEST_BUILDS picks the builds to run (default: "asan tsan m32").
+# HXM_TEST_BUILDS picks the builds to run (default: "asan tsan m32 packages";
+# "packages" builds the Debian packages from a release tree and checks them
+# installed in a scratch root, scripts/check-packages.sh).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 hxm_install_deps
 hxm_log "checking the layer order of includes"
 bash "$HXM_TOP/scripts/check-layers.sh"
-builds=${HXM_TEST_BUILDS:-asan tsan m32}
+builds=${HXM_TEST_BUILDS:-asan tsan m32 packages}
 jobs=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -21,6 +23,11 @@ run_ctest() {
 }
 
 for kind in $builds; do
+    if [[ $kind == packages ]]; then
+        hxm_log "checking the Debian packages"
+        bash "$HXM_TOP/scripts/check-packages.sh"
+        continue
+    fi
     dir=$HXM_TOP/build/$kind
     case $kind in
     asan) hxm_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DHXM_SANITIZE=address -DHXM_WERROR=ON ;;
