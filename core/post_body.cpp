@@ -12,6 +12,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include "logger/log_text.h"
 #include "logger/logger.h"
 
 namespace {
@@ -51,8 +52,7 @@ int decodePostDataString(const char *encoded, unsigned long length, char **decod
         }
     }
     out[written] = '\0';
-    const int shown = in > INT_MAX ? INT_MAX : static_cast<int>(in);
-    HXM_DEBUG("postdata before decode: [%.*s] \n", shown, encoded);
-    HXM_DEBUG("postdata after decode: [%s] \n", out);
+    HXM_DEBUG("postdata before decode: [%s] \n", hxm2afp::LogText(encoded, in).c_str());
+    HXM_DEBUG("postdata after decode: [%s] \n", hxm2afp::LogText(out, written).c_str());
     return 0;
 }

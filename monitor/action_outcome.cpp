@@ -9,6 +9,7 @@
 
 #include "base/bounded_copy.h"
 #include "core/localisation.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/afpstat.h"
 
@@ -54,8 +55,7 @@ void append_items(char *line, size_t size, size_t *used, const ActionItem *items
         const ActionItem &item = items[i];
         append(line, size, used, "%s%s ", i == 0 ? "" : ", ", kind_words(item.kind));
         if (item.kind == ActionKind::kCloseFile) {
-            char escaped[sizeof item.path * 4 + 1];
-            append(line, size, used, "\"%s\"", escape_for_log(item.path, escaped, sizeof escaped));
+            append(line, size, used, "\"%s\"", LogText(item.path).c_str());
         } else {
             append(line, size, used, "%u", static_cast<unsigned>(item.connectionNumber));
         }
@@ -134,26 +134,6 @@ const char *status_words(int status) {
     default:
         return HXM_TRANSLATABLE("an unknown error");
     }
-}
-
-const char *escape_for_log(const char *text, char *out, size_t size) {
-    if (size == 0)
-        return "";
-    size_t used = 0;
-    for (const unsigned char *at =
-             reinterpret_cast<const unsigned char *>(text != nullptr ? text : "");
-         *at != '\0'; ++at) {
-        const bool plain = *at >= 0x20 && *at != 0x7f && *at != '\\';
-        const size_t needed = plain ? 1 : 4;
-        if (used + needed >= size)
-            break;
-        if (plain)
-            out[used++] = static_cast<char>(*at);
-        else
-            used += static_cast<size_t>(snprintf(out + used, size - used, "\\x%02X", *at));
-    }
-    out[used] = '\0';
-    return out;
 }
 
 } // namespace hxm2afp

@@ -61,11 +61,6 @@ class CollectingOutcome {
  * text: look it up with lnxMSG). */
 const char *status_words(int status);
 
-/* Copies `text` into `out` (`size` bytes, terminated) with every control
- * byte and backslash written as \xHH, so a name from a request can never
- * start a forged log line; cut at a whole escape when it does not fit. */
-const char *escape_for_log(const char *text, char *out, size_t size);
-
 } // namespace hxm2afp
 
 #endif

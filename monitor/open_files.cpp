@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include "base/bounded_copy.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/list_sort.h"
 #include "monitor/node_list.h"
@@ -61,7 +62,7 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
         for (int32_t index = 0; index < names && record->fileNames[index] != nullptr; ++index) {
             const char *path = record->fileNames[index];
             if (active && NameCompare(path, filter) != 0) {
-                HXM_DEBUG("\n ### Skiping file:%s--%d", path, index);
+                HXM_DEBUG("\n ### Skiping file:%s--%d", hxm2afp::LogText(path).c_str(), index);
                 continue;
             }
             OpenFileInfo *node = new_open_file(*record, path);
@@ -127,7 +128,7 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
         *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
         if (Logger *logger = hxm_log)
             logger->error("GetOpenFileList: out of memory copying the open files of %s",
-                          volumeName != nullptr ? volumeName : "");
+                          hxm2afp::LogText(volumeName).c_str());
         return -1;
     }
     if (head != nullptr)
@@ -142,8 +143,8 @@ int NameCompare(const char *fileName, const char *filter) {
         fileName = "";
     if (filter == nullptr)
         filter = "";
-    HXM_DEBUG("\n ###Start retVal at NameCompare is %d for fileName:%s -- filter:%s", -1, fileName,
-              filter);
+    HXM_DEBUG("\n ###Start retVal at NameCompare is %d for fileName:%s -- filter:%s", -1,
+              hxm2afp::LogText(fileName).c_str(), hxm2afp::LogText(filter).c_str());
     const char *dot = strrchr(fileName, '.');
     const char *extension = dot != nullptr ? dot + 1 : fileName;
     // The first two characters ("*.") are never examined.

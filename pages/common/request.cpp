@@ -35,6 +35,16 @@ void read_body(void *request, Request *record, bool decode) {
     }
 }
 
+bool asks_for_action(const ComponentPath &path, const AreaFront &area) {
+    if (path.count == 0 || area.actions == nullptr)
+        return false;
+    for (const char *const *action = area.actions; *action != nullptr; ++action) {
+        if (path.first.begins_with(*action))
+            return true;
+    }
+    return false;
+}
+
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record) {
     if (!may_enter_area(accessFlags))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
@@ -47,6 +57,9 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
         const int helpStatus = area.send_help(request, record->path);
         return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
     }
+    // Hiding the controls is not enough: a viewer can still type the URL.
+    if (!record->clearingPower && asks_for_action(record->path, area))
+        return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
     const int methodError = read_method(request, record);
     if (methodError != 0)
         return generate_error_page(request, methodError);

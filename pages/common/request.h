@@ -32,15 +32,24 @@ int read_method(void *request, Request *record);
 void read_body(void *request, Request *record, bool decode);
 
 /* How an area reads its path (see ComponentPath) and writes its help page:
- * each returns 0 or 200 when it went well, else the error page code. */
+ * each returns 0 or 200 when it went well, else the error page code. The
+ * area's commands that clear connections or close files (a null-terminated
+ * list) need the clearing power: a first component beginning with one of
+ * them asks for an action. */
 struct AreaFront {
     int (*read_path)(void *request, ComponentPath *path, HeapText *pathCopy);
     int (*send_help)(void *request, const ComponentPath &path);
+    const char *const *actions;
 };
+
+/* Whether the path, as read, asks for one of the area's actions. */
+bool asks_for_action(const ComponentPath &path, const AreaFront &area);
 
 /* The steps every request of the connections and open-file areas takes
  * first: checks the access flags, reads the path (a help path is answered
- * with the help page), the method and the body, decoded. Returns 0 with
+ * with the help page), refuses an action to a caller without the clearing
+ * power (the access-denied page, before anything is read or done), reads
+ * the method and the body, decoded. Returns 0 with
  * `record` filled to go on, or the status of the page that already answered
  * the request (the help page or the error page). */
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record);

@@ -26,6 +26,7 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
+#include "monitor/close_files.h"
 #include "pages/common/failure_lines.h"
 #include "pages/connections/list_page.h"
 
@@ -277,6 +278,8 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
         if (info->openFiles[i] == nullptr)
             continue;
         const EscapedText path(escape_html, info->openFiles[i]);
+        const hxm2afp::CloseName closeName = hxm2afp::close_name(info->openFiles[i]);
+        const EscapedText closeText(escape_html, closeName.text.c_str());
         HttpSendDataSprintf(request,
                             "<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
                             "closeThisFile();\" name=\"filenames\" >",
@@ -284,13 +287,14 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
         if (first)
             HttpSendDataSprintf(request,
                                 "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
-                                "VALUE=\"<filename>%s</filename>\" ><td>%s",
-                                path.c_str(), path.c_str());
+                                "VALUE=\"%s%s%s\" ><td>%s",
+                                closeName.start, closeText.c_str(), closeName.end, path.c_str());
         else
             HttpSendDataSprintf(request,
                                 "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
-                                "VALUE=\"<filename>%s</filename>\" ><tr %s><td ></td><td>%s",
-                                path.c_str(), next_stripe(rowCounter), path.c_str());
+                                "VALUE=\"%s%s%s\" ><tr %s><td ></td><td>%s",
+                                closeName.start, closeText.c_str(), closeName.end,
+                                next_stripe(rowCounter), path.c_str());
         first = false;
         if (fromOpenFiles) {
             HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",

@@ -23,6 +23,7 @@
 #include "core/host/hxm_host.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/action_outcome.h"
 #include "monitor/actions.h"
@@ -70,8 +71,8 @@ const char *find_marked_number(const char *from, const char *start, const char *
     }
     *number = value;
     if (!*valid)
-        HXM_DEBUG("not a connection number between %s and %s: [%.*s]", start, end,
-                  static_cast<int>(length > 64 ? 64 : length), open);
+        HXM_DEBUG("not a connection number between %s and %s: [%s]", start, end,
+                  hxm2afp::LogText(open, length).c_str());
     return close + strlen(end);
 }
 
@@ -167,7 +168,7 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
     const int status = hxm2afp::read_component_path(request, keyword_afpdcons, path);
     if (status != 0)
         return status;
-    HXM_DEBUG("URL = %s", path->path);
+    HXM_DEBUG("URL = %s", hxm2afp::LogText(path->path).c_str());
     char *rest = path->afterKeyword;
     if (rest == nullptr)
         return 0; // "/afpcons" alone: the list page
@@ -178,8 +179,10 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
     }
     HXM_DEBUG("In fun GetComponentCountAndSortType len of componentPath =  %d",
               static_cast<int>(length));
-    HXM_DEBUG("In fun GetComponentCountAndSortType len of pPath =  %s", rest);
-    HXM_DEBUG("In fun GetComponentCountAndSortType val of componentPath =  %s", rest);
+    HXM_DEBUG("In fun GetComponentCountAndSortType len of pPath =  %s",
+              hxm2afp::LogText(rest).c_str());
+    HXM_DEBUG("In fun GetComponentCountAndSortType val of componentPath =  %s",
+              hxm2afp::LogText(rest).c_str());
     if (hxm2afp::convert_component_path(path) != 0)
         return 400; // a component the host cannot hold
     HXM_DEBUG("count = %d check for help token", path->count);
@@ -228,7 +231,10 @@ int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortTyp
     return 0;
 }
 
-constexpr hxm2afp::AreaFront kConnectionsFront = {read_connections_path, send_help};
+constexpr const char *kConnectionsActions[] = {kCloseConnectionsCommand, kCloseFilesCommand,
+                                               nullptr};
+constexpr hxm2afp::AreaFront kConnectionsFront = {read_connections_path, send_help,
+                                                  kConnectionsActions};
 
 int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
@@ -252,8 +258,8 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
             // The whole path after the keyword, as the request had it.
             const HeapText url = hxm2afp::slash_text(Component(path.afterKeyword), path.total);
             const char *urlText = url ? url.get() : "";
-            HXM_DEBUG("connections to be closed url[%s] postdata[%s]", urlText,
-                      decoded != nullptr ? decoded : "");
+            HXM_DEBUG("connections to be closed url[%s] postdata[%s]",
+                      hxm2afp::LogText(urlText).c_str(), hxm2afp::LogText(decoded).c_str());
             if (strstr(urlText, "<closeconn>") != nullptr &&
                 strstr(urlText, "</closeconn>") != nullptr)
                 AFPCloseSelectedConnections(urlText);
@@ -274,8 +280,8 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
             }
             const char *remainderText = remainder ? remainder.get() : "";
             count = 1;
-            HXM_DEBUG("Set of file names to close url[%s] postdata[%s]", remainderText,
-                      decoded != nullptr ? decoded : "");
+            HXM_DEBUG("Set of file names to close url[%s] postdata[%s]",
+                      hxm2afp::LogText(remainderText).c_str(), hxm2afp::LogText(decoded).c_str());
             if (decoded != nullptr)
                 read_fields(front.body, &fields);
             if (strstr(remainderText, "<closeallfiles>") != nullptr ||
@@ -285,8 +291,10 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
                 parseDataToCloseAFPFiles(decoded);
         } else if (decoded != nullptr) {
             read_fields(front.body, &fields);
-            HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]", fields.filter,
-                      fields.volume, fields.sortType);
+            HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]",
+                      hxm2afp::LogText(fields.filter).c_str(),
+                      hxm2afp::LogText(fields.volume).c_str(),
+                      hxm2afp::LogText(fields.sortType).c_str());
         }
     }
 

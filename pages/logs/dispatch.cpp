@@ -17,6 +17,7 @@
 #include "core/error_page.h"
 #include "core/host/hxm_host.h"
 #include "core/page_globals.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
 #include "pages/common/access.h"
 #include "pages/common/request.h"
@@ -43,10 +44,10 @@ int afpLogsMethod(void *request, unsigned int, unsigned int, unsigned int access
         return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 
     hxm2afp::read_body(request, &front, false);
-    HXM_DEBUG("URL = %s", path);
+    HXM_DEBUG("URL = %s", hxm2afp::LogText(path).c_str());
     if (front.method == HXM_METHOD_FORM_POST) {
         if (Logger *logger = hxm_log)
-            logger->dump("%s", front.body != nullptr ? front.body : "");
+            logger->dump("%s", hxm2afp::LogText(front.body, front.bodyLength).c_str());
     }
 
     // The host routes by prefix, but a path shorter than "/afplogs" is

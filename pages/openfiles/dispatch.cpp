@@ -24,6 +24,7 @@
 #include "core/host/hxm_host.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/action_outcome.h"
 #include "monitor/close_files.h"
@@ -56,7 +57,8 @@ void read_filter(const char *decoded, char *filter) {
     if (*value != '\0')
         ++value; // the "="
     const size_t length = strlen(value);
-    HXM_DEBUG("filter string len[%d] string [%s]", static_cast<int>(length), value);
+    HXM_DEBUG("filter string len[%d] string [%s]", static_cast<int>(length),
+              hxm2afp::LogText(value).c_str());
     if (length == 0 || length > kFilterSize - 1) {
         HXM_DEBUG("%s", "filter value len is greater than 255 or equal to zero");
         return;
@@ -86,7 +88,8 @@ void log_remaining_components(int count, Component component) {
     path[written] = '\0';
     memcpy(text, component.text(), component.length());
     text[component.length()] = '\0';
-    logger->error("Component count = %d path=%s %s", count, path, text);
+    logger->error("Component count = %d path=%s %s", count, hxm2afp::LogText(path, written).c_str(),
+                  hxm2afp::LogText(text).c_str());
 }
 
 /* Reads the path after "/afpofm": the help token, or a sort keyword (the
@@ -97,7 +100,7 @@ void log_remaining_components(int count, Component component) {
 int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy) {
     if (hxm2afp::read_component_path(request, keyword_afpofm, path) != 0)
         return kBadPath;
-    HXM_DEBUG("URL = %s", path->path);
+    HXM_DEBUG("URL = %s", hxm2afp::LogText(path->path).c_str());
     char *rest = path->afterKeyword;
     if (rest == nullptr)
         return 0;
@@ -136,10 +139,11 @@ int GetComponentCount(void *request, int *count) {
     ComponentPath path;
     if (hxm2afp::read_component_path(request, keyword_afpofm, &path) != 0)
         return kBadPath;
-    HXM_DEBUG("URL = %s", path.path);
+    HXM_DEBUG("URL = %s", hxm2afp::LogText(path.path).c_str());
     char *rest = path.afterKeyword;
     *count = rest == nullptr ? 0 : ConvertToComponentPath(rest);
-    HXM_DEBUG("count = %d check for help token toke= %s", *count, rest == nullptr ? "" : rest + 1);
+    HXM_DEBUG("count = %d check for help token toke= %s", *count,
+              hxm2afp::LogText(rest == nullptr ? "" : rest + 1).c_str());
     return 0;
 }
 
@@ -168,7 +172,8 @@ int GetComponentCountAndSortTypeForOFM(void *request, int *count, AfpSortType *s
     return 0;
 }
 
-constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help};
+constexpr const char *kOpenFilesActions[] = {kCloseFiles, nullptr};
+constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help, kOpenFilesActions};
 
 int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
@@ -192,7 +197,7 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
             const HeapText fileName =
                 count > 2 ? hxm2afp::slash_text(component.next().next(), count - 2) : HeapText();
             const char *name = fileName ? fileName.get() : "";
-            HXM_DEBUG("file name = %s", name);
+            HXM_DEBUG("file name = %s", hxm2afp::LogText(name).c_str());
             return displayAFPFileDetails(request, name);
         }
         if (component.begins_with(kCloseFiles)) {
@@ -205,7 +210,7 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
                 volume = named.at(); // no volume: the empty text
             }
             count = 1;
-            HXM_DEBUG("Set of file names to close = %s", decoded != nullptr ? decoded : "");
+            HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
             parseDataToCloseAFPFiles(decoded);
         } else {
             volume = component.text();
@@ -217,7 +222,7 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     if (Logger *logger = hxm_log) {
         if (front.bodyLength != 0)
             logger->error("post count = %d content=%s", static_cast<int>(front.bodyLength),
-                          front.body);
+                          hxm2afp::LogText(front.body, front.bodyLength).c_str());
     }
     HXM_DEBUG("Connection clearing power is = %d", front.clearingPower ? 1 : 0);
     log_remaining_components(count, component);

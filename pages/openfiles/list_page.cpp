@@ -4,7 +4,8 @@
  * Every text from the monitoring library or the request is escaped for where
  * it lands: HTML for page text and attribute values, one encoded path
  * component for URLs. A check box value is HTML-escaped, so the browser
- * posts the path itself and the close action gets it back unchanged.
+ * posts it as written and the close action gets the path back unchanged
+ * (a path holding a marker text of its own travels encoded: close_name).
  */
 #include "pages/openfiles/list_page.h"
 
@@ -19,7 +20,9 @@
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "logger/log_text.h"
 #include "logger/logger.h"
+#include "monitor/close_files.h"
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
 #include "pages/common/failure_lines.h"
@@ -55,16 +58,18 @@ void write_open_file_rows(void *request, OpenFileInfo *list) {
         OpenFileInfo *next = list->next;
         const char *escapedPath = hxm2afp::escape_html(list->filePath, path, sizeof path);
         const char *escapedUser = hxm2afp::escape_html(list->userName, user, sizeof user);
+        const hxm2afp::CloseName closeName = hxm2afp::close_name(list->filePath);
+        const EscapedText closeText(hxm2afp::escape_html, closeName.text.c_str());
         HttpSendDataSprintf(
             request,
             "<TR %s><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" "
-            "VALUE=\"<filename>%s</filename>\" id=cb1></TD><td class=\"tablecol\" "
+            "VALUE=\"%s%s%s\" id=cb1></TD><td class=\"tablecol\" "
             "align=center>%d</td><td class=\"tablecol\" align=center><a "
             "href=\"/%s/ConnectionNumber/%08X\" onclick=\"return connectionFormSubmit(this);\" "
             ">%s</a></td><td class=\"tablecol\" align=left>%s</td></TR>",
-            light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, escapedPath,
-            static_cast<int>(list->connectionNumber), keyword_afpdcons, list->connectionNumber,
-            escapedUser, escapedPath);
+            light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, closeName.start, closeText.c_str(),
+            closeName.end, static_cast<int>(list->connectionNumber), keyword_afpdcons,
+            list->connectionNumber, escapedUser, escapedPath);
         light = !light;
         free(list);
         list = next;
@@ -255,9 +260,9 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
         volume = "";
     if (filter == nullptr)
         filter = "";
-    HXM_DEBUG("volume name: %s", volume);
+    HXM_DEBUG("volume name: %s", hxm2afp::LogText(volume).c_str());
     if (filter[0] != '\0')
-        HXM_DEBUG("filter string: %s", filter);
+        HXM_DEBUG("filter string: %s", hxm2afp::LogText(filter).c_str());
     const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;

@@ -245,20 +245,6 @@ TEST_F(DispatchTest, AccessFlags) {
     }
 }
 
-TEST_F(DispatchTest, ClearingPowerDecidesWhatTheDetailPageOffersOnly) {
-    int *allowClearConn = plugin_->Function<int *>("AllowClearConn");
-    ASSERT_NE(allowClearConn, nullptr);
-    *allowClearConn = 0;
-    scripted::UserDetails details;
-    details.userName = "bob";
-    scripted::StageUserDetails(26, details);
-    const hxm::Response response =
-        Get(PathEncode("/afpcons/AFPCloseConnections/<closeconn>26</closeconn>"), 0x409);
-    *allowClearConn = 1;
-    EXPECT_EQ(Actions(), (std::vector<std::string>{"clear 26"}));
-    EXPECT_NE(response.body.find("colspan=5"), std::string::npos);
-}
-
 TEST_F(DispatchTest, OpenFilePageStateReachesTheDetailPage) {
     scripted::UserDetails details;
     details.userName = "bob";

@@ -41,6 +41,7 @@ const std::vector<std::string> &Corpus() {
         std::string(200, '<'),
         "'+encode+'",
         "--><!--",
+        "a</filename><filename>/SYS/victim.doc",
     };
     return corpus;
 }
@@ -90,7 +91,14 @@ TEST_F(OpenFilesHostileTest, HostilePathsAndUsersAreEscapedAndCanBeClosed) {
         }
         const std::vector<std::string> values = FileBoxValues(page.body);
         ASSERT_EQ(values.size(), 1u) << name;
-        EXPECT_EQ(values[0], "<filename>" + path + "</filename>");
+        // Ordinary names keep their bytes; one holding the markers' texts
+        // travels encoded, and still closes only itself (below).
+        if (name.find("filename>") == std::string::npos) {
+            EXPECT_EQ(values[0], "<filename>" + path + "</filename>");
+        } else {
+            EXPECT_EQ(values[0].find("<filename>"), std::string::npos) << values[0];
+            EXPECT_EQ(values[0].find("</filename>"), std::string::npos) << values[0];
+        }
         // The user link's text reads as the name itself.
         const std::string link = "connectionFormSubmit(this);\" >";
         const size_t linkAt = page.body.find(link);
