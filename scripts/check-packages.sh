@@ -109,7 +109,7 @@ afpstat=$root/opt/zentra/bin/afpstat
 connections_before=$("$afpstat" list | wc -l)
 
 hash=$(printf 'secret\n' | "$root/opt/zentra/bin/hxm-console" --hash-password)
-printf 'admin:%s:0x40f\n' "$hash" >>"$users"
+printf 'admin:%s:0xf\n' "$hash" >>"$users"
 
 # Runs the installed console with the installed settings, their server
 # paths taken inside the scratch root, on a free port; sets $base.
