@@ -7,7 +7,7 @@ HXM_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 HXM_DEB_PACKAGES=(
     build-essential cmake ninja-build pkg-config git
     g++-multilib
-    libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nettle-dev nlohmann-json3-dev
+    libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
     libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
     gettext locales python3 ca-certificates curl
     clang libclang-rt-14-dev

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -44,6 +45,11 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--threads", "0"}, 2, "--threads"},
         {{"--threads", "4x"}, 2, "--threads"},
         {{"--help=yes"}, 2, "takes no value"},
+        {{"--tls-cert", users}, 2, "go together"},
+        {{"--tls-key", users}, 2, "go together"},
+        {{"--tls-cert", users, "--tls-key", users, "--insecure-http"}, 2, "contradict"},
+        {{"--tls-cert", users, "--tls-key", users}, 1, "cannot be used together"},
+        {{"--tls-cert", scratch.path() + "/absent", "--tls-key", users}, 1, "absent"},
         {{"--listen", "0.0.0.0:0"}, 2, "--users"},
         {{"--listen", "[::]:0"}, 2, "--users"},
         {{"--listen", "192.0.2.1:0"}, 2, "--users"},
@@ -116,19 +122,71 @@ TEST(ConsoleStartup, HashesAPasswordThatCryptAccepts) {
     EXPECT_EQ(RunConsole({"--hash-password"}, "\n").status, 2);
 }
 
-TEST(ConsoleStartup, ListensBeyondLoopbackOnlyWithUsers) {
+// A network address gets HTTPS with a pair made once under the root, or
+// plain HTTP only when asked for by name; a given pair serves HTTPS anywhere.
+TEST(ConsoleStartup, ServesHttpsOnANetworkAddress) {
     TempRoot scratch;
     std::string output;
     ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &output).status, 0);
-    WriteFile(scratch.path() + "/users", "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
-    ConsoleProcess console;
+    const std::string users = scratch.path() + "/users";
+    WriteFile(users, "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
+    const std::string certificate = scratch.path() + "/etc/zentra/hxm-console-tls.crt";
+    const std::string key = scratch.path() + "/etc/zentra/hxm-console-tls.key";
+
+    ConsoleProcess plain;
     std::string error;
-    ASSERT_TRUE(console.Start(
-        {"--listen", "0.0.0.0:0", "--users", scratch.path() + "/users", "--root", scratch.path()},
+    ASSERT_TRUE(plain.Start(
+        {"--listen", "0.0.0.0:0", "--users", users, "--root", scratch.path(), "--insecure-http"},
         &error))
         << error;
-    EXPECT_EQ(console.base().compare(0, 15, "http://0.0.0.0:"), 0) << console.base();
-    EXPECT_EQ(console.Stop(SIGTERM).status, 0);
+    EXPECT_EQ(plain.base().compare(0, 15, "http://0.0.0.0:"), 0) << plain.base();
+    EXPECT_EQ(plain.Stop(SIGTERM).status, 0);
+    EXPECT_NE(access(key.c_str(), F_OK), 0) << "plain HTTP made a key";
+
+    std::string fingerprint;
+    for (const char *made : {"made a", "using the"}) {
+        ConsoleProcess secure;
+        ASSERT_TRUE(secure.Start(
+            {"--listen", "0.0.0.0:0", "--users", users, "--root", scratch.path()}, &error))
+            << error;
+        EXPECT_EQ(secure.base().compare(0, 16, "https://0.0.0.0:"), 0) << secure.base();
+        HttpRequest request;
+        request.trustedCertificate = certificate;
+        request.user = "admin";
+        request.password = "pw";
+        HttpResponse response =
+            Fetch("https://127.0.0.1" + secure.base().substr(secure.base().rfind(':')), request);
+        EXPECT_EQ(response.status, 200) << response.error;
+        EXPECT_EQ(response.Header("strict-transport-security"), "max-age=31536000");
+        ExitResult result = secure.Stop(SIGTERM);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_NE(result.standardError.find(made), std::string::npos) << result.standardError;
+        size_t at = result.standardError.find("SHA-256 fingerprint: ");
+        ASSERT_NE(at, std::string::npos) << result.standardError;
+        std::string shown = result.standardError.substr(at + 21, 95);
+        EXPECT_TRUE(fingerprint.empty() || shown == fingerprint) << "the pair was made again";
+        fingerprint = shown;
+    }
+    struct stat status;
+    ASSERT_EQ(stat(key.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    ConsoleProcess given;
+    ASSERT_TRUE(given.Start({"--listen", "127.0.0.1:0", "--root", scratch.path(), "--plugin",
+                             ECHO_PLUGIN_PATH, "--tls-cert", certificate, "--tls-key", key},
+                            &error))
+        << error;
+    ASSERT_EQ(given.base().compare(0, 8, "https://"), 0) << given.base();
+    HttpRequest request;
+    request.target = "/echo";
+    request.trustedCertificate = certificate;
+    HttpResponse response = Fetch(given.base(), request);
+    EXPECT_EQ(response.status, 200) << response.error;
+    EXPECT_EQ(response.Header("strict-transport-security"), "max-age=31536000");
+    request.trustedCertificate = scratch.path() + "/users"; // no authority for it
+    EXPECT_EQ(Fetch(given.base(), request).status, 0) << "an untrusted certificate was accepted";
+    EXPECT_EQ(Fetch("http" + given.base().substr(5), "/echo").status, 0) << "plain HTTP answered";
+    EXPECT_EQ(given.Stop(SIGTERM).status, 0);
 }
 
 TEST(ConsoleStartup, ServesOnIPv6Loopback) {

@@ -81,6 +81,8 @@ HttpResponse HttpSession::Send(const HttpRequest &request) {
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+    if (!request.trustedCertificate.empty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, request.trustedCertificate.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);

@@ -22,6 +22,7 @@ struct HttpRequest {
     std::string user;     // with password: HTTP Basic credentials
     std::string password;
     std::vector<std::string> headers; // more "Name: value" lines, sent as given
+    std::string trustedCertificate;   // https: the PEM file to trust, instead of the system's
 };
 
 struct HttpResponse {

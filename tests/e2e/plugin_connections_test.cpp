@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/afpstat_console_fixture.h"
+#include "tests/e2e/console_process.h"
 #include "tests/support/page_text.h"
 
 namespace hxm_test {
@@ -77,6 +78,65 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     const std::string emptied = Afpstat({"list", "--json"});
     EXPECT_EQ(emptied.find("/VOL1/other.txt"), std::string::npos);
     EXPECT_NE(emptied.find("\"number\": 26"), std::string::npos);
+}
+
+// A viewer from the users file (0x400 withholds the clearing power) is
+// offered nothing to tick and is refused every action URL; the store keeps
+// everything. The administrator's same request clears.
+TEST_F(PluginConnectionsTest, AViewerFromTheUsersFileCannotClearOrClose) {
+    Afpstat({"connect", "bob", "10.0.0.2", "--number", "7"});
+    Afpstat({"open", "7", "VOL1", "/VOL1/a.doc"});
+    std::string hash;
+    ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &hash).status, 0);
+    hash.pop_back();
+    const std::string users = root() + "/users";
+    WriteFile(users, "admin:" + hash + ":0xf\nwatcher:" + hash + ":0x40f\n");
+    WriteFile(logDirectory() + "/.keep", "");
+    StartConsoleWith(HXM_PLUGIN_PATH, {"--users", users});
+    auto send = [&](const char *user, const std::string &method, const std::string &target,
+                    const std::string &body) {
+        HttpRequest request;
+        request.method = method;
+        request.target = target;
+        request.body = body;
+        request.user = user;
+        request.password = "pw";
+        return Fetch(base(), request);
+    };
+
+    const HttpResponse list = send("watcher", "GET", "/afpcons", "");
+    ASSERT_EQ(list.status, 200);
+    EXPECT_NE(list.body.find("bob"), std::string::npos);
+    EXPECT_EQ(CountOf(list.body, "NAME=\"CONNECTIONID\""), 0u);
+    struct Action {
+        const char *method;
+        std::string target;
+        std::string body;
+    };
+    const Action actions[] = {
+        {"GET", "/afpcons/AFPCloseConnections/" + EncodePath("<closeconn>7</closeconn>"), ""},
+        {"POST", "/afpcons/AFPCloseConnections",
+         "CONNECTIONID=" + FormEncode("<closeconn>7</closeconn>")},
+        {"POST", "/afpcons/AFPCloseFiles/00000007",
+         "FILENAME=" + FormEncode("<filename>/VOL1/a.doc</filename>")},
+        {"GET", "/afpcons/AFPCloseFiles/00000007/" + EncodePath("<closeallfiles>7</closeallfiles>"),
+         ""},
+        {"POST", "/afpofm/AFPCloseFiles/VOL1",
+         "FILENAME=" + FormEncode("<filename>/VOL1/a.doc</filename>")},
+    };
+    for (const Action &action : actions) {
+        const HttpResponse refused = send("watcher", action.method, action.target, action.body);
+        EXPECT_NE(refused.body.find("Unauthorized access denied"), std::string::npos)
+            << action.method << " " << action.target << ": " << refused.status;
+    }
+    const std::string store = Afpstat({"list", "--json"});
+    EXPECT_NE(store.find("\"bob\""), std::string::npos);
+    EXPECT_NE(store.find("/VOL1/a.doc"), std::string::npos);
+
+    const HttpResponse cleared =
+        send("admin", actions[0].method, actions[0].target, actions[0].body);
+    EXPECT_EQ(cleared.status, 200);
+    EXPECT_EQ(Afpstat({"list", "--json"}).find("\"bob\""), std::string::npos);
 }
 
 TEST_F(PluginConnectionsTest, TenThousandConnectionsOnePage) {

@@ -24,6 +24,7 @@
 
 #include "platform/console/server/request_checks.h"
 #include "platform/console/server/routes.h"
+#include "platform/console/server/tls_identity.h"
 
 namespace hxm_server {
 namespace {
@@ -45,6 +46,7 @@ struct RequestState {
     std::string note; // why the request was refused, for the access log
     unsigned int accessFlags = 0;
     bool started = false;
+    bool overTls = false;
     bool authorized = false;
     bool bodyTooLarge = false;
     int status = 0;
@@ -155,6 +157,10 @@ MHD_Result QueueReply(MHD_Connection *connection, RequestState *state, Reply rep
     // page trick an administrator into clicking.
     MHD_add_response_header(response, "X-Frame-Options", "DENY");
     MHD_add_response_header(response, "Content-Security-Policy", "frame-ancestors 'none'");
+    // A browser that once reached the console over HTTPS never again sends
+    // its credentials to it in clear text.
+    if (state->overTls)
+        MHD_add_response_header(response, "Strict-Transport-Security", "max-age=31536000");
     for (const auto &header : reply.headers) {
         // The daemon refuses names or values with line breaks; such a header
         // is dropped rather than allowed to split the response.
@@ -230,9 +236,10 @@ struct HttpServer::Callbacks {
         return false;
     }
 
-    static void *StartRequest(void *, const char *uri, MHD_Connection *connection) {
+    static void *StartRequest(void *cls, const char *uri, MHD_Connection *connection) {
         try {
             auto *state = new RequestState;
+            state->overTls = static_cast<HttpServer *>(cls)->settings_.UsesTls();
             state->target = uri != nullptr ? uri : "";
             state->remoteAddress = RemoteAddress(connection);
             return state;
@@ -324,7 +331,8 @@ struct HttpServer::Callbacks {
                 }
                 const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
                 std::string crossSite =
-                    CrossSiteReason(state->method, headers, "http", host != nullptr ? host : "");
+                    CrossSiteReason(state->method, headers, state->overTls ? "https" : "http",
+                                    host != nullptr ? host : "");
                 if (!crossSite.empty()) {
                     state->note = "cross-site " + crossSite;
                     Reply reply = CrossSiteReply();
@@ -396,6 +404,18 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
     if (settings.listen.isIPv6)
         flags |= MHD_USE_IPv6;
+    // The daemon reads the key and certificate at start; they stay in
+    // settings_ until it stops all the same.
+    MHD_OptionItem tlsOptions[] = {
+        {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char *>(settings_.tlsKeyPem.c_str())},
+        {MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char *>(settings_.tlsCertificatePem.c_str())},
+        {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char *>(kTlsPriorities)},
+        {MHD_OPTION_END, 0, nullptr},
+    };
+    if (settings_.UsesTls())
+        flags |= MHD_USE_TLS;
+    else
+        tlsOptions[0].option = MHD_OPTION_END;
     auto port = static_cast<uint16_t>(ListenPort(settings.listen));
     errno = 0;
     // The logger goes first so the daemon's own start-up messages use it.
@@ -408,7 +428,7 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
         MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
         &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
-        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_END);
+        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
     if (daemon_ == nullptr) {
         watch_->Stop();
         *error = "cannot listen on " + FormatAddress(settings.listen, port);

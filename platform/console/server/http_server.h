@@ -35,6 +35,11 @@ struct ServerSettings {
     FileLocations locations;
     unsigned requestSeconds = 10;         // for a whole request head
     std::set<std::string> trustedProxies; // numeric addresses
+    // Both set: HTTPS with this PEM certificate chain and key.
+    std::string tlsCertificatePem;
+    std::string tlsKeyPem;
+
+    bool UsesTls() const { return !tlsCertificatePem.empty() && !tlsKeyPem.empty(); }
 };
 
 class HttpServer {

@@ -22,12 +22,14 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/console/hxm_console.h"
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/http_server.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/plugins.h"
+#include "platform/console/server/tls_identity.h"
 #include "platform/console/server/users.h"
 
 namespace {
@@ -121,6 +123,10 @@ int Run(int argc, char **argv) {
                                     "give a users file");
     }
 
+    Transport transport = Transport::kPlainHttp;
+    if (!ChooseTransport(options, &transport, &error))
+        return Fail(kExitUsage, error);
+
     std::string root;
     if (!ResolveRoot(options.root, &root, &error))
         return Fail(kExitUsage, error);
@@ -134,6 +140,27 @@ int Run(int argc, char **argv) {
     AccessLog accessLog;
     if (!accessLog.Open(options.accessLog, &error))
         return Fail(kExitFailure, error);
+    TlsIdentity tls;
+    if (transport == Transport::kGivenTls &&
+        !LoadTlsIdentity(options.tlsCertificate, options.tlsKey, &tls, &error))
+        return Fail(kExitFailure, error);
+    if (transport == Transport::kSelfSignedTls) {
+        std::string listenHost = FormatAddress(options.listen, 0);
+        listenHost = listenHost.substr(0, listenHost.rfind(':'));
+        if (!listenHost.empty() && listenHost[0] == '[')
+            listenHost = listenHost.substr(1, listenHost.size() - 2);
+        std::vector<std::string> named;
+        if (listenHost != "0.0.0.0" && listenHost != "::")
+            named.push_back(listenHost); // a wildcard names no host
+        if (!SelfSignedTlsIdentity(root + "/etc/zentra", named, &tls, &error))
+            return Fail(kExitFailure, error);
+        // Clients have no authority to ask: the administrator compares this
+        // with what the browser shows before trusting the certificate.
+        fprintf(stderr,
+                "hxm-console: %s self-signed certificate %s/etc/zentra/hxm-console-tls.crt\n"
+                "hxm-console: its SHA-256 fingerprint: %s\n",
+                tls.made ? "made a" : "using the", root.c_str(), tls.fingerprint.c_str());
+    }
 
     // Every thread started from here on (plug-ins', the daemon's) inherits
     // this mask, so the signals reach only sigwait below.
@@ -180,10 +207,12 @@ int Run(int argc, char **argv) {
     settings.locations = LocationsForRoot(root);
     settings.requestSeconds = options.requestSeconds;
     settings.trustedProxies.insert(options.trustedProxies.begin(), options.trustedProxies.end());
+    settings.tlsCertificatePem = tls.certificatePem;
+    settings.tlsKeyPem = tls.keyPem;
     HttpServer server;
     if (!server.Start(settings, &error))
         return Fail(kExitFailure, error);
-    fprintf(console, "listening on http://%s/\n",
+    fprintf(console, "listening on %s://%s/\n", settings.UsesTls() ? "https" : "http",
             FormatAddress(options.listen, server.Port()).c_str());
     fflush(console);
 

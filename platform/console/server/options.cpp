@@ -125,6 +125,24 @@ bool SetPluginOutput(Options *options, const std::string &value, std::string *er
     return true;
 }
 
+bool SetTlsCertificate(Options *options, const std::string &value, std::string *error) {
+    if (value.empty()) {
+        *error = "--tls-cert needs a file name";
+        return false;
+    }
+    options->tlsCertificate = value;
+    return true;
+}
+
+bool SetTlsKey(Options *options, const std::string &value, std::string *error) {
+    if (value.empty()) {
+        *error = "--tls-key needs a file name";
+        return false;
+    }
+    options->tlsKey = value;
+    return true;
+}
+
 struct OptionRow {
     const char *name;
     bool takesValue;
@@ -143,6 +161,9 @@ constexpr OptionRow kOptionTable[] = {
     {"--request-timeout", true, SetRequestTimeout, nullptr},
     {"--trusted-proxy", true, SetTrustedProxy, nullptr},
     {"--plugin-output", true, SetPluginOutput, nullptr},
+    {"--tls-cert", true, SetTlsCertificate, nullptr},
+    {"--tls-key", true, SetTlsKey, nullptr},
+    {"--insecure-http", false, nullptr, &Options::insecureHttp},
     {"--help", false, nullptr, &Options::help},
     {"--hash-password", false, nullptr, &Options::hashPassword},
 };
@@ -279,11 +300,31 @@ bool ParseOptions(int argc, char **argv, Options *options, std::string *error) {
     return true;
 }
 
+bool ChooseTransport(const Options &options, Transport *transport, std::string *error) {
+    bool given = !options.tlsCertificate.empty() || !options.tlsKey.empty();
+    if (given && (options.tlsCertificate.empty() || options.tlsKey.empty())) {
+        *error = "--tls-cert and --tls-key go together";
+        return false;
+    }
+    if (given && options.insecureHttp) {
+        *error = "--insecure-http and --tls-cert contradict each other";
+        return false;
+    }
+    if (given)
+        *transport = Transport::kGivenTls;
+    else if (options.insecureHttp || IsLoopback(options.listen))
+        *transport = Transport::kPlainHttp;
+    else
+        *transport = Transport::kSelfSignedTls;
+    return true;
+}
+
 const char *UsageText() {
     return "usage: hxm-console [--listen ADDR:PORT] [--plugin FILE.so]... [--root DIR]\n"
            "                   [--users FILE] [--access FLAGS] [--threads N]\n"
            "                   [--access-log FILE] [--request-timeout SECONDS]\n"
            "                   [--trusted-proxy ADDR]... [--plugin-output FILE]\n"
+           "                   [--tls-cert FILE --tls-key FILE | --insecure-http]\n"
            "       hxm-console --hash-password   (reads a password on stdin, prints its hash)\n"
            "\n"
            "  --listen ADDR:PORT   address to serve, A.B.C.D:PORT or [IPv6]:PORT\n"
@@ -303,6 +344,12 @@ const char *UsageText() {
            "                       limit, and its X-Forwarded-For names the client\n"
            "  --plugin-output FILE append what plug-ins write to standard output to\n"
            "                       FILE (default /dev/null)\n"
+           "  --tls-cert FILE      serve HTTPS with this PEM certificate (chain)...\n"
+           "  --tls-key FILE       ...and this PEM private key. Without them, a network\n"
+           "                       address gets a self-signed pair made once under the\n"
+           "                       root (etc/zentra/hxm-console-tls.*); loopback gets HTTP\n"
+           "  --insecure-http      serve plain HTTP on a network address: passwords and\n"
+           "                       pages cross the network readable by anyone on it\n"
            "  --hash-password      read a password from stdin and print a yescrypt hash\n"
            "                       for the users file\n"
            "  --help               show this text\n";

@@ -30,9 +30,24 @@ struct Options {
     unsigned requestSeconds = 10;            // for a whole request head
     std::vector<std::string> trustedProxies; // numeric addresses, as written
     std::string pluginOutput = "/dev/null";  // where plug-ins' standard output goes
+    std::string tlsCertificate;              // with tlsKey: serve HTTPS with these
+    std::string tlsKey;
+    bool insecureHttp = false; // plain HTTP even on a network address
     bool help = false;
     bool hashPassword = false;
 };
+
+// How the console speaks to its clients.
+enum class Transport {
+    kPlainHttp,     // loopback, or asked for as insecure
+    kGivenTls,      // --tls-cert and --tls-key
+    kSelfSignedTls, // a network address without them: a pair made once
+};
+
+// Decides the transport from the options: HTTPS wherever the network can
+// listen in, unless --insecure-http says otherwise. False, with *error set,
+// on options that contradict each other.
+bool ChooseTransport(const Options &options, Transport *transport, std::string *error);
 
 // Parses "A.B.C.D:PORT" or "[IPv6]:PORT" (port 0 to 65535, 0 picks a free
 // one). False, with *error set, on anything else.
