@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # HTTP benchmark of the console with the plug-in, on loopback.
 #
-#   bash bench/http_bench.sh [--smoke] [RELEASE_TREE]
+#   bash bench/http_bench.sh [--smoke] [--memory-only] [RELEASE_TREE]
 #
 # RELEASE_TREE (or HXM_BENCH_TREE) is a built tree holding bin/hxm-console,
 # bin/afpstat and lib/libhxm2afp.so; without one, build/bench is built as a
@@ -13,6 +13,7 @@
 # open files; its resident size before, right after and one second after one
 # page of each area, and after ten more of each.
 #
+# --memory-only: skips the throughput runs.
 # --smoke: a tiny store, one-second runs, nginx and wrk skipped when they
 # cannot be installed; checks only that every step works.
 #
@@ -21,12 +22,13 @@
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 
-smoke=0
+smoke=0 throughput=1
 tree=${HXM_BENCH_TREE:-}
 for arg in "$@"; do
     case $arg in
     --smoke) smoke=1 ;;
-    -h | --help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --memory-only) throughput=0 ;;
+    -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "http_bench.sh: unknown option $arg" >&2; exit 2 ;;
     *) tree=$arg ;;
     esac
@@ -138,6 +140,7 @@ cons_path=/afpcons
 files_path=/afpofm/FileName/SYS
 
 # --- throughput -------------------------------------------------------------
+((throughput)) || have_nginx=0 have_wrk=0
 make_root small "$rows" "$rows"
 start_console small
 small_url=$console_url
@@ -204,7 +207,7 @@ if ((have_wrk)); then
                 "$(ratio "$c_p99" "$n_p99")"
         fi
     done
-else
+elif ((throughput)); then
     echo "wrk missing: throughput skipped"
 fi
 
