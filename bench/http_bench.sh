@@ -101,7 +101,7 @@ start_console() {
     console_pid=$!
     pids+=("$console_pid")
     for ((i = 0; i < 100; i++)); do
-        console_url=$(sed -n 's|^listening on \(http://[^ ]*\)/$|\1|p' "$out")
+        console_url=$(sed -n 's|^listening on \(http://[^ ]*\)/$|\1|p' "$out" 2>/dev/null || true)
         [[ -n $console_url ]] && return 0
         kill -0 "$console_pid" 2>/dev/null || break
         sleep 0.1
