@@ -36,6 +36,11 @@ for kind in $builds; do
     *) echo "unknown build kind: $kind" >&2; exit 2 ;;
     esac
     run_ctest "$dir"
+    if [[ $kind == asan ]]; then
+        # A few seconds: checks that the HTTP benchmark still runs end to end.
+        hxm_log "HTTP benchmark smoke run"
+        bash "$HXM_TOP/bench/http_bench.sh" --smoke "$dir"
+    fi
 done
 
 if compgen -G "$HXM_TOP/tests/browser/*.test.mjs" >/dev/null; then

@@ -119,6 +119,13 @@ int open_existing_store(const char *path, sqlite3 **db) {
         rc = configure(handle);
     }
     if (rc == SQLITE_OK) {
+        // Each call opens and closes its own connection; without this the
+        // last close deletes the log and shared-memory files and the next
+        // open creates them again, two file creations per call.
+        int persist = 1;
+        sqlite3_file_control(handle, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    }
+    if (rc == SQLITE_OK) {
         rc = query_integer(handle, "PRAGMA user_version", &version);
     }
     if (rc == SQLITE_OK && version != kSchemaVersion) {

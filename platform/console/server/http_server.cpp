@@ -12,6 +12,7 @@
 #include "platform/console/server/http_server.h"
 
 #include <errno.h>
+#include <malloc.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <stdarg.h>
@@ -124,8 +125,17 @@ unsigned long long ContentLength(const char *text) {
     return (errno != 0 || *end != '\0') ? ULLONG_MAX : value;
 }
 
+// A body at least this large makes the allocator hand its free pages back
+// once the response is gone: a page of many rows leaves megabytes of freed
+// records and copies behind, which would otherwise stay resident for good.
+constexpr std::size_t kReturnMemoryAfterBytes = std::size_t{4} * 1024 * 1024;
+
 void DeleteString(void *text) {
-    delete static_cast<std::string *>(text);
+    auto *body = static_cast<std::string *>(text);
+    bool large = body->size() >= kReturnMemoryAfterBytes;
+    delete body;
+    if (large)
+        malloc_trim(0);
 }
 
 // Turns the reply into a response and queues it with its status.
