@@ -46,8 +46,16 @@ ensure_package() { # command package
     local sudo=
     [[ $(id -u) -eq 0 ]] || sudo=sudo
     hxm_log "installing $2"
+    # Only the program is wanted: no system service may start on install
+    # (nginx's would take port 80), so a policy refuses it meanwhile.
+    local policy=/usr/sbin/policy-rc.d made=0
+    if [[ ! -e $policy ]]; then
+        printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null && $sudo chmod 755 "$policy" &&
+            made=1
+    fi
     { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
         --no-install-recommends "$2"; } >/dev/null 2>&1 || true
+    ((made)) && $sudo rm -f "$policy"
     command -v "$1" >/dev/null || [[ -x /usr/sbin/$1 ]]
 }
 have_wrk=1 have_nginx=1
