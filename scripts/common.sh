@@ -9,7 +9,7 @@ HXM_DEB_PACKAGES=(
     g++-multilib
     libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
     libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
-    gettext locales python3 ca-certificates curl
+    gettext locales python3 ca-certificates curl openssl
     clang libclang-rt-14-dev
     nodejs npm
     chromium

@@ -24,18 +24,18 @@ const chromiumArgs = [
 ];
 
 // Starts hxm-console on a free loopback port; resolves with the child and
-// its base URL once it prints "listening on ...".
-function startServer(root, access) {
+// its base URL (http or https) once it prints "listening on ...".
+function startServer(root, access, consoleArgs) {
   const child = spawn(consoleBinary, [
     '--listen', '127.0.0.1:0', '--plugin', pluginLibrary, '--root', root,
-    '--access', access, '--access-log', path.join(root, 'access.log'),
+    '--access', access, '--access-log', path.join(root, 'access.log'), ...consoleArgs,
   ], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ASAN_OPTIONS: 'detect_leaks=0' } });
   return new Promise((resolve, reject) => {
     let seen = '';
     const timer = setTimeout(() => reject(new Error(`hxm-console did not start:\n${seen}`)), 20000);
     const look = (chunk) => {
       seen += chunk.toString();
-      const match = seen.match(/listening on (http:\/\/[^\s]+?)\/?\s/);
+      const match = seen.match(/listening on (https?:\/\/[^\s]+?)\/?\s/);
       if (match) {
         clearTimeout(timer);
         resolve({ child, baseUrl: match[1] });
@@ -51,9 +51,10 @@ function startServer(root, access) {
 }
 
 // Starts everything. `seed(afpstat)` fills the store before the console
-// starts. Returns { page, baseUrl, afpstat, store, database (the store's
+// starts; `consoleArgs` and `browserArgs` are added to the console's and
+// Chromium's command lines. Returns { page, baseUrl, afpstat, store, database (the store's
 // file), dialogs, expectDialog, stop }.
-export async function startConsole({ seed, access = '0x9' } = {}) {
+export async function startConsole({ seed, access = '0x9', consoleArgs = [], browserArgs = [] } = {}) {
   const root = mkdtempSync(path.join(tmpdir(), 'hxm-browser-'));
   mkdirSync(path.join(root, 'var/opt/zentra/log'), { recursive: true });
   const database = path.join(root, 'var/opt/zentra/afpstat/afpstat.db');
@@ -65,10 +66,10 @@ export async function startConsole({ seed, access = '0x9' } = {}) {
   if (seed) seed(afpstat);
   const store = () => JSON.parse(afpstat('list', '--json'));
 
-  const { child, baseUrl } = await startServer(root, access);
+  const { child, baseUrl } = await startServer(root, access, consoleArgs);
   const userData = mkdtempSync(path.join(tmpdir(), 'hxm-chromium-'));
   const context = await chromium.launchPersistentContext(userData, {
-    executablePath: '/usr/bin/chromium', headless: true, args: chromiumArgs,
+    executablePath: '/usr/bin/chromium', headless: true, args: [...chromiumArgs, ...browserArgs],
   });
   const page = context.pages()[0] || (await context.newPage());
 
