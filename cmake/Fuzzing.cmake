@@ -37,15 +37,17 @@ if(NOT HXM_FUZZING)
 endif()
 
 # hxm_fuzz_library(<name> [PARTS <part>...] [TARGETS <target>...]
-#                  [SOURCES <file>...] [EXPORT_MAP <version script>])
+#                  [SOURCES <file>...] [LIBRARIES <lib>...]
+#                  [EXPORT_MAP <version script>])
 # Builds lib<name>_fuzz.so from the named plug-in parts' sources, the named
-# targets' sources and further files of the calling folder; EXPORT_MAP
-# limits what it exports (the others export everything).
+# targets' sources and further files of the calling folder, linked to the
+# named system libraries (-l<lib>); EXPORT_MAP limits what it exports (the
+# others export everything).
 function(hxm_fuzz_library name)
   if(NOT HXM_FUZZING)
     return()
   endif()
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXPORT_MAP" "PARTS;TARGETS;SOURCES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXPORT_MAP" "PARTS;TARGETS;SOURCES;LIBRARIES")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "hxm_fuzz_library(${name}): unexpected ${arg_UNPARSED_ARGUMENTS}")
   endif()
@@ -66,11 +68,15 @@ function(hxm_fuzz_library name)
     get_filename_component(map ${arg_EXPORT_MAP} ABSOLUTE)
     set(link_flags -Wl,--version-script=${map})
   endif()
+  set(libraries)
+  foreach(system_library IN LISTS arg_LIBRARIES)
+    list(APPEND libraries -l${system_library})
+  endforeach()
   set(library ${HXM_FUZZ_DIR}/lib${name}_fuzz.so)
   add_custom_command(OUTPUT ${library}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${HXM_FUZZ_DIR}
     COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer-no-link -fPIC -shared
-            ${link_flags} ${sources} -o ${library}
+            ${link_flags} ${sources} ${libraries} -o ${library}
     DEPENDS ${sources} ${map}
     COMMENT "Building lib${name}_fuzz.so (clang)"
     VERBATIM)

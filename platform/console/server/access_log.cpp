@@ -64,10 +64,15 @@ bool AccessLog::Open(const std::string &path, std::string *error) {
     return true;
 }
 
-void AccessLog::Write(const AccessRecord &record) const {
-    std::string line = LocalTimestamp();
+std::string FormatAccessLine(const AccessRecord &record, const std::string &time) {
+    std::string line = time;
     line.push_back(' ');
-    line.append(record.remoteAddress.empty() ? "-" : record.remoteAddress);
+    // Behind a trusted proxy the address is the proxy's X-Forwarded-For
+    // text, so it is escaped like the rest of the request.
+    if (record.remoteAddress.empty())
+        line.push_back('-');
+    else
+        AppendEscaped(&line, record.remoteAddress);
     line.push_back(' ');
     if (record.user.empty())
         line.push_back('-');
@@ -86,6 +91,11 @@ void AccessLog::Write(const AccessRecord &record) const {
         AppendEscaped(&line, record.note);
     }
     line.push_back('\n');
+    return line;
+}
+
+void AccessLog::Write(const AccessRecord &record) const {
+    std::string line = FormatAccessLine(record, LocalTimestamp());
     // A short write on a regular file means the disk is full; the line is
     // then lost, which is all we can do without blocking the request.
     ssize_t written;

@@ -11,7 +11,7 @@
 namespace hxm_server {
 
 struct AccessRecord {
-    std::string remoteAddress; // numeric
+    std::string remoteAddress; // numeric, or a trusted proxy's X-Forwarded-For
     std::string user;          // empty: no authenticated user
     std::string method;
     std::string target; // as received
@@ -19,6 +19,10 @@ struct AccessRecord {
     uint64_t bytes = 0; // body bytes of the response
     std::string note;   // why the console refused it, or empty
 };
+
+// One line of the log, newline included, as Write() describes it, with
+// `time` as its TIME field.
+std::string FormatAccessLine(const AccessRecord &record, const std::string &time);
 
 class AccessLog {
   public:
@@ -34,9 +38,9 @@ class AccessLog {
     // Writes one line:
     //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES [NOTE]
     // TIME is local ISO 8601 with its UTC offset; USER is "-" when empty;
-    // bytes outside printable ASCII, '"' and '\' in the method, user,
-    // target and note are written as \xHH so a line can neither be split
-    // nor forged. Each of these texts is cut at a few hundred bytes, with
+    // bytes outside printable ASCII, '"' and '\' in the address, method,
+    // user, target and note are written as \xHH so a line can neither be
+    // split nor forged. Each of these texts is cut at a few hundred bytes, with
     // "...(+N bytes)" for the rest, so one request cannot flood the log.
     // Each line is one write(2) on an O_APPEND descriptor, so lines from
     // concurrent requests never interleave. Thread-safe.
