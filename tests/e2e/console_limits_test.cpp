@@ -259,5 +259,33 @@ TEST_F(LimitsTest, AccessLogEscapesWhatCouldForgeALine) {
         << log;
 }
 
+TEST_F(LimitsTest, ATrustedProxyNamesTheClientOnlyByAnAddress) {
+    StartConsole({"--trusted-proxy", "127.0.0.1"});
+    const struct {
+        const char *forwarded;
+        const char *logged;
+    } cases[] = {
+        {"10.0.0.9", "10.0.0.9"},
+        {"192.0.2.1, 10.0.0.7", "10.0.0.7"},
+        {"2001:db8::5", "2001:db8::5"},
+        // Not an address: the proxy itself stands as the client.
+        {"10.0.0.1 admin", "127.0.0.1"},
+        {"unknown", "127.0.0.1"},
+    };
+    for (const auto &c : cases) {
+        HttpRequest request;
+        request.target = std::string("/echo/proxied-") + c.logged;
+        request.headers.push_back(std::string("X-Forwarded-For: ") + c.forwarded);
+        ASSERT_EQ(Fetch(base(), request).status, 200) << c.forwarded;
+    }
+    StopConsole();
+    const std::string log = ReadFile(accessLogPath());
+    for (const auto &c : cases) {
+        const std::string expected = std::string(" ") + c.logged + " - GET \"/echo/proxied-";
+        EXPECT_NE(log.find(expected), std::string::npos) << c.forwarded << "\n" << log;
+    }
+    EXPECT_EQ(log.find("admin"), std::string::npos) << log;
+}
+
 } // namespace
 } // namespace hxm_test

@@ -11,6 +11,8 @@
  */
 #include "platform/console/server/http_server.h"
 
+#include <arpa/inet.h>
+
 #include <errno.h>
 #include <malloc.h>
 #include <microhttpd.h>
@@ -95,7 +97,17 @@ std::string ForwardedFor(const HeaderList &headers) {
     std::string last = comma == std::string::npos ? *forwarded : forwarded->substr(comma + 1);
     size_t begin = last.find_first_not_of(" \t");
     size_t end = last.find_last_not_of(" \t");
-    return begin == std::string::npos ? std::string() : last.substr(begin, end - begin + 1);
+    if (begin == std::string::npos)
+        return std::string();
+    last = last.substr(begin, end - begin + 1);
+    // Only an address counts: any other text would stand in the access log
+    // as a client of the sender's choosing and key a throttle entry of its
+    // own.
+    unsigned char parsed[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, last.c_str(), parsed) != 1 &&
+        inet_pton(AF_INET6, last.c_str(), parsed) != 1)
+        return std::string();
+    return last;
 }
 
 // A short page for a request refused as started by another site.
