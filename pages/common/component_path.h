@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include "logger/logger.h"
 #include "monitor/afpstat.h"
 
 namespace hxm2afp {
@@ -115,6 +116,23 @@ const Row *find_sort_keyword(ComponentPath *path, const Row (&table)[kRows], Sor
             return &row;
     }
     return nullptr;
+}
+
+/* The steps both areas take after their keyword: converts the path, traces
+ * whether it asks for help, and otherwise consumes a leading sort keyword of
+ * the area's table. 0, or 400 for a component the host cannot hold. */
+template <typename Row, size_t kRows>
+int read_sorted_components(ComponentPath *path, const Row (&table)[kRows], SortMatch match) {
+    if (convert_component_path(path) != 0)
+        return 400;
+    HXM_DEBUG("count = %d check for help token", path->count);
+    if (path->help) {
+        HXM_DEBUG("count = %d FOUND help token", path->count);
+        return 0;
+    }
+    HXM_DEBUG("count = %d look for sort method", path->count);
+    find_sort_keyword(path, table, match);
+    return 0;
 }
 
 } // namespace hxm2afp

@@ -183,16 +183,8 @@ int read_connections_path(void *request, ComponentPath *path, HeapText *pathCopy
               hxm2afp::LogText(rest).c_str());
     HXM_DEBUG("In fun GetComponentCountAndSortType val of componentPath =  %s",
               hxm2afp::LogText(rest).c_str());
-    if (hxm2afp::convert_component_path(path) != 0)
-        return 400; // a component the host cannot hold
-    HXM_DEBUG("count = %d check for help token", path->count);
-    if (path->help) {
-        HXM_DEBUG("count = %d FOUND help token", path->count);
-        return 0;
-    }
-    HXM_DEBUG("count = %d look for sort method", path->count);
-    hxm2afp::find_sort_keyword(path, hxm2afp::kConnectionColumns, hxm2afp::SortMatch::kBeginsWith);
-    return 0;
+    return hxm2afp::read_sorted_components(path, hxm2afp::kConnectionColumns,
+                                           hxm2afp::SortMatch::kBeginsWith);
 }
 
 /* The connections help for a path that asks for it: its status. */

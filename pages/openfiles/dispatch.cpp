@@ -108,16 +108,8 @@ int read_open_files_path(void *request, ComponentPath *path, HeapText *pathCopy)
         HXM_DEBUG("%s", "memory alloc failed in fun GetComponentCountAndSortTypeForOFM");
         return kBadPath;
     }
-    if (hxm2afp::convert_component_path(path) != 0)
-        return kBadPath; // a component the host cannot hold
-    HXM_DEBUG("count = %d check for help token", path->count);
-    if (path->help) {
-        HXM_DEBUG("count = %d FOUND help token", path->count);
-        return 0;
-    }
-    HXM_DEBUG("count = %d look for sort method", path->count);
-    hxm2afp::find_sort_keyword(path, hxm2afp::kOpenFileColumns, hxm2afp::SortMatch::kWhole);
-    return 0;
+    return hxm2afp::read_sorted_components(path, hxm2afp::kOpenFileColumns,
+                                           hxm2afp::SortMatch::kWhole);
 }
 
 /* The open-file help for a path that asks for it: its status. */
