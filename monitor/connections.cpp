@@ -24,33 +24,32 @@ namespace {
 using hxm2afp::copy_bounded;
 using Node = ConnectionSortStruct;
 
-// Calls use(goes_first) with the order of `sortType`: whether a front node
-// goes before a back node, strictly smaller keys only. Outside 1 to 5 no
-// node goes first.
-template <typename Use> auto with_order(AfpSortType sortType, Use use) {
+// Calls use(key_of) with the key of `sortType` (a number or a text key);
+// outside 1 to 5 every node has the same key.
+template <typename Use> auto with_key(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
-        return use([](const Node *front, const Node *back) {
-            return front->connectionNumber < back->connectionNumber;
-        });
+        return use([](const Node *node) { return uint64_t{node->connectionNumber}; });
     case AFP_SORT_USER_NAME:
-        return use([](const Node *front, const Node *back) {
-            return strcmp(front->userName, back->userName) < 0;
-        });
+        return use([](const Node *node) { return hxm2afp::text_key(node->userName); });
     case AFP_SORT_LOGIN_TIME:
-        return use(
-            [](const Node *front, const Node *back) { return front->loginTime < back->loginTime; });
+        return use([](const Node *node) { return uint64_t{node->loginTime}; });
     case AFP_SORT_BYTES_READ_WRITTEN:
-        return use([](const Node *front, const Node *back) {
-            return front->bytesReadWritten < back->bytesReadWritten;
-        });
+        return use([](const Node *node) { return uint64_t{node->bytesReadWritten}; });
     case AFP_SORT_REQUEST_COUNT:
-        return use([](const Node *front, const Node *back) {
-            return front->requestCount < back->requestCount;
-        });
+        return use([](const Node *node) { return uint64_t{node->requestCount}; });
     default:
-        return use([](const Node *, const Node *) { return false; });
+        return use([](const Node *) { return uint64_t{0}; });
     }
+}
+
+// Calls use(goes_first) with the order of `sortType`: whether a front node
+// goes before a back node, strictly smaller keys only.
+template <typename Use> auto with_order(AfpSortType sortType, Use use) {
+    return with_key(sortType, [&use](auto key_of) {
+        return use(
+            [key_of](const Node *front, const Node *back) { return key_of(front) < key_of(back); });
+    });
 }
 
 // A zero-filled node holding one library entry, or null without memory.
@@ -110,8 +109,8 @@ void mergesort(ConnectionSortStruct **head, AfpSortType sortType) {
     if (head == nullptr)
         return;
     ConnectionSortStruct *list = *head;
-    *head = with_order(sortType,
-                       [list](auto goes_first) { return hxm2afp::sort_list(list, goes_first); });
+    *head =
+        with_key(sortType, [list](auto key_of) { return hxm2afp::sort_list_by_key(list, key_of); });
 }
 
 int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {

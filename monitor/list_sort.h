@@ -1,16 +1,26 @@
 /*
  * The plug-in's one list sort, for any node linked through `next`: a
  * bottom-up merge with no allocation and no recursion, so a worker thread
- * sorts 100,000 nodes in a fixed, small stack.
+ * sorts 100,000 nodes in a fixed, small stack; and the same order by keys
+ * read once into an array, which the pages use.
  *
  * Notes: runs are kept in a fixed array of bins (bin i holds a sorted run of
  * 2^i nodes), so 64 bins would take 2^64 nodes to overflow. Every merge puts
  * the earlier run first and takes the later run's node on equal keys, so
  * equal keys end in the reverse of their list order, the order a top-down
- * merge with the same rule gives.
+ * merge with the same rule gives. The keyed sort gets that order from a
+ * stable sort of the nodes taken in reverse.
  */
 #ifndef HXM_MONITOR_LIST_SORT_H
 #define HXM_MONITOR_LIST_SORT_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
 
 namespace hxm2afp {
 
@@ -64,6 +74,65 @@ template <typename Node, typename GoesFirst> Node *sort_list(Node *head, GoesFir
             sorted = merge_sorted_lists(bins[bin], sorted, goes_first);
     }
     return sorted;
+}
+
+/* A sort key for a terminated text, ordered as strcmp orders the texts: its
+ * first eight bytes as one big-endian number (zeros after the end), the rest
+ * compared only when those agree. */
+struct TextKey {
+    uint64_t prefix;
+    const char *text;
+
+    bool operator<(const TextKey &other) const {
+        if (prefix != other.prefix)
+            return prefix < other.prefix;
+        return strcmp(text, other.text) < 0;
+    }
+};
+
+inline TextKey text_key(const char *text) {
+    uint64_t prefix = 0;
+    int length = 0;
+    for (; length < 8 && text[length] != '\0'; ++length)
+        prefix = prefix << 8 | static_cast<unsigned char>(text[length]);
+    if (length > 0 && length < 8)
+        prefix <<= 8 * (8 - length);
+    return TextKey{prefix, text};
+}
+
+/* Sorts the list starting at `head` by key_of(node) (a number or a TextKey)
+ * and returns its new head, in exactly the order sort_list gives with
+ * goes_first(front, back) = key_of(front) < key_of(back). The keys are read
+ * once into an array and sorted there: nodes of several hundred bytes, each
+ * touched for its key and its link at every merge, are what a list sort of
+ * many nodes spends its time on. Without memory for the array it falls back
+ * to sort_list. */
+template <typename Node, typename KeyOf> Node *sort_list_by_key(Node *head, KeyOf key_of) {
+    using Key = decltype(key_of(head));
+    struct Entry {
+        Key key;
+        Node *node;
+    };
+    if (head == nullptr || head->next == nullptr)
+        return head;
+    size_t count = 0;
+    for (const Node *node = head; node != nullptr; node = node->next)
+        ++count;
+    std::unique_ptr<Entry[]> entries(new (std::nothrow) Entry[count]);
+    if (!entries)
+        return sort_list(head, [key_of](const Node *front, const Node *back) {
+            return key_of(front) < key_of(back);
+        });
+    // Reversed in, stable out: equal keys leave in the reverse of list order.
+    size_t at = count;
+    for (Node *node = head; node != nullptr; node = node->next)
+        entries[--at] = Entry{key_of(node), node};
+    std::stable_sort(entries.get(), entries.get() + count,
+                     [](const Entry &front, const Entry &back) { return front.key < back.key; });
+    for (size_t i = 0; i + 1 < count; ++i)
+        entries[i].node->next = entries[i + 1].node;
+    entries[count - 1].node->next = nullptr;
+    return entries[0].node;
 }
 
 /* Cuts `list` into its first ceil(n/2) nodes (*front) and the rest (*back);

@@ -78,26 +78,29 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
     return true;
 }
 
-// Calls use(goes_first) with the order of `sortType`: whether a front node
-// goes before a back node, strictly smaller keys only. Outside 1 to 3 no node
-// goes first.
-template <typename Use> auto with_order(AfpSortType sortType, Use use) {
+// Calls use(key_of) with the key of `sortType` (a number or a text key);
+// outside 1 to 3 every node has the same key.
+template <typename Use> auto with_key(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
-        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return front->connectionNumber < back->connectionNumber;
-        });
+        return use([](const OpenFileInfo *node) { return uint64_t{node->connectionNumber}; });
     case AFP_SORT_USER_NAME:
-        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return strcmp(front->userName, back->userName) < 0;
-        });
+        return use([](const OpenFileInfo *node) { return hxm2afp::text_key(node->userName); });
     case AFP_SORT_FILE_PATH:
-        return use([](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return strcmp(front->filePath, back->filePath) < 0;
-        });
+        return use([](const OpenFileInfo *node) { return hxm2afp::text_key(node->filePath); });
     default:
-        return use([](const OpenFileInfo *, const OpenFileInfo *) { return false; });
+        return use([](const OpenFileInfo *) { return uint64_t{0}; });
     }
+}
+
+// Calls use(goes_first) with the order of `sortType`: whether a front node
+// goes before a back node, strictly smaller keys only.
+template <typename Use> auto with_order(AfpSortType sortType, Use use) {
+    return with_key(sortType, [&use](auto key_of) {
+        return use([key_of](const OpenFileInfo *front, const OpenFileInfo *back) {
+            return key_of(front) < key_of(back);
+        });
+    });
 }
 
 } // namespace
@@ -169,8 +172,8 @@ void mergesortFile(OpenFileInfo **head, AfpSortType sortType) {
     if (head == nullptr)
         return;
     OpenFileInfo *list = *head;
-    *head = with_order(sortType,
-                       [list](auto goes_first) { return hxm2afp::sort_list(list, goes_first); });
+    *head =
+        with_key(sortType, [list](auto key_of) { return hxm2afp::sort_list_by_key(list, key_of); });
 }
 
 OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,6 +50,7 @@ namespace {
 using GetOpenFileListFn = int (*)(const char *, OpenFileInfo **, const char *);
 using GetVolumeListFn = int (*)(AFPVolumeList **);
 using GetVolumeNodeFn = AFPVolumeNode *(*)(const char *, const char *);
+using SortFn = void (*)(OpenFileInfo **, AfpSortType);
 
 class OpenFilesAllocationFaultTest : public ScriptedPluginTest {};
 
@@ -80,6 +82,42 @@ TEST_F(OpenFilesAllocationFaultTest, OpenFileListIsWholeOrACleanFailure) {
         }
     }
     EXPECT_TRUE(completed);
+}
+
+// The sort reads its keys into an array; without memory for it (or for the
+// stable sort's buffer) it must still give the same order.
+TEST_F(OpenFilesAllocationFaultTest, SortWithoutMemoryGivesTheSameOrder) {
+    auto sort = Export<SortFn>("_Z13mergesortFilePP12OpenFileInfoi");
+    const struct {
+        uint32_t number;
+        const char *user;
+        const char *path;
+    } rows[] = {{3, "carol", "/b/x"}, {1, "alice", "/a/y"}, {3, "bob", "/a/y"},
+                {2, "alice", "/b/x"}, {1, "bob", "/a/yy"},  {2, "carol", "/a"}};
+    constexpr size_t kRows = sizeof rows / sizeof rows[0];
+    for (AfpSortType type : {AFP_SORT_CONNECTION_NUMBER, AFP_SORT_USER_NAME, AFP_SORT_FILE_PATH}) {
+        std::vector<std::vector<int>> orders;
+        for (long failing : {-1L, 0L, 1L}) {
+            OpenFileInfo nodes[kRows] = {};
+            for (size_t i = 0; i < kRows; ++i) {
+                nodes[i].connectionNumber = rows[i].number;
+                snprintf(nodes[i].userName, sizeof nodes[i].userName, "%s", rows[i].user);
+                snprintf(nodes[i].filePath, sizeof nodes[i].filePath, "%s", rows[i].path);
+                nodes[i].next = i + 1 < kRows ? &nodes[i + 1] : nullptr;
+            }
+            OpenFileInfo *head = &nodes[0];
+            gAllocationsBeforeFailure = failing;
+            sort(&head, type);
+            gAllocationsBeforeFailure = -1;
+            std::vector<int> order;
+            for (const OpenFileInfo *node = head; node != nullptr; node = node->next)
+                order.push_back(static_cast<int>(node - nodes));
+            orders.push_back(order);
+        }
+        EXPECT_EQ(orders[0].size(), kRows) << "type " << type;
+        EXPECT_EQ(orders[1], orders[0]) << "type " << type << ", no memory for the keys";
+        EXPECT_EQ(orders[2], orders[0]) << "type " << type << ", no memory for the buffer";
+    }
 }
 
 TEST_F(OpenFilesAllocationFaultTest, SampleVolumeListReturnsWhatWasBuilt) {
