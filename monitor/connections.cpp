@@ -52,9 +52,13 @@ template <typename Use> auto with_order(AfpSortType sortType, Use use) {
     });
 }
 
-// A zero-filled node holding one library entry, or null without memory.
-ConnectionSortStruct *copy_entry(const ConnListNode &entry) {
-    auto *node = static_cast<ConnectionSortStruct *>(calloc(1, sizeof(ConnectionSortStruct)));
+// A zero-filled node (the pool's, or its own) holding one library entry, or
+// null without memory.
+ConnectionSortStruct *copy_entry(const ConnListNode &entry,
+                                 hxm2afp::NodePool<ConnectionSortStruct> *pool) {
+    auto *node = pool != nullptr
+                     ? pool->take()
+                     : static_cast<ConnectionSortStruct *>(calloc(1, sizeof(ConnectionSortStruct)));
     if (node == nullptr)
         return nullptr;
     node->connectionNumber = entry.connectionNumber;
@@ -119,7 +123,7 @@ int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
 }
 
 int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType,
-                                    int *libraryStatus) {
+                                    int *libraryStatus, NodePool<ConnectionSortStruct> *pool) {
     HXM_DEBUG("Enter GetSortedConnectionList");
     int count = 0;
     ConnListNode *library = nullptr;
@@ -137,7 +141,7 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
     bool complete = true;
     for (const ConnListNode *entry = library; entry != nullptr && copied < count;
          entry = entry->next, ++copied) {
-        ConnectionSortStruct *node = copy_entry(*entry);
+        ConnectionSortStruct *node = copy_entry(*entry, pool);
         if (node == nullptr) {
             complete = false;
             break;
@@ -151,7 +155,8 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
         HXM_DEBUG("GetSortedConnectionList, no memory for the connection list");
         if (!complete)
             *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
-        hxm2afp::free_node_list(list);
+        if (pool == nullptr)
+            hxm2afp::free_node_list(list);
         return -1;
     }
     mergesort(&list, sortType);

@@ -11,6 +11,7 @@
 
 #include "base/export.h"
 #include "monitor/afpstat.h"
+#include "monitor/node_list.h"
 
 /* Field sizes, terminator included. */
 enum {
@@ -54,7 +55,10 @@ namespace hxm2afp {
  * missing or partial: the library's status, AFPSTAT_ERR_NO_MEMORY when the
  * copy could not be made, AFPSTAT_OK for a healthy answer (a missing list
  * with AFPSTAT_OK is an empty one). */
-int sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType, int *libraryStatus);
+/* GetSortedConnectionList, also telling in *libraryStatus why no list came;
+ * with a pool the nodes are the pool's (freed with it, never one by one). */
+int sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType, int *libraryStatus,
+                           NodePool<ConnectionSortStruct> *pool = nullptr);
 
 } // namespace hxm2afp
 

@@ -36,8 +36,10 @@ bool filter_is_active(const char *filter) {
     return true;
 }
 
-OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path) {
-    OpenFileInfo *node = static_cast<OpenFileInfo *>(malloc(sizeof(OpenFileInfo)));
+OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path,
+                            hxm2afp::NodePool<OpenFileInfo> *pool) {
+    OpenFileInfo *node =
+        pool != nullptr ? pool->take() : static_cast<OpenFileInfo *>(malloc(sizeof(OpenFileInfo)));
     if (node == nullptr)
         return nullptr;
     node->connectionNumberCopy = record.connectionNumber;
@@ -48,10 +50,11 @@ OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path) {
     return node;
 }
 
-/* Copies the kept files of every record into a new list at *head. False when
- * a node could not be allocated (the nodes made so far are freed). */
+/* Copies the kept files of every record into a new list at *head, its nodes
+ * from the pool when there is one. False when a node could not be allocated
+ * (the nodes made so far are freed, or left to the pool). */
 bool copy_kept_files(const VolFileListNode *record, int count, const char *filter,
-                     OpenFileInfo **head) {
+                     OpenFileInfo **head, hxm2afp::NodePool<OpenFileInfo> *pool) {
     const bool active = filter_is_active(filter);
     OpenFileInfo *first = nullptr;
     OpenFileInfo **tail = &first;
@@ -65,9 +68,10 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
                 HXM_DEBUG("\n ### Skiping file:%s--%d", hxm2afp::LogText(path).c_str(), index);
                 continue;
             }
-            OpenFileInfo *node = new_open_file(*record, path);
+            OpenFileInfo *node = new_open_file(*record, path, pool);
             if (node == nullptr) {
-                hxm2afp::free_node_list(first);
+                if (pool == nullptr)
+                    hxm2afp::free_node_list(first);
                 return false;
             }
             *tail = node;
@@ -111,7 +115,7 @@ int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *fil
 }
 
 int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
-                            int *libraryStatus) {
+                            int *libraryStatus, NodePool<OpenFileInfo> *pool) {
     VolFileListNode *records = nullptr;
     int count = 0;
     const int result = Ext_ListVolFileDetails(volumeName, &records, &count);
@@ -124,7 +128,7 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
         return -1;
     }
     OpenFileInfo *kept = nullptr;
-    const bool copied = copy_kept_files(records, count, filter, &kept);
+    const bool copied = copy_kept_files(records, count, filter, &kept, pool);
     if (records != nullptr)
         FreeVolFileListNodes(&records);
     if (!copied) {
@@ -136,7 +140,7 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
     }
     if (head != nullptr)
         *head = kept;
-    else
+    else if (pool == nullptr)
         hxm2afp::free_node_list(kept);
     return 0;
 }

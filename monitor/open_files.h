@@ -11,6 +11,7 @@
 
 #include "base/export.h"
 #include "monitor/afpstat.h"
+#include "monitor/node_list.h"
 
 /* Field sizes, terminator included. */
 enum { HXM_OPEN_FILE_USER_SIZE = 512, HXM_OPEN_FILE_PATH_SIZE = 512 };
@@ -39,9 +40,10 @@ namespace hxm2afp {
 
 /* GetOpenFileList, also telling in *libraryStatus why no list came: the
  * library's status, AFPSTAT_ERR_NO_MEMORY when the copy could not be made,
- * AFPSTAT_OK otherwise. */
+ * AFPSTAT_OK otherwise. With a pool the nodes are the pool's (freed with it,
+ * never one by one). */
 int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
-                   int *libraryStatus);
+                   int *libraryStatus, NodePool<OpenFileInfo> *pool = nullptr);
 
 } // namespace hxm2afp
 

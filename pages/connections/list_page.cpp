@@ -1,6 +1,6 @@
 /*
- * generate_main_connections_page and its table: fetch the sorted list,
- * write one row per connection, free each node once its row is out.
+ * generate_main_connections_page and its table: fetch the sorted list (its
+ * nodes from one pool, freed together), write one row per connection.
  *
  * Notes: user names come from the monitoring library and are escaped as
  * page text; the sort keyword is encoded as a URL path component (the
@@ -112,17 +112,15 @@ int send_connection_list(void *request, int clearingPower, AfpSortType sortType,
     SendColumnHeadings(request, sortType);
 
     ConnectionSortStruct *list = nullptr;
-    if (hxm2afp::sorted_connection_list(&list, sortType, libraryStatus) != 0)
+    hxm2afp::NodePool<ConnectionSortStruct> nodes;
+    if (hxm2afp::sorted_connection_list(&list, sortType, libraryStatus, &nodes) != 0)
         return -1;
     const EscapedText keyword(hxm2afp::escape_url_component, sortKeyword);
     bool light = true;
-    while (list != nullptr) {
+    for (; list != nullptr; list = list->next) {
         send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,
                  keyword.c_str());
         light = !light;
-        ConnectionSortStruct *next = list->next;
-        free(list);
-        list = next;
     }
     return 0;
 }

@@ -54,8 +54,7 @@ void write_open_file_rows(void *request, OpenFileInfo *list) {
     char path[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_PATH_SIZE)];
     char user[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_USER_SIZE)];
     bool light = true;
-    while (list != nullptr) {
-        OpenFileInfo *next = list->next;
+    for (; list != nullptr; list = list->next) {
         const char *escapedPath = hxm2afp::escape_html(list->filePath, path, sizeof path);
         const char *escapedUser = hxm2afp::escape_html(list->userName, user, sizeof user);
         const hxm2afp::CloseName closeName = hxm2afp::close_name(list->filePath);
@@ -71,8 +70,6 @@ void write_open_file_rows(void *request, OpenFileInfo *list) {
             closeName.end, static_cast<int>(list->connectionNumber), keyword_afpdcons,
             list->connectionNumber, escapedUser, escapedPath);
         light = !light;
-        free(list);
-        list = next;
     }
 }
 
@@ -204,8 +201,9 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
                         lnxMSG("List of Open Files"));
 
     OpenFileInfo *list = nullptr;
+    hxm2afp::NodePool<OpenFileInfo> nodes;
     int libraryStatus = AFPSTAT_OK;
-    const int result = hxm2afp::open_file_list(volume, &list, filter, &libraryStatus);
+    const int result = hxm2afp::open_file_list(volume, &list, filter, &libraryStatus, &nodes);
     if (result == 0 && list != nullptr) {
         if (SortOpenFilesTable(&list, sortType) == nullptr)
             HXM_DEBUG("Error: SortOpenFilesTable failed");
