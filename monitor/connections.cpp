@@ -17,6 +17,7 @@
 #include "base/bounded_copy.h"
 #include "logger/logger.h"
 #include "monitor/list_sort.h"
+#include "monitor/login_times.h"
 #include "monitor/node_list.h"
 
 namespace {
@@ -55,7 +56,8 @@ template <typename Use> auto with_order(AfpSortType sortType, Use use) {
 // A zero-filled node (the pool's, or its own) holding one library entry, or
 // null without memory.
 ConnectionSortStruct *copy_entry(const ConnListNode &entry,
-                                 hxm2afp::NodePool<ConnectionSortStruct> *pool) {
+                                 hxm2afp::NodePool<ConnectionSortStruct> *pool,
+                                 hxm2afp::LoginTimeTexts &loginTimes) {
     auto *node = pool != nullptr
                      ? pool->take()
                      : static_cast<ConnectionSortStruct *>(calloc(1, sizeof(ConnectionSortStruct)));
@@ -66,8 +68,7 @@ ConnectionSortStruct *copy_entry(const ConnListNode &entry,
     // Unsigned arithmetic: a sum past 2^64 wraps as the record's type does.
     node->bytesReadWritten = static_cast<uint64_t>(entry.bytesRead) + entry.bytesWritten;
     node->loginTime = entry.loginTime;
-    const unsigned long long loginTime = entry.loginTime;
-    if (convertToTimeString(&loginTime, node->loginTimeText) != 0) {
+    if (loginTimes.text(entry.loginTime, node->loginTimeText) != 0) {
         memset(node->loginTimeText, ' ', HXM_LOGIN_TIME_TEXT_SIZE - 1);
         HXM_DEBUG("convertToTimeString, Error in getting Time string");
     }
@@ -137,11 +138,12 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
     }
     ConnectionSortStruct *list = nullptr;
     ConnectionSortStruct **tail = &list;
+    hxm2afp::LoginTimeTexts loginTimes(count);
     int copied = 0;
     bool complete = true;
     for (const ConnListNode *entry = library; entry != nullptr && copied < count;
          entry = entry->next, ++copied) {
-        ConnectionSortStruct *node = copy_entry(*entry, pool);
+        ConnectionSortStruct *node = copy_entry(*entry, pool, loginTimes);
         if (node == nullptr) {
             complete = false;
             break;

@@ -26,6 +26,7 @@
 #include "core/server_paths.h"
 #include "core/startup_config.h"
 #include "logger/logger.h"
+#include "monitor/login_times.h"
 #include "pages/connections/dispatch.h"
 #include "pages/logs/dispatch.h"
 #include "pages/openfiles/dispatch.h"
@@ -113,6 +114,7 @@ void _fini(void) {
                                 service.method, 0, &outCode);
     }
 
+    hxm2afp::release_login_times();
     if (hxm_log != nullptr)
         hxm_log->closestream();
     hxm_log = nullptr;

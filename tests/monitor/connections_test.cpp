@@ -199,6 +199,43 @@ TEST_F(ConnectionsTest, CopiesEachEntrysFields) {
     free(head);
 }
 
+// Login-time texts are remembered between lists on a thread; a change of
+// time zone must not show the old zone's texts. POSIX zone rules, so no zone
+// files are needed.
+TEST_F(ConnectionsTest, RememberedLoginTimesFollowTheTimeZone) {
+    const char *saved = getenv("TZ");
+    const std::string before = saved != nullptr ? saved : "";
+    const unsigned long long times[] = {1700000000, 1710054000, 1720000000};
+    scripted::StageConnections({{scripted::MakeConnection(1, "a", 0, times[0]),
+                                 scripted::MakeConnection(2, "b", 0, times[1]),
+                                 scripted::MakeConnection(3, "c", 0, times[2])}});
+    for (const char *zone : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "UTC0"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        for (int round = 0; round < 2; ++round) {
+            ConnectionSortStruct *head = nullptr;
+            ASSERT_EQ(get_(&head, AFP_SORT_CONNECTION_NUMBER), 0);
+            for (unsigned long long seconds : times) {
+                ASSERT_NE(head, nullptr);
+                const time_t when = static_cast<time_t>(seconds);
+                struct tm local;
+                char expected[80];
+                ASSERT_NE(strftime(expected, sizeof expected, "%c", localtime_r(&when, &local)),
+                          0u);
+                EXPECT_STREQ(head->loginTimeText, expected) << zone << ", round " << round;
+                ConnectionSortStruct *next = head->next;
+                free(head);
+                head = next;
+            }
+        }
+    }
+    if (saved != nullptr)
+        setenv("TZ", before.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
 TEST_F(ConnectionsTest, AnUnformattableLoginTimeShows80Spaces) {
     scripted::StageConnections({{scripted::MakeConnection(1, "a", 0, UINT64_MAX)}});
     ConnectionSortStruct *head = nullptr;

@@ -1,0 +1,142 @@
+/*
+ * Each thread's login-time texts (see login_times.h).
+ *
+ * Notes: the plug-in may keep no global that needs a constructor or a
+ * destructor, and a thread-local one with a destructor would pin the object
+ * in memory after unload; so each thread keeps a plain pointer to a block on
+ * the heap, every block is also on one list that the unload entry frees, and
+ * a generation number tells a thread that its block went with an unload.
+ */
+#include "monitor/login_times.h"
+
+#include <locale.h>
+#include <pthread.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <atomic>
+
+#include "monitor/connections.h"
+
+namespace hxm2afp {
+
+namespace {
+
+// A page of up to 2,048 rows fits with few collisions; 4,096 slots take
+// 384 KiB a thread.
+constexpr size_t kSlotBits = 12;
+constexpr size_t kSlotCount = size_t{1} << kSlotBits;
+// Longer settings are rare enough to go without memory.
+constexpr size_t kSettingSize = 256;
+
+struct Slot {
+    unsigned long long seconds;
+    bool used;
+    unsigned char length;
+    char text[HXM_TIME_STRING_SIZE];
+};
+
+} // namespace
+
+struct LoginTimeMemory {
+    LoginTimeMemory *next; // the next block on the list of every thread's block
+    bool timeZoneSet;
+    char timeZone[kSettingSize];
+    char locale[kSettingSize];
+    Slot slots[kSlotCount];
+};
+
+namespace {
+
+pthread_mutex_t gBlocksLock = PTHREAD_MUTEX_INITIALIZER;
+LoginTimeMemory *gBlocks = nullptr;
+std::atomic<unsigned> gGeneration{0};
+
+thread_local LoginTimeMemory *tMemory = nullptr;
+thread_local unsigned tGeneration = 0;
+
+size_t slot_of(unsigned long long seconds) {
+    return static_cast<size_t>((seconds * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits));
+}
+
+// This thread's block, made (and listed) on first use; null without memory.
+LoginTimeMemory *thread_memory() {
+    const unsigned generation = gGeneration.load(std::memory_order_acquire);
+    if (tMemory != nullptr && tGeneration == generation)
+        return tMemory;
+    auto *memory = static_cast<LoginTimeMemory *>(calloc(1, sizeof(LoginTimeMemory)));
+    tMemory = memory;
+    tGeneration = generation;
+    if (memory == nullptr)
+        return nullptr;
+    pthread_mutex_lock(&gBlocksLock);
+    memory->next = gBlocks;
+    gBlocks = memory;
+    pthread_mutex_unlock(&gBlocksLock);
+    return memory;
+}
+
+} // namespace
+
+LoginTimeTexts::LoginTimeTexts(int listLength) : memory_(nullptr) {
+    if (listLength < 0 || static_cast<size_t>(listLength) > kSlotCount / 2)
+        return;
+    // A thread with a locale of its own formats by it; keep to the global one.
+    if (uselocale(static_cast<locale_t>(0)) != LC_GLOBAL_LOCALE)
+        return;
+    const char *zone = getenv("TZ");
+    const char *locale = setlocale(LC_TIME, nullptr);
+    if (locale == nullptr || strlen(locale) >= kSettingSize ||
+        (zone != nullptr && strlen(zone) >= kSettingSize))
+        return;
+    LoginTimeMemory *memory = thread_memory();
+    if (memory == nullptr)
+        return;
+    const bool same = memory->timeZoneSet == (zone != nullptr) &&
+                      strcmp(memory->timeZone, zone != nullptr ? zone : "") == 0 &&
+                      strcmp(memory->locale, locale) == 0;
+    if (!same) {
+        for (Slot &slot : memory->slots)
+            slot.used = false;
+        memory->timeZoneSet = zone != nullptr;
+        strcpy(memory->timeZone, zone != nullptr ? zone : "");
+        strcpy(memory->locale, locale);
+    }
+    memory_ = memory;
+}
+
+int LoginTimeTexts::text(unsigned long long seconds, char *out) {
+    if (memory_ == nullptr)
+        return convertToTimeString(&seconds, out);
+    Slot &slot = memory_->slots[slot_of(seconds)];
+    if (slot.used && slot.seconds == seconds) {
+        memcpy(out, slot.text, slot.length);
+        out[slot.length] = '\0';
+        return 0;
+    }
+    const int result = convertToTimeString(&seconds, out);
+    if (result == 0) {
+        const size_t length = strnlen(out, HXM_TIME_STRING_SIZE - 1);
+        memcpy(slot.text, out, length);
+        slot.length = static_cast<unsigned char>(length);
+        slot.seconds = seconds;
+        slot.used = true;
+    }
+    return result;
+}
+
+void release_login_times() {
+    pthread_mutex_lock(&gBlocksLock);
+    LoginTimeMemory *memory = gBlocks;
+    gBlocks = nullptr;
+    gGeneration.fetch_add(1, std::memory_order_acq_rel);
+    pthread_mutex_unlock(&gBlocksLock);
+    while (memory != nullptr) {
+        LoginTimeMemory *next = memory->next;
+        free(memory);
+        memory = next;
+    }
+}
+
+} // namespace hxm2afp
