@@ -25,14 +25,14 @@ namespace {
 using hxm2afp::copy_bounded;
 using Node = ConnectionSortStruct;
 
-// Calls use(key_of) with the key of `sortType` (a number or a text key);
+// Calls use(key_of) with the key of `sortType` (a number or a text);
 // outside 1 to 5 every node has the same key.
 template <typename Use> auto with_key(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
         return use([](const Node *node) { return uint64_t{node->connectionNumber}; });
     case AFP_SORT_USER_NAME:
-        return use([](const Node *node) { return hxm2afp::text_key(node->userName); });
+        return use([](const Node *node) { return static_cast<const char *>(node->userName); });
     case AFP_SORT_LOGIN_TIME:
         return use([](const Node *node) { return uint64_t{node->loginTime}; });
     case AFP_SORT_BYTES_READ_WRITTEN:
@@ -48,8 +48,9 @@ template <typename Use> auto with_key(AfpSortType sortType, Use use) {
 // goes before a back node, strictly smaller keys only.
 template <typename Use> auto with_order(AfpSortType sortType, Use use) {
     return with_key(sortType, [&use](auto key_of) {
-        return use(
-            [key_of](const Node *front, const Node *back) { return key_of(front) < key_of(back); });
+        return use([key_of](const Node *front, const Node *back) {
+            return hxm2afp::key_less(key_of(front), key_of(back));
+        });
     });
 }
 

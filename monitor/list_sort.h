@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 namespace hxm2afp {
 
@@ -76,57 +77,87 @@ template <typename Node, typename GoesFirst> Node *sort_list(Node *head, GoesFir
     return sorted;
 }
 
-/* A sort key for a terminated text, ordered as strcmp orders the texts: its
- * first eight bytes as one big-endian number (zeros after the end), the rest
- * compared only when those agree. */
+/* Whether key `a` goes before key `b`: numbers by value, texts as strcmp
+ * orders them. */
+inline bool key_less(uint64_t a, uint64_t b) {
+    return a < b;
+}
+inline bool key_less(const char *a, const char *b) {
+    return strcmp(a, b) < 0;
+}
+
+/* A text's place in a keyed sort: its first sixteen bytes as two big-endian
+ * numbers (zeros after the end), the text compared only when those agree,
+ * which orders the texts as strcmp does. */
 struct TextKey {
-    uint64_t prefix;
+    uint64_t high;
+    uint64_t low;
     const char *text;
 
     bool operator<(const TextKey &other) const {
-        if (prefix != other.prefix)
-            return prefix < other.prefix;
+        if (high != other.high)
+            return high < other.high;
+        if (low != other.low)
+            return low < other.low;
         return strcmp(text, other.text) < 0;
     }
 };
 
 inline TextKey text_key(const char *text) {
-    uint64_t prefix = 0;
-    int length = 0;
-    for (; length < 8 && text[length] != '\0'; ++length)
-        prefix = prefix << 8 | static_cast<unsigned char>(text[length]);
-    if (length > 0 && length < 8)
-        prefix <<= 8 * (8 - length);
-    return TextKey{prefix, text};
+    uint64_t part[2] = {0, 0};
+    size_t length = 0;
+    for (; length < 16 && text[length] != '\0'; ++length)
+        part[length / 8] |= uint64_t{static_cast<unsigned char>(text[length])}
+                            << (8 * (7 - length % 8));
+    return TextKey{part[0], part[1], text};
 }
 
-/* Sorts the list starting at `head` by key_of(node) (a number or a TextKey)
- * and returns its new head, in exactly the order sort_list gives with
- * goes_first(front, back) = key_of(front) < key_of(back). The keys are read
- * once into an array and sorted there: nodes of several hundred bytes, each
- * touched for its key and its link at every merge, are what a list sort of
- * many nodes spends its time on. Without memory for the array it falls back
- * to sort_list. */
+/* Sorts the list starting at `head` by key_of(node), a number (uint64_t) or a
+ * terminated text (const char *), and returns its new head, in exactly the
+ * order sort_list gives with goes_first(front, back) = key_less(key_of(front),
+ * key_of(back)). The keys are read once into an array and sorted there:
+ * nodes of several hundred bytes, each touched for its key and its link at
+ * every merge, are what a list sort of many nodes spends its time on. Texts
+ * are keyed from the end of the prefix they all share (paths of one volume
+ * mostly start alike), so most comparisons never reach the nodes. Without
+ * memory for the array it falls back to sort_list. */
 template <typename Node, typename KeyOf> Node *sort_list_by_key(Node *head, KeyOf key_of) {
     using Key = decltype(key_of(head));
+    constexpr bool kText = std::is_same<Key, const char *>::value;
     struct Entry {
-        Key key;
+        typename std::conditional<kText, TextKey, Key>::type key;
         Node *node;
     };
     if (head == nullptr || head->next == nullptr)
         return head;
     size_t count = 0;
-    for (const Node *node = head; node != nullptr; node = node->next)
+    size_t shared = 0; // bytes every text starts with
+    if constexpr (kText)
+        shared = strlen(key_of(head));
+    for (const Node *node = head; node != nullptr; node = node->next) {
         ++count;
+        if constexpr (kText) {
+            const char *first = key_of(head);
+            const char *text = key_of(node);
+            size_t same = 0;
+            while (same < shared && text[same] == first[same])
+                ++same;
+            shared = same;
+        }
+    }
     std::unique_ptr<Entry[]> entries(new (std::nothrow) Entry[count]);
     if (!entries)
         return sort_list(head, [key_of](const Node *front, const Node *back) {
-            return key_of(front) < key_of(back);
+            return key_less(key_of(front), key_of(back));
         });
     // Reversed in, stable out: equal keys leave in the reverse of list order.
     size_t at = count;
-    for (Node *node = head; node != nullptr; node = node->next)
-        entries[--at] = Entry{key_of(node), node};
+    for (Node *node = head; node != nullptr; node = node->next) {
+        if constexpr (kText)
+            entries[--at] = Entry{text_key(key_of(node) + shared), node};
+        else
+            entries[--at] = Entry{key_of(node), node};
+    }
     std::stable_sort(entries.get(), entries.get() + count,
                      [](const Entry &front, const Entry &back) { return front.key < back.key; });
     for (size_t i = 0; i + 1 < count; ++i)

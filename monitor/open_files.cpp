@@ -82,16 +82,18 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
     return true;
 }
 
-// Calls use(key_of) with the key of `sortType` (a number or a text key);
+// Calls use(key_of) with the key of `sortType` (a number or a text);
 // outside 1 to 3 every node has the same key.
 template <typename Use> auto with_key(AfpSortType sortType, Use use) {
     switch (sortType) {
     case AFP_SORT_CONNECTION_NUMBER:
         return use([](const OpenFileInfo *node) { return uint64_t{node->connectionNumber}; });
     case AFP_SORT_USER_NAME:
-        return use([](const OpenFileInfo *node) { return hxm2afp::text_key(node->userName); });
+        return use(
+            [](const OpenFileInfo *node) { return static_cast<const char *>(node->userName); });
     case AFP_SORT_FILE_PATH:
-        return use([](const OpenFileInfo *node) { return hxm2afp::text_key(node->filePath); });
+        return use(
+            [](const OpenFileInfo *node) { return static_cast<const char *>(node->filePath); });
     default:
         return use([](const OpenFileInfo *) { return uint64_t{0}; });
     }
@@ -102,7 +104,7 @@ template <typename Use> auto with_key(AfpSortType sortType, Use use) {
 template <typename Use> auto with_order(AfpSortType sortType, Use use) {
     return with_key(sortType, [&use](auto key_of) {
         return use([key_of](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return key_of(front) < key_of(back);
+            return hxm2afp::key_less(key_of(front), key_of(back));
         });
     });
 }

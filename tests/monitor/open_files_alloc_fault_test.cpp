@@ -84,16 +84,19 @@ TEST_F(OpenFilesAllocationFaultTest, OpenFileListIsWholeOrACleanFailure) {
     EXPECT_TRUE(completed);
 }
 
-// The sort reads its keys into an array; without memory for it (or for the
-// stable sort's buffer) it must still give the same order.
+// The sort reads its keys into an array (texts from the end of the prefix
+// they all share); without memory for it (or for the stable sort's buffer)
+// it must still give the same order as the list merge.
 TEST_F(OpenFilesAllocationFaultTest, SortWithoutMemoryGivesTheSameOrder) {
     auto sort = Export<SortFn>("_Z13mergesortFilePP12OpenFileInfoi");
     const struct {
         uint32_t number;
         const char *user;
         const char *path;
-    } rows[] = {{3, "carol", "/b/x"}, {1, "alice", "/a/y"}, {3, "bob", "/a/y"},
-                {2, "alice", "/b/x"}, {1, "bob", "/a/yy"},  {2, "carol", "/a"}};
+    } rows[] = {
+        {3, "carol", "/volume/projects/2024/b/x"}, {1, "alice", "/volume/projects/2024/a/y"},
+        {3, "bob", "/volume/projects/2024/a/y"},   {2, "alice", "/volume/projects/2024"},
+        {1, "bob", "/volume/projects/2024/a/yy"},  {2, "carol", "/volume/projects/2024/a"}};
     constexpr size_t kRows = sizeof rows / sizeof rows[0];
     for (AfpSortType type : {AFP_SORT_CONNECTION_NUMBER, AFP_SORT_USER_NAME, AFP_SORT_FILE_PATH}) {
         std::vector<std::vector<int>> orders;
