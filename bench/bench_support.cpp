@@ -141,4 +141,35 @@ void ReportPeakMemory(const std::string &label, const std::function<size_t()> &p
     _exit(0);
 }
 
+void PrintRowWriterTargets(const RatioReporter &reporter, const std::string &what,
+                           const std::function<std::string(int64_t)> &page,
+                           const std::function<std::string(int64_t)> &baseline) {
+    struct Size {
+        int64_t rows;
+        double target;
+    };
+    double pages[2] = {0, 0};
+    double baselines[2] = {0, 0};
+    int index = 0;
+    for (const Size size : {Size{10000, 2.0}, Size{100000, 2.5}}) {
+        pages[index] = reporter.Time(page(size.rows));
+        baselines[index] = reporter.Time(baseline(size.rows));
+        if (pages[index] > 0 && baselines[index] > 0)
+            fprintf(stderr, "target, %s at %lld rows: page / baseline %.2f (at most %.1f): %s\n",
+                    what.c_str(), static_cast<long long>(size.rows),
+                    pages[index] / baselines[index], size.target,
+                    pages[index] / baselines[index] <= size.target ? "met" : "missed");
+        ++index;
+    }
+    if (pages[0] > 0 && pages[1] > 0 && baselines[0] > 0 && baselines[1] > 0) {
+        const double pageGrowth = pages[1] / pages[0];
+        const double baselineGrowth = baselines[1] / baselines[0];
+        fprintf(stderr,
+                "target, %s growth 10,000 -> 100,000 rows: page %.2fx, baseline %.2fx, "
+                "page / baseline %.2f (at most 1.2): %s\n",
+                what.c_str(), pageGrowth, baselineGrowth, pageGrowth / baselineGrowth,
+                pageGrowth / baselineGrowth <= 1.2 ? "met" : "missed");
+    }
+}
+
 } // namespace hxm_bench

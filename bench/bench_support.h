@@ -69,6 +69,14 @@ void PrintRatio(const RatioReporter &reporter, const std::string &label,
  * freed by an earlier run hides the peak; printed against the page's size. */
 void ReportPeakMemory(const std::string &label, const std::function<size_t()> &page);
 
+/* Prints the row writer's targets for one area: page / baseline at 10,000
+ * rows (at most 2) and 100,000 rows (at most 2.5), and the page's growth
+ * from 10,000 to 100,000 rows over the baseline's (at most 1.2), each
+ * "met" or "missed". page(rows) and baseline(rows) name the runs. */
+void PrintRowWriterTargets(const RatioReporter &reporter, const std::string &what,
+                           const std::function<std::string(int64_t)> &page,
+                           const std::function<std::string(int64_t)> &baseline);
+
 } // namespace hxm_bench
 
 #endif

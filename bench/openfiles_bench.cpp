@@ -5,7 +5,8 @@
  * monitoring library holding the files. Beside it, the baseline: the same
  * rows formatted with plain snprintf into one growing buffer. Prints the
  * ratio of each page to its baseline, the growth from 10,000 to 100,000
- * rows, and the peak memory of one page over the process's baseline.
+ * rows against the baseline's (the row writer's targets, met or missed),
+ * and the peak memory of one page over the process's baseline.
  *
  * NameCompare writes a line per filtered file to standard output, so run it
  * with standard output sent to /dev/null: the results go to standard error.
@@ -225,8 +226,7 @@ int main(int argc, char **argv) {
             const double base = reporter.Time("BM_SnprintfBaseline" + suffix);
             if (page <= 0 || base <= 0)
                 continue;
-            fprintf(stderr,
-                    "ratio, %lld files%s: page %.2f ms / snprintf %.2f ms = %.2fx (target <= 2x)\n",
+            fprintf(stderr, "ratio, %lld files%s: page %.2f ms / snprintf %.2f ms = %.2fx\n",
                     static_cast<long long>(files), filtered ? " filtered" : "", page, base,
                     page / base);
             const double fetch = reporter.Time("BM_FetchOnly" + suffix);
@@ -238,16 +238,15 @@ int main(int argc, char **argv) {
                         fetch, 100.0 * fetch / page, sorted - fetch,
                         100.0 * (sorted - fetch) / page);
         }
-        hxm_bench::PrintRatio(reporter,
-                              std::string("growth 10,000 -> 100,000 files") +
-                                  (filtered ? " filtered" : "") + " (target <= 12x)",
-                              "BM_OpenFilePage/100000/" + std::to_string(filtered),
-                              "BM_OpenFilePage/10000/" + std::to_string(filtered));
     }
+    hxm_bench::PrintRowWriterTargets(
+        reporter, "open-file list",
+        [](int64_t rows) { return "BM_OpenFilePage/" + std::to_string(rows) + "/0"; },
+        [](int64_t rows) { return "BM_SnprintfBaseline/" + std::to_string(rows) + "/0"; });
     for (int64_t files : sizes)
         for (int filtered : {0, 1})
             hxm_bench::ReportPeakMemory(
-                std::to_string(files) + " files" + (filtered ? " filtered" : "") + " (target < 3x)",
+                std::to_string(files) + " files" + (filtered ? " filtered" : ""),
                 [files, filtered] { return PageBytes(static_cast<int>(files), filtered != 0); });
     benchmark::Shutdown();
     hxm_bench::UnloadPlugin();
