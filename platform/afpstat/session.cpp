@@ -5,12 +5,13 @@
  * Notes: opening the store, reading its schema and preparing statements
  * cost more than a page's whole query, so each thread keeps its connection
  * and statements. It is reused only while one stat of the store's path shows
- * the same file, unchanged: a store deleted and made again, moved aside and
- * replaced, or written by anything but SQLite's log (an overwrite, or a
- * checkpoint) is opened afresh, since a kept connection in WAL mode trusts
- * its cached pages while the shared log index says nothing changed. Each
- * call runs its own transaction and checks the schema version in it, so it
- * reads one snapshot that holds every change committed before it.
+ * the same file with the same size and times: a store deleted and made
+ * again, moved aside and replaced, or written in place (by another program,
+ * or by a checkpoint) is opened afresh, since in WAL mode a kept connection
+ * trusts its cached pages for as long as the shared log index shows no new
+ * commit. Each call runs its own transaction and checks the schema version
+ * in it, so it reads one snapshot that holds every change committed before
+ * it.
  */
 #include "platform/afpstat/session.h"
 

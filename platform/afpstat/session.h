@@ -53,9 +53,9 @@ class Session {
      * environment: the kept one while it is the same file, else a fresh
      * one, never creating the store. Returns AFPSTAT_OK or a status. */
     int open();
-    /* Lends the kept statement for sql, preparing it on first use. sql must
-     * be a string literal: statements are looked up by its address. Returns
-     * AFPSTAT_OK or a status. */
+    /* Lends the connection's statement for sql (found by its text),
+     * preparing and keeping it on first use. Returns AFPSTAT_OK or a
+     * status. */
     int prepare(const char *sql, Statement &statement);
     /* Starts a read transaction and checks the schema version in it: every
      * statement until the end of the session sees one snapshot. Returns
