@@ -30,6 +30,10 @@ namespace {
 
 /* More statements than the library has; one beyond is prepared per use. */
 constexpr int kMaxKeptStatements = 24;
+/* The page cache a connection keeps between calls: a whole store of a
+ * thousand connections and files fits; what a larger list read beyond it is
+ * given back when the call ends, so that idle threads hold little memory. */
+constexpr int kKeptCacheBytes = 512 * 1024;
 
 } // namespace
 
@@ -129,6 +133,14 @@ Session::~Session() {
     // A connection left inside a transaction would pin an old snapshot.
     if (failed_ || sqlite3_get_autocommit(connection_->db) == 0) {
         connection_->close();
+        return;
+    }
+    int cache_bytes = 0;
+    int most_bytes = 0;
+    if (sqlite3_db_status(connection_->db, SQLITE_DBSTATUS_CACHE_USED, &cache_bytes, &most_bytes,
+                          0) == SQLITE_OK &&
+        cache_bytes > kKeptCacheBytes) {
+        sqlite3_db_release_memory(connection_->db);
     }
 }
 
