@@ -73,7 +73,7 @@ std::string saved_copy(const Paths &paths) {
     return paths.folder + "/saved.db";
 }
 
-/* The connection numbers listed, or the status when the call fails. */
+/* Lists the connections' numbers into *numbers; returns the call's status. */
 int list_numbers(std::vector<uint32_t> *numbers) {
     ConnList list;
     int status = Ext_ListConnDetails(&list.count, &list.head);
