@@ -24,7 +24,7 @@ int run_change(Session &session, const char *sql, Bind bind, int *changed) {
     bind(stmt.get());
     int rc = sqlite3_step(stmt.get());
     if (rc != SQLITE_DONE) {
-        return afpstat::status_from_sqlite(rc);
+        return session.failed(rc);
     }
     *changed = sqlite3_changes(session.db());
     return AFPSTAT_OK;

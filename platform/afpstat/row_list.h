@@ -33,6 +33,9 @@ int list_rows(const char *sql, int *count, Node **head, Fill fill) {
     }
     Session session;
     int status = session.open();
+    if (status == AFPSTAT_OK) {
+        status = session.begin_read();
+    }
     Statement rows;
     if (status == AFPSTAT_OK) {
         status = session.prepare(sql, rows);
@@ -52,7 +55,7 @@ int list_rows(const char *sql, int *count, Node **head, Fill fill) {
     }
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         free_nodes(&list.first);
-        return status_from_sqlite(rc);
+        return session.failed(rc);
     }
     *head = list.first;
     *count = list.count;

@@ -1,7 +1,12 @@
 /*
- * One library call's use of the store: its own connection (never shared
- * between threads), prepared statements and transactions, all released when
- * the call returns.
+ * One library call's use of the store: its own transaction on the calling
+ * thread's kept connection, with statements kept on that connection.
+ *
+ * Each thread keeps one connection (never shared between threads) and its
+ * prepared statements while the store's path names the same, unchanged file;
+ * a connection that saw a store error is closed when the call ends, so the
+ * next call opens the store afresh. The connection closes when its thread
+ * ends.
  */
 #ifndef HXM_PLATFORM_AFPSTAT_SESSION_H
 #define HXM_PLATFORM_AFPSTAT_SESSION_H
@@ -14,19 +19,25 @@ namespace afpstat {
  * AFPSTAT_ERR_NO_MEMORY, every other failure AFPSTAT_ERR_STORE. */
 int status_from_sqlite(int rc);
 
-/* A finalize-on-scope-exit prepared statement. */
+/* A statement lent by the session for one use: reset and its bindings
+ * cleared when it goes out of scope (so it holds no snapshot and no
+ * caller's text), finalized only when the connection closes. Must go out of
+ * scope before the Session that lent it. */
 class Statement {
   public:
     Statement() = default;
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
-    ~Statement() { sqlite3_finalize(stmt_); }
+    ~Statement();
     sqlite3_stmt *get() const { return stmt_; }
-    sqlite3_stmt **out() { return &stmt_; }
 
   private:
+    friend class Session;
     sqlite3_stmt *stmt_ = nullptr;
+    bool owned_ = false; /* prepared for this use only: finalized here */
 };
+
+struct KeptConnection;
 
 class Session {
   public:
@@ -34,29 +45,40 @@ class Session {
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
     /* Ends an open transaction (rolling back a write that was not
-     * committed) and closes the connection. */
+     * committed); closes the connection when a store error was seen or the
+     * transaction could not be ended. */
     ~Session();
 
-    /* Opens the store named by the environment, never creating it.
-     * Returns AFPSTAT_OK or a status. */
+    /* Makes the thread's connection ready for the store named by the
+     * environment: the kept one while it is the same file, else a fresh
+     * one, never creating the store. Returns AFPSTAT_OK or a status. */
     int open();
-    /* Prepares sql into statement; returns AFPSTAT_OK or a status. */
+    /* Lends the connection's statement for sql (found by its text),
+     * preparing and keeping it on first use. Returns AFPSTAT_OK or a
+     * status. */
     int prepare(const char *sql, Statement &statement);
-    /* Starts a read transaction: every statement until the end of the
-     * session sees one snapshot. Returns AFPSTAT_OK or a status. */
+    /* Starts a read transaction and checks the schema version in it: every
+     * statement until the end of the session sees one snapshot. Returns
+     * AFPSTAT_OK or a status. */
     int begin_read();
     /* Starts a write transaction, waiting up to the busy timeout for other
-     * writers. Returns AFPSTAT_OK or a status. */
+     * writers, and checks the schema version. Returns AFPSTAT_OK or a
+     * status. */
     int begin_write();
     /* Commits the open transaction; returns AFPSTAT_OK or a status. */
     int commit();
+    /* The status for a SQLite failure rc met by the caller (a failed step);
+     * the connection is then not kept past this session. */
+    int failed(int rc);
 
-    sqlite3 *db() const { return db_; }
+    sqlite3 *db() const;
 
   private:
     int begin(const char *sql);
-    sqlite3 *db_ = nullptr;
+    int run(const char *sql);
+    KeptConnection *connection_ = nullptr;
     bool in_transaction_ = false;
+    bool failed_ = false;
 };
 
 } // namespace afpstat

@@ -119,9 +119,9 @@ int open_existing_store(const char *path, sqlite3 **db) {
         rc = configure(handle);
     }
     if (rc == SQLITE_OK) {
-        // Each call opens and closes its own connection; without this the
-        // last close deletes the log and shared-memory files and the next
-        // open creates them again, two file creations per call.
+        // Connections close with their threads and whenever the store
+        // changes under them; without this the last close deletes the log
+        // and shared-memory files and the next open creates them again.
         int persist = 1;
         sqlite3_file_control(handle, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     }

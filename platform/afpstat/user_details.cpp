@@ -30,7 +30,7 @@ int collect_texts(Session &session, const char *sql, uint32_t number, TextArray 
             return AFPSTAT_ERR_NO_MEMORY;
         }
     }
-    return rc == SQLITE_DONE ? AFPSTAT_OK : afpstat::status_from_sqlite(rc);
+    return rc == SQLITE_DONE ? AFPSTAT_OK : session.failed(rc);
 }
 
 /* Fills info's fixed fields from the connection's row. Returns AFPSTAT_OK,
@@ -49,7 +49,7 @@ int read_connection(Session &session, uint32_t number, UserInfo_s *info) {
         return AFPSTAT_ERR_NOT_FOUND;
     }
     if (rc != SQLITE_ROW) {
-        return afpstat::status_from_sqlite(rc);
+        return session.failed(rc);
     }
     sqlite3_stmt *stmt = row.get();
     afpstat::copy_terminated(info->userName, sizeof info->userName, sqlite3_column_text(stmt, 0));

@@ -67,7 +67,7 @@ int find_volume(Session &session, const char *name, sqlite3_int64 *id) {
         return AFPSTAT_ERR_NOT_FOUND;
     }
     if (rc != SQLITE_ROW) {
-        return afpstat::status_from_sqlite(rc);
+        return session.failed(rc);
     }
     *id = sqlite3_column_int64(row.get(), 0);
     return AFPSTAT_OK;
@@ -126,7 +126,7 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
         }
     }
     if (rc != SQLITE_DONE) {
-        return afpstat::status_from_sqlite(rc);
+        return session.failed(rc);
     }
     list.finish_tail();
     *head = list.nodes.first;
