@@ -60,7 +60,10 @@ namespace hxm2afp {
 CloseName close_name(const char *path) {
     if (path == nullptr)
         path = "";
-    if (strstr(path, kStartMarker) == nullptr && strstr(path, kEndMarker) == nullptr)
+    // Both markers start with "<", which most paths never hold: one quick
+    // scan settles them before any search for the markers themselves.
+    if (strchr(path, '<') == nullptr ||
+        (strstr(path, kStartMarker) == nullptr && strstr(path, kEndMarker) == nullptr))
         return {kStartMarker, path, kEndMarker};
     static const char kHex[] = "0123456789ABCDEF";
     std::string text;

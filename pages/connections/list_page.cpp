@@ -19,6 +19,7 @@
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "core/text_appender.h"
 #include "monitor/connections.h"
 #include "pages/common/access.h"
 #include "pages/common/failure_lines.h"
@@ -34,9 +35,14 @@ constexpr size_t kHelpUrlSize = 64;
 // A printed 64-bit number with its commas fits many times over.
 constexpr size_t kNumberTextSize = 512;
 
-// One row: tick box (with clearing power), number, name link, counters, time.
-void send_row(void *request, const ConnectionSortStruct &node, const char *stripe,
-              bool clearingPower, const char *sortKeyword) {
+// A row of the longest user name kept (256 bytes, each escaped) with every
+// other cell at its widest; a longer row (a long sort keyword, say) goes out
+// in parts.
+constexpr size_t kRowSize = 4096;
+
+// The row's opening: tick box with clearing power (no box for number 0).
+void send_row_start(void *request, const ConnectionSortStruct &node, const char *stripe,
+                    bool clearingPower) {
     if (!clearingPower)
         HttpSendDataSprintf(request, "\n<TR %s>", stripe);
     else if (node.connectionNumber != 0)
@@ -46,15 +52,18 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
                             stripe, static_cast<int>(node.connectionNumber));
     else
         HttpSendDataSprintf(request, "\n<TR %s><TD align=center>&nbsp;</TD>", stripe);
+}
 
+// The row in two writes, for a row too long for one buffer.
+void send_row_in_parts(void *request, const ConnectionSortStruct &node, const char *stripe,
+                       bool clearingPower, const char *sortKeyword) {
+    send_row_start(request, node, stripe, clearingPower);
     const EscapedText name(hxm2afp::escape_html, node.userName);
     char bytes[kNumberTextSize];
     CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.bytesReadWritten), bytes, "%Ld");
     // The count is unsigned: printed at 64 bits it never shows negative.
     char requests[kNumberTextSize];
     CreateLargeNumberStringWithCommas(static_cast<int64_t>(node.requestCount), requests, "%Ld");
-    // Number, name (with "*" unless logged in), counters and login time in
-    // one write: the row's cells are one fixed text.
     HttpSendDataSprintf(request,
                         "<td class=\"tablecol\" align=center>%d</td><td class=\"tablecol\" "
                         "align=left><A HREF=/%s/%s/%08X>%s%s</A></td>"
@@ -64,6 +73,48 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
                         static_cast<int>(node.connectionNumber), keyword_afpdcons, sortKeyword,
                         node.connectionNumber, strcmp(node.loggedIn, "yes") == 0 ? "" : "*",
                         name.c_str(), bytes, requests, node.loginTimeText);
+}
+
+// One row: tick box (with clearing power), number, name link (with "*"
+// unless logged in), counters, time; assembled here and written at once.
+void send_row(void *request, const ConnectionSortStruct &node, const char *stripe,
+              bool clearingPower, const char *sortKeyword) {
+    char buffer[kRowSize];
+    hxm2afp::TextAppender row(buffer);
+    const int number = static_cast<int>(node.connectionNumber);
+    row.literal("\n<TR ").text(stripe);
+    if (!clearingPower)
+        row.literal(">");
+    else if (number != 0)
+        row.literal("><TD align=center><input type=\"checkbox\" id=cb1 "
+                    "NAME=\"CONNECTIONID\" VALUE=\"<closeconn>")
+            .decimal(number)
+            .literal("</closeconn>\"></TD>");
+    else
+        row.literal("><TD align=center>&nbsp;</TD>");
+    row.literal("<td class=\"tablecol\" align=center>")
+        .decimal(number)
+        .literal("</td><td class=\"tablecol\" align=left><A HREF=/")
+        .text(keyword_afpdcons)
+        .literal("/")
+        .text(sortKeyword)
+        .literal("/")
+        .hex8(node.connectionNumber)
+        .literal(">")
+        .text(strcmp(node.loggedIn, "yes") == 0 ? "" : "*")
+        .escaped(hxm2afp::escape_html, node.userName)
+        .literal("</A></td><td class=\"tablecol\" align=center>")
+        .grouped(static_cast<int64_t>(node.bytesReadWritten))
+        .literal("</td><td class=\"tablecol\" align=center>")
+        // The count is unsigned: printed at 64 bits it never shows negative.
+        .grouped(static_cast<int64_t>(node.requestCount))
+        .literal("</td><td align=right>")
+        .text(node.loginTimeText)
+        .literal("</td></TR>");
+    if (row.overflowed())
+        send_row_in_parts(request, node, stripe, clearingPower, sortKeyword);
+    else
+        HttpSendDataSprintf(request, "%s", row.c_str());
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "core/text_appender.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/close_files.h"
@@ -50,25 +51,64 @@ void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SI
     out[length] = '\0';
 }
 
-void write_open_file_rows(void *request, OpenFileInfo *list) {
+// A row of the longest path (511 bytes) twice and the longest user name
+// kept (256 bytes), every byte escaped; a longer one (a path that travels
+// encoded, say) goes out as one formatted write.
+constexpr size_t kRowSize = 8192;
+
+void send_row_formatted(void *request, const OpenFileInfo &file, const char *stripe,
+                        const hxm2afp::CloseName &closeName) {
     char path[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_PATH_SIZE)];
     char user[HXM_ESCAPED_SIZE(HXM_OPEN_FILE_USER_SIZE)];
+    const char *escapedPath = hxm2afp::escape_html(file.filePath, path, sizeof path);
+    const char *escapedUser = hxm2afp::escape_html(file.userName, user, sizeof user);
+    const EscapedText closeText(hxm2afp::escape_html, closeName.text.c_str());
+    HttpSendDataSprintf(
+        request,
+        "<TR %s><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" "
+        "VALUE=\"%s%s%s\" id=cb1></TD><td class=\"tablecol\" "
+        "align=center>%d</td><td class=\"tablecol\" align=center><a "
+        "href=\"/%s/ConnectionNumber/%08X\" onclick=\"return connectionFormSubmit(this);\" "
+        ">%s</a></td><td class=\"tablecol\" align=left>%s</td></TR>",
+        stripe, closeName.start, closeText.c_str(), closeName.end,
+        static_cast<int>(file.connectionNumber), keyword_afpdcons, file.connectionNumber,
+        escapedUser, escapedPath);
+}
+
+// One row: tick box naming the file for closing, connection number, the
+// connection's link (its user's name), path; assembled here and written at
+// once.
+void send_row(void *request, const OpenFileInfo &file, const char *stripe) {
+    const hxm2afp::CloseName closeName = hxm2afp::close_name(file.filePath);
+    char buffer[kRowSize];
+    hxm2afp::TextAppender row(buffer);
+    row.literal("<TR ")
+        .text(stripe)
+        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
+        .text(closeName.start)
+        .escaped(hxm2afp::escape_html, closeName.text.c_str())
+        .text(closeName.end)
+        .literal("\" id=cb1></TD><td class=\"tablecol\" align=center>")
+        .decimal(static_cast<int>(file.connectionNumber))
+        .literal("</td><td class=\"tablecol\" align=center><a href=\"/")
+        .text(keyword_afpdcons)
+        .literal("/ConnectionNumber/")
+        .hex8(file.connectionNumber)
+        .literal("\" onclick=\"return connectionFormSubmit(this);\" >")
+        .escaped(hxm2afp::escape_html, file.userName)
+        .literal("</a></td><td class=\"tablecol\" align=left>")
+        .escaped(hxm2afp::escape_html, file.filePath)
+        .literal("</td></TR>");
+    if (row.overflowed())
+        send_row_formatted(request, file, stripe, closeName);
+    else
+        HttpSendDataSprintf(request, "%s", row.c_str());
+}
+
+void write_open_file_rows(void *request, OpenFileInfo *list) {
     bool light = true;
     for (; list != nullptr; list = list->next) {
-        const char *escapedPath = hxm2afp::escape_html(list->filePath, path, sizeof path);
-        const char *escapedUser = hxm2afp::escape_html(list->userName, user, sizeof user);
-        const hxm2afp::CloseName closeName = hxm2afp::close_name(list->filePath);
-        const EscapedText closeText(hxm2afp::escape_html, closeName.text.c_str());
-        HttpSendDataSprintf(
-            request,
-            "<TR %s><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" "
-            "VALUE=\"%s%s%s\" id=cb1></TD><td class=\"tablecol\" "
-            "align=center>%d</td><td class=\"tablecol\" align=center><a "
-            "href=\"/%s/ConnectionNumber/%08X\" onclick=\"return connectionFormSubmit(this);\" "
-            ">%s</a></td><td class=\"tablecol\" align=left>%s</td></TR>",
-            light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, closeName.start, closeText.c_str(),
-            closeName.end, static_cast<int>(list->connectionNumber), keyword_afpdcons,
-            list->connectionNumber, escapedUser, escapedPath);
+        send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
         light = !light;
     }
 }
