@@ -21,6 +21,7 @@
 #include "core/page_globals.h"
 #include "core/text_appender.h"
 #include "monitor/connections.h"
+#include "monitor/node_list.h"
 #include "pages/common/access.h"
 #include "pages/common/failure_lines.h"
 #include "pages/connections/columns.h"
@@ -169,6 +170,8 @@ int send_connection_list(void *request, int clearingPower, AfpSortType sortType,
     const EscapedText keyword(hxm2afp::escape_url_component, sortKeyword);
     bool light = true;
     for (; list != nullptr; list = list->next) {
+        if (const ConnectionSortStruct *next = list->next)
+            hxm2afp::prefetch(next, next->loginTimeText + 64, next->userName);
         send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,
                  keyword.c_str());
         light = !light;

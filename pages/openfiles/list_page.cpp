@@ -24,6 +24,7 @@
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/close_files.h"
+#include "monitor/node_list.h"
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
 #include "pages/common/failure_lines.h"
@@ -108,6 +109,8 @@ void send_row(void *request, const OpenFileInfo &file, const char *stripe) {
 void write_open_file_rows(void *request, OpenFileInfo *list) {
     bool light = true;
     for (; list != nullptr; list = list->next) {
+        if (const OpenFileInfo *next = list->next)
+            hxm2afp::prefetch(next, next->filePath, next->filePath + 64, &next->next);
         send_row(request, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
         light = !light;
     }
