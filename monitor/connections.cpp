@@ -64,6 +64,8 @@ ConnectionSortStruct *copy_entry(const ConnListNode &entry,
                      : static_cast<ConnectionSortStruct *>(calloc(1, sizeof(ConnectionSortStruct)));
     if (node == nullptr)
         return nullptr;
+    if (pool != nullptr)
+        memset(node, 0, sizeof *node);
     node->connectionNumber = entry.connectionNumber;
     node->requestCount = entry.requestCount;
     // Unsigned arithmetic: a sum past 2^64 wraps as the record's type does.

@@ -26,7 +26,7 @@ template <typename... Bytes> void prefetch(const Bytes *...bytes) {
     (__builtin_prefetch(bytes), ...);
 }
 
-/* Nodes handed out from a few large zero-filled blocks and released together
+/* Nodes handed out from a few large blocks and released together
  * when the pool goes. A page's list of many nodes then costs a handful of
  * allocations, and no free per node in the list's sorted (scattered) order. */
 template <typename Node> class NodePool {
@@ -42,10 +42,10 @@ template <typename Node> class NodePool {
         }
     }
 
-    /* A zero-filled node, or null without memory. */
+    /* A node whose bytes are not set, or null without memory. */
     Node *take() {
         if (blocks_ == nullptr || used_ == kBlockNodes) {
-            Block *block = static_cast<Block *>(calloc(1, sizeof(Block)));
+            Block *block = static_cast<Block *>(malloc(sizeof(Block)));
             if (block == nullptr)
                 return nullptr;
             block->next = blocks_;
