@@ -21,6 +21,7 @@
 #include "monitor/afpstat.h"
 
 #include <limits.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -37,7 +38,22 @@ constexpr int kKeptCacheBytes = 512 * 1024;
 
 } // namespace
 
-/* One thread's connection, the file it was opened on and its statements. */
+/* Longer lists are read from the store each time: their copies would hold
+ * megabytes per thread for a page that is rarely asked for. */
+constexpr int kMaxRememberedRows = 4096;
+
+/* Rows one listing gave at one store version. */
+struct RememberedRows {
+    const char *sql = nullptr; /* the caller's statement text, compared by content */
+    long long version = -1;
+    size_t node_size = 0;
+    int count = 0;
+    unsigned char *nodes = nullptr; /* malloc'd */
+    size_t capacity = 0;
+};
+
+/* One thread's connection, the file it was opened on, its statements and
+ * the lists it read. */
 struct KeptConnection {
     /* What one stat of the store's path says about the file behind it. */
     struct File {
@@ -53,11 +69,22 @@ struct KeptConnection {
     bool file_known = false; /* false: never reused */
     sqlite3_stmt *statements[kMaxKeptStatements] = {};
     int statement_count = 0;
+    RememberedRows lists[2]; /* the connection and volume lists */
 
     KeptConnection() = default;
     KeptConnection(const KeptConnection &) = delete;
     KeptConnection &operator=(const KeptConnection &) = delete;
     ~KeptConnection() { close(); }
+
+    void forget_rows() {
+        for (RememberedRows &rows : lists) {
+            rows.sql = nullptr;
+            rows.version = -1;
+            free(rows.nodes);
+            rows.nodes = nullptr;
+            rows.capacity = 0;
+        }
+    }
 
     /* Finalizes the statements and closes the connection; null-safe. */
     void close() {
@@ -66,6 +93,7 @@ struct KeptConnection {
             statements[i] = nullptr;
         }
         statement_count = 0;
+        forget_rows();
         sqlite3_close_v2(db);
         db = nullptr;
         file_known = false;
@@ -239,7 +267,66 @@ int Session::begin_read() {
 }
 
 int Session::begin_write() {
+    // This connection's own commits leave its data version as it was.
+    connection_->forget_rows();
     return begin("BEGIN IMMEDIATE");
+}
+
+long long Session::data_version() {
+    Statement version;
+    if (prepare("PRAGMA data_version", version) != AFPSTAT_OK ||
+        sqlite3_step(version.get()) != SQLITE_ROW) {
+        return -1;
+    }
+    return sqlite3_column_int64(version.get(), 0);
+}
+
+const unsigned char *Session::remembered_rows(const char *sql, size_t node_size, int *count) {
+    const long long version = data_version();
+    if (version < 0) {
+        return nullptr;
+    }
+    for (const RememberedRows &rows : connection_->lists) {
+        if (rows.sql != nullptr && rows.version == version && rows.node_size == node_size &&
+            strcmp(rows.sql, sql) == 0) {
+            *count = rows.count;
+            return rows.nodes;
+        }
+    }
+    return nullptr;
+}
+
+unsigned char *Session::rows_to_remember(const char *sql, size_t node_size, int count) {
+    const long long version = data_version();
+    if (version < 0 || count < 0 || count > kMaxRememberedRows) {
+        return nullptr;
+    }
+    // The slot of this listing, else an empty one, else the first.
+    RememberedRows *slot = &connection_->lists[0];
+    for (RememberedRows &rows : connection_->lists) {
+        if (rows.sql != nullptr && strcmp(rows.sql, sql) == 0) {
+            slot = &rows;
+            break;
+        }
+        if (rows.sql == nullptr) {
+            slot = &rows;
+        }
+    }
+    slot->sql = nullptr;
+    const size_t bytes = node_size * static_cast<size_t>(count);
+    if (bytes > slot->capacity) {
+        auto *grown = static_cast<unsigned char *>(realloc(slot->nodes, bytes));
+        if (grown == nullptr) {
+            return nullptr;
+        }
+        slot->nodes = grown;
+        slot->capacity = bytes;
+    }
+    slot->sql = sql;
+    slot->version = version;
+    slot->node_size = node_size;
+    slot->count = count;
+    return slot->nodes;
 }
 
 int Session::commit() {

@@ -13,6 +13,8 @@
 
 #include <sqlite3.h>
 
+#include <stddef.h>
+
 namespace afpstat {
 
 /* The contract status for a SQLite result code: out of memory is
@@ -67,6 +69,16 @@ class Session {
     int begin_write();
     /* Commits the open transaction; returns AFPSTAT_OK or a status. */
     int commit();
+
+    /* The node bytes (count nodes of node_size bytes, links not set) that
+     * sql listed on this connection at a store version still current in this
+     * read transaction, or null: another connection's commit, a write of
+     * this one or a new connection forgets them. */
+    const unsigned char *remembered_rows(const char *sql, size_t node_size, int *count);
+    /* Room for the count nodes of node_size bytes that sql listed in this
+     * read transaction, which the caller fills at once, or null: long lists,
+     * and any list when memory runs short, are not remembered. */
+    unsigned char *rows_to_remember(const char *sql, size_t node_size, int count);
     /* The status for a SQLite failure rc met by the caller (a failed step);
      * the connection is then not kept past this session. */
     int failed(int rc);
@@ -76,6 +88,8 @@ class Session {
   private:
     int begin(const char *sql);
     int run(const char *sql);
+    /* This read transaction's store version (PRAGMA data_version), or -1. */
+    long long data_version();
     KeptConnection *connection_ = nullptr;
     bool in_transaction_ = false;
     bool failed_ = false;

@@ -1,8 +1,9 @@
 /*
  * A thread keeps its connection to the store between calls; its next call
  * must still see what happened to the store meanwhile: a row another
- * connection added, the store made again, overwritten or of another schema
- * version, or another store named by the environment.
+ * connection added or its own write removed, the store made again,
+ * overwritten or of another schema version, or another store named by the
+ * environment.
  */
 #include "platform/afpstat/store_path.h"
 #include "tests/platform/afpstat/test_support.h"
@@ -121,6 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    AFPSTAT_OK,
                    {1, 2},
+                   nullptr,
+                   {}},
+        // The thread's own commit leaves the connection's data version as it was.
+        ChangeCase{"ConnectionClearedByThisThread",
+                   [](const Paths &) { EXPECT_EQ(Ext_ClearOneConnection(1), AFPSTAT_OK); },
+                   AFPSTAT_OK,
+                   {},
                    nullptr,
                    {}},
         ChangeCase{"StoreDeletedAndMadeAgain",
