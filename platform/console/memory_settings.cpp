@@ -5,7 +5,8 @@
  * gives them back on free, and trims the heap once a little memory is free
  * at its top; a page of thousands of rows then spends a good part of its
  * time faulting in zeroed pages, on every request. Setting both thresholds
- * also stops glibc from adjusting them by itself.
+ * also stops glibc from adjusting them by itself. All threads share one
+ * arena, so that the trim after a very large body reaches all free memory.
  */
 #include "platform/console/memory_settings.h"
 
@@ -30,7 +31,10 @@ constexpr std::size_t kTrimThreshold = std::size_t{8} * kMapThreshold;
 bool KeepFreedMemory() {
     bool mapped = mallopt(M_MMAP_THRESHOLD, static_cast<int>(kMapThreshold)) == 1;
     bool trimmed = mallopt(M_TRIM_THRESHOLD, static_cast<int>(kTrimThreshold)) == 1;
-    return mapped && trimmed;
+    // malloc_trim shrinks only the main arena's heap; with a heap per thread
+    // each request thread would keep a large page's memory for good.
+    bool shared = mallopt(M_ARENA_MAX, 1) == 1;
+    return mapped && trimmed && shared;
 }
 
 } // namespace hxm_console
