@@ -1,7 +1,7 @@
 /*
  * Growth and formatting of a response body. Formatting goes straight into the
- * spare capacity; only a write that does not fit grows the buffer (doubling)
- * and is formatted a second time.
+ * spare capacity; only a write that does not fit grows the buffer (in steps
+ * of 8, then doubling) and is formatted a second time.
  */
 #include "platform/console/body_buffer.h"
 
@@ -17,8 +17,11 @@ namespace {
 constexpr std::size_t kInitialCapacity = 16 * 1024;
 
 // Each growth copies the content and leaves the old storage to the
-// allocator: growing in large steps keeps both small.
+// allocator, which keeps it: growing in large steps keeps both small. Storage
+// this large has a mapping of its own that goes back on free, and only
+// doubles, so as not to reserve far more address space than it uses.
 constexpr std::size_t kGrowthFactor = 8;
+constexpr std::size_t kLargeStorage = std::size_t{64} * 1024 * 1024;
 
 // How far beyond the content the writable part reaches after a growth.
 constexpr std::size_t kUsableStep = 256 * 1024;
@@ -56,8 +59,12 @@ bool BodyBuffer::Reserve(std::size_t needed) {
     try {
         if (needed >= bytes_.capacity()) {
             std::size_t wanted = std::max(bytes_.capacity(), kInitialCapacity);
-            while (wanted <= needed && wanted <= limit_ / kGrowthFactor)
-                wanted *= kGrowthFactor;
+            while (wanted <= needed) {
+                const std::size_t factor = wanted < kLargeStorage ? kGrowthFactor : 2;
+                if (wanted > limit_ / factor)
+                    break;
+                wanted *= factor;
+            }
             if (wanted <= needed || wanted > limit_ + 1)
                 wanted = limit_ + 1; // the last step lands on the cap itself
             // Cut to the content first, so growing copies no spare bytes.
