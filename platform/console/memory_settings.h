@@ -10,11 +10,10 @@ namespace hxm_console {
 
 // Sets the allocator so that blocks of an ordinary page (its records, its
 // body) come from the heap rather than from fresh mappings, and freed heap
-// memory stays in the process; all threads allocate from one heap. Call once
-// at start, before any thread is made. After a very large body the server
-// still hands memory back itself (malloc_trim). False when the allocator
-// refused a setting; the process then simply runs with the allocator's
-// defaults for it.
+// memory stays in the process. Call once at start, before any thread is
+// made. After a very large body the server still hands memory back itself
+// (malloc_trim). False when the allocator refused a setting; the process then
+// simply runs with the allocator's defaults for it.
 bool KeepFreedMemory();
 
 } // namespace hxm_console
