@@ -25,7 +25,8 @@ namespace hxm_bench {
 /* Loads the built plug-in (HXM_BENCH_PLUGIN names another build of it, to
  * compare two builds with the same benchmark) under a fresh ZENTRA_ROOT
  * holding the log folder and a configuration at a production log level, so
- * the plug-in logs to its file as on a server.
+ * the plug-in logs to its file as on a server. Sets the console's allocator
+ * settings first, so pages are measured as the console serves them.
  * False, with the reason on standard error, when it cannot be loaded. */
 bool LoadPlugin();
 

@@ -62,7 +62,7 @@ hxm::Response Collect(RequestState &state, int methodResult) {
     response.status = state.status;
     response.contentType = std::move(state.contentType);
     response.headers = std::move(state.headers);
-    response.body.assign(state.body.data(), state.body.size());
+    response.body = state.body.Release(); // the page's bytes, not a copy of them
     response.methodResult = methodResult;
     return response;
 }

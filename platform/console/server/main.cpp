@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/console/hxm_console.h"
+#include "platform/console/memory_settings.h"
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/http_server.h"
 #include "platform/console/server/options.h"
@@ -228,6 +229,8 @@ int Run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Before any thread exists: threads read the allocator's settings unlocked.
+    hxm_console::KeepFreedMemory();
     setlocale(LC_ALL, "");
     try {
         return Run(argc, argv);

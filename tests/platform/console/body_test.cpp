@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "core/host/hxm_host.h"
@@ -116,6 +117,46 @@ TEST(ConsoleBody, FrameItselfCountsAgainstTheCap) {
     hxm::Response response = RunWithLimit(64);
     EXPECT_EQ(response.status, 500);
     EXPECT_EQ(response.methodResult, 500);
+}
+
+// The body is handed on rather than copied: an answer must still hold only
+// its own bytes, after a longer page and when an error replaces a partial one.
+TEST(ConsoleBody, AnswerHoldsOnlyItsOwnBytes) {
+    const std::string earlier(4096, 'e'); // longer than every answer below
+    const auto answerError = [](void *request) {
+        return HttpSendErrorResponse(request, 503) == 0 ? 503 : 500;
+    };
+    std::function<int(void *)> answer = answerError;
+    ScopedProbe probe([&answer](void *request, unsigned int) { return answer(request); });
+    const hxm::Response errorPage = Serve("/probe");
+    ASSERT_EQ(errorPage.status, 503);
+    ASSERT_LT(errorPage.body.size(), earlier.size());
+
+    struct Case {
+        const char *name;
+        std::function<int(void *)> answer;
+        int status;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"shorter page after a longer one",
+         [](void *request) { return AnswerText(request, "short"); }, 200, "short"},
+        {"error after part of a page",
+         [&](void *request) {
+             HttpSendSuccessfulResponse(request, HttpReturnString(5));
+             HttpSendDataSprintf(request, "%s", earlier.c_str());
+             return answerError(request);
+         },
+         503, errorPage.body},
+    };
+    for (const Case &c : cases) {
+        answer = [&earlier](void *request) { return AnswerText(request, earlier.c_str()); };
+        ASSERT_EQ(Serve("/probe").body, earlier) << c.name;
+        answer = c.answer;
+        const hxm::Response response = Serve("/probe");
+        EXPECT_EQ(response.status, c.status) << c.name;
+        EXPECT_EQ(response.body, c.body) << c.name;
+    }
 }
 
 } // namespace
