@@ -14,6 +14,7 @@
 #include <malloc.h>
 
 #include <cstddef>
+#include <cstdlib>
 
 namespace hxm_console {
 
@@ -25,10 +26,13 @@ namespace {
 constexpr std::size_t kMapThreshold = std::size_t{4} * 1024 * 1024 * sizeof(long);
 
 // Free memory at the top of a heap up to this size stays for the next page;
-// an ordinary page needs a few megabytes. No more: malloc_trim leaves the
-// heaps of request threads alone, so whatever a very large page leaves below
-// this threshold there stays resident.
-constexpr std::size_t kTrimThreshold = std::size_t{8} * 1024 * 1024;
+// a page of ten thousand rows needs some twenty megabytes. What a larger page
+// leaves is handed back by ReturnFreedMemory.
+constexpr std::size_t kTrimThreshold = std::size_t{32} * 1024 * 1024;
+
+// A block this large, freed, makes glibc consider trimming the top of the
+// heap it came from.
+constexpr std::size_t kTrimProbeBytes = std::size_t{256} * 1024;
 
 } // namespace
 
@@ -36,6 +40,19 @@ bool KeepFreedMemory() {
     bool mapped = mallopt(M_MMAP_THRESHOLD, static_cast<int>(kMapThreshold)) == 1;
     bool trimmed = mallopt(M_TRIM_THRESHOLD, static_cast<int>(kTrimThreshold)) == 1;
     return mapped && trimmed;
+}
+
+void ReturnFreedMemory() {
+    // malloc_trim returns the free blocks of every heap but the free top of
+    // the main heap only; a request thread's heap keeps its top while it is
+    // under the trim threshold. Freeing a large block with the threshold
+    // lowered makes glibc shrink this thread's heap at its top. The
+    // threshold is global: other threads freeing meanwhile may trim too.
+    mallopt(M_TRIM_THRESHOLD, 0);
+    void *volatile probe = std::malloc(kTrimProbeBytes); // volatile: kept as written
+    std::free(probe);
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(kTrimThreshold));
+    malloc_trim(0);
 }
 
 } // namespace hxm_console

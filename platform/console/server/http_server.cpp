@@ -14,7 +14,6 @@
 #include <arpa/inet.h>
 
 #include <errno.h>
-#include <malloc.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <stdarg.h>
@@ -25,6 +24,7 @@
 #include <exception>
 #include <new>
 
+#include "platform/console/memory_settings.h"
 #include "platform/console/server/request_checks.h"
 #include "platform/console/server/routes.h"
 #include "platform/console/server/tls_identity.h"
@@ -147,7 +147,7 @@ void DeleteString(void *text) {
     bool large = body->size() >= kReturnMemoryAfterBytes;
     delete body;
     if (large)
-        malloc_trim(0);
+        hxm_console::ReturnFreedMemory();
 }
 
 // Turns the reply into a response and queues it with its status.
