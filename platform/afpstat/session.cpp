@@ -52,6 +52,14 @@ struct RememberedRows {
     size_t capacity = 0;
 };
 
+/* The file list of one volume at one store version. */
+struct RememberedFiles {
+    char volume[AFPSTAT_VOLUME_NAME_SIZE + 1] = {};
+    long long version = -1;
+    VolFileListNode *list = nullptr;
+    int count = 0;
+};
+
 /* One thread's connection, the file it was opened on, its statements and
  * the lists it read. */
 struct KeptConnection {
@@ -70,6 +78,7 @@ struct KeptConnection {
     sqlite3_stmt *statements[kMaxKeptStatements] = {};
     int statement_count = 0;
     RememberedRows lists[2]; /* the connection and volume lists */
+    RememberedFiles files;   /* the last volume's open files */
 
     KeptConnection() = default;
     KeptConnection(const KeptConnection &) = delete;
@@ -84,6 +93,9 @@ struct KeptConnection {
             rows.nodes = nullptr;
             rows.capacity = 0;
         }
+        free_volume_files(files.list);
+        files.list = nullptr;
+        files.version = -1;
     }
 
     /* Finalizes the statements and closes the connection; null-safe. */
@@ -294,6 +306,38 @@ const unsigned char *Session::remembered_rows(const char *sql, size_t node_size,
         }
     }
     return nullptr;
+}
+
+const VolFileListNode *Session::remembered_files(const char *volume, int *count) {
+    const RememberedFiles &files = connection_->files;
+    if (files.version < 0 || strcmp(files.volume, volume) != 0) {
+        return nullptr;
+    }
+    if (data_version() != files.version) {
+        return nullptr;
+    }
+    *count = files.count;
+    return files.list;
+}
+
+void Session::remember_files(const char *volume, VolFileListNode *list, int count) {
+    RememberedFiles &files = connection_->files;
+    free_volume_files(files.list);
+    files.list = nullptr;
+    files.version = -1;
+    int names = 0;
+    for (const VolFileListNode *node = list; node != nullptr; node = node->next) {
+        names += node->fileCount;
+    }
+    const long long version = data_version();
+    if (version < 0 || names > kMaxRememberedRows || strlen(volume) >= sizeof files.volume) {
+        free_volume_files(list);
+        return;
+    }
+    strcpy(files.volume, volume);
+    files.version = version;
+    files.list = list;
+    files.count = count;
 }
 
 unsigned char *Session::rows_to_remember(const char *sql, size_t node_size, int count) {

@@ -15,7 +15,12 @@
 
 #include <stddef.h>
 
+struct VolFileListNode;
+
 namespace afpstat {
+
+/* Frees every node of a file list, its file names and their arrays. */
+void free_volume_files(VolFileListNode *list);
 
 /* The contract status for a SQLite result code: out of memory is
  * AFPSTAT_ERR_NO_MEMORY, every other failure AFPSTAT_ERR_STORE. */
@@ -75,6 +80,15 @@ class Session {
      * read transaction, or null: another connection's commit, a write of
      * this one or a new connection forgets them. */
     const unsigned char *remembered_rows(const char *sql, size_t node_size, int *count);
+    /* The file list of `volume` this connection read at a store version
+     * still current in this read transaction (count nodes), or null. It
+     * stays the connection's: the caller copies it. */
+    const VolFileListNode *remembered_files(const char *volume, int *count);
+    /* Takes `list` (count nodes, freed with free_volume_files) as what
+     * `volume` lists in this read transaction; frees it instead when it is
+     * too long to keep or memory runs short. */
+    void remember_files(const char *volume, VolFileListNode *list, int count);
+
     /* Room for the count nodes of node_size bytes that sql listed in this
      * read transaction, which the caller fills at once, or null: long lists,
      * and any list when memory runs short, are not remembered. */

@@ -4,7 +4,9 @@
  *
  * Notes: one query ordered by connection and open order returns every file
  * of the volume; rows of one connection arrive together, so the nodes are
- * built in one pass with a kept tail, O(n) in the number of files.
+ * built in one pass with a kept tail, O(n) in the number of files. The
+ * thread's connection keeps a copy of the last volume's list and copies it
+ * again while the store is unchanged.
  */
 #include "platform/afpstat/export.h"
 #include "platform/afpstat/record_alloc.h"
@@ -54,6 +56,25 @@ struct VolFileListBuilder {
     }
 };
 
+/* Appends a copy of every node of `from` (its files too) to `list`; false
+ * when memory runs out. */
+bool copy_nodes(const VolFileListNode *from, VolFileListBuilder &list) {
+    for (; from != nullptr; from = from->next) {
+        if (!list.start_node(from->connectionNumber,
+                             reinterpret_cast<const unsigned char *>(from->userName))) {
+            return false;
+        }
+        for (int32_t i = 0; i < from->fileCount; ++i) {
+            if (!list.files.append_copy(
+                    reinterpret_cast<const unsigned char *>(from->fileNames[i]))) {
+                return false;
+            }
+        }
+    }
+    list.finish_tail();
+    return true;
+}
+
 /* The volume's id, or AFPSTAT_ERR_NOT_FOUND / a status. */
 int find_volume(Session &session, const char *name, sqlite3_int64 *id) {
     Statement row;
@@ -96,6 +117,19 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
     if (status == AFPSTAT_OK) {
         status = session.begin_read();
     }
+    int remembered = 0;
+    const VolFileListNode *kept =
+        status == AFPSTAT_OK ? session.remembered_files(volumeName, &remembered) : nullptr;
+    if (kept != nullptr) {
+        VolFileListBuilder list;
+        if (!copy_nodes(kept, list)) {
+            return AFPSTAT_ERR_NO_MEMORY;
+        }
+        *head = list.nodes.first;
+        *count = list.nodes.count;
+        list.nodes = {};
+        return AFPSTAT_OK;
+    }
     sqlite3_int64 volume_id = 0;
     if (status == AFPSTAT_OK) {
         status = find_volume(session, volumeName, &volume_id);
@@ -129,10 +163,21 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
         return session.failed(rc);
     }
     list.finish_tail();
+    // The connection keeps a copy for the calls that find the store as it
+    // is now; without memory for one the list is simply read next time.
+    VolFileListBuilder copy;
+    if (copy_nodes(list.nodes.first, copy)) {
+        session.remember_files(volumeName, copy.nodes.first, copy.nodes.count);
+        copy.nodes = {};
+    }
     *head = list.nodes.first;
     *count = list.nodes.count;
     list.nodes = {};
     return AFPSTAT_OK;
+}
+
+void afpstat::free_volume_files(VolFileListNode *list) {
+    afpstat::free_nodes(&list, free_node_files);
 }
 
 /* Frees every node, its file names and their arrays; sets *head to null. */

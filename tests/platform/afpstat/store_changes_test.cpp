@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <initializer_list>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace hxm_test {
 
@@ -111,6 +113,35 @@ TEST_P(StoreChangesTest, NextCallOnTheThreadSeesTheStoreAsItIsNow) {
         EXPECT_EQ(list_numbers(&numbers), AFPSTAT_OK);
         EXPECT_EQ(numbers, test.restored);
     }
+}
+
+/* The paths a volume lists, connection by connection. */
+std::vector<std::string> list_paths(const char *volume) {
+    VolFileList list;
+    EXPECT_EQ(Ext_ListVolFileDetails(volume, &list.head, &list.count), AFPSTAT_OK);
+    std::vector<std::string> paths;
+    for (VolFileListNode *node = list.head; node != nullptr; node = node->next) {
+        for (int32_t i = 0; i < node->fileCount; ++i) {
+            paths.emplace_back(node->fileNames[i]);
+        }
+    }
+    return paths;
+}
+
+// The open files of a volume are kept between calls as well.
+TEST_F(StoreChangesTest, FileListSeesOtherConnectionsAndItsOwnWrites) {
+    {
+        Store store = Store::create(store_path());
+        store.add_volume("VOL1");
+        store.add_connection(numbered_connection(1));
+        store.open_file(1, "VOL1", "/VOL1/a");
+    }
+    EXPECT_EQ(list_paths("VOL1"), std::vector<std::string>{"/VOL1/a"});
+    EXPECT_EQ(list_paths("VOL1"), std::vector<std::string>{"/VOL1/a"});
+    Store::open(store_path()).open_file(1, "VOL1", "/VOL1/b");
+    EXPECT_EQ(list_paths("VOL1"), (std::vector<std::string>{"/VOL1/a", "/VOL1/b"}));
+    EXPECT_EQ(Ext_CloseFileByFileName("/VOL1/a"), AFPSTAT_OK);
+    EXPECT_EQ(list_paths("VOL1"), std::vector<std::string>{"/VOL1/b"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
