@@ -109,14 +109,23 @@ LoginTimeTexts::LoginTimeTexts(int listLength) : memory_(nullptr) {
 int LoginTimeTexts::text(unsigned long long seconds, char *out) {
     if (memory_ == nullptr)
         return convertToTimeString(&seconds, out);
-    Slot &slot = memory_->slots[slot_of(seconds)];
-    if (slot.used && slot.seconds == seconds) {
-        memcpy(out, slot.text, slot.length);
-        out[slot.length] = '\0';
-        return 0;
+    // Two slots a time: a thousand times in 4,096 single slots would leave
+    // about one in ten pushing another out on every page.
+    Slot *pair = &memory_->slots[slot_of(seconds) & ~size_t{1}];
+    for (int way = 0; way < 2; ++way) {
+        const Slot &slot = pair[way];
+        if (slot.used && slot.seconds == seconds) {
+            memcpy(out, slot.text, slot.length);
+            out[slot.length] = '\0';
+            return 0;
+        }
     }
     const int result = convertToTimeString(&seconds, out);
     if (result == 0) {
+        // The newer text goes first; the older one moves to the second slot.
+        if (pair[0].used)
+            pair[1] = pair[0];
+        Slot &slot = pair[0];
         const size_t length = strnlen(out, HXM_TIME_STRING_SIZE - 1);
         memcpy(slot.text, out, length);
         slot.length = static_cast<unsigned char>(length);
