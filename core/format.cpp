@@ -93,9 +93,33 @@ int print_value(char *out, size_t size, const char *format, long long value) {
     return -1;
 }
 
-// Groups every run of digits of `text` (length `length`) in threes from its
-// right end into `out`, which holds length + length / 3 + 1 bytes.
-void group_digits(const char *text, size_t length, char *out) {
+void format_with_commas(long long value, char *out, const char *format) {
+    if (out == nullptr)
+        return;
+    out[0] = '\0';
+    if (format == nullptr)
+        return;
+    constexpr size_t kLocalSize = 128;
+    char local[kLocalSize];
+    int length = print_value(local, sizeof local, format, value);
+    if (length < 0)
+        return;
+    char *text = local;
+    if (static_cast<size_t>(length) >= sizeof local) {
+        // A long surrounding text: print it again in full.
+        text = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
+        if (text == nullptr)
+            return;
+        print_value(text, static_cast<size_t>(length) + 1, format, value);
+    }
+    hxm2afp::group_digits(text, static_cast<size_t>(length), out);
+    if (text != local)
+        free(text);
+}
+
+} // namespace
+
+void hxm2afp::group_digits(const char *text, size_t length, char *out) {
     // Built back to front, then reversed: one pass, no shifting.
     size_t written = 0;
     int digits = 0;
@@ -118,32 +142,6 @@ void group_digits(const char *text, size_t length, char *out) {
     }
     out[written] = '\0';
 }
-
-void format_with_commas(long long value, char *out, const char *format) {
-    if (out == nullptr)
-        return;
-    out[0] = '\0';
-    if (format == nullptr)
-        return;
-    constexpr size_t kLocalSize = 128;
-    char local[kLocalSize];
-    int length = print_value(local, sizeof local, format, value);
-    if (length < 0)
-        return;
-    char *text = local;
-    if (static_cast<size_t>(length) >= sizeof local) {
-        // A long surrounding text: print it again in full.
-        text = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
-        if (text == nullptr)
-            return;
-        print_value(text, static_cast<size_t>(length) + 1, format, value);
-    }
-    group_digits(text, static_cast<size_t>(length), out);
-    if (text != local)
-        free(text);
-}
-
-} // namespace
 
 void CreateStringWithCommas(int32_t value, char *out, const char *format) {
     format_with_commas(value, out, format);

@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <time.h>
 
+#include <stddef.h>
+
 #include "base/export.h"
 
 extern "C" {
@@ -27,5 +29,14 @@ HXM_EXPORT time_t ConvertDalmoraDataAndTimeToLinux(unsigned int date, unsigned i
  * asctime_r form into `out` (26 bytes); returns what asctime_r returns. */
 HXM_EXPORT char *DalmoraDataAndTimeToTimeBuffer(uint32_t stamp, char *out);
 }
+
+namespace hxm2afp {
+
+/* Groups every run of digits of `text` (length `length`) in threes from its
+ * right end into `out`, which holds length + length / 3 + 1 bytes; the
+ * grouping of the functions above. */
+void group_digits(const char *text, size_t length, char *out);
+
+} // namespace hxm2afp
 
 #endif

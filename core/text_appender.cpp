@@ -14,6 +14,7 @@
 #include <charconv>
 
 #include "core/escape.h"
+#include "core/format.h"
 
 namespace hxm2afp {
 
@@ -75,17 +76,11 @@ TextAppender &TextAppender::decimal(long long value) {
 }
 
 TextAppender &TextAppender::hex8(uint32_t value) {
-    constexpr size_t kWidth = 8;
-    char digits[kWidth];
-    const std::to_chars_result printed = std::to_chars(digits, digits + sizeof digits, value, 16);
-    const size_t length = static_cast<size_t>(printed.ptr - digits);
-    char padded[kWidth];
-    memset(padded, '0', kWidth - length);
-    for (size_t i = 0; i < length; ++i) {
-        const char c = digits[i];
-        padded[kWidth - length + i] = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return bytes(padded, kWidth);
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    char digits[8];
+    for (size_t i = 0; i < sizeof digits; ++i)
+        digits[i] = kHexDigits[(value >> (28 - 4 * i)) & 0xF];
+    return bytes(digits, sizeof digits);
 }
 
 TextAppender &TextAppender::grouped(int64_t value) {
@@ -93,18 +88,9 @@ TextAppender &TextAppender::grouped(int64_t value) {
     const std::to_chars_result printed =
         std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
     const size_t length = static_cast<size_t>(printed.ptr - digits);
-    const size_t sign = digits[0] == '-' ? 1 : 0;
-    const size_t count = length - sign;
-    char out[kDigitsSize + kDigitsSize / 3];
-    size_t used = 0;
-    if (sign != 0)
-        out[used++] = '-';
-    for (size_t i = 0; i < count; ++i) {
-        if (i != 0 && (count - i) % 3 == 0)
-            out[used++] = ',';
-        out[used++] = digits[sign + i];
-    }
-    return bytes(out, used);
+    char out[kDigitsSize + kDigitsSize / 3 + 1];
+    group_digits(digits, length, out);
+    return text(out);
 }
 
 } // namespace hxm2afp
