@@ -132,12 +132,14 @@ template <typename Node, typename KeyOf> Node *sort_list_by_key(Node *head, KeyO
         return head;
     size_t count = 0;
     size_t shared = 0; // bytes every text starts with
-    if constexpr (kText)
-        shared = strlen(key_of(head));
+    const char *first = nullptr;
+    if constexpr (kText) {
+        first = key_of(head);
+        shared = strlen(first);
+    }
     for (const Node *node = head; node != nullptr; node = node->next) {
         ++count;
         if constexpr (kText) {
-            const char *first = key_of(head);
             const char *text = key_of(node);
             size_t same = 0;
             while (same < shared && text[same] == first[same])

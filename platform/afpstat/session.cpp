@@ -38,10 +38,6 @@ constexpr int kKeptCacheBytes = 512 * 1024;
 
 } // namespace
 
-/* Longer lists are read from the store each time: their copies would hold
- * megabytes per thread for a page that is rarely asked for. */
-constexpr int kMaxRememberedRows = 4096;
-
 /* Rows one listing gave at one store version. */
 struct RememberedRows {
     const char *sql = nullptr; /* the caller's statement text, compared by content */
@@ -85,7 +81,7 @@ struct KeptConnection {
     KeptConnection &operator=(const KeptConnection &) = delete;
     ~KeptConnection() { close(); }
 
-    void forget_rows() {
+    void forget_lists() {
         for (RememberedRows &rows : lists) {
             rows.sql = nullptr;
             rows.version = -1;
@@ -105,7 +101,7 @@ struct KeptConnection {
             statements[i] = nullptr;
         }
         statement_count = 0;
-        forget_rows();
+        forget_lists();
         sqlite3_close_v2(db);
         db = nullptr;
         file_known = false;
@@ -280,17 +276,20 @@ int Session::begin_read() {
 
 int Session::begin_write() {
     // This connection's own commits leave its data version as it was.
-    connection_->forget_rows();
+    connection_->forget_lists();
     return begin("BEGIN IMMEDIATE");
 }
 
 long long Session::data_version() {
-    Statement version;
-    if (prepare("PRAGMA data_version", version) != AFPSTAT_OK ||
-        sqlite3_step(version.get()) != SQLITE_ROW) {
-        return -1;
+    if (data_version_ != -2) {
+        return data_version_;
     }
-    return sqlite3_column_int64(version.get(), 0);
+    Statement version;
+    data_version_ = prepare("PRAGMA data_version", version) == AFPSTAT_OK &&
+                            sqlite3_step(version.get()) == SQLITE_ROW
+                        ? sqlite3_column_int64(version.get(), 0)
+                        : -1;
+    return data_version_;
 }
 
 const unsigned char *Session::remembered_rows(const char *sql, size_t node_size, int *count) {
@@ -325,12 +324,8 @@ void Session::remember_files(const char *volume, VolFileListNode *list, int coun
     free_volume_files(files.list);
     files.list = nullptr;
     files.version = -1;
-    int names = 0;
-    for (const VolFileListNode *node = list; node != nullptr; node = node->next) {
-        names += node->fileCount;
-    }
     const long long version = data_version();
-    if (version < 0 || names > kMaxRememberedRows || strlen(volume) >= sizeof files.volume) {
+    if (version < 0 || strlen(volume) >= sizeof files.volume) {
         free_volume_files(list);
         return;
     }

@@ -19,6 +19,10 @@ struct VolFileListNode;
 
 namespace afpstat {
 
+/* Longer lists are read from the store each time: their copies would hold
+ * megabytes per thread for a page that is rarely asked for. */
+constexpr int kMaxRememberedRows = 4096;
+
 /* Frees every node of a file list, its file names and their arrays. */
 void free_volume_files(VolFileListNode *list);
 
@@ -84,9 +88,9 @@ class Session {
      * still current in this read transaction (count nodes), or null. It
      * stays the connection's: the caller copies it. */
     const VolFileListNode *remembered_files(const char *volume, int *count);
-    /* Takes `list` (count nodes, freed with free_volume_files) as what
-     * `volume` lists in this read transaction; frees it instead when it is
-     * too long to keep or memory runs short. */
+    /* Takes `list` (count nodes, freed with free_volume_files, at most
+     * kMaxRememberedRows file names) as what `volume` lists in this read
+     * transaction; frees it instead when it cannot be kept. */
     void remember_files(const char *volume, VolFileListNode *list, int count);
 
     /* Room for the count nodes of node_size bytes that sql listed in this
@@ -102,11 +106,13 @@ class Session {
   private:
     int begin(const char *sql);
     int run(const char *sql);
-    /* This read transaction's store version (PRAGMA data_version), or -1. */
+    /* This read transaction's store version (PRAGMA data_version), or -1;
+     * read once a call. */
     long long data_version();
     KeptConnection *connection_ = nullptr;
     bool in_transaction_ = false;
     bool failed_ = false;
+    long long data_version_ = -2; /* -2: not read yet */
 };
 
 } // namespace afpstat

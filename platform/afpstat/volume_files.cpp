@@ -146,8 +146,10 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
     }
     sqlite3_bind_int64(rows.get(), 1, volume_id);
     VolFileListBuilder list;
+    int names = 0;
     int rc;
     while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        ++names;
         sqlite3_stmt *stmt = rows.get();
         auto number = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
         if (list.nodes.tail == nullptr || list.nodes.tail->connectionNumber != number) {
@@ -166,7 +168,7 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolFileDetails(const char *volumeName, Vol
     // The connection keeps a copy for the calls that find the store as it
     // is now; without memory for one the list is simply read next time.
     VolFileListBuilder copy;
-    if (copy_nodes(list.nodes.first, copy)) {
+    if (names <= afpstat::kMaxRememberedRows && copy_nodes(list.nodes.first, copy)) {
         session.remember_files(volumeName, copy.nodes.first, copy.nodes.count);
         copy.nodes = {};
     }
