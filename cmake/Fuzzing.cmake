@@ -26,7 +26,8 @@ function(hxm_fuzzing_available var)
 endfunction()
 
 set(HXM_FUZZ_FLAGS -std=gnu++17 -g -O1 -Wall -Wextra -fsanitize=address,undefined
-    -fno-sanitize-recover=undefined -Wno-char-subscripts -I${CMAKE_SOURCE_DIR})
+    -fno-sanitize-recover=undefined -Wno-char-subscripts -I${CMAKE_SOURCE_DIR}
+    -I${CMAKE_SOURCE_DIR}/include)
 set(HXM_FUZZ_DIR ${CMAKE_BINARY_DIR}/fuzz)
 
 # Whether fuzz targets are built here: where they are not, the two functions

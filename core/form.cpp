@@ -14,7 +14,7 @@
 #include <stdlib.h>
 #include <strings.h>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "logger/logger.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #ifndef HXM_CORE_PAGE_FRAME_H
 #define HXM_CORE_PAGE_FRAME_H
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 namespace hxm2afp {
 

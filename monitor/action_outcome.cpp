@@ -11,7 +11,7 @@
 #include "core/localisation.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 namespace hxm2afp {
 namespace {

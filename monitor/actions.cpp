@@ -3,7 +3,7 @@
  */
 #include "monitor/actions.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 namespace hxm2afp {
 

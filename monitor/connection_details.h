@@ -9,7 +9,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 #include "monitor/connections.h"
 
 enum { HXM_STATUS_TEXT_SIZE = 33 };

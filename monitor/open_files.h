@@ -10,7 +10,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 #include "monitor/node_list.h"
 
 /* Field sizes, terminator included. */

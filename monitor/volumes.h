@@ -9,7 +9,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Field sizes, terminator included. */
 enum { HXM_SAMPLE_VOLUME_NAME_SIZE = 65, HXM_SAMPLE_VOLUME_TEXT_SIZE = 257 };

@@ -19,7 +19,7 @@
 #include <atomic>
 
 #include "base/export.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"

@@ -4,7 +4,7 @@
 # breaks the order and exits 1; exits 0 when there is none.
 #
 # Layers, bottom to top:
-#   base -> logger -> core (with core/host) -> monitor -> pages/common ->
+#   base -> logger -> core -> monitor -> pages/common ->
 #   pages/help -> pages/<area> -> plugin
 # The page areas (connections, openfiles, logs) stand beside each other: none
 # includes another. Nothing in the plug-in includes platform/ or tests/.

@@ -7,7 +7,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/page_globals.h"
 
 namespace hxm2afp {

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "logger/logger.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 namespace hxm2afp {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/escape.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "monitor/action_outcome.h"
 

@@ -4,7 +4,7 @@
 #include "pages/common/request.h"
 
 #include "core/error_page.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/post_body.h"
 #include "pages/common/access.h"
 

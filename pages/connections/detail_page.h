@@ -9,7 +9,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 #include "monitor/connection_details.h"
 
 /* Writes the page of the connection `component` names: a length byte, then

@@ -6,7 +6,7 @@
 #define HXM_PAGES_CONNECTIONS_DISPATCH_H
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Checks the caller's access flags, reads the path and any form post, clears
  * connections or closes files as asked, and writes the list page, a

@@ -15,7 +15,7 @@
 
 #include "core/escape.h"
 #include "core/format.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

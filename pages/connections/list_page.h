@@ -6,7 +6,7 @@
 #define HXM_PAGES_CONNECTIONS_LIST_PAGE_H
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Writes the whole page sorted by `sortType`, its links carrying
  * `sortKeyword`. Tick boxes show when `privilegeWord` is 1 and access bit

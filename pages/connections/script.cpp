@@ -9,7 +9,7 @@
 #include "pages/connections/list_page.h"
 
 #include "core/escape.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 
 namespace {

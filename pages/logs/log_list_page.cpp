@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 
 #include "core/escape.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

@@ -21,7 +21,7 @@
 #include <type_traits>
 
 #include "core/error_page.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"

@@ -5,7 +5,7 @@
 #define HXM_PAGES_OPENFILES_DISPATCH_H
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Room for the spelling of a sort keyword, terminator included. */
 enum { HXM_OFM_SORT_TEXT_SIZE = 17 };

@@ -6,7 +6,7 @@
 
 #include <stdio.h>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

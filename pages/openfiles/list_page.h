@@ -6,7 +6,7 @@
 #define HXM_PAGES_OPENFILES_LIST_PAGE_H
 
 #include "base/export.h"
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* The volume selection page: selector, an empty filter box and an empty
  * table. Returns 200, or 500 when the host refused the response. */

@@ -10,7 +10,7 @@
 #include "pages/openfiles/script.h"
 
 #include "core/escape.h"
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/row_list.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Lists every connection in connection-number order, read in one statement
  * (one snapshot). On success *count nodes from *head. On any failure *head

@@ -5,7 +5,7 @@
 #include "platform/afpstat/export.h"
 #include "platform/afpstat/session.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 using afpstat::Session;
 using afpstat::Statement;

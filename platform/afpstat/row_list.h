@@ -8,7 +8,7 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 #include <limits.h>
 #include <string.h>

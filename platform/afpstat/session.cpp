@@ -18,7 +18,7 @@
 #include "platform/afpstat/store_path.h"
 #include "platform/afpstat/store_schema.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 #include <limits.h>
 #include <stdlib.h>

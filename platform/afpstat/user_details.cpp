@@ -5,7 +5,7 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 #include <stdlib.h>
 

@@ -12,7 +12,7 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 using afpstat::Session;
 using afpstat::Statement;

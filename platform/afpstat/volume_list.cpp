@@ -5,7 +5,7 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/row_list.h"
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 /* Lists every volume in name (byte) order. On failure *head is null and
  * *count 0. */

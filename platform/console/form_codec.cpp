@@ -5,7 +5,7 @@
  */
 #include <cstring>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hex_digit.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 namespace hxm {
 

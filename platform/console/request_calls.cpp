@@ -5,7 +5,7 @@
  */
 #include <cstring>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "platform/console/request_state.h"
 

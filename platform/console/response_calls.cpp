@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "platform/console/page_frame.h"
 #include "platform/console/request_state.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "logger/logger.h"
 #include "tests/support/concurrent.h"
 #include "tests/support/plugin_fixture.h"

@@ -21,7 +21,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <stdlib.h>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 namespace hxm_test {
 

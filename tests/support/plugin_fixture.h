@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "tests/support/plugin_host.h"
 #include "tests/support/scripted_afpstat.h"
 

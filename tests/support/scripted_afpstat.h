@@ -2,7 +2,7 @@
  * Control of the scriptable monitoring library, for unit tests.
  *
  * The library behind this header is a second libafpstat.so.1: it implements
- * every call of monitor/afpstat.h, but each answer is staged by the test
+ * every call of zentra/afpstat.h, but each answer is staged by the test
  * through the functions below instead of coming from a store. It also records
  * every Ext_ call in order, tracks every list and record it hands out until
  * the matching free function releases it, and notes misuse (a free of
@@ -22,7 +22,7 @@
 #ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 #define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "tests/support/page_text.h"
 #include "tests/support/plugin_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 #include "tests/pages/openfiles/openfiles_fixture.h"
 #include "tests/support/concurrent.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
 namespace hxm_test {

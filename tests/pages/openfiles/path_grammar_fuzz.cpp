@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "pages/openfiles/dispatch.h"
 #include "platform/console/hxm_console.h"
 #include "tests/support/fuzz_harness.h"

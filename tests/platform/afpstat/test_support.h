@@ -6,7 +6,7 @@
 #ifndef HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
 #define HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
 
-#include "monitor/afpstat.h"
+#include <zentra/afpstat.h>
 #include "platform/afpstat/store_writer.h"
 #include "tests/support/files.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
 

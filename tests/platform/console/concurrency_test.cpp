@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
 

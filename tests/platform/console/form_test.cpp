@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 
 namespace hxm_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 
 namespace hxm_test {

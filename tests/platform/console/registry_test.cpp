@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "core/host/hxm_host.h"
+#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "tests/support/host_request.h"
 

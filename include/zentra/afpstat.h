@@ -1,5 +1,6 @@
 /*
- * The AFP monitoring library's calls and records, as the plug-in sees them.
+ * The AFP monitoring library's calls and records: the contract between the
+ * library and its callers (the plug-in, the command line, the stand-in).
  *
  * The library answers questions about the AFP service: who is connected,
  * which volumes exist, which files are open. Records are packed with a fixed
@@ -10,8 +11,8 @@
  *
  * Every call returns AFPSTAT_OK (0) on success and a non-zero status otherwise.
  */
-#ifndef HXM_MONITOR_AFPSTAT_H
-#define HXM_MONITOR_AFPSTAT_H
+#ifndef ZENTRA_AFPSTAT_H
+#define ZENTRA_AFPSTAT_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -6,8 +6,8 @@
  * These declarations are the whole contract between the two; the console
  * stand-in in platform/console includes this file to implement it.
  */
-#ifndef HXM_CORE_HOST_HXM_HOST_H
-#define HXM_CORE_HOST_HXM_HOST_H
+#ifndef ZENTRA_HXM_HOST_H
+#define ZENTRA_HXM_HOST_H
 
 #include <stddef.h>
 #include <stdint.h>
