@@ -13,8 +13,9 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-#include "core/escape.h"
 #include <zentra/hxm_host.h>
+
+#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

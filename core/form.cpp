@@ -15,6 +15,7 @@
 #include <strings.h>
 
 #include <zentra/hxm_host.h>
+
 #include "logger/logger.h"
 
 namespace {

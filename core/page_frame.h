@@ -1,11 +1,10 @@
+#include <zentra/hxm_host.h>
 /*
  * The start and end every page shares: a 200 HTML response, then the console
  * frame above the page's own body.
  */
 #ifndef HXM_CORE_PAGE_FRAME_H
 #define HXM_CORE_PAGE_FRAME_H
-
-#include <zentra/hxm_host.h>
 
 namespace hxm2afp {
 

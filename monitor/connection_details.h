@@ -8,8 +8,9 @@
 
 #include <stdint.h>
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 #include "monitor/connections.h"
 
 enum { HXM_STATUS_TEXT_SIZE = 33 };

@@ -9,8 +9,9 @@
 
 #include <stdint.h>
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 #include "monitor/node_list.h"
 
 /* Field sizes, terminator included. */

@@ -8,8 +8,9 @@
 
 #include <stdint.h>
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 
 /* Field sizes, terminator included. */
 enum { HXM_SAMPLE_VOLUME_NAME_SIZE = 65, HXM_SAMPLE_VOLUME_TEXT_SIZE = 257 };

@@ -18,8 +18,9 @@
 
 #include <atomic>
 
-#include "base/export.h"
 #include <zentra/hxm_host.h>
+
+#include "base/export.h"
 #include "core/localisation.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"

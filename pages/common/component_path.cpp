@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include <zentra/hxm_host.h>
+
 #include "core/page_globals.h"
 
 namespace hxm2afp {

@@ -13,8 +13,9 @@
 
 #include <memory>
 
-#include "logger/logger.h"
 #include <zentra/afpstat.h>
+
+#include "logger/logger.h"
 
 namespace hxm2afp {
 

@@ -6,10 +6,12 @@
  * string, so it is escaped for a script string; a translation holding a
  * quote or "</script>" can then neither end the string nor the block.
  */
+
+#include <zentra/hxm_host.h>
+
 #include "pages/connections/list_page.h"
 
 #include "core/escape.h"
-#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 
 namespace {

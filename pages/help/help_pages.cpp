@@ -13,6 +13,7 @@
 #include <stddef.h>
 
 #include <zentra/hxm_host.h>
+
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_text.h"

@@ -14,8 +14,9 @@
 
 #include <type_traits>
 
-#include "core/error_page.h"
 #include <zentra/hxm_host.h>
+
+#include "core/error_page.h"
 #include "core/page_globals.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"

@@ -16,8 +16,9 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "core/escape.h"
 #include <zentra/hxm_host.h>
+
+#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

@@ -4,8 +4,9 @@
 #ifndef HXM_PAGES_OPENFILES_DISPATCH_H
 #define HXM_PAGES_OPENFILES_DISPATCH_H
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 
 /* Room for the spelling of a sort keyword, terminator included. */
 enum { HXM_OFM_SORT_TEXT_SIZE = 17 };

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include <zentra/hxm_host.h>
+
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"

@@ -9,8 +9,9 @@
  */
 #include "pages/openfiles/script.h"
 
-#include "core/escape.h"
 #include <zentra/hxm_host.h>
+
+#include "core/escape.h"
 #include "core/localisation.h"
 
 namespace {

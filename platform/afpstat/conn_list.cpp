@@ -1,11 +1,12 @@
 /*
  * Ext_ListConnDetails and FreeConnListNodes: every current connection.
  */
+
+#include <zentra/afpstat.h>
+
 #include "platform/afpstat/export.h"
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/row_list.h"
-
-#include <zentra/afpstat.h>
 
 /* Lists every connection in connection-number order, read in one statement
  * (one snapshot). On success *count nodes from *head. On any failure *head

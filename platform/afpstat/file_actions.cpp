@@ -2,10 +2,11 @@
  * The library's three actions: close a file everywhere, close every file of
  * a connection, end a connection. Each is one write transaction.
  */
-#include "platform/afpstat/export.h"
-#include "platform/afpstat/session.h"
 
 #include <zentra/afpstat.h>
+
+#include "platform/afpstat/export.h"
+#include "platform/afpstat/session.h"
 
 using afpstat::Session;
 using afpstat::Statement;

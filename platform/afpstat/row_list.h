@@ -8,10 +8,10 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
 
-#include <zentra/afpstat.h>
-
 #include <limits.h>
 #include <string.h>
+
+#include <zentra/afpstat.h>
 
 namespace afpstat {
 

@@ -18,12 +18,12 @@
 #include "platform/afpstat/store_path.h"
 #include "platform/afpstat/store_schema.h"
 
-#include <zentra/afpstat.h>
-
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+
+#include <zentra/afpstat.h>
 
 namespace afpstat {
 

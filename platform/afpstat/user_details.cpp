@@ -5,9 +5,9 @@
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
 
-#include <zentra/afpstat.h>
-
 #include <stdlib.h>
+
+#include <zentra/afpstat.h>
 
 using afpstat::Session;
 using afpstat::Statement;

@@ -8,11 +8,12 @@
  * thread's connection keeps a copy of the last volume's list and copies it
  * again while the store is unchanged.
  */
+
+#include <zentra/afpstat.h>
+
 #include "platform/afpstat/export.h"
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/session.h"
-
-#include <zentra/afpstat.h>
 
 using afpstat::Session;
 using afpstat::Statement;

@@ -1,11 +1,12 @@
 /*
  * Ext_ListVolumeDetails and FreeVolsDetailsNode: every volume, by name.
  */
+
+#include <zentra/afpstat.h>
+
 #include "platform/afpstat/export.h"
 #include "platform/afpstat/record_alloc.h"
 #include "platform/afpstat/row_list.h"
-
-#include <zentra/afpstat.h>
 
 /* Lists every volume in name (byte) order. On failure *head is null and
  * *count 0. */

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hex_digit.h"
 
 namespace {

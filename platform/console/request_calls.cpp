@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 #include "platform/console/request_state.h"
 

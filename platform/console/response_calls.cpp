@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 #include "platform/console/page_frame.h"
 #include "platform/console/request_state.h"

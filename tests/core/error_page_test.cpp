@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <zentra/hxm_host.h>
+
 #include "tests/support/page_text.h"
 #include "tests/support/plugin_fixture.h"
 

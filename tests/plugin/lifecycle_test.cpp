@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <zentra/hxm_host.h>
+
 #include "logger/logger.h"
 #include "tests/support/concurrent.h"
 #include "tests/support/plugin_fixture.h"

@@ -17,6 +17,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "tests/support/plugin_host.h"
 #include "tests/support/scripted_afpstat.h"
 

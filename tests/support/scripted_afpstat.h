@@ -22,14 +22,14 @@
 #ifndef HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 #define HXM_TESTS_SUPPORT_SCRIPTED_AFPSTAT_H
 
-#include <zentra/afpstat.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <zentra/afpstat.h>
 
 namespace hxm_test::scripted {
 

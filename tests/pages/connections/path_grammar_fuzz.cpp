@@ -14,6 +14,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "pages/connections/dispatch.h"
 #include "platform/console/hxm_console.h"
 #include "tests/support/fuzz_harness.h"

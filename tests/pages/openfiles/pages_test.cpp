@@ -9,6 +9,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "tests/pages/openfiles/openfiles_fixture.h"
 
 namespace hxm_test {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "pages/openfiles/dispatch.h"
 #include "platform/console/hxm_console.h"
 #include "tests/support/fuzz_harness.h"

@@ -6,7 +6,6 @@
 #ifndef HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
 #define HXM_TESTS_PLATFORM_AFPSTAT_TEST_SUPPORT_H
 
-#include <zentra/afpstat.h>
 #include "platform/afpstat/store_writer.h"
 #include "tests/support/files.h"
 
@@ -17,6 +16,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <zentra/afpstat.h>
 
 namespace hxm_test {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
 

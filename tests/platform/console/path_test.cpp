@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 
 namespace hxm_test {

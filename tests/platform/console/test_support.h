@@ -11,6 +11,7 @@
 #include <string>
 
 #include <zentra/hxm_host.h>
+
 #include "platform/console/hxm_console.h"
 #include "tests/support/host_request.h"
 
