@@ -18,6 +18,7 @@
 #include "logger/logger.h"
 #include "monitor/list_sort.h"
 #include "monitor/node_list.h"
+#include "monitor/volumes.h"
 
 namespace {
 
@@ -145,6 +146,33 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
     else if (pool == nullptr)
         hxm2afp::free_node_list(kept);
     return 0;
+}
+
+int hxm2afp::for_each_open_file(void *context, OpenFileVisitor visit) {
+    int count = 0;
+    VolsDetailsNode *volumes = nullptr;
+    int status = list_volumes(&count, &volumes);
+    bool going = status == AFPSTAT_OK;
+    for (const VolsDetailsNode *volume = volumes; going && volume != nullptr && count-- > 0;
+         volume = volume->next) {
+        char name[AFPSTAT_VOLUME_NAME_SIZE + 1];
+        copy_bounded(name, volume->volumeName, AFPSTAT_VOLUME_NAME_SIZE);
+        VolFileListNode *records = nullptr;
+        int recordCount = 0;
+        status = Ext_ListVolFileDetails(name, &records, &recordCount);
+        going = status == AFPSTAT_OK;
+        for (const VolFileListNode *record = records;
+             going && record != nullptr && recordCount-- > 0; record = record->next) {
+            for (int i = 0; going && record->fileNames != nullptr && i < record->fileCount; ++i) {
+                if (record->fileNames[i] != nullptr)
+                    going = visit(context, name, *record, record->fileNames[i]);
+            }
+        }
+        if (records != nullptr)
+            FreeVolFileListNodes(&records);
+    }
+    free_volumes(&volumes);
+    return status;
 }
 
 int NameCompare(const char *fileName, const char *filter) {

@@ -9,8 +9,9 @@
 
 #include <stdint.h>
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 #include "monitor/node_list.h"
 
 /* Field sizes, terminator included. */
@@ -44,6 +45,18 @@ namespace hxm2afp {
  * never one by one). */
 int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
                    int *libraryStatus, NodePool<OpenFileInfo> *pool = nullptr);
+
+/* Called once per open file: the volume, the library's record of the
+ * connection holding it and its full path (all the library's, valid for
+ * the call only). Returns whether to go on. */
+using OpenFileVisitor = bool (*)(void *context, const char *volumeName,
+                                 const VolFileListNode &record, const char *path);
+
+/* Visits every file open on every volume, volume by volume in the library's
+ * order, until the visitor says stop. Returns AFPSTAT_OK when every list was
+ * read, else the first failed call's status (the volumes read before it were
+ * visited; those after it are not). */
+int for_each_open_file(void *context, OpenFileVisitor visit);
 
 } // namespace hxm2afp
 

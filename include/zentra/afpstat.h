@@ -27,7 +27,7 @@ enum {
     AFPSTAT_ERR_STORE = 1,     /* the store is missing, unreadable or corrupt */
     AFPSTAT_ERR_NOT_FOUND = 2, /* nothing to act on: no such connection, volume or file */
     AFPSTAT_ERR_NO_MEMORY = 3,
-    AFPSTAT_ERR_ARGUMENT = 4   /* a null or malformed argument */
+    AFPSTAT_ERR_ARGUMENT = 4 /* a null or malformed argument */
 };
 
 /* The order a page asks for. Connections use 1 to 5, open files 1 to 3. */
@@ -35,8 +35,8 @@ typedef int32_t AfpSortType;
 enum {
     AFP_SORT_CONNECTION_NUMBER = 1,
     AFP_SORT_USER_NAME = 2,
-    AFP_SORT_LOGIN_TIME = 3,       /* connections */
-    AFP_SORT_FILE_PATH = 3,        /* open files */
+    AFP_SORT_LOGIN_TIME = 3, /* connections */
+    AFP_SORT_FILE_PATH = 3,  /* open files */
     AFP_SORT_BYTES_READ_WRITTEN = 4,
     AFP_SORT_REQUEST_COUNT = 5
 };
@@ -56,7 +56,7 @@ typedef struct ConnListNode {
     uint32_t requestCount;
     uint64_t bytesRead;
     uint64_t bytesWritten;
-    uint64_t loginTime; /* seconds since 1970 */
+    uint64_t loginTime;                        /* seconds since 1970 */
     char networkAddress[AFPSTAT_ADDRESS_SIZE]; /* not terminated when 16 long */
     struct ConnListNode *next;
 } ConnListNode;
@@ -71,8 +71,8 @@ typedef struct UserInfo_s {
     char networkAddress[AFPSTAT_ADDRESS_SIZE];
     char loginStatus[AFPSTAT_STATUS_TEXT_SIZE]; /* "Logged-In", "Expired", ... */
     char privileges[AFPSTAT_STATUS_TEXT_SIZE];  /* "Supervisor", "Non-Supervisor", ... */
-    char **securityEquivalences; /* securityEquivalenceCount names, may be null */
-    char **openFiles;            /* openFileCount full paths */
+    char **securityEquivalences;                /* securityEquivalenceCount names, may be null */
+    char **openFiles;                           /* openFileCount full paths */
 } UserInfo_s;
 
 /* One volume. */

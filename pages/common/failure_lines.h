@@ -1,7 +1,7 @@
 /*
- * The lines a page adds when the monitoring library failed: a list that
- * could not be read, an action it refused. A page where nothing failed
- * carries none of them.
+ * The lines a page adds when the monitoring library could not be read. A
+ * page where nothing failed carries none of them (an action's outcome line
+ * is pages/common/actions.h's).
  */
 #ifndef HXM_PAGES_COMMON_FAILURE_LINES_H
 #define HXM_PAGES_COMMON_FAILURE_LINES_H
@@ -10,6 +10,11 @@
 
 namespace hxm2afp {
 
+/* A monitoring status in words for a page, translated, in `out` (`size`
+ * bytes): "status N: words" for the library's, the words alone for the
+ * plug-in's own outcomes; returns `out`. */
+const char *status_text(int status, char *out, size_t size);
+
 /* The translated "could not be read" sentence with the library's status
  * (number and words) in `out` (`size` bytes); returns `out`. */
 const char *list_failure_text(int status, char *out, size_t size);
@@ -17,10 +22,6 @@ const char *list_failure_text(int status, char *out, size_t size);
 /* The table row that stands in place of "No items." when the list could
  * not be read. */
 void send_list_failure_row(void *request, int status);
-
-/* One line naming what the current request's action could not clear or
- * close and why; nothing when nothing was refused or no action ran. */
-void send_action_outcome(void *request);
 
 } // namespace hxm2afp
 

@@ -3,8 +3,9 @@
  */
 #include "pages/common/request.h"
 
-#include "core/error_page.h"
 #include <zentra/hxm_host.h>
+
+#include "core/error_page.h"
 #include "core/post_body.h"
 #include "pages/common/access.h"
 
@@ -35,11 +36,11 @@ void read_body(void *request, Request *record, bool decode) {
     }
 }
 
-bool asks_for_action(const ComponentPath &path, const AreaFront &area) {
-    if (path.count == 0 || area.actions == nullptr)
+bool asks_for_clearing(const ComponentPath &path, const AreaFront &area) {
+    if (path.count == 0 || area.clearingCommands == nullptr)
         return false;
-    for (const char *const *action = area.actions; *action != nullptr; ++action) {
-        if (path.first.begins_with(*action))
+    for (const char *const *command = area.clearingCommands; *command != nullptr; ++command) {
+        if (path.first.begins_with(*command))
             return true;
     }
     return false;
@@ -57,8 +58,8 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
         const int helpStatus = area.send_help(request, record->path);
         return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
     }
-    // Hiding the controls is not enough: a viewer can still type the URL.
-    if (!record->clearingPower && asks_for_action(record->path, area))
+    // Hiding the tick boxes is not enough: an operator can still type the URL.
+    if (!record->clearingPower && asks_for_clearing(record->path, area))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
     const int methodError = read_method(request, record);
     if (methodError != 0)

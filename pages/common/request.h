@@ -33,23 +33,23 @@ void read_body(void *request, Request *record, bool decode);
 
 /* How an area reads its path (see ComponentPath) and writes its help page:
  * each returns 0 or 200 when it went well, else the error page code. The
- * area's commands that clear connections or close files (a null-terminated
- * list) need the clearing power: a first component beginning with one of
- * them asks for an action. */
+ * area's commands that clear connections (a null-terminated list, or null
+ * for none) need the clearing power: a first component beginning with one
+ * of them asks for clearing. Closing files needs only the area's access. */
 struct AreaFront {
     int (*read_path)(void *request, ComponentPath *path, HeapText *pathCopy);
     int (*send_help)(void *request, const ComponentPath &path);
-    const char *const *actions;
+    const char *const *clearingCommands;
 };
 
-/* Whether the path, as read, asks for one of the area's actions. */
-bool asks_for_action(const ComponentPath &path, const AreaFront &area);
+/* Whether the path, as read, asks for one of the area's clearing commands. */
+bool asks_for_clearing(const ComponentPath &path, const AreaFront &area);
 
 /* The steps every request of the connections and open-file areas takes
  * first: checks the access flags, reads the path (a help path is answered
- * with the help page), refuses an action to a caller without the clearing
- * power (the access-denied page, before anything is read or done), reads
- * the method and the body, decoded. Returns 0 with
+ * with the help page), refuses a clearing command to a caller without the
+ * clearing power (the access-denied page, before anything is read or done),
+ * reads the method and the body, decoded. Returns 0 with
  * `record` filled to go on, or the status of the page that already answered
  * the request (the help page or the error page). */
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record);

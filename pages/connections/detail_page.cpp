@@ -20,13 +20,14 @@
 
 #include <string>
 
-#include "core/escape.h"
 #include <zentra/hxm_host.h>
+
+#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "logger/logger.h"
-#include "monitor/close_files.h"
+#include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/connections/list_page.h"
 
@@ -159,8 +160,9 @@ void send_action_link(void *request, bool clearingPower, uint32_t number, const 
     if (clearingPower) {
         HttpSendDataSprintf(request,
                             "<A HREF=\"javascript:ConfirmClearConn('/%s/AFPCloseConnections/"
-                            "<closeconn>%d</closeconn>', '%d')\">%s</A><BR>",
-                            keyword_afpdcons, decimal, decimal, lnxMSG("Clear Connection"));
+                            "%s%d%s', '%d')\">%s</A><BR>",
+                            keyword_afpdcons, hxm2afp::kClearStart, decimal, hxm2afp::kClearEnd,
+                            decimal, lnxMSG("Clear Connection"));
         return;
     }
     if (!is_empty(volume)) {
@@ -168,9 +170,10 @@ void send_action_link(void *request, bool clearingPower, uint32_t number, const 
         const EscapedText sortValue(escape_html, sortType);
         const EscapedText filterValue(escape_html, filter);
         HttpSendDataSprintf(request,
-                            "<FORM method=\"post\" action=\"/%s/%s/%08x/<closeallfiles>%d"
-                            "</closeallfiles>\" id=\"closeAllFilesForm\">",
-                            keyword_afpdcons, "AFPCloseFiles", number, decimal);
+                            "<FORM method=\"post\" action=\"/%s/%s/%08x/%s%d%s\" "
+                            "id=\"closeAllFilesForm\">",
+                            keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart,
+                            decimal, hxm2afp::kCloseAllEnd);
         HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",
                             volumeValue.c_str());
         HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"%s\" >",
@@ -186,9 +189,9 @@ void send_action_link(void *request, bool clearingPower, uint32_t number, const 
     }
     HttpSendDataSprintf(request,
                         "<A HREF=\"javascript:ConfirmClearFilesForConnection('/%s/%s/%08x/"
-                        "<closeallfiles>%d</closeallfiles>', '%d')\">%s</A>",
-                        keyword_afpdcons, "AFPCloseFiles", number, decimal, decimal,
-                        lnxMSG("Close All Files"));
+                        "%s%d%s', '%d')\">%s</A>",
+                        keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart, decimal,
+                        hxm2afp::kCloseAllEnd, decimal, lnxMSG("Close All Files"));
 }
 
 // Releases what the page obtained, on every way out.
@@ -343,6 +346,14 @@ int SendRedirect(void *request, const char *header) {
 int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised, int allowZero,
                                const char *component, const char *sortKeyword, const char *volume,
                                const char *sortType, const char *filter) {
+    return hxm2afp::send_connection_page(request, clearingPower, authorised, allowZero, component,
+                                         sortKeyword, volume, sortType, filter, nullptr);
+}
+
+int hxm2afp::send_connection_page(void *request, int clearingPower, int authorised, int allowZero,
+                                  const char *component, const char *sortKeyword,
+                                  const char *volume, const char *sortType, const char *filter,
+                                  const ActionOutcome *outcome) {
     if (authorised == 0) {
         HttpSendErrorResponse(request, 401);
         return 401;
@@ -380,7 +391,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
     send_back_link(request, sortKeyword, volume, sortType, filter);
     send_action_link(request, clearingPower != 0, number, volume, sortType, filter);
 
-    hxm2afp::send_action_outcome(request);
+    hxm2afp::send_action_outcome(request, outcome);
     HttpSendDataSprintf(request, "%s", "<br><table border=0 cellpadding=2>\n");
     HttpSendDataSprintf(request, "<TR class=\"tablehead\"><TD colspan=2 align=center>%s</TD></TR>",
                         lnxMSG("Connection Information"));

@@ -8,8 +8,9 @@
 
 #include <stdint.h>
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 #include "monitor/connection_details.h"
 
 /* Writes the page of the connection `component` names: a length byte, then
@@ -23,6 +24,17 @@ HXM_EXPORT int DisplaySpecifiedConnection(void *request, int clearingPower, int 
                                           int allowZero, const char *component,
                                           const char *sortKeyword, const char *volume,
                                           const char *sortType, const char *filter);
+
+namespace hxm2afp {
+struct ActionOutcome;
+
+/* DisplaySpecifiedConnection, with the outcome line of the action the
+ * request ran (none when `outcome` is null). */
+int send_connection_page(void *request, int clearingPower, int authorised, int allowZero,
+                         const char *component, const char *sortKeyword, const char *volume,
+                         const char *sortType, const char *filter, const ActionOutcome *outcome);
+
+} // namespace hxm2afp
 
 /* Section writers: each row takes the stripe *rowCounter selects (light when
  * even) and counts itself. */

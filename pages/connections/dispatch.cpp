@@ -3,8 +3,10 @@
  * then one page.
  *
  * Notes:
- * - A marker number longer than 6 characters or not all digits clears or
- *   closes nothing: reading a prefix of it would act on another connection.
+ * - Clearing needs the clearing power (the shared front refuses it);
+ *   closing files runs for every caller the area lets in. The actions and
+ *   their markers are pages/common/actions.h's; their outcome goes to the
+ *   page that follows and to the log.
  * - The form fields FILTER, volume and sorttype are read from the body as
  *   posted and each value decoded on its own, so a volume or filter holding
  *   "&" or "=" arrives whole; a value is at most 63 bytes once decoded.
@@ -19,15 +21,14 @@
 
 #include <type_traits>
 
-#include "core/error_page.h"
 #include <zentra/hxm_host.h>
+
+#include "core/error_page.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
-#include "monitor/action_outcome.h"
-#include "monitor/actions.h"
-#include "monitor/close_files.h"
+#include "pages/common/actions.h"
 #include "pages/common/request.h"
 #include "pages/connections/columns.h"
 #include "pages/connections/detail_page.h"
@@ -43,38 +44,9 @@ using hxm2afp::HeapText;
 constexpr size_t kFieldSize = 64;
 // An encoded field value may spell each of its 63 bytes as "%XY".
 constexpr int kLongestEncodedField = 3 * (kFieldSize - 1);
-constexpr size_t kLongestMarkerNumber = 6;
 
 constexpr char kCloseConnectionsCommand[] = "AFPCloseConnections";
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-
-// The decimal number between `start` and `end` markers found from `from`.
-// Returns the text after the end marker (null when a marker is missing);
-// *valid tells whether a number of 1 to 6 digits stood there.
-const char *find_marked_number(const char *from, const char *start, const char *end,
-                               uint32_t *number, bool *valid) {
-    const char *open = strstr(from, start);
-    if (open == nullptr)
-        return nullptr;
-    open += strlen(start);
-    const char *close = strstr(open, end);
-    if (close == nullptr)
-        return nullptr;
-    const size_t length = static_cast<size_t>(close - open);
-    *valid = length >= 1 && length <= kLongestMarkerNumber;
-    uint32_t value = 0;
-    for (size_t i = 0; *valid && i < length; ++i) {
-        if (open[i] < '0' || open[i] > '9')
-            *valid = false;
-        else
-            value = value * 10 + static_cast<uint32_t>(open[i] - '0');
-    }
-    *number = value;
-    if (!*valid)
-        HXM_DEBUG("not a connection number between %s and %s: [%s]", start, end,
-                  hxm2afp::LogText(open, length).c_str());
-    return close + strlen(end);
-}
 
 // Reads one form field of the posted body into a 64-byte buffer, decoded.
 void read_field(const char *body, const char *name, char (&value)[kFieldSize],
@@ -118,42 +90,16 @@ void read_fields(const char *body, FormFields *fields) {
 static_assert(std::is_same_v<decltype(&afpconsMethod), HxmServiceMethod>);
 
 int AFPCloseSelectedConnections(const char *text) {
-    if (text == nullptr)
-        return 0;
-    const char *cursor = text;
-    while (cursor != nullptr && *cursor != '\0') {
-        uint32_t number = 0;
-        bool valid = false;
-        cursor = find_marked_number(cursor, "<closeconn>", "</closeconn>", &number, &valid);
-        if (cursor == nullptr || !valid)
-            continue;
-        const int result = hxm2afp::clear_connection(number);
-        hxm2afp::note_action(hxm2afp::ActionKind::kClearConnection, number, nullptr, result);
-        HXM_DEBUG("\nClearing Connection :%d", static_cast<int>(number));
-        if (result != 0)
-            HXM_DEBUG("\nClear Connection Failed:%d", static_cast<int>(number));
-    }
+    hxm2afp::ActionOutcome outcome;
+    hxm2afp::clear_marked_connections(text, &outcome);
+    hxm2afp::log_action_outcome(outcome);
     return 0;
 }
 
 int closeAFPFilesForThisConnection(const char *text) {
-    if (text == nullptr)
-        return 0;
-    uint32_t number = 0;
-    bool valid = false;
-    if (find_marked_number(text, "<closeallfiles>", "</closeallfiles>", &number, &valid) ==
-        nullptr) {
-        HXM_DEBUG("%s",
-                  "Clear all files: no connection number between the markers; nothing closed");
-        return 0;
-    }
-    if (!valid)
-        return 0;
-    HXM_DEBUG("Clear all files called for connection#:%d", static_cast<int>(number));
-    const int result = hxm2afp::close_connection_files(number);
-    hxm2afp::note_action(hxm2afp::ActionKind::kCloseConnectionFiles, number, nullptr, result);
-    if (result != 0)
-        HXM_DEBUG("Clear all files called for Connection Failed:%d", result);
+    hxm2afp::ActionOutcome outcome;
+    hxm2afp::close_marked_connection_files(text, &outcome);
+    hxm2afp::log_action_outcome(outcome);
     return 0;
 }
 
@@ -223,10 +169,9 @@ int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortTyp
     return 0;
 }
 
-constexpr const char *kConnectionsActions[] = {kCloseConnectionsCommand, kCloseFilesCommand,
-                                               nullptr};
+constexpr const char *kClearingCommands[] = {kCloseConnectionsCommand, nullptr};
 constexpr hxm2afp::AreaFront kConnectionsFront = {read_connections_path, send_help,
-                                                  kConnectionsActions};
+                                                  kClearingCommands};
 
 int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
@@ -236,7 +181,6 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
     const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
     hxm2afp::ActionOutcome outcome;
-    const hxm2afp::CollectingOutcome collecting(&outcome);
 
     // Without a sort keyword the list sorts by the first column.
     const hxm2afp::SortKeyword &sort =
@@ -252,11 +196,9 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
             const char *urlText = url ? url.get() : "";
             HXM_DEBUG("connections to be closed url[%s] postdata[%s]",
                       hxm2afp::LogText(urlText).c_str(), hxm2afp::LogText(decoded).c_str());
-            if (strstr(urlText, "<closeconn>") != nullptr &&
-                strstr(urlText, "</closeconn>") != nullptr)
-                AFPCloseSelectedConnections(urlText);
-            else
-                AFPCloseSelectedConnections(decoded);
+            const bool marked =
+                hxm2afp::holds_markers(urlText, hxm2afp::kClearStart, hxm2afp::kClearEnd);
+            hxm2afp::clear_marked_connections(marked ? urlText : decoded, &outcome);
             count = 0;
         } else if (path.first.begins_with(kCloseFilesCommand)) {
             HeapText remainder;
@@ -276,11 +218,11 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
                       hxm2afp::LogText(remainderText).c_str(), hxm2afp::LogText(decoded).c_str());
             if (decoded != nullptr)
                 read_fields(front.body, &fields);
-            if (strstr(remainderText, "<closeallfiles>") != nullptr ||
-                strstr(remainderText, "</closeallfiles>") != nullptr)
-                closeAFPFilesForThisConnection(remainderText);
+            if (strstr(remainderText, hxm2afp::kCloseAllStart) != nullptr ||
+                strstr(remainderText, hxm2afp::kCloseAllEnd) != nullptr)
+                hxm2afp::close_marked_connection_files(remainderText, &outcome);
             else
-                parseDataToCloseAFPFiles(decoded);
+                hxm2afp::close_named_files(decoded, &outcome);
         } else if (decoded != nullptr) {
             read_fields(front.body, &fields);
             HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]",
@@ -290,12 +232,13 @@ int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int access
         }
     }
 
+    hxm2afp::log_action_outcome(outcome);
     if (count == 0)
-        return generate_main_connections_page(request, 1, 1, accessFlags, sort.sortType,
-                                              sort.keyword);
+        return hxm2afp::send_connections_page(request, 1, 1, accessFlags, sort.sortType,
+                                              sort.keyword, &outcome);
     if (count == 1)
-        return DisplaySpecifiedConnection(request, front.clearingPower ? 1 : 0, 1, 1, connection,
-                                          sort.keyword, fields.volume, fields.sortType,
-                                          fields.filter);
+        return hxm2afp::send_connection_page(request, front.clearingPower ? 1 : 0, 1, 1, connection,
+                                             sort.keyword, fields.volume, fields.sortType,
+                                             fields.filter, &outcome);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
 }

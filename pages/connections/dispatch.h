@@ -5,8 +5,9 @@
 #ifndef HXM_PAGES_CONNECTIONS_DISPATCH_H
 #define HXM_PAGES_CONNECTIONS_DISPATCH_H
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 
 /* Checks the caller's access flags, reads the path and any form post, clears
  * connections or closes files as asked, and writes the list page, a
@@ -28,14 +29,16 @@ enum { HXM_SORT_KEYWORD_SIZE = 17 };
 HXM_EXPORT int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortType,
                                             char *sortKeyword, char **position, char **pathCopy);
 
-/* Clears every connection whose decimal number (1 to 6 digits) stands
- * between "<closeconn>" and "</closeconn>", in text order; other marked
- * texts are skipped and logged. A null text clears nothing. Returns 0. */
+/* Clears every connection whose number stands between "<closeconn>" and
+ * "</closeconn>" as a page writes it ("%d": negative past 2^31), in text
+ * order; other marked texts are logged as not understood. A null text
+ * clears nothing. Returns 0. */
 HXM_EXPORT int AFPCloseSelectedConnections(const char *text);
 
-/* Closes all files of the connection whose decimal number (1 to 6 digits)
- * stands between "<closeallfiles>" and "</closeallfiles>"; without both
- * markers or a number there nothing is closed (and it is logged). Returns 0. */
+/* Closes all files of the connection whose number stands between
+ * "<closeallfiles>" and "</closeallfiles>" as a page writes it; without
+ * both markers or a readable number nothing is closed (and it is logged).
+ * Returns 0. */
 HXM_EXPORT int closeAFPFilesForThisConnection(const char *text);
 
 #endif

@@ -13,9 +13,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <zentra/hxm_host.h>
+
 #include "core/escape.h"
 #include "core/format.h"
-#include <zentra/hxm_host.h>
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
@@ -23,6 +24,7 @@
 #include "monitor/connections.h"
 #include "monitor/node_list.h"
 #include "pages/common/access.h"
+#include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/connections/columns.h"
 
@@ -49,8 +51,9 @@ void send_row_start(void *request, const ConnectionSortStruct &node, const char 
     else if (node.connectionNumber != 0)
         HttpSendDataSprintf(request,
                             "\n<TR %s><TD align=center><input type=\"checkbox\" id=cb1 "
-                            "NAME=\"CONNECTIONID\" VALUE=\"<closeconn>%d</closeconn>\"></TD>",
-                            stripe, static_cast<int>(node.connectionNumber));
+                            "NAME=\"CONNECTIONID\" VALUE=\"%s%d%s\"></TD>",
+                            stripe, hxm2afp::kClearStart, static_cast<int>(node.connectionNumber),
+                            hxm2afp::kClearEnd);
     else
         HttpSendDataSprintf(request, "\n<TR %s><TD align=center>&nbsp;</TD>", stripe);
 }
@@ -88,9 +91,11 @@ void send_row(void *request, const ConnectionSortStruct &node, const char *strip
         row.literal(">");
     else if (number != 0)
         row.literal("><TD align=center><input type=\"checkbox\" id=cb1 "
-                    "NAME=\"CONNECTIONID\" VALUE=\"<closeconn>")
+                    "NAME=\"CONNECTIONID\" VALUE=\"")
+            .literal(hxm2afp::kClearStart)
             .decimal(number)
-            .literal("</closeconn>\"></TD>");
+            .literal(hxm2afp::kClearEnd)
+            .literal("\"></TD>");
     else
         row.literal("><TD align=center>&nbsp;</TD>");
     row.literal("<td class=\"tablecol\" align=center>")
@@ -190,6 +195,13 @@ int DisplayAFPConnectionList(void *request, int clearingPower, AfpSortType sortT
 int generate_main_connections_page(void *request, int privilegeWord, int showList,
                                    unsigned int accessFlags, AfpSortType sortType,
                                    const char *sortKeyword) {
+    return hxm2afp::send_connections_page(request, privilegeWord, showList, accessFlags, sortType,
+                                          sortKeyword, nullptr);
+}
+
+int hxm2afp::send_connections_page(void *request, int privilegeWord, int showList,
+                                   unsigned int accessFlags, AfpSortType sortType,
+                                   const char *sortKeyword, const ActionOutcome *outcome) {
     char title[kTitleSize];
     snprintf(title, sizeof title, "%s", lnxMSG("AFP Connections"));
     char helpUrl[kHelpUrlSize];
@@ -197,7 +209,7 @@ int generate_main_connections_page(void *request, int privilegeWord, int showLis
     if (const int refused = hxm2afp::begin_page(
             request, {title, lnxMSG("Connection List"), helpUrl, AddJavaScriptConnectionCode}))
         return refused;
-    hxm2afp::send_action_outcome(request);
+    hxm2afp::send_action_outcome(request, outcome);
 
     const bool clearingPower =
         (privilegeWord == 1 && (accessFlags & hxm2afp::kAccessNoClearingBit) == 0) ||

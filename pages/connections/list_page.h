@@ -5,8 +5,9 @@
 #ifndef HXM_PAGES_CONNECTIONS_LIST_PAGE_H
 #define HXM_PAGES_CONNECTIONS_LIST_PAGE_H
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 
 /* Writes the whole page sorted by `sortType`, its links carrying
  * `sortKeyword`. Tick boxes show when `privilegeWord` is 1 and access bit
@@ -16,6 +17,17 @@
 HXM_EXPORT int generate_main_connections_page(void *request, int privilegeWord, int showList,
                                               unsigned int accessFlags, AfpSortType sortType,
                                               const char *sortKeyword);
+
+namespace hxm2afp {
+struct ActionOutcome;
+
+/* generate_main_connections_page, with the outcome line of the action the
+ * request ran (none when `outcome` is null). */
+int send_connections_page(void *request, int privilegeWord, int showList, unsigned int accessFlags,
+                          AfpSortType sortType, const char *sortKeyword,
+                          const ActionOutcome *outcome);
+
+} // namespace hxm2afp
 
 /* Writes the list's form, title, headings and one row per connection,
  * freeing each node after its row. Returns 0 when a list was written (an

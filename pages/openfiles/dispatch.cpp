@@ -20,14 +20,14 @@
 
 #include <type_traits>
 
-#include "core/error_page.h"
 #include <zentra/hxm_host.h>
+
+#include "core/error_page.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
-#include "monitor/action_outcome.h"
-#include "monitor/close_files.h"
+#include "pages/common/actions.h"
 #include "pages/common/request.h"
 #include "pages/help/help.h"
 #include "pages/openfiles/columns.h"
@@ -164,8 +164,8 @@ int GetComponentCountAndSortTypeForOFM(void *request, int *count, AfpSortType *s
     return 0;
 }
 
-constexpr const char *kOpenFilesActions[] = {kCloseFiles, nullptr};
-constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help, kOpenFilesActions};
+// Closing files needs only the area's access: no command here clears.
+constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help, nullptr};
 
 int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
     hxm2afp::Request front;
@@ -175,7 +175,6 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
     hxm2afp::ActionOutcome outcome;
-    const hxm2afp::CollectingOutcome collecting(&outcome);
 
     const AfpSortType sortType =
         path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;
@@ -203,7 +202,7 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
             }
             count = 1;
             HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
-            parseDataToCloseAFPFiles(decoded);
+            hxm2afp::close_named_files(decoded, &outcome);
         } else {
             volume = component.text();
             if (decoded != nullptr)
@@ -218,11 +217,12 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     }
     HXM_DEBUG("Connection clearing power is = %d", front.clearingPower ? 1 : 0);
     log_remaining_components(count, component);
+    hxm2afp::log_action_outcome(outcome);
 
     if (count == 0)
         return generate_main_ofm_page(request);
     if (count == 1)
-        return generate_main_ofm_page(request, volume, sortType, filter);
+        return hxm2afp::send_open_files_page(request, volume, sortType, filter, &outcome);
     if (front.method == HXM_METHOD_GET)
         return generate_main_ofm_page(request);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);

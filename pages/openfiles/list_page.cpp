@@ -15,18 +15,19 @@
 
 #include <string>
 
-#include "core/escape.h"
 #include <zentra/hxm_host.h>
+
+#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/text_appender.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
-#include "monitor/close_files.h"
 #include "monitor/node_list.h"
 #include "monitor/open_files.h"
 #include "monitor/volumes.h"
+#include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/openfiles/columns.h"
 #include "pages/openfiles/script.h"
@@ -297,6 +298,11 @@ int generate_main_ofm_page(void *request) {
 
 int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortType,
                            const char *filter) {
+    return hxm2afp::send_open_files_page(request, volume, sortType, filter, nullptr);
+}
+
+int hxm2afp::send_open_files_page(void *request, const char *volume, AfpSortType sortType,
+                                  const char *filter, const ActionOutcome *outcome) {
     if (volume == nullptr)
         volume = "";
     if (filter == nullptr)
@@ -307,7 +313,7 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
     const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;
-    hxm2afp::send_action_outcome(request);
+    hxm2afp::send_action_outcome(request, outcome);
     if (FillVolumes(request, volume) == 0)
         GetOpenFilesInVolume(request, volume, sortType, filter);
     else

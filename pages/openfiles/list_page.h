@@ -5,8 +5,9 @@
 #ifndef HXM_PAGES_OPENFILES_LIST_PAGE_H
 #define HXM_PAGES_OPENFILES_LIST_PAGE_H
 
-#include "base/export.h"
 #include <zentra/afpstat.h>
+
+#include "base/export.h"
 
 /* The volume selection page: selector, an empty filter box and an empty
  * table. Returns 200, or 500 when the host refused the response. */
@@ -38,6 +39,12 @@ HXM_EXPORT void setSortImage(void *request, AfpSortType sortType, const char *vo
 HXM_EXPORT const char *getSortTypeString(AfpSortType sortType);
 
 namespace hxm2afp {
+struct ActionOutcome;
+
+/* The open-file list page, with the outcome line of the action the request
+ * ran (none when `outcome` is null). */
+int send_open_files_page(void *request, const char *volume, AfpSortType sortType,
+                         const char *filter, const ActionOutcome *outcome);
 
 /* Starts a 200 response and writes the frame of the open-file pages (title
  * `title`, caption "AFP Volume List", help link /afpofm/help, the open-file

@@ -31,9 +31,9 @@ struct Request {
     std::string contentType;    // Content-Type header of a POST, may be empty
     std::string body;
     unsigned int accessFlags = 0x9;
-    std::string user;           // authenticated user, empty without a users file
+    std::string user; // authenticated user, empty without a users file
     unsigned failures = kFailNone;
-    std::size_t bodyLimit = 0;  // largest response body; 0 (or more than 512 MiB): 512 MiB
+    std::size_t bodyLimit = 0; // largest response body; 0 (or more than 512 MiB): 512 MiB
 };
 
 struct Response {

@@ -80,63 +80,83 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     EXPECT_NE(emptied.find("\"number\": 26"), std::string::npos);
 }
 
-// A viewer from the users file (0x400 withholds the clearing power) is
-// offered nothing to tick and is refused every action URL; the store keeps
-// everything. The administrator's same request clears.
-TEST_F(PluginConnectionsTest, AViewerFromTheUsersFileCannotClearOrClose) {
+// The two roles of a users file, each acting through the values its own
+// pages carry: an operator (0x40f) is offered no tick box and is refused
+// clearing, but closes files from both areas; an administrator (0xf) clears,
+// connection numbers past six digits and past 2^31 included.
+TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears) {
     Afpstat({"connect", "bob", "10.0.0.2", "--number", "7"});
-    Afpstat({"open", "7", "VOL1", "/VOL1/a.doc"});
+    for (const char *file : {"/VOL1/a.doc", "/VOL1/b.doc", "/VOL1/c.doc", "/VOL1/d.doc"})
+        Afpstat({"open", "7", "VOL1", file});
+    Afpstat({"connect", "carol", "10.0.0.3", "--number", "1234567"});
+    Afpstat({"connect", "dave", "10.0.0.4", "--number", "3000000000"});
     std::string hash;
     ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &hash).status, 0);
     hash.pop_back();
     const std::string users = root() + "/users";
-    WriteFile(users, "admin:" + hash + ":0xf\nwatcher:" + hash + ":0x40f\n");
+    WriteFile(users, "admin:" + hash + ":0xf\noperator:" + hash + ":0x40f\n");
     WriteFile(logDirectory() + "/.keep", "");
     StartConsoleWith(HXM_PLUGIN_PATH, {"--users", users});
     auto send = [&](const char *user, const std::string &method, const std::string &target,
-                    const std::string &body) {
+                    const std::string &body = "") {
         HttpRequest request;
         request.method = method;
         request.target = target;
         request.body = body;
         request.user = user;
         request.password = "pw";
-        return Fetch(base(), request);
+        const HttpResponse response = Fetch(base(), request);
+        EXPECT_EQ(response.status, 200) << method << " " << target;
+        EXPECT_EQ(response.body.find("actionOutcome"), std::string::npos) << target;
+        return response;
+    };
+    auto store_holds = [&](const std::string &text) {
+        return Afpstat({"list", "--json"}).find(text) != std::string::npos;
     };
 
-    const HttpResponse list = send("watcher", "GET", "/afpcons", "");
-    ASSERT_EQ(list.status, 200);
-    EXPECT_NE(list.body.find("bob"), std::string::npos);
-    EXPECT_EQ(CountOf(list.body, "NAME=\"CONNECTIONID\""), 0u);
-    struct Action {
-        const char *method;
-        std::string target;
-        std::string body;
-    };
-    const Action actions[] = {
-        {"GET", "/afpcons/AFPCloseConnections/" + EncodePath("<closeconn>7</closeconn>"), ""},
-        {"POST", "/afpcons/AFPCloseConnections",
-         "CONNECTIONID=" + FormEncode("<closeconn>7</closeconn>")},
-        {"POST", "/afpcons/AFPCloseFiles/00000007",
-         "FILENAME=" + FormEncode("<filename>/VOL1/a.doc</filename>")},
-        {"GET", "/afpcons/AFPCloseFiles/00000007/" + EncodePath("<closeallfiles>7</closeallfiles>"),
-         ""},
-        {"POST", "/afpofm/AFPCloseFiles/VOL1",
-         "FILENAME=" + FormEncode("<filename>/VOL1/a.doc</filename>")},
-    };
-    for (const Action &action : actions) {
-        const HttpResponse refused = send("watcher", action.method, action.target, action.body);
-        EXPECT_NE(refused.body.find("Unauthorized access denied"), std::string::npos)
-            << action.method << " " << action.target << ": " << refused.status;
+    EXPECT_EQ(CountOf(send("operator", "GET", "/afpcons").body, "NAME=\"CONNECTIONID\""), 0u);
+    for (const bool post : {false, true}) {
+        const HttpResponse refused =
+            post ? send("operator", "POST", "/afpcons/AFPCloseConnections",
+                        "CONNECTIONID=" + FormEncode("<closeconn>7</closeconn>"))
+                 : send("operator", "GET",
+                        "/afpcons/AFPCloseConnections/" + EncodePath("<closeconn>7</closeconn>"));
+        EXPECT_NE(refused.body.find("Unauthorized access denied"), std::string::npos);
     }
-    const std::string store = Afpstat({"list", "--json"});
-    EXPECT_NE(store.find("\"bob\""), std::string::npos);
-    EXPECT_NE(store.find("/VOL1/a.doc"), std::string::npos);
+    EXPECT_TRUE(store_holds("\"bob\""));
 
-    const HttpResponse cleared =
-        send("admin", actions[0].method, actions[0].target, actions[0].body);
-    EXPECT_EQ(cleared.status, 200);
-    EXPECT_EQ(Afpstat({"list", "--json"}).find("\"bob\""), std::string::npos);
+    // One file from the detail page's own form.
+    const HttpResponse detail = send("operator", "GET", "/afpcons/00000007");
+    const std::vector<std::string> names = HiddenValues(detail.body, "FILENAME");
+    ASSERT_EQ(names.size(), 4u);
+    send("operator", "POST", "/afpcons/AFPCloseFiles/00000007",
+         "FILENAME=" + FormEncode(HtmlDecode(names[0])));
+    EXPECT_FALSE(store_holds("/VOL1/a.doc"));
+    // A ticked file of the open-file page.
+    const HttpResponse files = send("operator", "GET", "/afpofm/VOL1");
+    const std::vector<std::string> boxes = FileBoxValues(files.body);
+    ASSERT_EQ(boxes.size(), 3u);
+    send("operator", "POST", "/afpofm/AFPCloseFiles/VOL1", "FILENAME=" + FormEncode(boxes[0]));
+    EXPECT_EQ(Afpstat({"list", "--json"}).find(boxes[0].substr(10, 11)), std::string::npos);
+    // The rest through the detail page's "Close All Files" link.
+    const std::string all = Between(send("operator", "GET", "/afpcons/00000007").body,
+                                    "ConfirmClearFilesForConnection('", "'");
+    send("operator", "GET", EncodePath(all));
+    EXPECT_FALSE(store_holds(".doc"));
+    EXPECT_TRUE(store_holds("\"bob\""));
+
+    // The administrator clears through the values the tick boxes carry.
+    std::string ticked;
+    for (const std::string &value :
+         HiddenValues(send("admin", "GET", "/afpcons").body, "CONNECTIONID")) {
+        if (value.find("<closeconn>7<") == std::string::npos)
+            ticked += "&CONNECTIONID=" + FormEncode(HtmlDecode(value));
+    }
+    EXPECT_NE(ticked.find("-1294967296"), std::string::npos) << ticked;
+    send("admin", "POST", "/afpcons/AFPCloseConnections", ticked.substr(1));
+    EXPECT_FALSE(store_holds("\"carol\""));
+    EXPECT_FALSE(store_holds("\"dave\""));
+    EXPECT_TRUE(store_holds("\"bob\""));
 }
 
 TEST_F(PluginConnectionsTest, TenThousandConnectionsOnePage) {

@@ -1,8 +1,9 @@
 /*
  * The request front of the connections and open-file areas: a caller
- * without the clearing power is refused every clear and close action before
- * anything is done, and no request path or body can break or flood a line
- * of the plug-in's log.
+ * without the clearing power is refused every clearing of connections
+ * before anything is done, while closing files runs for every caller the
+ * area lets in; and no request path or body can break or flood a line of
+ * the plug-in's log.
  */
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ bool IsDenied(const hxm::Response &response) {
     return response.body.find("Unauthorized access denied") != std::string::npos;
 }
 
-TEST_F(RequestFrontTest, ActionsNeedTheClearingPower) {
+TEST_F(RequestFrontTest, ClearingNeedsTheClearingPowerClosingDoesNot) {
     int *allowClearConn = plugin_->Function<int *>("AllowClearConn");
     ASSERT_NE(allowClearConn, nullptr);
     scripted::UserDetails details;
@@ -31,29 +32,33 @@ TEST_F(RequestFrontTest, ActionsNeedTheClearingPower) {
     struct Case {
         const char *target; // before encoding
         const char *body;   // empty: a GET
+        bool clears;        // clears connections, rather than closing files
     } const cases[] = {
-        {"/afpcons/AFPCloseConnections/<closeconn>26</closeconn>", ""},
-        {"/afpcons/AFPCloseConnections", "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E"},
+        {"/afpcons/AFPCloseConnections/<closeconn>26</closeconn>", "", true},
+        {"/afpcons/AFPCloseConnections", "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E", true},
         {"/afpcons/ConnectionName/AFPCloseConnections",
-         "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E"},
-        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", ""},
-        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "volume=VOL1"},
-        {"/afpcons/AFPCloseFiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E"},
-        {"/afpcons/afpclosefiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E"},
-        {"/afpofm/AFPCloseFiles/VOL1", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E"},
+         "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E", true},
+        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "", false},
+        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "volume=VOL1", false},
+        {"/afpcons/AFPCloseFiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
+         false},
+        {"/afpcons/afpclosefiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
+         false},
+        {"/afpofm/AFPCloseFiles/VOL1", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
+         false},
         {"/afpofm/FileName/AFPCloseFiles/VOL1",
-         "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E"},
+         "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E", false},
     };
-    // A viewer: bit 0x400 set while the console gives it its meaning.
-    constexpr unsigned kViewer = 0x409;
+    // An operator: bit 0x400 set while the console gives it its meaning.
+    constexpr unsigned kOperator = 0x40f;
     for (const Case &c : cases) {
-        for (const bool viewer : {true, false}) {
+        for (const bool withoutPower : {true, false}) {
             scripted::Reset();
             scripted::StageUserDetails(26, details);
-            *allowClearConn = viewer ? 0 : 1;
+            *allowClearConn = withoutPower ? 0 : 1;
             const std::string target = PathEncode(c.target);
             const hxm::Response response =
-                c.body[0] == '\0' ? Get(target, kViewer) : Post(target, c.body, kViewer);
+                c.body[0] == '\0' ? Get(target, kOperator) : Post(target, c.body, kOperator);
             *allowClearConn = 1;
             std::vector<std::string> actions;
             for (const scripted::Call &call : scripted::Calls()) {
@@ -62,21 +67,22 @@ TEST_F(RequestFrontTest, ActionsNeedTheClearingPower) {
                     call.function == "Ext_CloseFileByFileName")
                     actions.push_back(call.function);
             }
-            EXPECT_EQ(IsDenied(response), viewer) << c.target << " viewer=" << viewer;
-            EXPECT_EQ(actions.empty(), viewer) << c.target << " viewer=" << viewer;
-            if (viewer) {
+            const bool denied = withoutPower && c.clears;
+            EXPECT_EQ(IsDenied(response), denied) << c.target << " without power " << withoutPower;
+            EXPECT_EQ(actions.empty(), denied) << c.target << " without power " << withoutPower;
+            if (denied) {
                 EXPECT_TRUE(scripted::Calls().empty()) << c.target;
             }
         }
     }
-    // Pages that act on nothing stay open to a viewer.
+    // Pages that act on nothing stay open to an operator.
     *allowClearConn = 0;
     scripted::Reset();
     scripted::StageUserDetails(26, details);
-    const bool listDenied = IsDenied(Get("/afpcons", kViewer));
-    const bool detailDenied = IsDenied(Get("/afpcons/0000001A", kViewer));
-    const bool filesDenied = IsDenied(Post("/afpofm/VOL1", "FILTER=*.doc", kViewer));
-    const bool helpDenied = IsDenied(Get("/afpofm/help", kViewer));
+    const bool listDenied = IsDenied(Get("/afpcons", kOperator));
+    const bool detailDenied = IsDenied(Get("/afpcons/0000001A", kOperator));
+    const bool filesDenied = IsDenied(Post("/afpofm/VOL1", "FILTER=*.doc", kOperator));
+    const bool helpDenied = IsDenied(Get("/afpofm/help", kOperator));
     *allowClearConn = 1;
     EXPECT_FALSE(listDenied);
     EXPECT_FALSE(detailDenied);

@@ -22,9 +22,15 @@ struct DispatchCase {
     std::string target; // before encoding
     std::string body;
     Page page;
-    std::vector<std::string> actions;  // "clear N", "closeid N", "close PATH"
-    const char *sortedLabel = nullptr; // list page: the column marked sorted
+    std::vector<std::string> actions;   // "clear N", "closeid N", "close PATH"
+    const char *sortedLabel = nullptr;  // list page: the column marked sorted
+    std::vector<std::string> outcome{}; // each stands in the page's outcome line
 };
+
+// Paths of 511 bytes, as a listed record holds them: one cut from a longer
+// open file's path, one of a file that has gone.
+const std::string kCutPath = "/v/" + std::string(508, 'p');
+const std::string kGonePath = "/g/" + std::string(508, 'g');
 
 std::vector<std::string> Actions() {
     std::vector<std::string> actions;
@@ -138,20 +144,32 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
          "2Fcloseconn%3E",
          Page::List,
          {"clear 123456", "clear 7"}},
-        {"seven digits clear nothing",
+        {"numbers as the boxes write them: seven digits, negative past 2^31",
          "POST",
          "/afpcons/AFPCloseConnections",
-         "CONNECTIONID=%3Ccloseconn%3E1234567%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E8%3C%"
-         "2Fcloseconn%3E",
+         "CONNECTIONID=%3Ccloseconn%3E1234567%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E-"
+         "1294967296%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E8%3C%2Fcloseconn%3E",
          Page::List,
-         {"clear 8"}},
-        {"not a number clears nothing",
+         {"clear 1234567", "clear 3000000000", "clear 8"}},
+        {"what is no number is named, not dropped",
          "POST",
          "/afpcons/AFPCloseConnections",
          "CONNECTIONID=%3Ccloseconn%3E12a%3C%2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E%3C%"
-         "2Fcloseconn%3E",
+         "2Fcloseconn%3E&CONNECTIONID=%3Ccloseconn%3E4294967296%3C%2Fcloseconn%3E&CONNECTIONID="
+         "%3Ccloseconn%3E-2147483649%3C%2Fcloseconn%3E",
          Page::List,
-         {}},
+         {},
+         nullptr,
+         {"Connections not cleared: not understood: 12a, not understood: , not understood: "
+          "4294967296, not understood: -2147483649"}},
+        {"a connection that has gone",
+         "GET",
+         "/afpcons/AFPCloseConnections/<closeconn>29</closeconn>",
+         "",
+         Page::List,
+         {"clear 29"},
+         nullptr,
+         {"Connections not cleared: 29 (status 2: no longer there)"}},
         {"marker pair in the path",
          "GET",
          "/afpcons/AFPCloseConnections/<closeconn>26</closeconn>",
@@ -189,19 +207,47 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
          "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>26",
          "",
          Page::Detail,
-         {}},
+         {},
+         nullptr,
+         {"Files not closed: not understood: 26"}},
+        {"a connection with no open files is no gone one",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>28</closeallfiles>",
+         "",
+         Page::Detail,
+         {"closeid 28"},
+         nullptr,
+         {"Files not closed: all files of connection 28 (no open files)"}},
+        {"close all files of a gone connection",
+         "GET",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>29</closeallfiles>",
+         "",
+         Page::Detail,
+         {"closeid 29"},
+         nullptr,
+         {"Files not closed: all files of connection 29 (status 2: no longer there)"}},
+        {"a cut path is too long, a gone one no longer there",
+         "POST",
+         "/afpcons/AFPCloseFiles/0000001a",
+         "FILENAME=%3Cfilename%3E" + kCutPath + "%3C%2Ffilename%3E&FILENAME=%3Cfilename%3E" +
+             kGonePath + "%3C%2Ffilename%3E",
+         Page::Detail,
+         {"close " + kCutPath, "close " + kGonePath},
+         nullptr,
+         {kCutPath + " (path too long to close by name), " + kGonePath +
+          " (status 2: no longer there)"}},
         {"only the end marker closes nothing",
          "GET",
          "/afpcons/AFPCloseFiles/0000001a/26</closeallfiles>",
          "",
          Page::Detail,
          {}},
-        {"seven digits close nothing",
+        {"close all files of a connection past 2^31",
          "GET",
-         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>1234567</closeallfiles>",
+         "/afpcons/AFPCloseFiles/0000001a/<closeallfiles>-1294967296</closeallfiles>",
          "",
          Page::Detail,
-         {}},
+         {"closeid 3000000000"}},
         {"no connection component",
          "POST",
          "/afpcons/AFPCloseFiles",
@@ -211,14 +257,29 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
     };
     scripted::UserDetails details;
     details.userName = "bob";
+    scripted::OpenFileList longer;
+    longer.records.push_back({"bob", 26, {kCutPath + "/and/more"}});
     for (const DispatchCase &c : cases) {
         scripted::Reset();
         scripted::StageUserDetails(26, details);
+        // 28 holds no file; 29 and the 511-byte paths are gone.
+        scripted::StageUserDetails(28, details);
+        for (uint32_t number : {28u, 29u}) {
+            scripted::SetCloseFileByIDStatus(number, AFPSTAT_ERR_NOT_FOUND);
+            scripted::SetClearOneConnectionStatus(number, AFPSTAT_ERR_NOT_FOUND);
+        }
+        for (const std::string &path : {kCutPath, kGonePath})
+            scripted::SetCloseFileByFileNameStatus(path, AFPSTAT_ERR_NOT_FOUND);
+        scripted::StageVolumes({{"VOL"}});
+        scripted::StageOpenFiles("VOL", longer);
         const hxm::Response response = Run(c);
         EXPECT_EQ(static_cast<int>(Kind(response)), static_cast<int>(c.page))
             << c.what << "\n"
             << response.body.substr(0, 3000);
         EXPECT_EQ(Actions(), c.actions) << c.what;
+        const std::string line = Between(response.body, "id=\"actionOutcome\"", "</DIV>");
+        for (const std::string &piece : c.outcome)
+            EXPECT_NE(line.find(piece), std::string::npos) << c.what << "\n" << line;
         if (c.sortedLabel != nullptr) {
             EXPECT_NE(response.body.find(std::string(c.sortedLabel) + " border=0 alt='Sorted"),
                       std::string::npos)

@@ -1,0 +1,350 @@
+/*
+ * The page actions (see actions.h): markers and file-name codec, the three
+ * actions over a path or decoded body, the outcome's log line and page line.
+ *
+ * Notes:
+ * - A connection number is read as the page wrote it, "%d" of the unsigned
+ *   number: an optional "-" and up to ten digits, within 32 bits. Anything
+ *   else between the markers is noted as not understood, never read as a
+ *   prefix of itself (that would act on another connection).
+ * - Only the first kKept items of each kind are kept whole, so a refused
+ *   close of a whole volume still makes one page line and one log line.
+ */
+#include "pages/common/actions.h"
+
+#include <ctype.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <zentra/afpstat.h>
+#include <zentra/hxm_host.h>
+
+#include "base/bounded_copy.h"
+#include "core/escape.h"
+#include "core/localisation.h"
+#include "core/post_body.h"
+#include "logger/log_text.h"
+#include "logger/logger.h"
+#include "monitor/actions.h"
+#include "pages/common/failure_lines.h"
+
+namespace hxm2afp {
+namespace {
+
+constexpr char kNameStart[] = "<filename>";
+constexpr char kNameEnd[] = "</filename>";
+// Neither holds the plain markers, and an encoded name holds no "<".
+constexpr char kEncodedNameStart[] = "<encodedfilename>";
+constexpr char kEncodedNameEnd[] = "</encodedfilename>";
+// "-" and the ten digits of 2^32 - 1.
+constexpr size_t kLongestNumber = 11;
+constexpr size_t kSentenceSize = 1024;
+constexpr size_t kLogLineSize = 4096;
+
+void keep(ActionItem *item, ActionKind kind, bool understood, uint32_t number, const char *text,
+          size_t length, int status) {
+    item->kind = kind;
+    item->understood = understood;
+    item->connectionNumber = number;
+    copy_bounded(item->text, text, length < sizeof item->text ? length : sizeof item->text - 1);
+    item->status = status;
+}
+
+// Notes one item; `text` (length bytes) is the path or the unread value.
+void note(ActionOutcome *outcome, ActionKind kind, bool understood, uint32_t number,
+          const char *text, size_t length, int status) {
+    if (outcome->asked < ActionOutcome::kKept)
+        keep(&outcome->askedItems[outcome->asked], kind, understood, number, text, length, status);
+    ++outcome->asked;
+    if (understood && status == AFPSTAT_OK)
+        return;
+    if (outcome->failed < ActionOutcome::kKept)
+        keep(&outcome->failedItems[outcome->failed], kind, understood, number, text, length,
+             status);
+    ++outcome->failed;
+}
+
+void note_not_understood(ActionOutcome *outcome, ActionKind kind, const char *text, size_t length) {
+    if (Logger *logger = hxm_log)
+        logger->debug("not a connection number: [%s]", LogText(text, length).c_str());
+    note(outcome, kind, false, 0, text, length, AFPSTAT_ERR_ARGUMENT);
+}
+
+// The number text[0..length) spells as the page wrote it, or false.
+bool read_number(const char *text, size_t length, uint32_t *number) {
+    const bool negative = length > 0 && text[0] == '-';
+    const size_t first = negative ? 1 : 0;
+    if (length == first || length > kLongestNumber || (!negative && length == kLongestNumber))
+        return false;
+    uint64_t value = 0;
+    for (size_t i = first; i < length; ++i) {
+        if (!isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+        value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+    if (negative ? value == 0 || value > (uint64_t{1} << 31) : value > UINT32_MAX)
+        return false;
+    *number = static_cast<uint32_t>(negative ? (uint64_t{1} << 32) - value : value);
+    return true;
+}
+
+// The next marked text from `from`: *text and *length between the markers,
+// the text after the end marker returned. Null when no start marker is left;
+// with a start marker but no end, *text holds the rest and null *after.
+const char *find_marked(const char *from, const char *start, const char *end, const char **text,
+                        size_t *length, bool *ended) {
+    const char *open = strstr(from, start);
+    if (open == nullptr)
+        return nullptr;
+    open += strlen(start);
+    const char *close = strstr(open, end);
+    *text = open;
+    *ended = close != nullptr;
+    *length = close != nullptr ? static_cast<size_t>(close - open) : strlen(open);
+    return close != nullptr ? close + strlen(end) : open + *length;
+}
+
+// An encoded name is what escape_url_path writes: "%XY" escapes of no NUL,
+// and no "+" (which the body decoder would read as a space).
+bool is_encoded_name(const char *text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == '+')
+            return false;
+        if (text[i] != '%')
+            continue;
+        if (i + 2 >= length || !isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+            !isxdigit(static_cast<unsigned char>(text[i + 2])) ||
+            (text[i + 1] == '0' && text[i + 2] == '0'))
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
+void close_one_name(const char *name, ActionOutcome *outcome) {
+    HXM_DEBUG("file name is %s", LogText(name).c_str());
+    const int status = closeAFPFiles(name);
+    note(outcome, ActionKind::kCloseFile, true, 0, name, strlen(name), status);
+    if (status != 0)
+        HXM_DEBUG("Close File Operation failed for file:%s", LogText(name).c_str());
+}
+
+const char *kind_words(ActionKind kind) {
+    switch (kind) {
+    case ActionKind::kClearConnection:
+        return "clear connection";
+    case ActionKind::kCloseConnectionFiles:
+        return "close all files of connection";
+    case ActionKind::kCloseFile:
+        return "close file";
+    }
+    return "";
+}
+
+// Appends to line[*used..] without ever running past `size`.
+void append(char *line, size_t size, size_t *used, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+void append(char *line, size_t size, size_t *used, const char *format, ...) {
+    if (*used >= size - 1)
+        return;
+    va_list args;
+    va_start(args, format);
+    const int written = vsnprintf(line + *used, size - *used, format, args);
+    va_end(args);
+    if (written > 0)
+        *used += static_cast<size_t>(written) < size - *used ? static_cast<size_t>(written)
+                                                             : size - *used - 1;
+}
+
+void append_items(char *line, size_t size, size_t *used, const ActionItem *items, int total,
+                  bool withStatus) {
+    const int kept = total < ActionOutcome::kKept ? total : ActionOutcome::kKept;
+    for (int i = 0; i < kept; ++i) {
+        const ActionItem &item = items[i];
+        append(line, size, used, "%s%s ", i == 0 ? "" : ", ", kind_words(item.kind));
+        if (!item.understood) {
+            append(line, size, used, "not understood: \"%s\"", LogText(item.text).c_str());
+            continue;
+        }
+        if (item.kind == ActionKind::kCloseFile)
+            append(line, size, used, "\"%s\"", LogText(item.text).c_str());
+        else
+            append(line, size, used, "%u", static_cast<unsigned>(item.connectionNumber));
+        if (withStatus)
+            append(line, size, used, " (status %d: %s)", item.status, action_words(item.status));
+    }
+    if (total > kept)
+        append(line, size, used, " and %d more", total - kept);
+}
+
+// One item that did not succeed, for the page: what it named, then why.
+std::string item_text(const ActionItem &item) {
+    const EscapedText text(escape_html, item.text);
+    char sentence[kSentenceSize];
+    if (!item.understood) {
+        snprintf(sentence, sizeof sentence, lnxMSG("not understood: %s"), text.c_str());
+        return sentence;
+    }
+    std::string named;
+    if (item.kind == ActionKind::kClearConnection) {
+        snprintf(sentence, sizeof sentence, "%u", static_cast<unsigned>(item.connectionNumber));
+        named = sentence;
+    } else if (item.kind == ActionKind::kCloseConnectionFiles) {
+        snprintf(sentence, sizeof sentence, lnxMSG("all files of connection %u"),
+                 static_cast<unsigned>(item.connectionNumber));
+        named = sentence;
+    } else {
+        named = text.c_str();
+    }
+    return named + " (" + status_text(item.status, sentence, sizeof sentence) + ")";
+}
+
+} // namespace
+
+CloseName close_name(const char *path) {
+    if (path == nullptr)
+        path = "";
+    // Both markers start with "<", which most paths never hold: one quick
+    // scan settles them before any search for the markers themselves.
+    if (strchr(path, '<') == nullptr ||
+        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr))
+        return {kNameStart, path, kNameEnd};
+    const EscapedText encoded(escape_url_path, path);
+    return {kEncodedNameStart, encoded.c_str(), kEncodedNameEnd};
+}
+
+bool holds_markers(const char *text, const char *start, const char *end) {
+    return text != nullptr && strstr(text, start) != nullptr && strstr(text, end) != nullptr;
+}
+
+void clear_marked_connections(const char *text, ActionOutcome *outcome) {
+    const char *cursor = text;
+    while (cursor != nullptr && *cursor != '\0') {
+        const char *value = nullptr;
+        size_t length = 0;
+        bool ended = false;
+        cursor = find_marked(cursor, kClearStart, kClearEnd, &value, &length, &ended);
+        if (cursor == nullptr)
+            break;
+        uint32_t number = 0;
+        if (!ended || !read_number(value, length, &number)) {
+            note_not_understood(outcome, ActionKind::kClearConnection, value, length);
+            continue;
+        }
+        const int status = clear_connection(number);
+        note(outcome, ActionKind::kClearConnection, true, number, "", 0, status);
+        HXM_DEBUG("\nClearing Connection :%d", static_cast<int>(number));
+        if (status != 0)
+            HXM_DEBUG("\nClear Connection Failed:%d", static_cast<int>(number));
+    }
+}
+
+void close_marked_connection_files(const char *text, ActionOutcome *outcome) {
+    if (text == nullptr)
+        return;
+    const char *value = nullptr;
+    size_t length = 0;
+    bool ended = false;
+    if (find_marked(text, kCloseAllStart, kCloseAllEnd, &value, &length, &ended) == nullptr) {
+        // Only the end marker: what stands before it is the unread value.
+        const char *end = strstr(text, kCloseAllEnd);
+        if (end != nullptr)
+            note_not_understood(outcome, ActionKind::kCloseConnectionFiles, text,
+                                static_cast<size_t>(end - text));
+        return;
+    }
+    uint32_t number = 0;
+    if (!ended || !read_number(value, length, &number)) {
+        note_not_understood(outcome, ActionKind::kCloseConnectionFiles, value, length);
+        return;
+    }
+    HXM_DEBUG("Clear all files called for connection#:%d", static_cast<int>(number));
+    const int status = close_connection_files(number);
+    note(outcome, ActionKind::kCloseConnectionFiles, true, number, "", 0, status);
+    if (status != 0)
+        HXM_DEBUG("Clear all files called for Connection Failed:%d", status);
+}
+
+void close_named_files(const char *decoded, ActionOutcome *outcome) {
+    const char *cursor = decoded;
+    while (cursor != nullptr && *cursor != '\0') {
+        // Whichever kind of name stands first; each ends at its own marker.
+        const char *plain = strstr(cursor, kNameStart);
+        const char *encoded = strstr(cursor, kEncodedNameStart);
+        const bool isEncoded = encoded != nullptr && (plain == nullptr || encoded < plain);
+        const char *start = isEncoded ? kEncodedNameStart : kNameStart;
+        const char *end = isEncoded ? kEncodedNameEnd : kNameEnd;
+        const char *name = nullptr;
+        size_t length = 0;
+        bool ended = false;
+        cursor = find_marked(cursor, start, end, &name, &length, &ended);
+        if (cursor == nullptr || !ended)
+            break;
+        if (!isEncoded) {
+            const std::string whole(name, length);
+            close_one_name(whole.c_str(), outcome);
+            continue;
+        }
+        char *decodedName = nullptr;
+        if (is_encoded_name(name, length))
+            decodePostDataString(name, length, &decodedName);
+        if (decodedName == nullptr) {
+            note(outcome, ActionKind::kCloseFile, false, 0, name, length, AFPSTAT_ERR_ARGUMENT);
+            continue;
+        }
+        close_one_name(decodedName, outcome);
+        free(decodedName);
+    }
+}
+
+void log_action_outcome(const ActionOutcome &outcome) {
+    Logger *logger = hxm_log;
+    if (logger == nullptr || outcome.asked == 0)
+        return;
+    char line[kLogLineSize];
+    size_t used = 0;
+    line[0] = '\0';
+    append(line, sizeof line, &used, "action outcome: asked %d: ", outcome.asked);
+    append_items(line, sizeof line, &used, outcome.askedItems, outcome.asked, false);
+    append(line, sizeof line, &used, "; failed %d%s", outcome.failed, outcome.failed ? ": " : "");
+    append_items(line, sizeof line, &used, outcome.failedItems, outcome.failed, true);
+    logger->error("%s", line);
+}
+
+void send_action_outcome(void *request, const ActionOutcome *outcome) {
+    if (outcome == nullptr || outcome->failed == 0)
+        return;
+    const ActionItem &first = outcome->failedItems[0];
+    std::string line = first.kind == ActionKind::kClearConnection
+                           ? lnxMSG("Connections not cleared:")
+                           : lnxMSG("Files not closed:");
+    const int kept =
+        outcome->failed < ActionOutcome::kKept ? outcome->failed : ActionOutcome::kKept;
+    for (int i = 0; i < kept; ++i)
+        line += (i == 0 ? " " : ", ") + item_text(outcome->failedItems[i]);
+    if (outcome->failed > kept) {
+        char more[kSentenceSize];
+        snprintf(more, sizeof more, lnxMSG("and %d more"), outcome->failed - kept);
+        line += std::string(" ") + more;
+    }
+    HttpSendDataSprintf(request,
+                        "<DIV CLASS=NORMAL id=\"actionOutcome\" "
+                        "style=\"color:#b00000;font-weight:bold;\">%s</DIV>\n",
+                        line.c_str());
+}
+
+} // namespace hxm2afp
+
+int closeAFPFiles(const char *fileName) {
+    HXM_DEBUG("file to close %s", hxm2afp::LogText(fileName).c_str());
+    return hxm2afp::close_file(fileName);
+}
+
+int parseDataToCloseAFPFiles(const char *decoded) {
+    hxm2afp::ActionOutcome outcome;
+    hxm2afp::close_named_files(decoded, &outcome);
+    hxm2afp::log_action_outcome(outcome);
+    return 0;
+}
