@@ -1,6 +1,40 @@
 # The plug-in is one shared object built from the object libraries of its
 # layers (base, logger, core, monitor, pages/*, plugin); each folder names its
 # own sources and export list once, through hxm_plugin_part.
+#
+# The layers point one way, bottom to top; the three page areas stand beside
+# each other. Each layer's sources are compiled through layer_guard.sh, which
+# fails the build when a file reads a header of a layer above or beside its
+# own, however the include is spelt.
+set(HXM_LAYERS base logger core monitor pages/common pages/help AREAS plugin)
+set(HXM_AREAS pages/connections pages/openfiles pages/logs)
+set(HXM_LAYER_GUARD ${CMAKE_CURRENT_LIST_DIR}/layer_guard.sh)
+
+# hxm_layer_sees(<var> <folder>)
+# Sets <var> to the folders whose headers the layer in <folder> may read:
+# the contracts, the layers below it and its own.
+function(hxm_layer_sees var folder)
+  set(seen include)
+  set(own ${folder})
+  if(folder IN_LIST HXM_AREAS)
+    set(own AREAS)
+  elseif(NOT folder IN_LIST HXM_LAYERS)
+    message(FATAL_ERROR "${folder} is no layer of the plug-in (cmake/Plugin.cmake)")
+  endif()
+  foreach(layer IN LISTS HXM_LAYERS)
+    if(layer STREQUAL "AREAS" AND own STREQUAL "AREAS")
+      list(APPEND seen ${folder}) # an area sees no other area
+    elseif(layer STREQUAL "AREAS")
+      list(APPEND seen ${HXM_AREAS})
+    else()
+      list(APPEND seen ${layer})
+    endif()
+    if(layer STREQUAL own)
+      break()
+    endif()
+  endforeach()
+  set(${var} ${seen} PARENT_SCOPE)
+endfunction()
 
 # hxm_plugin_part(<part> SOURCES <source>... [EXPORTS <list>])
 # Builds the folder's sources as object library hxm2afp_<part> with the
@@ -21,6 +55,14 @@ function(hxm_plugin_part part)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # A unique-bound symbol would pin the object in memory: dlclose must unload it.
     target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  endif()
+  file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  hxm_layer_sees(seen ${folder})
+  set_target_properties(${target} PROPERTIES CXX_COMPILER_LAUNCHER
+    "${HXM_LAYER_GUARD};${CMAKE_SOURCE_DIR};${CMAKE_BINARY_DIR};${seen};--")
+  if(CMAKE_CXX_COMPILER_LAUNCHER) # ccache, say: it runs the compile the guard checks
+    set_property(TARGET ${target} APPEND PROPERTY CXX_COMPILER_LAUNCHER
+      ${CMAKE_CXX_COMPILER_LAUNCHER})
   endif()
   set_property(GLOBAL APPEND PROPERTY HXM_PLUGIN_PARTS ${target})
   if(arg_EXPORTS)

@@ -9,8 +9,6 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 hxm_install_deps
-hxm_log "checking the layer order of includes"
-bash "$HXM_TOP/scripts/check-layers.sh"
 builds=${HXM_TEST_BUILDS:-asan tsan m32 packages}
 jobs=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
