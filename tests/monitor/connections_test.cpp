@@ -13,6 +13,7 @@
 
 #include "monitor/connections.h"
 #include "tests/support/plugin_fixture.h"
+#include "tests/support/sort_texts.h"
 
 namespace hxm_test {
 namespace {
@@ -332,6 +333,30 @@ TEST_F(ConnectionsTest, SortsAHundredThousandNodesLikeAReversedStableSort) {
         EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin(), [](long a, size_t b) {
             return a == static_cast<long>(b);
         })) << type;
+    }
+}
+
+// The keyed name sort against a plain stable merge, over names that share a
+// long prefix, agree past their first sixteen bytes, hold high bytes and
+// repeat; and a list some of whose names are shorter than that prefix.
+TEST_F(ConnectionsTest, KeyedNameSortKeepsTheMergeOrderOnHardNames) {
+    for (const bool shortOnes : {false, true}) {
+        const std::vector<std::string> names =
+            SortHardTexts(shortOnes ? 20000 : 100000, shortOnes, 11);
+        scripted::ConnectionList list;
+        for (size_t i = 0; i < names.size(); ++i)
+            list.connections.push_back(
+                scripted::MakeConnection(static_cast<uint32_t>(i), names[i]));
+        scripted::StageConnections(list);
+        const std::vector<long> got = Fetch(AFP_SORT_USER_NAME);
+        const std::vector<size_t> expected = StableTextOrder(names);
+        ASSERT_EQ(got.size(), expected.size());
+        const auto wrong =
+            std::mismatch(got.begin(), got.end(), expected.begin(),
+                          [](long a, size_t b) { return a == static_cast<long>(b); });
+        EXPECT_TRUE(wrong.first == got.end())
+            << "short names " << shortOnes << ": first out of place at "
+            << (wrong.first - got.begin());
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include "monitor/open_files.h"
 #include "tests/support/plugin_fixture.h"
+#include "tests/support/sort_texts.h"
 
 namespace hxm_test {
 namespace {
@@ -283,6 +284,33 @@ TEST_F(OpenFilesTest, SortsByEachKeyWithTiesInReverseOrder) {
     sortTable_(&head, 1);
     EXPECT_EQ(Paths(head), (std::vector<std::string>{"/4", "/3", "/2", "/1"}));
     FreeList(head);
+}
+
+// The keyed user and path sorts against a plain stable merge, over texts
+// that share a long prefix, agree past their first sixteen bytes, hold high
+// bytes and repeat; and lists some of whose texts are shorter than that.
+TEST_F(OpenFilesTest, KeyedSortsKeepTheMergeOrderOnHardTexts) {
+    for (const bool shortOnes : {false, true}) {
+        const size_t count = shortOnes ? 20000 : 100000;
+        const std::vector<std::string> users = SortHardTexts(count, shortOnes, 5);
+        const std::vector<std::string> paths = SortHardTexts(count, shortOnes, 6);
+        scripted::OpenFileList list;
+        std::vector<Row> rows;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t number = static_cast<uint32_t>(i);
+            list.records.push_back({users[i], number, {paths[i]}});
+            rows.push_back({number, users[i], paths[i]});
+        }
+        scripted::StageOpenFiles("HARD", list);
+        for (AfpSortType sortType : {2, 3}) {
+            OpenFileInfo *head = nullptr;
+            ASSERT_EQ(get_("HARD", &head, ""), 0);
+            sortTable_(&head, sortType);
+            EXPECT_TRUE(Rows(head) == Expected(rows, sortType))
+                << "sort type " << sortType << ", short texts " << shortOnes;
+            FreeList(head);
+        }
+    }
 }
 
 TEST_F(OpenFilesTest, SortingAnEmptyListGivesNull) {
