@@ -29,25 +29,22 @@ TEST_F(RequestFrontTest, ClearingNeedsTheClearingPowerClosingDoesNot) {
     scripted::UserDetails details;
     details.userName = "bob";
     details.openFiles = scripted::Names{std::string("/v/a.doc")};
+    const char kBox[] = "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E";
+    const char kFile[] = "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E";
     struct Case {
         const char *target; // before encoding
         const char *body;   // empty: a GET
         bool clears;        // clears connections, rather than closing files
     } const cases[] = {
         {"/afpcons/AFPCloseConnections/<closeconn>26</closeconn>", "", true},
-        {"/afpcons/AFPCloseConnections", "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E", true},
-        {"/afpcons/ConnectionName/AFPCloseConnections",
-         "CONNECTIONID=%3Ccloseconn%3E26%3C%2Fcloseconn%3E", true},
+        {"/afpcons/AFPCloseConnections", kBox, true},
+        {"/afpcons/ConnectionName/AFPCloseConnections", kBox, true},
         {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "", false},
-        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "volume=VOL1", false},
-        {"/afpcons/AFPCloseFiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
-         false},
-        {"/afpcons/afpclosefiles/0000001A", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
-         false},
-        {"/afpofm/AFPCloseFiles/VOL1", "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E",
-         false},
-        {"/afpofm/FileName/AFPCloseFiles/VOL1",
-         "FILENAME=%3Cfilename%3E%2Fv%2Fa.doc%3C%2Ffilename%3E", false},
+        {"/afpcons/AFPCloseFiles/0000001A/<closeallfiles>26</closeallfiles>", "volume=V", false},
+        {"/afpcons/AFPCloseFiles/0000001A", kFile, false},
+        {"/afpcons/afpclosefiles/0000001A", kFile, false},
+        {"/afpofm/AFPCloseFiles/VOL1", kFile, false},
+        {"/afpofm/FileName/AFPCloseFiles/VOL1", kFile, false},
     };
     // An operator: bit 0x400 set while the console gives it its meaning.
     constexpr unsigned kOperator = 0x40f;
