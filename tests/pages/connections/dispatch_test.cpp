@@ -162,14 +162,6 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
          nullptr,
          {"Connections not cleared: not understood: 12a, not understood: , not understood: "
           "4294967296, not understood: -2147483649"}},
-        {"a connection that has gone",
-         "GET",
-         "/afpcons/AFPCloseConnections/<closeconn>29</closeconn>",
-         "",
-         Page::List,
-         {"clear 29"},
-         nullptr,
-         {"Connections not cleared: 29 (status 2: no longer there)"}},
         {"marker pair in the path",
          "GET",
          "/afpcons/AFPCloseConnections/<closeconn>26</closeconn>",
@@ -264,10 +256,8 @@ TEST_F(DispatchTest, PathGrammarAndActions) {
         scripted::StageUserDetails(26, details);
         // 28 holds no file; 29 and the 511-byte paths are gone.
         scripted::StageUserDetails(28, details);
-        for (uint32_t number : {28u, 29u}) {
+        for (uint32_t number : {28u, 29u})
             scripted::SetCloseFileByIDStatus(number, AFPSTAT_ERR_NOT_FOUND);
-            scripted::SetClearOneConnectionStatus(number, AFPSTAT_ERR_NOT_FOUND);
-        }
         for (const std::string &path : {kCutPath, kGonePath})
             scripted::SetCloseFileByFileNameStatus(path, AFPSTAT_ERR_NOT_FOUND);
         scripted::StageVolumes({{"VOL"}});
