@@ -32,15 +32,18 @@
 namespace hxm_server {
 namespace {
 
-// One address may hold an eighth of the connections, so a few clients
-// trickling their heads cannot take every slot.
+// One address may hold a thirty-second of the connections and one network
+// an eighth, so a handful of clients trickling heads or reading slowly
+// cannot take every slot.
 constexpr unsigned kConnectionLimit = 512;
-constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 8;
+constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 32;
+constexpr unsigned kPerNetworkConnectionLimit = kConnectionLimit / 8;
 constexpr unsigned kConnectionTimeoutSeconds = 30;
 constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
 constexpr char kRealm[] = "hxm-console";
 
 struct RequestState {
+    ConnectionWatch *watch = nullptr;
     std::string target; // as sent
     std::string remoteAddress;
     std::string method;
@@ -198,11 +201,23 @@ MHD_Result QueueReply(MHD_Connection *connection, RequestState *state, Reply rep
     }
     MHD_destroy_response(response);
     state->bytes = state->method == "HEAD" ? 0 : bytes;
+    if (queued == MHD_YES)
+        state->watch->ResponseQueued(connection, state->bytes);
     return queued;
 }
 
 MHD_Result QueueStatus(MHD_Connection *connection, RequestState *state, int status) {
     return QueueReply(connection, state, StatusReply(status), false);
+}
+
+// Answers a head refused before its body is read; `closing`: the
+// connection ends with it, since what follows cannot be read as a request.
+MHD_Result RefuseHead(MHD_Connection *connection, RequestState *state, Reply reply,
+                      std::string note, bool closing) {
+    state->note = std::move(note);
+    if (closing)
+        reply.headers.emplace_back("Connection", "close");
+    return QueueReply(connection, state, std::move(reply), false);
 }
 
 void LogDaemonError(void *, const char *format, va_list arguments) {
@@ -261,6 +276,7 @@ struct HttpServer::Callbacks {
     static void *StartRequest(void *cls, const char *uri, MHD_Connection *connection) {
         try {
             auto *state = new RequestState;
+            state->watch = static_cast<HttpServer *>(cls)->watch_.get();
             state->overTls = static_cast<HttpServer *>(cls)->settings_.UsesTls();
             state->target = uri != nullptr ? uri : "";
             state->remoteAddress = RemoteAddress(connection);
@@ -321,7 +337,7 @@ struct HttpServer::Callbacks {
     }
 
     static MHD_Result HandleAccess(void *cls, MHD_Connection *connection, const char *,
-                                   const char *method, const char *, const char *uploadData,
+                                   const char *method, const char *version, const char *uploadData,
                                    size_t *uploadDataSize, void **context) {
         auto *server = static_cast<HttpServer *>(cls);
         auto *state = static_cast<RequestState *>(*context);
@@ -337,31 +353,25 @@ struct HttpServer::Callbacks {
                     if (!client.empty())
                         state->remoteAddress = client;
                 }
+                HeadFault fault = FramingFault(version != nullptr ? version : "", headers);
+                if (fault.status != 0)
+                    return RefuseHead(connection, state, StatusReply(fault.status), fault.reason,
+                                      true);
                 const char *length = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
                 bool hasBody = (length != nullptr && strcmp(length, "0") != 0) ||
                                HeaderValue(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+                const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
+                if (server->settings_.logins == nullptr && host != nullptr && !NamesLoopback(host))
+                    return RefuseHead(connection, state, StatusReply(421),
+                                      std::string("foreign-host ") + host, hasBody);
                 server->watch_->HeadArrived(connection, !hasBody            ? 0
                                                         : length != nullptr ? ContentLength(length)
                                                                             : kMaxBodyBytes);
-                if (HasAmbiguousFraming(headers)) {
-                    // A proxy in front may have read another body length:
-                    // nothing after this head can be trusted to be a request.
-                    state->note = "ambiguous-length";
-                    Reply reply = StatusReply(400);
-                    reply.headers.emplace_back("Connection", "close");
-                    return QueueReply(connection, state, std::move(reply), false);
-                }
-                const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
-                std::string crossSite =
-                    CrossSiteReason(state->method, headers, state->overTls ? "https" : "http",
-                                    host != nullptr ? host : "");
-                if (!crossSite.empty()) {
-                    state->note = "cross-site " + crossSite;
-                    Reply reply = CrossSiteReply();
-                    if (hasBody)
-                        reply.headers.emplace_back("Connection", "close");
-                    return QueueReply(connection, state, std::move(reply), false);
-                }
+                std::string crossSite = CrossSiteReason(headers, state->overTls ? "https" : "http",
+                                                        host != nullptr ? host : "");
+                if (!crossSite.empty())
+                    return RefuseHead(connection, state, CrossSiteReply(),
+                                      "cross-site " + crossSite, hasBody);
                 if (!hasBody)
                     return MHD_YES;
                 if (length != nullptr && ContentLength(length) > kMaxBodyBytes) {
@@ -419,6 +429,7 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     settings_ = settings;
     ConnectionWatch::Limits limits;
     limits.perAddress = kPerAddressConnectionLimit;
+    limits.perNetwork = kPerNetworkConnectionLimit;
     limits.headTime = std::chrono::seconds(settings.requestSeconds);
     limits.trusted = settings.trustedProxies;
     watch_.reset(new ConnectionWatch(std::move(limits)));
@@ -450,7 +461,8 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
         MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
         &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
-        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
+        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_STRICT_FOR_CLIENT, 1,
+        MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
     if (daemon_ == nullptr) {
         watch_->Stop();
         *error = "cannot listen on " + FormatAddress(settings.listen, port);

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include <zentra/hxm_host.h>
 #include "platform/console/hxm_console.h"
 #include "tests/platform/console/test_support.h"
+#include <zentra/hxm_host.h>
 
 namespace hxm_test {
 namespace {
@@ -123,7 +123,7 @@ struct MethodCase {
 TEST(ConsoleRequestCalls, MethodCodeFollowsMethodAndContentType) {
     const MethodCase cases[] = {
         {"GET", "", HXM_METHOD_GET},
-        {"HEAD", "", HXM_METHOD_GET},
+        {"HEAD", "", HXM_METHOD_OTHER},
         {"POST", "application/x-www-form-urlencoded", HXM_METHOD_FORM_POST},
         {"POST", "application/x-www-form-urlencoded; charset=UTF-8", HXM_METHOD_FORM_POST},
         {"POST", " Application/X-WWW-Form-Urlencoded ;charset=utf-8", HXM_METHOD_FORM_POST},
