@@ -33,8 +33,8 @@ enum {
 /* A service method: request handle, two host words the plug-in ignores,
  * the caller's access flag word. Returns the HTTP status it sent, or 0 to
  * decline the request (the console then answers 404). */
-typedef int (*HxmServiceMethod)(void *request, unsigned int hostWord1, unsigned int hostWord2,
-                                unsigned int accessFlags);
+typedef int (*HxmServiceMethod)(void *request, unsigned int hostWord1,
+                                unsigned int hostWord2, unsigned int accessFlags);
 
 /* Writes the page's script block while BuildAndSendHeader writes the head. */
 typedef void (*HxmScriptWriter)(void *request);
@@ -107,9 +107,9 @@ int HttpSendErrorPackageResponse(void *request, int status, const char *text, in
 /* Writes the page head and console frame: title, stylesheet, the script
  * writer's block (options 4), banner with heading, caption and help link,
  * navigation of the registered groups. 0 on success. */
-int BuildAndSendHeader(void *request, const char *title, const char *heading, unsigned int reserved,
-                       unsigned int reserved2, unsigned int options, HxmScriptWriter scriptWriter,
-                       const char *caption, const char *helpUrl);
+int BuildAndSendHeader(void *request, const char *title, const char *heading,
+                       unsigned int reserved, unsigned int reserved2, unsigned int options,
+                       HxmScriptWriter scriptWriter, const char *caption, const char *helpUrl);
 
 /* Appends printf-formatted text to the response body. 0 on success. */
 int HttpSendDataSprintf(void *request, const char *format, ...) HXM_PRINTF_LIKE(2, 3);
