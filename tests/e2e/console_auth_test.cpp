@@ -4,6 +4,7 @@
  */
 #include <crypt.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
@@ -39,6 +40,7 @@ class AuthTest : public ConsoleTest {
                                   ":0x1f\n"
                                   "  bob:" +
                                   sha512 + ":9  \n");
+        chmod(usersFile_.c_str(), 0600);
         StartConsole({"--users", usersFile_});
     }
 

@@ -21,7 +21,7 @@ namespace {
 struct RefusalCase {
     std::vector<std::string> arguments;
     int status;
-    const char *message; // part of what stderr must say
+    std::string message; // part of what stderr must say
 };
 
 TEST(ConsoleStartup, RefusesBadCommandLines) {
@@ -30,6 +30,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
     const std::string badUsers = scratch.path() + "/bad-users";
     WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
     WriteFile(badUsers, "# ok\n\nadmin no colons here\n");
+    chmod(badUsers.c_str(), 0600);
     const RefusalCase cases[] = {
         {{"--bogus"}, 2, "unknown argument"},
         {{"--listen"}, 2, "needs a value"},
@@ -54,6 +55,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--listen", "[::]:0"}, 2, "--users"},
         {{"--listen", "192.0.2.1:0"}, 2, "--users"},
         {{"--users", badUsers}, 2, "bad-users:3:"},
+        {{"--users", users}, 2, "chmod 600 " + users}, // open to others
         {{"--users", scratch.path() + "/absent"}, 2, "absent"},
         {{"--root", scratch.path() + "/absent"}, 2, "not a directory"},
         {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
@@ -84,10 +86,10 @@ TEST(ConsoleStartup, NamesTheLineOfAMalformedUsersFile) {
         {"\n\nname:$6$abcdefgh$AAAA:notanumber\n", "users:3:"},
         {"name:not-a-crypt-hash:0x9\n", "users:1:"},
         {":$6$abcdefgh$AAAA:0x9\n", "users:1:"},
-        {"", "no users"},
     };
     for (const UsersFileCase &c : cases) {
         WriteFile(scratch.path() + "/users", c.contents);
+        chmod((scratch.path() + "/users").c_str(), 0600);
         ExitResult result = RunConsole({"--users", scratch.path() + "/users"});
         EXPECT_EQ(result.status, 2) << c.contents;
         EXPECT_NE(result.standardError.find(c.message), std::string::npos)
@@ -130,6 +132,7 @@ TEST(ConsoleStartup, ServesHttpsOnANetworkAddress) {
     ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &output).status, 0);
     const std::string users = scratch.path() + "/users";
     WriteFile(users, "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
+    chmod(users.c_str(), 0600);
     const std::string certificate = scratch.path() + "/etc/zentra/hxm-console-tls.crt";
     const std::string key = scratch.path() + "/etc/zentra/hxm-console-tls.key";
 

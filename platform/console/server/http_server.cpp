@@ -25,6 +25,7 @@
 #include <new>
 
 #include "platform/console/memory_settings.h"
+#include "platform/console/server/output_channel.h"
 #include "platform/console/server/request_checks.h"
 #include "platform/console/server/routes.h"
 #include "platform/console/server/tls_identity.h"
@@ -122,6 +123,23 @@ Reply CrossSiteReply() {
                  "<h1>Forbidden</h1>\n<p>This request came from another site and was not "
                  "carried out. To use the console, open it directly: "
                  "<a href=\"/\">console home</a>.</p>\n</body></html>\n";
+    return reply;
+}
+
+// The 401 page while the users file names nobody: the administrator who
+// opens the console first learns how to let someone in.
+Reply NoUserYetReply() {
+    Reply reply;
+    reply.status = 401;
+    reply.contentType = "text/html; charset=utf-8";
+    reply.body = "<!DOCTYPE html>\n<html><head><title>401 No user yet</title></head><body>\n"
+                 "<h1>No user exists yet</h1>\n<p>The console's users file names nobody, so "
+                 "nobody can log in. To add a user, run this on the server and type the "
+                 "password:</p>\n<pre>/opt/zentra/bin/hxm-console --hash-password</pre>\n"
+                 "<p>then append a line <code>name:HASH:0xf</code> (the printed hash in place of "
+                 "HASH) to the users file, <code>/etc/zentra/hxm-console.users</code> on a "
+                 "packaged install. The console reads it again within a second; no restart "
+                 "is needed.</p>\n</body></html>\n";
     return reply;
 }
 
@@ -223,8 +241,10 @@ MHD_Result RefuseHead(MHD_Connection *connection, RequestState *state, Reply rep
 void LogDaemonError(void *, const char *format, va_list arguments) {
     char text[1024];
     vsnprintf(text, sizeof text, format, arguments);
-    fprintf(stderr, "hxm-console: %s%s", text,
-            text[0] != '\0' && text[strlen(text) - 1] == '\n' ? "" : "\n");
+    size_t length = strlen(text);
+    if (length != 0 && text[length - 1] == '\n')
+        text[length - 1] = '\0';
+    Notice(text);
 }
 
 } // namespace
@@ -269,7 +289,8 @@ struct HttpServer::Callbacks {
         }
         if (given)
             state->note = "login-failed user " + name;
-        *refused = QueueReply(connection, state, StatusReply(401), true);
+        *refused = QueueReply(connection, state,
+                              logins->HasUsers() ? StatusReply(401) : NoUserYetReply(), true);
         return false;
     }
 
