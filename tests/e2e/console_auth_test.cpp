@@ -45,11 +45,12 @@ class AuthTest : public ConsoleTest {
     }
 
     HttpResponse As(const std::string &user, const std::string &password,
-                    const std::string &target = "/echo/page") {
+                    const std::string &target = "/echo/page", const std::string &from = "") {
         HttpRequest request;
         request.target = target;
         request.user = user;
         request.password = password;
+        request.from = from;
         return Fetch(base(), request);
     }
 
@@ -141,6 +142,43 @@ TEST_F(AuthTest, MakesAnAddressThatKeepsFailingWaitAndLogsEachFailure) {
     EXPECT_NE(log.find("127.0.0.1 - GET \"/echo/page\" 401 "), std::string::npos) << log;
     EXPECT_NE(log.find(" login-failed user ev\\x0ail\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" 429 "), std::string::npos) << log;
+}
+
+// Each step: `guesses` wrong passwords for `user` from `from`, then one try
+// with the right password of `tryAs`, which must get `status`.
+struct ThrottleStep {
+    const char *from;
+    const char *user;
+    int guesses;
+    const char *tryAs;
+    long status;
+};
+
+TEST_F(AuthTest, ThrottlesPerAddressAndAccountBeforeComparingAnything) {
+    const ThrottleStep steps[] = {
+        {"127.0.0.1", "alice", 0, "alice", 200},  // her own address; her login remembered
+        {"127.0.0.2", "alice", 10, "alice", 429}, // remembered or not, nothing compared
+        {"127.0.0.3", "bob", 9, "alice", 200},    // her success there keeps bob's failures:
+        {"127.0.0.3", "bob", 1, "bob", 429},      // ten of his, the address waits
+        {"127.0.0.4", "carol", 9, "carol", 401},  // no carol: her "right" one fails too
+        {"127.0.0.5", "carol", 9, "carol", 401},  // twenty at one account...
+        {"127.0.0.6", "carol", 0, "carol", 429},  // ...which then waits, from anywhere new
+        {"127.0.0.6", "alice", 0, "alice", 200},  // while others get in from there
+        {"127.0.0.7", "alice", 9, "bob", 200},    // her nineteenth failure...
+        {"127.0.0.8", "alice", 1, "alice", 429},  // ...and twentieth: her account waits...
+        {"127.0.0.1", "alice", 0, "alice", 200},  // ...but not from where she logged in
+    };
+    for (const ThrottleStep &step : steps) {
+        for (int i = 0; i < step.guesses; ++i)
+            ASSERT_EQ(As(step.user, "guess", "/echo/page", step.from).status, 401)
+                << step.from << " guess " << i;
+        bool isBob = std::string(step.tryAs) == "bob";
+        EXPECT_EQ(
+            As(step.tryAs, isBob ? "bob:colon pass" : "alice's secret", "/echo/page", step.from)
+                .status,
+            step.status)
+            << step.from << " " << step.tryAs;
+    }
 }
 
 TEST_F(AuthTest, ForgetsRememberedLoginsWhenTheUsersFileChanges) {

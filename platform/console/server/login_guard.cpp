@@ -175,6 +175,17 @@ LoginGuard::Clock::duration LoginGuard::WaitLeft(const std::string &from, const 
     return wait;
 }
 
+// Under mutex_.
+void LoginGuard::Succeeded(const std::string &from, const std::string &pair,
+                           const std::string &name, Clock::time_point now) {
+    const RecentCounts::Count *mine = pairFailures_.Find(pair);
+    unsigned failed = mine != nullptr ? mine->count : 0;
+    addressFailures_.Subtract(from, failed);
+    accountFailures_.Subtract(name, failed);
+    pairFailures_.Subtract(pair, failed);
+    knownPairs_.Add(pair, now, kKnownFor);
+}
+
 LoginGuard::Verdict LoginGuard::Check(const std::string &address, const std::string &name,
                                       const std::string &password, unsigned int *flags,
                                       unsigned *retrySeconds) {
@@ -197,6 +208,7 @@ LoginGuard::Verdict LoginGuard::Check(const std::string &address, const std::str
         auto known = remembered_.find(name);
         if (known != remembered_.end() && known->second.until > now &&
             memeql_sec(known->second.mac, mac, sizeof mac)) {
+            Succeeded(from, pair, name, now);
             *flags = known->second.flags;
             return Verdict::kAdmitted;
         }
@@ -213,12 +225,7 @@ LoginGuard::Verdict LoginGuard::Check(const std::string &address, const std::str
         pairFailures_.Add(pair, now, kForgetFailuresAfter);
         return Verdict::kRefused;
     }
-    const RecentCounts::Count *mine = pairFailures_.Find(pair);
-    unsigned failed = mine != nullptr ? mine->count : 0;
-    addressFailures_.Subtract(from, failed);
-    accountFailures_.Subtract(name, failed);
-    pairFailures_.Subtract(pair, failed);
-    knownPairs_.Add(pair, now, kKnownFor);
+    Succeeded(from, pair, name, now);
     if (users == users_) {
         Remembered &entry = remembered_[name];
         memcpy(entry.mac, mac, sizeof mac);

@@ -92,6 +92,8 @@ class LoginGuard {
     };
     static FileStamp Stamp(const std::string &path);
     void ReloadIfChanged();
+    void Succeeded(const std::string &from, const std::string &pair, const std::string &name,
+                   Clock::time_point now);
     Clock::duration WaitLeft(const std::string &from, const std::string &pair,
                              const std::string &name, Clock::time_point now) const;
     void Mac(const std::string &name, const std::string &password, unsigned char *mac) const;
