@@ -5,6 +5,7 @@
 #include <crypt.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -209,6 +210,42 @@ TEST_F(AuthTest, LogsTheUserOfEachRequest) {
     std::string log = ReadFile(accessLogPath());
     EXPECT_NE(log.find(" alice GET \"/echo/audited\" 200 "), std::string::npos) << log;
     EXPECT_NE(log.find(" - GET \"/echo/refused\" 401 "), std::string::npos) << log;
+}
+
+using UsersFileTest = ConsoleTest;
+
+// The users file as the package makes it (no user), then changed while the
+// console runs: each change counts within a second, and a file that names
+// nobody or cannot be used lets nobody in.
+TEST_F(UsersFileTest, FollowsTheUsersFileAndLetsNobodyInWithoutOne) {
+    const std::string users = root() + "/users";
+    const std::string line = "alice:" + MakeHash("$y$", "pw") + ":0xf\n";
+    WriteFile(users, "# no user yet\n");
+    chmod(users.c_str(), 0600);
+    StartConsole({"--users", users});
+    const struct {
+        void (*change)(const std::string &users, const std::string &line);
+        long status;
+        bool saysHowToAdd;
+    } steps[] = {
+        {[](const std::string &, const std::string &) {}, 401, true},
+        {[](const std::string &f, const std::string &l) { WriteFile(f, ReadFile(f) + l); }, 200,
+         false},
+        {[](const std::string &f, const std::string &) { chmod(f.c_str(), 0644); }, 401, true},
+        {[](const std::string &f, const std::string &) { chmod(f.c_str(), 0600); }, 200, false},
+        {[](const std::string &f, const std::string &) { unlink(f.c_str()); }, 401, true},
+    };
+    for (const auto &step : steps) {
+        step.change(users, line);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        HttpRequest request;
+        request.user = "alice";
+        request.password = "pw";
+        HttpResponse response = Fetch(base(), request);
+        EXPECT_EQ(response.status, step.status) << &step - steps;
+        EXPECT_EQ(response.body.find("--hash-password") != std::string::npos, step.saysHowToAdd)
+            << response.body;
+    }
 }
 
 } // namespace

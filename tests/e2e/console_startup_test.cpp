@@ -3,12 +3,14 @@
  * shutdown by signal.
  */
 #include <crypt.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -234,6 +236,36 @@ TEST(ConsoleStartup, UnloadsPluginsOnStop) {
     EXPECT_TRUE(ReadFile(marker).empty() && access(marker.c_str(), F_OK) != 0);
     EXPECT_EQ(console.Stop(SIGTERM).status, 0);
     EXPECT_EQ(access(marker.c_str(), F_OK), 0) << "the unload entry did not run";
+}
+
+// Plug-in output and the access log on a FIFO that nobody opens, or that
+// is open but never read (its buffer cut to a page): start-up does not
+// wait, every request is served, and SIGTERM still ends the console soon.
+TEST(ConsoleStartup, NothingItWritesCanStallIt) {
+    for (const char *option : {"--plugin-output", "--access-log"}) {
+        for (bool heldOpen : {false, true}) {
+            TempRoot scratch;
+            const std::string fifo = scratch.path() + "/fifo";
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+            int held = heldOpen ? open(fifo.c_str(), O_RDWR | O_NONBLOCK) : -1;
+            if (held >= 0)
+                fcntl(held, F_SETPIPE_SZ, 4096);
+            ConsoleProcess console;
+            std::string error;
+            ASSERT_TRUE(console.Start({"--listen", "127.0.0.1:0", "--root", scratch.path(),
+                                       "--plugin", ECHO_PLUGIN_PATH, option, fifo},
+                                      &error))
+                << option << ": " << error;
+            HttpSession session(console.base());
+            for (int i = 0; i < 300; ++i)
+                ASSERT_EQ(session.Get("/echo/stdout").status, 200) << option << " " << i;
+            auto begin = std::chrono::steady_clock::now();
+            EXPECT_EQ(console.Stop(SIGTERM).status, 0) << option;
+            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(4)) << option;
+            if (held >= 0)
+                close(held);
+        }
+    }
 }
 
 } // namespace
