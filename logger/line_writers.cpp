@@ -5,11 +5,23 @@
  * Each line or block is written under the stream's lock and flushed before
  * the lock is released, so lines from request threads never interleave and
  * the file is current after every call. A null format or text writes nothing.
+ *
+ * Notes: the log file is looked at once a second; when it was removed or
+ * replaced (rotated by renaming, the log folder made anew) it is opened
+ * again and the new descriptor takes the old one's number under the
+ * stream's lock, so the stream that request threads hold stays the same.
+ * A line that cannot be written whole (a full disk) is cut back out of the
+ * file, and the first such failure of an outage is said on standard error.
  */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio_ext.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "logger/logger.h"
 #include "logger/logger_internal.h"
@@ -31,12 +43,70 @@ void format_stamp(char (&stamp)[kStampSize]) {
         stamp[0] = '\0';
 }
 
+// The second the log file was last looked at, and whether a failure of the
+// current outage was said (both touched by any request thread).
+time_t g_file_checked = 0;
+int g_failure_said = 0;
+
+void say_once(const char *what, int error) {
+    if (__atomic_exchange_n(&g_failure_said, 1, __ATOMIC_RELAXED) == 0) {
+        const char *path = _my_local_instance.f_output_filename;
+        fprintf(stderr, "libhxm2afp: %s the log file %s: %s\n", what, path != nullptr ? path : "",
+                strerror(error));
+    }
+}
+
+// Under the stream's lock: opens the log file again when its name no
+// longer leads to the open file, at most once a second.
+void follow_replaced_file(FILE *stream) {
+    time_t now = time(nullptr);
+    time_t checked = __atomic_load_n(&g_file_checked, __ATOMIC_RELAXED);
+    if (now == checked || !__atomic_compare_exchange_n(&g_file_checked, &checked, now, false,
+                                                       __ATOMIC_RELAXED, __ATOMIC_RELAXED))
+        return;
+    const char *path = _my_local_instance.f_output_filename;
+    struct stat named;
+    struct stat open_file;
+    if (path == nullptr || path[0] == '\0' ||
+        (stat(path, &named) == 0 && fstat(fileno(stream), &open_file) == 0 &&
+         named.st_dev == open_file.st_dev && named.st_ino == open_file.st_ino))
+        return;
+    int fresh = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0);
+    if (fresh < 0) {
+        say_once("cannot open again", errno);
+        return;
+    }
+    if (fchmod(fresh, 0) != 0 || fflush(stream) != 0) {
+        // The new file keeps the bits it was made with (none), and a line
+        // still buffered is lost with the old one.
+    }
+    dup2(fresh, fileno(stream));
+    close(fresh);
+}
+
 // Holds the stream's lock for one line or block and flushes it at the end.
 class LineLock {
   public:
-    explicit LineLock(FILE *stream) : stream_(stream) { flockfile(stream_); }
+    explicit LineLock(FILE *stream) : stream_(stream) {
+        flockfile(stream_);
+        follow_replaced_file(stream_);
+        start_ = lseek(fileno(stream_), 0, SEEK_END);
+    }
     ~LineLock() {
-        fflush(stream_);
+        if (fflush(stream_) == 0 && !ferror(stream_)) {
+            __atomic_store_n(&g_failure_said, 0, __ATOMIC_RELAXED);
+        } else {
+            int error = errno;
+            __fpurge(stream_);
+            clearerr(stream_);
+            // Only ever shorter: rotation may have emptied the file meanwhile.
+            struct stat status;
+            if (start_ >= 0 && fstat(fileno(stream_), &status) == 0 && status.st_size > start_ &&
+                ftruncate(fileno(stream_), start_) != 0) {
+                // The cut line stays; the message below says lines are lost.
+            }
+            say_once("cannot write to", error);
+        }
         funlockfile(stream_);
     }
     LineLock(const LineLock &) = delete;
@@ -44,6 +114,7 @@ class LineLock {
 
   private:
     FILE *stream_;
+    off_t start_;
 };
 
 void write_prefix(FILE *stream, int index) {

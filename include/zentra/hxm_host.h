@@ -24,8 +24,8 @@ extern "C" {
 
 /* Request method codes that HttpReturnRequestMethod reports. */
 enum {
-    HXM_METHOD_GET = 0,       /* no body: GET or HEAD */
-    HXM_METHOD_OTHER = 1,     /* a method the pages do not serve (PUT, DELETE, ...) */
+    HXM_METHOD_GET = 0,       /* no body: GET */
+    HXM_METHOD_OTHER = 1,     /* a method the pages do not serve (HEAD, PUT, DELETE, ...) */
     HXM_METHOD_FORM_POST = 2, /* POST with a form body */
     HXM_METHOD_OTHER_POST = 3 /* POST with a body of another content type */
 };

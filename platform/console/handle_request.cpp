@@ -21,8 +21,10 @@ constexpr char kFormContentType[] = "application/x-www-form-urlencoded";
 
 // The method code a service method sees (HXM_METHOD_*). A POST is a form post
 // when its media type, parameters such as charset aside, is the form type.
+// HEAD is a method the pages do not serve: a page answering GET may act on
+// its path, and a HEAD (a link checker, a prefetch) must never act.
 int MethodCode(const std::string &method, const std::string &contentType) {
-    if (method == "GET" || method == "HEAD")
+    if (method == "GET")
         return HXM_METHOD_GET;
     if (method != "POST")
         return HXM_METHOD_OTHER;

@@ -4,6 +4,8 @@
  */
 #include <crypt.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -39,15 +41,17 @@ class AuthTest : public ConsoleTest {
                                   ":0x1f\n"
                                   "  bob:" +
                                   sha512 + ":9  \n");
+        chmod(usersFile_.c_str(), 0600);
         StartConsole({"--users", usersFile_});
     }
 
     HttpResponse As(const std::string &user, const std::string &password,
-                    const std::string &target = "/echo/page") {
+                    const std::string &target = "/echo/page", const std::string &from = "") {
         HttpRequest request;
         request.target = target;
         request.user = user;
         request.password = password;
+        request.from = from;
         return Fetch(base(), request);
     }
 
@@ -141,6 +145,43 @@ TEST_F(AuthTest, MakesAnAddressThatKeepsFailingWaitAndLogsEachFailure) {
     EXPECT_NE(log.find(" 429 "), std::string::npos) << log;
 }
 
+// Each step: `guesses` wrong passwords for `user` from `from`, then one try
+// with the right password of `tryAs`, which must get `status`.
+struct ThrottleStep {
+    const char *from;
+    const char *user;
+    int guesses;
+    const char *tryAs;
+    long status;
+};
+
+TEST_F(AuthTest, ThrottlesPerAddressAndAccountBeforeComparingAnything) {
+    const ThrottleStep steps[] = {
+        {"127.0.0.1", "alice", 0, "alice", 200},  // her own address; her login remembered
+        {"127.0.0.2", "alice", 10, "alice", 429}, // remembered or not, nothing compared
+        {"127.0.0.3", "bob", 9, "alice", 200},    // her success there keeps bob's failures:
+        {"127.0.0.3", "bob", 1, "bob", 429},      // ten of his, the address waits
+        {"127.0.0.4", "carol", 9, "carol", 401},  // no carol: her "right" one fails too
+        {"127.0.0.5", "carol", 9, "carol", 401},  // twenty at one account...
+        {"127.0.0.6", "carol", 0, "carol", 429},  // ...which then waits, from anywhere new
+        {"127.0.0.6", "alice", 0, "alice", 200},  // while others get in from there
+        {"127.0.0.7", "alice", 9, "bob", 200},    // her nineteenth failure...
+        {"127.0.0.8", "alice", 1, "alice", 429},  // ...and twentieth: her account waits...
+        {"127.0.0.1", "alice", 0, "alice", 200},  // ...but not from where she logged in
+    };
+    for (const ThrottleStep &step : steps) {
+        for (int i = 0; i < step.guesses; ++i)
+            ASSERT_EQ(As(step.user, "guess", "/echo/page", step.from).status, 401)
+                << step.from << " guess " << i;
+        bool isBob = std::string(step.tryAs) == "bob";
+        EXPECT_EQ(
+            As(step.tryAs, isBob ? "bob:colon pass" : "alice's secret", "/echo/page", step.from)
+                .status,
+            step.status)
+            << step.from << " " << step.tryAs;
+    }
+}
+
 TEST_F(AuthTest, ForgetsRememberedLoginsWhenTheUsersFileChanges) {
     ASSERT_EQ(As("alice", "alice's secret").status, 200);
     ASSERT_EQ(As("alice", "alice's secret").status, 200); // remembered
@@ -169,6 +210,42 @@ TEST_F(AuthTest, LogsTheUserOfEachRequest) {
     std::string log = ReadFile(accessLogPath());
     EXPECT_NE(log.find(" alice GET \"/echo/audited\" 200 "), std::string::npos) << log;
     EXPECT_NE(log.find(" - GET \"/echo/refused\" 401 "), std::string::npos) << log;
+}
+
+using UsersFileTest = ConsoleTest;
+
+// The users file as the package makes it (no user), then changed while the
+// console runs: each change counts within a second, and a file that names
+// nobody or cannot be used lets nobody in.
+TEST_F(UsersFileTest, FollowsTheUsersFileAndLetsNobodyInWithoutOne) {
+    const std::string users = root() + "/users";
+    const std::string line = "alice:" + MakeHash("$y$", "pw") + ":0xf\n";
+    WriteFile(users, "# no user yet\n");
+    chmod(users.c_str(), 0600);
+    StartConsole({"--users", users});
+    const struct {
+        void (*change)(const std::string &users, const std::string &line);
+        long status;
+        bool saysHowToAdd;
+    } steps[] = {
+        {[](const std::string &, const std::string &) {}, 401, true},
+        {[](const std::string &f, const std::string &l) { WriteFile(f, ReadFile(f) + l); }, 200,
+         false},
+        {[](const std::string &f, const std::string &) { chmod(f.c_str(), 0644); }, 401, true},
+        {[](const std::string &f, const std::string &) { chmod(f.c_str(), 0600); }, 200, false},
+        {[](const std::string &f, const std::string &) { unlink(f.c_str()); }, 401, true},
+    };
+    for (const auto &step : steps) {
+        step.change(users, line);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        HttpRequest request;
+        request.user = "alice";
+        request.password = "pw";
+        HttpResponse response = Fetch(base(), request);
+        EXPECT_EQ(response.status, step.status) << &step - steps;
+        EXPECT_EQ(response.body.find("--hash-password") != std::string::npos, step.saysHowToAdd)
+            << response.body;
+    }
 }
 
 } // namespace

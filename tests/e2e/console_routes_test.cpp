@@ -112,6 +112,7 @@ TEST_F(RoutesTest, LeavesThePluginsClearingPowerAsItIsWithoutAUsersFile) {
 TEST_F(RoutesTest, RefusesRequestsAnotherSiteStartedBeforeThePlugin) {
     StartConsole();
     const std::string own = base();
+    const std::string port = own.substr(own.rfind(':'));
     const struct {
         const char *method;
         std::vector<std::string> headers;
@@ -122,7 +123,15 @@ TEST_F(RoutesTest, RefusesRequestsAnotherSiteStartedBeforeThePlugin) {
         {"GET", {"Sec-Fetch-Site: same-origin"}, 200},
         {"GET", {"Sec-Fetch-Site: cross-site"}, 403},
         {"GET", {"Sec-Fetch-Site: same-site"}, 403}, // another port is another origin
-        {"GET", {"Origin: http://elsewhere.example"}, 200},
+        {"GET", {"Origin: http://elsewhere.example"}, 403},
+        {"GET", {"Referer: http://elsewhere.example/"}, 403}, // an old browser following a link
+        {"GET", {"Referer: " + own + "/echo"}, 200},
+        // Without a users file only loopback names are answered: a name
+        // made to resolve to 127.0.0.1 (DNS rebinding) gets nothing.
+        {"GET", {"Host: rebound.example" + port, "Origin: http://rebound.example" + port}, 421},
+        {"GET", {"Host: 127.0.0.1.nip.io" + port}, 421},
+        {"GET", {"Host: localhost" + port, "Origin: http://localhost" + port}, 200},
+        {"GET", {"Host: [::1]" + port}, 200},
         {"POST", {}, 200},
         {"POST", {"Origin: " + own}, 200},
         {"POST", {"Sec-Fetch-Site: same-origin", "Origin: " + own}, 200},

@@ -3,12 +3,14 @@
  * shutdown by signal.
  */
 #include <crypt.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,7 @@ namespace {
 struct RefusalCase {
     std::vector<std::string> arguments;
     int status;
-    const char *message; // part of what stderr must say
+    std::string message; // part of what stderr must say
 };
 
 TEST(ConsoleStartup, RefusesBadCommandLines) {
@@ -30,6 +32,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
     const std::string badUsers = scratch.path() + "/bad-users";
     WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
     WriteFile(badUsers, "# ok\n\nadmin no colons here\n");
+    chmod(badUsers.c_str(), 0600);
     const RefusalCase cases[] = {
         {{"--bogus"}, 2, "unknown argument"},
         {{"--listen"}, 2, "needs a value"},
@@ -54,6 +57,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--listen", "[::]:0"}, 2, "--users"},
         {{"--listen", "192.0.2.1:0"}, 2, "--users"},
         {{"--users", badUsers}, 2, "bad-users:3:"},
+        {{"--users", users}, 2, "chmod 600 " + users}, // open to others
         {{"--users", scratch.path() + "/absent"}, 2, "absent"},
         {{"--root", scratch.path() + "/absent"}, 2, "not a directory"},
         {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
@@ -84,10 +88,10 @@ TEST(ConsoleStartup, NamesTheLineOfAMalformedUsersFile) {
         {"\n\nname:$6$abcdefgh$AAAA:notanumber\n", "users:3:"},
         {"name:not-a-crypt-hash:0x9\n", "users:1:"},
         {":$6$abcdefgh$AAAA:0x9\n", "users:1:"},
-        {"", "no users"},
     };
     for (const UsersFileCase &c : cases) {
         WriteFile(scratch.path() + "/users", c.contents);
+        chmod((scratch.path() + "/users").c_str(), 0600);
         ExitResult result = RunConsole({"--users", scratch.path() + "/users"});
         EXPECT_EQ(result.status, 2) << c.contents;
         EXPECT_NE(result.standardError.find(c.message), std::string::npos)
@@ -130,6 +134,7 @@ TEST(ConsoleStartup, ServesHttpsOnANetworkAddress) {
     ASSERT_EQ(RunConsole({"--hash-password"}, "pw\n", &output).status, 0);
     const std::string users = scratch.path() + "/users";
     WriteFile(users, "admin:" + output.substr(0, output.size() - 1) + ":0x9\n");
+    chmod(users.c_str(), 0600);
     const std::string certificate = scratch.path() + "/etc/zentra/hxm-console-tls.crt";
     const std::string key = scratch.path() + "/etc/zentra/hxm-console-tls.key";
 
@@ -231,6 +236,36 @@ TEST(ConsoleStartup, UnloadsPluginsOnStop) {
     EXPECT_TRUE(ReadFile(marker).empty() && access(marker.c_str(), F_OK) != 0);
     EXPECT_EQ(console.Stop(SIGTERM).status, 0);
     EXPECT_EQ(access(marker.c_str(), F_OK), 0) << "the unload entry did not run";
+}
+
+// Plug-in output and the access log on a FIFO that nobody opens, or that
+// is open but never read (its buffer cut to a page): start-up does not
+// wait, every request is served, and SIGTERM still ends the console soon.
+TEST(ConsoleStartup, NothingItWritesCanStallIt) {
+    for (const char *option : {"--plugin-output", "--access-log"}) {
+        for (bool heldOpen : {false, true}) {
+            TempRoot scratch;
+            const std::string fifo = scratch.path() + "/fifo";
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+            int held = heldOpen ? open(fifo.c_str(), O_RDWR | O_NONBLOCK) : -1;
+            if (held >= 0)
+                fcntl(held, F_SETPIPE_SZ, 4096);
+            ConsoleProcess console;
+            std::string error;
+            ASSERT_TRUE(console.Start({"--listen", "127.0.0.1:0", "--root", scratch.path(),
+                                       "--plugin", ECHO_PLUGIN_PATH, option, fifo},
+                                      &error))
+                << option << ": " << error;
+            HttpSession session(console.base());
+            for (int i = 0; i < 300; ++i)
+                ASSERT_EQ(session.Get("/echo/stdout").status, 200) << option << " " << i;
+            auto begin = std::chrono::steady_clock::now();
+            EXPECT_EQ(console.Stop(SIGTERM).status, 0) << option;
+            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(4)) << option;
+            if (held >= 0)
+                close(held);
+        }
+    }
 }
 
 } // namespace

@@ -87,6 +87,21 @@ TEST_F(LogViewTest, StreamsALargeFileWhole) {
     EXPECT_TRUE(response.body == large);
 }
 
+// The log area's own rule, whatever the path: its decline bits get nothing
+// (404), a word without both 0x1 and 0x8 is refused.
+TEST_F(LogViewTest, ServesOnlyFlagWordsTheLogAreaAnswers) {
+    const struct {
+        const char *flags;
+        long status;
+    } cases[] = {
+        {"0x0", 403}, {"0x8", 403}, {"0x1f", 200}, {"0x40000009", 404}, {"0x80000009", 404}};
+    for (const auto &c : cases) {
+        StopConsole();
+        StartConsole({"--access", c.flags});
+        EXPECT_EQ(View(logDirectory() + "/afpsvc.log").status, c.status) << c.flags;
+    }
+}
+
 TEST_F(LogViewTest, OnlyReadsFiles) {
     HttpRequest request;
     request.method = "POST";

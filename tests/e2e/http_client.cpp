@@ -83,6 +83,8 @@ HttpResponse HttpSession::Send(const HttpRequest &request) {
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
     if (!request.trustedCertificate.empty())
         curl_easy_setopt(curl, CURLOPT_CAINFO, request.trustedCertificate.c_str());
+    if (!request.from.empty())
+        curl_easy_setopt(curl, CURLOPT_INTERFACE, ("host!" + request.from).c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);

@@ -23,6 +23,7 @@ struct HttpRequest {
     std::string password;
     std::vector<std::string> headers; // more "Name: value" lines, sent as given
     std::string trustedCertificate;   // https: the PEM file to trust, instead of the system's
+    std::string from;                 // the local address to send from (127.0.0.N), or any
 };
 
 struct HttpResponse {

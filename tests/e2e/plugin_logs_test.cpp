@@ -6,8 +6,10 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/console_test_fixture.h"
@@ -48,6 +50,35 @@ TEST_F(PluginLogsTest, ListsBothLogsWhoseLinksShowTheirText) {
     HttpResponse pluginLog = Fetch(base(), rows[1][2].str() + "?VIEW");
     EXPECT_EQ(pluginLog.status, 200);
     EXPECT_NE(pluginLog.body.find("URL = /afplogs"), std::string::npos) << pluginLog.body;
+}
+
+// Both logs find their files again after rotation by renaming, and after
+// the log folder is removed and made anew, within a second.
+TEST_F(PluginLogsTest, BothLogsFollowTheirFilesWhenRemovedOrReplaced) {
+    const std::string folder = logDirectory();
+    WriteFile(folder + "/.keep", "");
+    StartConsoleWith(HXM_PLUGIN_PATH, {"--access-log", folder + "/access.log"});
+    const struct {
+        const char *how;
+        const char *commands;
+    } changes[] = {
+        {"renamed away",
+         "mv F/access.log F/access.log.1 && mv F/libhxm2afp.log F/libhxm2afp.log.1"},
+        {"folder made anew", "rm -rf F && mkdir F"},
+    };
+    for (const auto &change : changes) {
+        ASSERT_EQ(Fetch(base(), "/afplogs").status, 200);
+        std::string commands = std::regex_replace(change.commands, std::regex("F"), Quote(folder));
+        ASSERT_EQ(system(commands.c_str()), 0) << commands;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        const std::string target =
+            std::string("/afplogs-after-") + (change.how[0] == 'r' ? "r" : "f");
+        ASSERT_EQ(Fetch(base(), target).status, 200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (const char *log : {"/access.log", "/libhxm2afp.log"})
+            EXPECT_NE(ReadFile(folder + log).find(target), std::string::npos)
+                << change.how << ": " << log;
+    }
 }
 
 TEST_F(PluginLogsTest, AboveInfoOnlyTheServerLogIsListed) {

@@ -1,15 +1,10 @@
 /*
- * The access log writer: formats a record into one line and appends it with
- * a single write, so no lock is needed between worker threads.
+ * The access log writer: formats a record into one line and hands it to its
+ * output channel.
  */
 #include "platform/console/server/access_log.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <string.h>
 #include <time.h>
-#include <unistd.h>
 
 namespace hxm_server {
 namespace {
@@ -46,22 +41,19 @@ std::string LocalTimestamp() {
 
 } // namespace
 
-AccessLog::~AccessLog() {
-    if (ownsFd_)
-        close(fd_);
-}
-
 bool AccessLog::Open(const std::string &path, std::string *error) {
     if (path.empty())
         return true;
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
-    if (fd < 0) {
-        *error = "cannot open access log " + path + ": " + strerror(errno);
+    std::unique_ptr<OutputChannel> channel(new OutputChannel("access log"));
+    if (!channel->OpenFile(path, 0640, error))
         return false;
-    }
-    fd_ = fd;
-    ownsFd_ = true;
+    channel_ = std::move(channel);
     return true;
+}
+
+void AccessLog::Stop(std::chrono::milliseconds patience) {
+    if (channel_)
+        channel_->Stop(patience);
 }
 
 std::string FormatAccessLine(const AccessRecord &record, const std::string &time) {
@@ -96,12 +88,10 @@ std::string FormatAccessLine(const AccessRecord &record, const std::string &time
 
 void AccessLog::Write(const AccessRecord &record) const {
     std::string line = FormatAccessLine(record, LocalTimestamp());
-    // A short write on a regular file means the disk is full; the line is
-    // then lost, which is all we can do without blocking the request.
-    ssize_t written;
-    do {
-        written = write(fd_, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
+    if (channel_)
+        channel_->Write(std::move(line));
+    else
+        Notice(std::move(line), false);
 }
 
 } // namespace hxm_server

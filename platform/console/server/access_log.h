@@ -6,7 +6,10 @@
 #define HXM_PLATFORM_CONSOLE_SERVER_ACCESS_LOG_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/console/server/output_channel.h"
 
 namespace hxm_server {
 
@@ -29,11 +32,18 @@ class AccessLog {
     AccessLog() = default;
     AccessLog(const AccessLog &) = delete;
     AccessLog &operator=(const AccessLog &) = delete;
-    ~AccessLog();
 
-    // Appends to `path`, creating it (mode 0640) if needed; an empty path
-    // means stderr. False, with *error set, when the file cannot be opened.
+    // Appends to `path` through a channel of its own (created mode 0640 if
+    // needed, opened again when removed or replaced); an empty path means
+    // the notice channel, the console's standard error. False, with *error
+    // set, when the file cannot be opened.
     bool Open(const std::string &path, std::string *error);
+
+    // Writes out the lines still queued, waiting at most `patience`.
+    void Stop(std::chrono::milliseconds patience);
+
+    // Lines dropped because the log was not written fast enough.
+    uint64_t Dropped() const { return channel_ ? channel_->Dropped() : 0; }
 
     // Writes one line:
     //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES [NOTE]
@@ -42,13 +52,12 @@ class AccessLog {
     // user, target and note are written as \xHH so a line can neither be
     // split nor forged. Each of these texts is cut at a few hundred bytes, with
     // "...(+N bytes)" for the rest, so one request cannot flood the log.
-    // Each line is one write(2) on an O_APPEND descriptor, so lines from
-    // concurrent requests never interleave. Thread-safe.
+    // Lines are queued whole and never block the request (see
+    // OutputChannel), so they never interleave either. Thread-safe.
     void Write(const AccessRecord &record) const;
 
   private:
-    int fd_ = 2;
-    bool ownsFd_ = false;
+    std::unique_ptr<OutputChannel> channel_; // null: the notice channel
 };
 
 } // namespace hxm_server

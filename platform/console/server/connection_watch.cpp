@@ -3,7 +3,7 @@
  * and a thread that ends overdue ones.
  *
  * Notes: the daemon's own timeout counts only silence, so a byte every few
- * seconds would keep a slot forever. An overdue connection is shut down
+ * seconds, sent or read, would keep a slot forever. An overdue connection is shut down
  * (not closed): the daemon then reads end-of-file and closes it itself. The
  * daemon reports a connection closed before it closes the socket, and the
  * report takes the same lock as the shutdown, so the descriptor shut down is
@@ -13,12 +13,44 @@
 
 #include <sys/socket.h>
 
+#include "platform/console/server/address_prefix.h"
+
 namespace hxm_server {
 namespace {
 
 constexpr std::chrono::milliseconds kWatchInterval{200};
+// Longer than any transfer at the minimum rate that the console allows; a
+// length beyond it (a client may claim any) gets this and no more, so the
+// deadline never overflows the clock.
+constexpr unsigned long long kLongestTransferSeconds = 24 * 3600;
+
+void Release(std::map<std::string, unsigned> *counts, const std::string &key) {
+    auto count = counts->find(key);
+    if (count != counts->end() && --count->second == 0)
+        counts->erase(count);
+}
+
+unsigned CountOf(const std::map<std::string, unsigned> &counts, const std::string &key) {
+    auto found = counts.find(key);
+    return found == counts.end() ? 0 : found->second;
+}
 
 } // namespace
+
+// Loopback addresses are all this host: whoever uses them could take any of
+// them, so grouping them would shut out the local administrator and stop
+// no one.
+std::string ConnectionWatch::NetworkKey(const std::string &address) const {
+    return IsLoopbackAddress(address) ? address : NetworkOf(address, 24, 64);
+}
+
+ConnectionWatch::Clock::time_point
+ConnectionWatch::TransferDeadline(unsigned long long bytes) const {
+    unsigned long long seconds = bytes / limits_.bytesPerSecond;
+    if (seconds > kLongestTransferSeconds)
+        seconds = kLongestTransferSeconds;
+    return Clock::now() + limits_.headTime + std::chrono::seconds(seconds);
+}
 
 void ConnectionWatch::Start() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -39,18 +71,22 @@ void ConnectionWatch::Stop() {
 bool ConnectionWatch::Admit(const std::string &address) const {
     if (IsTrusted(address))
         return true;
+    std::string network = NetworkKey(address);
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = perAddress_.find(address);
-    return found == perAddress_.end() || found->second < limits_.perAddress;
+    return CountOf(perAddress_, address) < limits_.perAddress &&
+           CountOf(perNetwork_, network) < limits_.perNetwork;
 }
 
 void ConnectionWatch::Opened(const void *connection, int fd, const std::string &address) {
+    std::string network = NetworkKey(address);
     std::lock_guard<std::mutex> lock(mutex_);
     Entry &entry = connections_[connection];
     entry.fd = fd;
     entry.address = address;
+    entry.network = network;
     entry.deadline = Clock::now() + limits_.headTime;
     ++perAddress_[address];
+    ++perNetwork_[network];
 }
 
 void ConnectionWatch::Closed(const void *connection) {
@@ -58,9 +94,8 @@ void ConnectionWatch::Closed(const void *connection) {
     auto found = connections_.find(connection);
     if (found == connections_.end())
         return;
-    auto count = perAddress_.find(found->second.address);
-    if (count != perAddress_.end() && --count->second == 0)
-        perAddress_.erase(count);
+    Release(&perAddress_, found->second.address);
+    Release(&perNetwork_, found->second.network);
     connections_.erase(found);
 }
 
@@ -76,8 +111,11 @@ void ConnectionWatch::HeadArrived(const void *connection, unsigned long long bod
         SetDeadline(connection, Clock::time_point());
         return;
     }
-    auto seconds = std::chrono::seconds(bodyBytes / limits_.bodyBytesPerSecond);
-    SetDeadline(connection, Clock::now() + limits_.headTime + seconds);
+    SetDeadline(connection, TransferDeadline(bodyBytes));
+}
+
+void ConnectionWatch::ResponseQueued(const void *connection, unsigned long long bytes) {
+    SetDeadline(connection, TransferDeadline(bytes));
 }
 
 void ConnectionWatch::RequestDone(const void *connection) {

@@ -1,8 +1,9 @@
 /*
  * The connections the console holds, watched so that slow clients cannot
- * keep them: a request head must arrive whole within a bounded time (a
- * body at a minimum rate), however the client trickles it, and no one
- * address may hold more than its share of the connections.
+ * keep them: a request head must arrive whole within a bounded time, a body
+ * and a response must move at a minimum rate, however the client trickles
+ * or reads, and no one address or network may hold more than its share of
+ * the connections.
  */
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_CONNECTION_WATCH_H
 #define HXM_PLATFORM_CONSOLE_SERVER_CONNECTION_WATCH_H
@@ -22,10 +23,11 @@ class ConnectionWatch {
     using Clock = std::chrono::steady_clock;
 
     struct Limits {
-        unsigned perAddress = 32;
+        unsigned perAddress = 16;
+        unsigned perNetwork = 64; // per IPv4 /24 or IPv6 /64; loopback counts by address
         std::chrono::seconds headTime{10};
-        unsigned bodyBytesPerSecond = 16 * 1024;
-        std::set<std::string> trusted; // numeric addresses without a per-address limit
+        unsigned bytesPerSecond = 16 * 1024; // the slowest a body or response may move
+        std::set<std::string> trusted;       // numeric addresses without these limits
     };
 
     explicit ConnectionWatch(Limits limits) : limits_(std::move(limits)) {}
@@ -36,7 +38,8 @@ class ConnectionWatch {
     void Start();
     void Stop();
 
-    // Whether a new connection from `address` may be accepted.
+    // Whether a new connection from `address` may be accepted: neither it
+    // nor its network holds its share of the connections yet.
     bool Admit(const std::string &address) const;
 
     // A connection opened on socket `fd`: its first head is due in time.
@@ -45,7 +48,11 @@ class ConnectionWatch {
 
     // Its head arrived whole; a body of `bodyBytes` (the most allowed, when
     // the length is not given up front) then gets time at the minimum rate.
+    // Any length is safe: the time allowed is capped before it is added.
     void HeadArrived(const void *connection, unsigned long long bodyBytes);
+
+    // A response of `bytes` was queued: it must be read at the minimum rate.
+    void ResponseQueued(const void *connection, unsigned long long bytes);
 
     // Its request is done: the next head (or nothing) is due in time.
     void RequestDone(const void *connection);
@@ -56,8 +63,11 @@ class ConnectionWatch {
     struct Entry {
         int fd = -1;
         std::string address;
+        std::string network;
         Clock::time_point deadline; // zero: none
     };
+    std::string NetworkKey(const std::string &address) const;
+    Clock::time_point TransferDeadline(unsigned long long bytes) const;
     void SetDeadline(const void *connection, Clock::time_point deadline);
     void Watch();
 
@@ -67,6 +77,7 @@ class ConnectionWatch {
     bool stopping_ = false;
     std::map<const void *, Entry> connections_;
     std::map<std::string, unsigned> perAddress_;
+    std::map<std::string, unsigned> perNetwork_;
     std::thread watcher_;
 };
 

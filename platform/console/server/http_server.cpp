@@ -25,6 +25,7 @@
 #include <new>
 
 #include "platform/console/memory_settings.h"
+#include "platform/console/server/output_channel.h"
 #include "platform/console/server/request_checks.h"
 #include "platform/console/server/routes.h"
 #include "platform/console/server/tls_identity.h"
@@ -32,15 +33,18 @@
 namespace hxm_server {
 namespace {
 
-// One address may hold an eighth of the connections, so a few clients
-// trickling their heads cannot take every slot.
+// One address may hold a thirty-second of the connections and one network
+// an eighth, so a handful of clients trickling heads or reading slowly
+// cannot take every slot.
 constexpr unsigned kConnectionLimit = 512;
-constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 8;
+constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 32;
+constexpr unsigned kPerNetworkConnectionLimit = kConnectionLimit / 8;
 constexpr unsigned kConnectionTimeoutSeconds = 30;
 constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
 constexpr char kRealm[] = "hxm-console";
 
 struct RequestState {
+    ConnectionWatch *watch = nullptr;
     std::string target; // as sent
     std::string remoteAddress;
     std::string method;
@@ -122,6 +126,23 @@ Reply CrossSiteReply() {
     return reply;
 }
 
+// The 401 page while the users file names nobody: the administrator who
+// opens the console first learns how to let someone in.
+Reply NoUserYetReply() {
+    Reply reply;
+    reply.status = 401;
+    reply.contentType = "text/html; charset=utf-8";
+    reply.body = "<!DOCTYPE html>\n<html><head><title>401 No user yet</title></head><body>\n"
+                 "<h1>No user exists yet</h1>\n<p>The console's users file names nobody, so "
+                 "nobody can log in. To add a user, run this on the server and type the "
+                 "password:</p>\n<pre>/opt/zentra/bin/hxm-console --hash-password</pre>\n"
+                 "<p>then append a line <code>name:HASH:0xf</code> (the printed hash in place of "
+                 "HASH) to the users file, <code>/etc/zentra/hxm-console.users</code> on a "
+                 "packaged install. The console reads it again within a second; no restart "
+                 "is needed.</p>\n</body></html>\n";
+    return reply;
+}
+
 const char *HeaderValue(MHD_Connection *connection, const char *name) {
     return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
 }
@@ -198,6 +219,8 @@ MHD_Result QueueReply(MHD_Connection *connection, RequestState *state, Reply rep
     }
     MHD_destroy_response(response);
     state->bytes = state->method == "HEAD" ? 0 : bytes;
+    if (queued == MHD_YES)
+        state->watch->ResponseQueued(connection, state->bytes);
     return queued;
 }
 
@@ -205,11 +228,23 @@ MHD_Result QueueStatus(MHD_Connection *connection, RequestState *state, int stat
     return QueueReply(connection, state, StatusReply(status), false);
 }
 
+// Answers a head refused before its body is read; `closing`: the
+// connection ends with it, since what follows cannot be read as a request.
+MHD_Result RefuseHead(MHD_Connection *connection, RequestState *state, Reply reply,
+                      std::string note, bool closing) {
+    state->note = std::move(note);
+    if (closing)
+        reply.headers.emplace_back("Connection", "close");
+    return QueueReply(connection, state, std::move(reply), false);
+}
+
 void LogDaemonError(void *, const char *format, va_list arguments) {
     char text[1024];
     vsnprintf(text, sizeof text, format, arguments);
-    fprintf(stderr, "hxm-console: %s%s", text,
-            text[0] != '\0' && text[strlen(text) - 1] == '\n' ? "" : "\n");
+    size_t length = strlen(text);
+    if (length != 0 && text[length - 1] == '\n')
+        text[length - 1] = '\0';
+    Notice(text);
 }
 
 } // namespace
@@ -254,13 +289,15 @@ struct HttpServer::Callbacks {
         }
         if (given)
             state->note = "login-failed user " + name;
-        *refused = QueueReply(connection, state, StatusReply(401), true);
+        *refused = QueueReply(connection, state,
+                              logins->HasUsers() ? StatusReply(401) : NoUserYetReply(), true);
         return false;
     }
 
     static void *StartRequest(void *cls, const char *uri, MHD_Connection *connection) {
         try {
             auto *state = new RequestState;
+            state->watch = static_cast<HttpServer *>(cls)->watch_.get();
             state->overTls = static_cast<HttpServer *>(cls)->settings_.UsesTls();
             state->target = uri != nullptr ? uri : "";
             state->remoteAddress = RemoteAddress(connection);
@@ -321,7 +358,7 @@ struct HttpServer::Callbacks {
     }
 
     static MHD_Result HandleAccess(void *cls, MHD_Connection *connection, const char *,
-                                   const char *method, const char *, const char *uploadData,
+                                   const char *method, const char *version, const char *uploadData,
                                    size_t *uploadDataSize, void **context) {
         auto *server = static_cast<HttpServer *>(cls);
         auto *state = static_cast<RequestState *>(*context);
@@ -337,31 +374,25 @@ struct HttpServer::Callbacks {
                     if (!client.empty())
                         state->remoteAddress = client;
                 }
+                HeadFault fault = FramingFault(version != nullptr ? version : "", headers);
+                if (fault.status != 0)
+                    return RefuseHead(connection, state, StatusReply(fault.status), fault.reason,
+                                      true);
                 const char *length = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
                 bool hasBody = (length != nullptr && strcmp(length, "0") != 0) ||
                                HeaderValue(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+                const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
+                if (server->settings_.logins == nullptr && host != nullptr && !NamesLoopback(host))
+                    return RefuseHead(connection, state, StatusReply(421),
+                                      std::string("foreign-host ") + host, hasBody);
                 server->watch_->HeadArrived(connection, !hasBody            ? 0
                                                         : length != nullptr ? ContentLength(length)
                                                                             : kMaxBodyBytes);
-                if (HasAmbiguousFraming(headers)) {
-                    // A proxy in front may have read another body length:
-                    // nothing after this head can be trusted to be a request.
-                    state->note = "ambiguous-length";
-                    Reply reply = StatusReply(400);
-                    reply.headers.emplace_back("Connection", "close");
-                    return QueueReply(connection, state, std::move(reply), false);
-                }
-                const char *host = HeaderValue(connection, MHD_HTTP_HEADER_HOST);
-                std::string crossSite =
-                    CrossSiteReason(state->method, headers, state->overTls ? "https" : "http",
-                                    host != nullptr ? host : "");
-                if (!crossSite.empty()) {
-                    state->note = "cross-site " + crossSite;
-                    Reply reply = CrossSiteReply();
-                    if (hasBody)
-                        reply.headers.emplace_back("Connection", "close");
-                    return QueueReply(connection, state, std::move(reply), false);
-                }
+                std::string crossSite = CrossSiteReason(headers, state->overTls ? "https" : "http",
+                                                        host != nullptr ? host : "");
+                if (!crossSite.empty())
+                    return RefuseHead(connection, state, CrossSiteReply(),
+                                      "cross-site " + crossSite, hasBody);
                 if (!hasBody)
                     return MHD_YES;
                 if (length != nullptr && ContentLength(length) > kMaxBodyBytes) {
@@ -419,6 +450,7 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     settings_ = settings;
     ConnectionWatch::Limits limits;
     limits.perAddress = kPerAddressConnectionLimit;
+    limits.perNetwork = kPerNetworkConnectionLimit;
     limits.headTime = std::chrono::seconds(settings.requestSeconds);
     limits.trusted = settings.trustedProxies;
     watch_.reset(new ConnectionWatch(std::move(limits)));
@@ -450,7 +482,8 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
         MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
         &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
-        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
+        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_STRICT_FOR_CLIENT, 1,
+        MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
     if (daemon_ == nullptr) {
         watch_->Stop();
         *error = "cannot listen on " + FormatAddress(settings.listen, port);

@@ -4,8 +4,14 @@
  * the plug-ins so their unload entries run.
  *
  * Exit status: 0 after a clean stop, 1 when the server cannot start (a
- * plug-in, the address, the access log), 2 for a bad command line or users
- * file.
+ * plug-in, the address, the access log) or did not stop cleanly in time, 2
+ * for a bad command line or users file.
+ *
+ * Notes: nothing the console writes may stall it, so its standard error,
+ * the access log and the plug-ins' standard output each go through an
+ * output channel (see output_channel.h). Standard error is taken over only
+ * when it is not a regular file: a file never makes a writer wait, and
+ * what a crashing process writes there last stays readable.
  */
 #include <errno.h>
 #include <fcntl.h>
@@ -17,11 +23,13 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/console/hxm_console.h"
@@ -29,6 +37,7 @@
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/http_server.h"
 #include "platform/console/server/options.h"
+#include "platform/console/server/output_channel.h"
 #include "platform/console/server/plugins.h"
 #include "platform/console/server/tls_identity.h"
 #include "platform/console/server/users.h"
@@ -39,9 +48,13 @@ using namespace hxm_server;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// A stop that takes longer than this (a plug-in or a request that hangs)
+// ends the process at once, as does a second stop signal.
+constexpr time_t kStopSeconds = 5;
+constexpr std::chrono::milliseconds kFlushPatience{1000};
 
 int Fail(int status, const std::string &message) {
-    fprintf(stderr, "hxm-console: %s\n", message.c_str());
+    Notice(message);
     return status;
 }
 
@@ -103,6 +116,42 @@ bool ResolveRoot(const std::string &given, std::string *root, std::string *error
     return true;
 }
 
+// The console's own standard error, as a channel that never blocks; made
+// once and never destroyed (threads left writing may still use it).
+bool OpenNotices(std::string *error) {
+    auto *notices = new OutputChannel("standard error");
+    struct stat status;
+    if (!notices->UseDescriptor(STDERR_FILENO, error) ||
+        (fstat(STDERR_FILENO, &status) == 0 && !S_ISREG(status.st_mode) &&
+         !notices->Capture(STDERR_FILENO, error)))
+        return false;
+    SetNoticeChannel(notices);
+    return true;
+}
+
+// Ends the process if the stop in progress has not ended it within
+// kStopSeconds, or at a second stop signal.
+void WatchTheStop(sigset_t stopSignals) {
+    std::thread([stopSignals] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStopSeconds);
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            timespec patience{static_cast<time_t>(left.count() / 1000000000),
+                              static_cast<long>(left.count() % 1000000000)};
+            if (sigtimedwait(&stopSignals, nullptr, &patience) > 0 || errno != EINTR)
+                break;
+        }
+        static const char kMessage[] = "hxm-console: not stopped in time; ending now\n";
+        if (write(STDERR_FILENO, kMessage, sizeof kMessage - 1) < 0) {
+            // Nothing more to try: the process ends all the same.
+        }
+        _exit(kExitFailure);
+    }).detach();
+}
+
 int Run(int argc, char **argv) {
     Options options;
     std::string error;
@@ -135,9 +184,24 @@ int Run(int argc, char **argv) {
     if (!root.empty() && setenv("ZENTRA_ROOT", root.c_str(), 1) != 0)
         return Fail(kExitFailure, "cannot set ZENTRA_ROOT");
 
+    // Before any thread starts: every thread (the channels', plug-ins', the
+    // daemon's) inherits this mask, so the signals reach only sigwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    if (!OpenNotices(&error))
+        return Fail(kExitFailure, error);
+
     UserTable users;
     if (!options.usersFile.empty() && !users.Load(options.usersFile, &error))
         return Fail(kExitUsage, error);
+    if (!options.usersFile.empty() && users.empty())
+        Notice("the users file " + options.usersFile +
+               " names no user yet: nobody can log in until one is added (see "
+               "hxm-console --hash-password)");
     AccessLog accessLog;
     if (!accessLog.Open(options.accessLog, &error))
         return Fail(kExitFailure, error);
@@ -157,31 +221,20 @@ int Run(int argc, char **argv) {
             return Fail(kExitFailure, error);
         // Clients have no authority to ask: the administrator compares this
         // with what the browser shows before trusting the certificate.
-        fprintf(stderr,
-                "hxm-console: %s self-signed certificate %s/etc/zentra/hxm-console-tls.crt\n"
-                "hxm-console: its SHA-256 fingerprint: %s\n",
-                tls.made ? "made a" : "using the", root.c_str(), tls.fingerprint.c_str());
+        Notice(std::string(tls.made ? "made a" : "using the") + " self-signed certificate " + root +
+               "/etc/zentra/hxm-console-tls.crt");
+        Notice("its SHA-256 fingerprint: " + tls.fingerprint);
     }
-
-    // Every thread started from here on (plug-ins', the daemon's) inherits
-    // this mask, so the signals reach only sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
 
     // Plug-ins may write to standard output as they please; a pipe nobody
     // drains must not stall a request thread, nor a flood fill a terminal.
     // The console's own lines keep the original output.
-    int consoleOutput = dup(STDOUT_FILENO);
-    int pluginOutput =
-        open(options.pluginOutput.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
-    if (consoleOutput < 0 || pluginOutput < 0 || dup2(pluginOutput, STDOUT_FILENO) < 0)
-        return Fail(kExitFailure, "cannot send plug-in output to " + options.pluginOutput + ": " +
-                                      strerror(errno));
-    close(pluginOutput);
+    int consoleOutput = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    OutputChannel pluginOutput("plug-in output");
+    if (consoleOutput < 0 || !pluginOutput.OpenFile(options.pluginOutput, 0640, &error) ||
+        !pluginOutput.Capture(STDOUT_FILENO, &error))
+        return Fail(kExitFailure,
+                    consoleOutput < 0 ? std::string("cannot keep standard output") : error);
     FILE *console = fdopen(consoleOutput, "w");
     if (console == nullptr)
         return Fail(kExitFailure, "cannot keep the console's output");
@@ -192,8 +245,7 @@ int Run(int argc, char **argv) {
         if (!plugins.Load(plugin, !options.usersFile.empty(), &error))
             return Fail(kExitFailure, "cannot load plug-in " + plugin + ": " + error);
         if (hxm::Registrations().size() == before)
-            fprintf(stderr, "hxm-console: warning: plug-in %s registered no service\n",
-                    plugin.c_str());
+            Notice("warning: plug-in " + plugin + " registered no service");
     }
 
     ServerSettings settings;
@@ -220,9 +272,19 @@ int Run(int argc, char **argv) {
     int received = 0;
     while (sigwait(&stopSignals, &received) != 0) {
     }
-    fprintf(stderr, "hxm-console: stopping on %s\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+    WatchTheStop(stopSignals);
+    Notice(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
     server.Stop();
     plugins.UnloadAll();
+    fflush(stdout);
+    accessLog.Stop(kFlushPatience);
+    pluginOutput.Stop(kFlushPatience);
+    for (auto dropped : {std::make_pair("access log", accessLog.Dropped()),
+                         std::make_pair("plug-in output", pluginOutput.Dropped())}) {
+        if (dropped.second != 0)
+            Notice(std::string(dropped.first) + ": " + std::to_string(dropped.second) +
+                   " lines dropped while it was not read");
+    }
     return 0;
 }
 
@@ -232,10 +294,12 @@ int main(int argc, char **argv) {
     // Before any thread exists: threads read the allocator's settings unlocked.
     hxm_console::KeepFreedMemory();
     setlocale(LC_ALL, "");
+    int status = kExitFailure;
     try {
-        return Run(argc, argv);
+        status = Run(argc, argv);
     } catch (const std::exception &failure) {
-        fprintf(stderr, "hxm-console: %s\n", failure.what());
-        return kExitFailure;
+        Notice(failure.what());
     }
+    StopNotices(kFlushPatience);
+    return status;
 }

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "platform/console/server/address_prefix.h"
+
 namespace hxm_server {
 namespace {
 
@@ -39,16 +41,112 @@ const std::string *FindHeader(const HeaderList &headers, const char *name) {
     return nullptr;
 }
 
-bool HasAmbiguousFraming(const HeaderList &headers) {
+namespace {
+
+// What the framing rules look at, gathered in one pass over the head.
+struct HeadFacts {
+    bool http11 = false;
+    bool badName = false;
+    bool badValue = false;
+    bool lengthNotNumber = false;
+    unsigned hosts = 0;
     unsigned lengths = 0;
-    bool encoded = false;
-    for (const auto &header : headers) {
-        if (SameName(header.first, "Content-Length"))
-            ++lengths;
-        else if (SameName(header.first, "Transfer-Encoding"))
-            encoded = true;
+    unsigned codings = 0;
+    std::string coding; // the last Transfer-Encoding value
+};
+
+bool IsTokenChar(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c != '\0' && strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
+
+bool IsToken(const std::string &text) {
+    for (unsigned char c : text) {
+        if (!IsTokenChar(c))
+            return false;
     }
-    return lengths > 1 || (lengths == 1 && encoded);
+    return !text.empty();
+}
+
+bool HasControl(const std::string &text) {
+    for (unsigned char c : text) {
+        if ((c < 0x20 && c != '\t') || c == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+bool IsNumber(const std::string &text) {
+    return !text.empty() && text.size() <= 19 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+HeadFacts Gather(const std::string &version, const HeaderList &headers) {
+    HeadFacts facts;
+    facts.http11 = version == "HTTP/1.1";
+    for (const auto &header : headers) {
+        facts.badName = facts.badName || !IsToken(header.first);
+        facts.badValue = facts.badValue || HasControl(header.second);
+        if (SameName(header.first, "Host")) {
+            ++facts.hosts;
+        } else if (SameName(header.first, "Content-Length")) {
+            ++facts.lengths;
+            facts.lengthNotNumber = facts.lengthNotNumber || !IsNumber(header.second);
+        } else if (SameName(header.first, "Transfer-Encoding")) {
+            ++facts.codings;
+            facts.coding = header.second;
+        }
+    }
+    return facts;
+}
+
+struct FramingRule {
+    bool (*breaks)(const HeadFacts &);
+    int status;
+    const char *reason;
+};
+
+// In order: the first rule a head breaks answers it.
+constexpr FramingRule kFramingRules[] = {
+    {[](const HeadFacts &f) { return f.badName; }, 400, "header-name"},
+    {[](const HeadFacts &f) { return f.badValue; }, 400, "header-control-character"},
+    {[](const HeadFacts &f) { return f.hosts > 1 || (f.http11 && f.hosts == 0); }, 400,
+     "host-count"},
+    {[](const HeadFacts &f) { return f.lengths > 1 || (f.lengths == 1 && f.codings > 0); }, 400,
+     "ambiguous-length"},
+    {[](const HeadFacts &f) { return f.lengthNotNumber; }, 400, "length-not-a-number"},
+    {[](const HeadFacts &f) { return f.codings > 1 || f.coding.find(',') != std::string::npos; },
+     400, "several-codings"},
+    {[](const HeadFacts &f) {
+         return f.codings == 1 && strcasecmp(f.coding.c_str(), "chunked") != 0;
+     },
+     501, "unknown-coding"},
+};
+
+} // namespace
+
+HeadFault FramingFault(const std::string &version, const HeaderList &headers) {
+    HeadFacts facts = Gather(version, headers);
+    for (const FramingRule &rule : kFramingRules) {
+        if (rule.breaks(facts))
+            return HeadFault{rule.status, rule.reason};
+    }
+    return HeadFault();
+}
+
+bool NamesLoopback(const std::string &host) {
+    std::string name;
+    if (!host.empty() && host[0] == '[') {
+        size_t close = host.find(']');
+        if (close == std::string::npos || (close + 1 < host.size() && host[close + 1] != ':'))
+            return false;
+        name = host.substr(1, close - 1);
+    } else {
+        name = host.substr(0, host.find(':'));
+        if (!name.empty() && name.back() == '.')
+            name.pop_back();
+    }
+    return IsLoopbackAddress(name) || strcasecmp(name.c_str(), "localhost") == 0;
 }
 
 bool ParseBasicCredentials(const std::string &value, std::string *user, std::string *password) {
@@ -82,14 +180,12 @@ bool ParseBasicCredentials(const std::string &value, std::string *user, std::str
     return ok;
 }
 
-std::string CrossSiteReason(const std::string &method, const HeaderList &headers,
-                            const std::string &scheme, const std::string &host) {
+std::string CrossSiteReason(const HeaderList &headers, const std::string &scheme,
+                            const std::string &host) {
     if (const std::string *site = FindHeader(headers, "Sec-Fetch-Site")) {
         if (EqualIgnoringCase(*site, "cross-site") || EqualIgnoringCase(*site, "same-site"))
             return "sec-fetch-site " + *site;
     }
-    if (method == "GET" || method == "HEAD")
-        return std::string();
     std::string own = scheme + "://" + host;
     if (const std::string *origin = FindHeader(headers, "Origin")) {
         // "null" (a sandboxed or privacy-restricted page) is never ours.

@@ -14,6 +14,12 @@ namespace {
 
 constexpr char kImagePrefix[] = "/opt/zentra/hxm/";
 
+// The log area's access rule, which its "?VIEW" links must keep: a flag
+// word with one of the first bits is not answered at all (404, as when the
+// area declines), one without both of the second is refused.
+constexpr unsigned int kLogAreaDeclineBits = 0x80000000u | 0x40000000u;
+constexpr unsigned int kLogAreaRequiredBits = 0x1u | 0x8u;
+
 // The target split at its first '?'; an absolute-form target
 // ("http://host/path") loses its scheme and host first.
 struct Target {
@@ -71,7 +77,11 @@ Reply AnswerImage(RouteRequest &, const Target &target, const FileLocations &loc
     return ServeImage(locations, name);
 }
 
-Reply AnswerLogView(RouteRequest &, const Target &target, const FileLocations &locations) {
+Reply AnswerLogView(RouteRequest &request, const Target &target, const FileLocations &locations) {
+    if ((request.accessFlags & kLogAreaDeclineBits) != 0)
+        return StatusReply(404);
+    if ((request.accessFlags & kLogAreaRequiredBits) != kLogAreaRequiredBits)
+        return StatusReply(403);
     std::string path;
     if (!hxm::DecodePath(target.path, &path))
         return StatusReply(400);

@@ -24,7 +24,8 @@ struct RouteRequest {
 // Answers the request:
 //   "/"                     the console home (GET, HEAD, POST)
 //   "/opt/zentra/hxm/NAME"  the console's images (GET, HEAD)
-//   "PATH?VIEW"             a file of the log directory (GET, HEAD)
+//   "PATH?VIEW"             a file of the log directory (GET, HEAD), to a
+//                           flag word the log area would answer
 //   anything else           the plug-in registered for the path's keyword
 // Never throws.
 Reply Route(RouteRequest request, const FileLocations &locations);

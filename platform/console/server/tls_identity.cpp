@@ -21,13 +21,21 @@
 
 namespace hxm_server {
 
-const char kTlsPriorities[] = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
+// Authenticated encryption only: TLS 1.3, and TLS 1.2 with ECDHE and AES-GCM
+// or ChaCha20-Poly1305 (CBC with SHA-1 or SHA-2 macs invites padding
+// oracles such as Lucky Thirteen).
+const char kTlsPriorities[] =
+    "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:"
+    "+CHACHA20-POLY1305:-MAC-ALL:+AEAD:-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA";
 
 namespace {
 
 constexpr char kCertificateName[] = "hxm-console-tls.crt";
 constexpr char kKeyName[] = "hxm-console-tls.key";
-constexpr long kValidSeconds = 10L * 365 * 24 * 3600;
+// The most browsers accept for a certificate's lifetime, and the time
+// before its end at which a made one is made anew.
+constexpr long kValidSeconds = 825L * 24 * 3600;
+constexpr long kRenewSeconds = 30L * 24 * 3600;
 
 struct CertificateFree {
     void operator()(gnutls_x509_crt_int *certificate) const { gnutls_x509_crt_deinit(certificate); }
@@ -153,6 +161,7 @@ bool CheckIdentity(TlsIdentity *identity, const std::string &where, std::string 
     if (Failed(gnutls_x509_crt_import(first, &certificateData, GNUTLS_X509_FMT_PEM),
                where + ": certificate", error))
         return false;
+    identity->expires = gnutls_x509_crt_get_expiration_time(first);
     return Fingerprint(first, &identity->fingerprint, error);
 }
 
@@ -270,8 +279,16 @@ bool SelfSignedTlsIdentity(const std::string &directory,
     std::string keyFile = directory + "/" + kKeyName;
     bool haveCertificate = Exists(certificateFile);
     bool haveKey = Exists(keyFile);
-    if (haveCertificate && haveKey)
-        return LoadTlsIdentity(certificateFile, keyFile, identity, error);
+    if (haveCertificate && haveKey) {
+        if (!LoadTlsIdentity(certificateFile, keyFile, identity, error))
+            return false;
+        if (identity->expires - time(nullptr) > kRenewSeconds)
+            return true;
+        // Near its end: a new pair, whose new fingerprint the start prints.
+        unlink(certificateFile.c_str());
+        unlink(keyFile.c_str());
+        haveCertificate = haveKey = false;
+    }
     if (haveCertificate || haveKey) {
         *error = "only one of " + certificateFile + " and " + keyFile +
                  " exists; remove it to have both made again, or give --tls-cert and --tls-key";
@@ -286,6 +303,7 @@ bool SelfSignedTlsIdentity(const std::string &directory,
         return false;
     }
     made.made = true;
+    made.expires = time(nullptr) + kValidSeconds;
     *identity = std::move(made);
     return true;
 }

@@ -6,6 +6,8 @@
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_TLS_IDENTITY_H
 #define HXM_PLATFORM_CONSOLE_SERVER_TLS_IDENTITY_H
 
+#include <time.h>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct TlsIdentity {
     std::string keyPem;
     std::string fingerprint; // SHA-256 of the first certificate, "AB:CD:..."
     bool made = false;       // made by this start rather than read
+    time_t expires = 0;      // the first certificate's end of validity
 };
 
 // Reads `certificateFile` and `keyFile` and checks that the key belongs to
@@ -25,15 +28,17 @@ bool LoadTlsIdentity(const std::string &certificateFile, const std::string &keyF
                      TlsIdentity *identity, std::string *error);
 
 // The self-signed identity kept in `directory` as hxm-console-tls.crt and
-// hxm-console-tls.key: read when both are there, else made (an ECDSA P-256
-// key, mode 0600, and a certificate for the host's name, `hostAddresses`
-// and loopback) and written. A directory holding only one of the two is
+// hxm-console-tls.key: read when both are there and the certificate has
+// more than 30 days left, else made (an ECDSA P-256 key, mode 0600, and a
+// certificate valid for 825 days for the host's name, `hostAddresses` and
+// loopback) and written. A directory holding only one of the two is
 // refused rather than overwritten.
 bool SelfSignedTlsIdentity(const std::string &directory,
                            const std::vector<std::string> &hostAddresses, TlsIdentity *identity,
                            std::string *error);
 
-// The protocol versions and ciphers offered: TLS 1.2 and 1.3 only.
+// The protocol versions and ciphers offered: TLS 1.3, and TLS 1.2 with
+// ECDHE and an AEAD cipher only.
 extern const char kTlsPriorities[];
 
 } // namespace hxm_server

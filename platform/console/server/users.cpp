@@ -9,8 +9,10 @@
 
 #include <crypt.h>
 #include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <fstream>
@@ -67,8 +69,16 @@ bool ParseFlags(const std::string &text, unsigned int *flags) {
 
 bool UserTable::Load(const std::string &path, std::string *error) {
     std::ifstream in(path);
-    if (!in) {
+    struct stat status;
+    if (!in || stat(path.c_str(), &status) != 0) {
         *error = "cannot read users file " + path + ": " + strerror(errno);
+        return false;
+    }
+    if ((status.st_mode & 077) != 0) {
+        char mode[8];
+        snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+        *error = "users file " + path + " is open to group or others (mode " + mode +
+                 "); it holds password hashes: chmod 600 " + path;
         return false;
     }
     std::unordered_map<std::string, User> users;
@@ -115,11 +125,6 @@ bool UserTable::Load(const std::string &path, std::string *error) {
     }
     if (in.bad()) {
         *error = "cannot read users file " + path;
-        return false;
-    }
-    if (users.empty()) {
-        // An empty file would lock everybody out while looking configured.
-        *error = path + ": no users";
         return false;
     }
     users_ = std::move(users);

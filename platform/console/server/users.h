@@ -15,8 +15,11 @@ class UserTable {
     // Reads lines "name:crypt-hash:flags" (flags in hex or decimal; blank
     // lines and lines starting with '#' are skipped). Every hash is tried
     // once, so a hash crypt(3) cannot use is caught here rather than at the
-    // first login. False, with *error naming the file and line, on a
-    // malformed line, a repeated name or an unreadable file.
+    // first login. A file without users is read as such: nobody may log in.
+    // False, with *error naming the file and line, on a malformed line, a
+    // repeated name, an unreadable file, or a file that group or others may
+    // read or write (it holds password hashes, which can be guessed at
+    // offline, and whoever may write it may make themselves a user).
     bool Load(const std::string &path, std::string *error);
 
     // True when name and password match a user; *flags is then that user's

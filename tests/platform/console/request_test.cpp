@@ -124,7 +124,7 @@ struct MethodCase {
 TEST(ConsoleRequestCalls, MethodCodeFollowsMethodAndContentType) {
     const MethodCase cases[] = {
         {"GET", "", HXM_METHOD_GET},
-        {"HEAD", "", HXM_METHOD_GET},
+        {"HEAD", "", HXM_METHOD_OTHER},
         {"POST", "application/x-www-form-urlencoded", HXM_METHOD_FORM_POST},
         {"POST", "application/x-www-form-urlencoded; charset=UTF-8", HXM_METHOD_FORM_POST},
         {"POST", " Application/X-WWW-Form-Urlencoded ;charset=utf-8", HXM_METHOD_FORM_POST},

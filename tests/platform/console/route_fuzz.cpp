@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         request.target.assign(reinterpret_cast<const char *>(data) + 1, size - 1);
     if (!request.target.empty() && request.target[0] == '~')
         request.target.replace(0, 1, locations.logDirectory);
-    request.accessFlags = 0xffffffffu;
+    request.accessFlags = 0x9;
 
     hxm_server::Reply reply = hxm_server::Route(std::move(request), locations);
     Check(reply.status >= 100 && reply.status <= 599);
