@@ -5,6 +5,7 @@
  */
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <sys/wait.h>
 
@@ -95,6 +96,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
     hash.pop_back();
     const std::string users = root() + "/users";
     WriteFile(users, "admin:" + hash + ":0xf\noperator:" + hash + ":0x40f\n");
+    chmod(users.c_str(), 0600);
     WriteFile(logDirectory() + "/.keep", "");
     StartConsoleWith(HXM_PLUGIN_PATH, {"--users", users});
     auto send = [&](const char *user, const std::string &method, const std::string &target,
