@@ -35,7 +35,8 @@ int run_all(const Invocation &invocation, const char *documentKey, const Column 
             const char *verb, Act act) {
     if (!invocation.yes) {
         for (const std::string &argument : invocation.arguments)
-            fprintf(stderr, "hxm2afp: would %s %s\n", verb, terminal_text(argument.c_str()).c_str());
+            fprintf(stderr, "hxm2afp: would %s %s\n", verb,
+                    terminal_text(argument.c_str()).c_str());
         return fail(kExitNotDone, "nothing done: add --yes to %s", verb);
     }
     auto writer = make_table_writer(invocation.format, stdout, documentKey, columns, 3);
@@ -61,7 +62,8 @@ int run_all(const Invocation &invocation, const char *documentKey, const Column 
 } // namespace
 
 bool read_connection_number(const std::string &text, unsigned *number) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const unsigned long long value = strtoull(text.c_str(), nullptr, 10);
     if (value > 0xFFFFFFFFull)

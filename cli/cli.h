@@ -24,10 +24,10 @@ namespace hxm2afp::cli {
 /* Exit codes, as the man page lists them. */
 enum ExitCode {
     kExitDone = 0,
-    kExitNotDone = 1,     // an action or a write failed, or was not confirmed
-    kExitUsage = 2,       // a bad command line
-    kExitUnknown = 3,     // no such connection or volume
-    kExitUnreadable = 4   // the monitoring service could not be read
+    kExitNotDone = 1,   // an action or a write failed, or was not confirmed
+    kExitUsage = 2,     // a bad command line
+    kExitUnknown = 3,   // no such connection or volume
+    kExitUnreadable = 4 // the monitoring service could not be read
 };
 
 enum class Format { kText, kJson, kCsv };

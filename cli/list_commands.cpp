@@ -54,18 +54,17 @@ bool read_sort(const std::string &word, const SortWord<Order> (&table)[N], Order
 }
 
 constexpr SortWord<AfpSortType> kConnectionSorts[] = {
-    {"connection", AFP_SORT_CONNECTION_NUMBER}, {"user", AFP_SORT_USER_NAME},
-    {"login", AFP_SORT_LOGIN_TIME},             {"bytes", AFP_SORT_BYTES_READ_WRITTEN},
+    {"connection", AFP_SORT_CONNECTION_NUMBER},
+    {"user", AFP_SORT_USER_NAME},
+    {"login", AFP_SORT_LOGIN_TIME},
+    {"bytes", AFP_SORT_BYTES_READ_WRITTEN},
     {"requests", AFP_SORT_REQUEST_COUNT},
 };
 
 constexpr Column kConnectionColumns[] = {
-    {"connection", "CONNECTION", CellKind::kNumber},
-    {"user", "USER", CellKind::kText},
-    {"address", "ADDRESS", CellKind::kText},
-    {"login_time", "LOGIN TIME", CellKind::kTime},
-    {"bytes", "BYTES", CellKind::kNumber},
-    {"requests", "REQUESTS", CellKind::kNumber},
+    {"connection", "CONNECTION", CellKind::kNumber}, {"user", "USER", CellKind::kText},
+    {"address", "ADDRESS", CellKind::kText},         {"login_time", "LOGIN TIME", CellKind::kTime},
+    {"bytes", "BYTES", CellKind::kNumber},           {"requests", "REQUESTS", CellKind::kNumber},
 };
 
 constexpr SortWord<FoundColumn> kFileSorts[] = {
@@ -223,7 +222,9 @@ int command_show(const Invocation &invocation) {
             if (csv)
                 out.append(key).append(",").append(csv_field(value.c_str())).append("\r\n");
             else
-                out.append(key).append(":").append(22 - strlen(key), ' ')
+                out.append(key)
+                    .append(":")
+                    .append(22 - strlen(key), ' ')
                     .append(terminal_text(value.c_str()))
                     .append("\n");
         };
@@ -283,9 +284,8 @@ int command_volumes(const Invocation &invocation) {
     if (status != AFPSTAT_OK)
         return fail_reading(status, what);
     if (order == VolumeOrder::kName)
-        head = sort_list_by_key(head, [](const VolumeRow *row) {
-            return static_cast<const char *>(row->name);
-        });
+        head = sort_list_by_key(
+            head, [](const VolumeRow *row) { return static_cast<const char *>(row->name); });
     else if (order == VolumeOrder::kFiles)
         head = sort_list_by_key(head, [](const VolumeRow *row) { return row->openFiles; });
     auto writer = make_table_writer(invocation.format, stdout, "volumes", kVolumeColumns,

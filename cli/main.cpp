@@ -59,7 +59,8 @@ const CommandRow kCommands[] = {
     {"connections", command_connections, kFormat | kSort, 0, 0,
      "connections [--sort connection|user|login|bytes|requests] [--format F]"},
     {"show", command_show, kFormat, 1, 1, "show N [--format F]"},
-    {"volumes", command_volumes, kFormat | kSort, 0, 0, "volumes [--sort volume|files] [--format F]"},
+    {"volumes", command_volumes, kFormat | kSort, 0, 0,
+     "volumes [--sort volume|files] [--format F]"},
     {"files", command_files, kFormat | kSort | kVolume | kName | kUser, 0, 0,
      "files [--volume V] [--name PART] [--user PART]\n"
      "        [--sort volume|connection|user|path] [--format F]"},

@@ -55,7 +55,11 @@ void sample(std::string *out, const Family &family, unsigned long long value) {
 // Length of the UTF-8 sequence at `text`, or 0 when it is not one.
 size_t utf8_length(const unsigned char *text) {
     const unsigned char lead = text[0];
-    size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
     for (size_t i = 1; i < length; ++i) {
         if ((text[i] & 0xC0) != 0x80)
             return 0;
@@ -98,10 +102,9 @@ bool exposition(std::string *out) {
     ConnectionSortStruct *connections = nullptr;
     int status = AFPSTAT_OK;
     const char *what = "the connections";
-    const bool connectionsRead =
-        sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER, &status,
-                               &connectionPool) == 0 &&
-        status == AFPSTAT_OK;
+    const bool connectionsRead = sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER,
+                                                        &status, &connectionPool) == 0 &&
+                                 status == AFPSTAT_OK;
     NodePool<VolumeRow> volumePool;
     VolumeRow *volumes = nullptr;
     if (connectionsRead)

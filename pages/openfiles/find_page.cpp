@@ -321,9 +321,9 @@ void send_find_form(void *request) {
                         "placeholder=\"%s\" style=\"width: 147px; \" /> <input type='submit' "
                         "value=\"%s\" /></DIV></FORM>\n",
                         keyword_afpofm, kFindFilesCommand, lnxMSG("Find open files"), kNameField,
-                        lnxMSG("Part of a file name, * and ? as wildcards"),
-                        lnxMSG("eg: budget"), kUserField,
-                        lnxMSG("Part of a user name (optional)"), lnxMSG("User"), lnxMSG("Find"));
+                        lnxMSG("Part of a file name, * and ? as wildcards"), lnxMSG("eg: budget"),
+                        kUserField, lnxMSG("Part of a user name (optional)"), lnxMSG("User"),
+                        lnxMSG("Find"));
 }
 
 int answer_find_files(void *request, const Request &front, Component command, int count) {
