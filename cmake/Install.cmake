@@ -21,6 +21,14 @@ if(TARGET hxm2afp)
   install(DIRECTORY DESTINATION var/opt/zentra/log COMPONENT plugin)
 endif()
 
+# The command, beside the plug-in in its package, with its manual page.
+if(TARGET hxm2afp_command)
+  set_target_properties(hxm2afp_command PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
+  install(TARGETS hxm2afp_command RUNTIME DESTINATION ${HXM_INSTALL_BIN} COMPONENT plugin)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/hxm2afp.1
+    DESTINATION usr/share/man/man1 COMPONENT plugin)
+endif()
+
 if(TARGET hxm-console AND TARGET afpstat)
   set_target_properties(hxm PROPERTIES INSTALL_RPATH "$ORIGIN")
   set_target_properties(afpstat_lib PROPERTIES INSTALL_RPATH "$ORIGIN")

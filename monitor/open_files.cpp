@@ -148,15 +148,19 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
     return 0;
 }
 
-int hxm2afp::for_each_open_file(void *context, OpenFileVisitor visit) {
+int hxm2afp::for_each_open_file(void *context, OpenFileVisitor visit, const char *onlyVolume) {
     int count = 0;
     VolsDetailsNode *volumes = nullptr;
     int status = list_volumes(&count, &volumes);
     bool going = status == AFPSTAT_OK;
+    bool named = onlyVolume == nullptr;
     for (const VolsDetailsNode *volume = volumes; going && volume != nullptr && count-- > 0;
          volume = volume->next) {
         char name[AFPSTAT_VOLUME_NAME_SIZE + 1];
         copy_bounded(name, volume->volumeName, AFPSTAT_VOLUME_NAME_SIZE);
+        if (onlyVolume != nullptr && strcmp(name, onlyVolume) != 0)
+            continue;
+        named = true;
         VolFileListNode *records = nullptr;
         int recordCount = 0;
         status = Ext_ListVolFileDetails(name, &records, &recordCount);
@@ -172,7 +176,7 @@ int hxm2afp::for_each_open_file(void *context, OpenFileVisitor visit) {
             FreeVolFileListNodes(&records);
     }
     free_volumes(&volumes);
-    return status;
+    return status == AFPSTAT_OK && !named ? AFPSTAT_ERR_NOT_FOUND : status;
 }
 
 int NameCompare(const char *fileName, const char *filter) {

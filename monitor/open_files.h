@@ -52,11 +52,12 @@ int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filt
 using OpenFileVisitor = bool (*)(void *context, const char *volumeName,
                                  const VolFileListNode &record, const char *path);
 
-/* Visits every file open on every volume, volume by volume in the library's
- * order, until the visitor says stop. Returns AFPSTAT_OK when every list was
- * read, else the first failed call's status (the volumes read before it were
- * visited; those after it are not). */
-int for_each_open_file(void *context, OpenFileVisitor visit);
+/* Visits every file open on every volume (or on `onlyVolume` alone when it
+ * is given), volume by volume in the library's order, until the visitor says
+ * stop. Returns AFPSTAT_OK when every list was read, else the first failed
+ * call's status (the volumes read before it were visited; those after it are
+ * not); AFPSTAT_ERR_NOT_FOUND when `onlyVolume` is not among the volumes. */
+int for_each_open_file(void *context, OpenFileVisitor visit, const char *onlyVolume = nullptr);
 
 } // namespace hxm2afp
 

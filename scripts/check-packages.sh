@@ -45,6 +45,10 @@ report=$(systemd-analyze verify --root="$verify" hxm-console.service \
     hxm-afpstat-simulator.service 2>&1) || fail "systemd-analyze verify: $report"
 [[ -z $report ]] || fail "systemd-analyze verify: $report"
 ok "systemd-analyze verify accepts both units"
+report=$(systemd-analyze verify --root="$verify" hxm2afp-metrics.service \
+    hxm2afp-metrics.timer 2>&1) || fail "systemd-analyze verify: $report"
+[[ -z $report ]] || fail "systemd-analyze verify: $report"
+ok "systemd-analyze verify accepts the metrics timer and its service"
 
 # The machine outside the scratch root must stay as it is.
 host_paths=(/opt/zentra /var/opt/zentra /etc/zentra /etc/logrotate.d/hxm2afp
@@ -107,6 +111,16 @@ afpstat=$root/opt/zentra/bin/afpstat
 "$afpstat" init >/dev/null
 "$afpstat" demo --connections 12 --files 60 --volumes 3 --seed 7 >/dev/null
 connections_before=$("$afpstat" list | wc -l)
+
+# The command of the plug-in's package, run as installed, its timer off.
+hxm2afp=$root/opt/zentra/bin/hxm2afp
+"$hxm2afp" files --format json | python3 -c 'import json, sys; assert json.load(sys.stdin)["files"]' ||
+    fail "hxm2afp files lists no open file"
+"$hxm2afp" metrics | grep -qx 'hxm2afp_up 1' || fail "hxm2afp metrics cannot read the store"
+[[ -f $root/usr/share/man/man1/hxm2afp.1.gz ]] || fail "hxm2afp has no manual page"
+[[ ! -e $root/etc/systemd/system/timers.target.wants/hxm2afp-metrics.timer ]] ||
+    fail "the metrics timer is enabled by default"
+ok "hxm2afp lists and measures the store; its timer is off"
 
 hash=$(printf 'secret\n' | "$root/opt/zentra/bin/hxm-console" --hash-password)
 printf 'admin:%s:0xf\n' "$hash" >>"$users"

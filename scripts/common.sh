@@ -14,6 +14,7 @@ HXM_DEB_PACKAGES=(
     nodejs npm
     chromium
     debhelper fakeroot lintian logrotate systemd
+    prometheus # promtool checks the hxm2afp command's metrics
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }

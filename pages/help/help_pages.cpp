@@ -204,6 +204,17 @@ constexpr HelpLine kOpenFilesHelp[] = {
     {Format::Pn,
      {HXM_TRANSLATABLE("Click the name of the user to view detailed information for a specific "
                        "connection. ")}},
+    {Format::H4n, {HXM_TRANSLATABLE("Find open files")}},
+    {Format::Pn,
+     {HXM_TRANSLATABLE(
+         "Type a part of a file name, and optionally a part of a user name, then click Find: "
+         "the open files of every volume whose names hold it are listed in one table, with "
+         "their volume, connection, user and path. Case does not matter; * stands for any "
+         "text and ? for any one character. A part that holds a / is matched against the "
+         "whole path. With both boxes empty every open file is listed.")}},
+    {Format::DD,
+     {HXM_TRANSLATABLE("Sort the table by any column, or select files and click Close Files "
+                       "to close them as on the list of one volume.")}},
 };
 
 constexpr HelpLine kOpenFileInformationHelp[] = {

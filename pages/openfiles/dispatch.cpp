@@ -10,6 +10,7 @@
  *   [/SORT]/VOLUME                    open files of VOLUME; a posted FILTER filters them
  *   [/SORT]/AFPCloseFiles/VOLUME      close the posted <filename> files, then the list
  *   [/SORT]/AFPBrowseFile/VOLUME/PATH file-details page for /PATH
+ *   [/SORT]/AFPFindFiles[/...]        open files found on every volume (find_page.h)
  * SORT is ConnectionNumber, UserName or FileName in any case; a component that
  * only begins with one (UserNames) is a volume name.
  */
@@ -32,6 +33,7 @@
 #include "pages/help/help.h"
 #include "pages/openfiles/columns.h"
 #include "pages/openfiles/file_info_page.h"
+#include "pages/openfiles/find_page.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {
@@ -183,6 +185,8 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     char filter[kFilterSize] = {};
     const char *volume = "";
     if (count != 0) {
+        if (component.equals(hxm2afp::kFindFilesCommand))
+            return hxm2afp::answer_find_files(request, front, component, count);
         if (component.begins_with(kBrowseFile)) {
             // The file name: what follows the command and the volume.
             const HeapText fileName =

@@ -30,6 +30,7 @@
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/openfiles/columns.h"
+#include "pages/openfiles/find_page.h"
 #include "pages/openfiles/script.h"
 
 using hxm2afp::EscapedText;
@@ -284,6 +285,7 @@ int generate_main_ofm_page(void *request) {
     const int started = hxm2afp::begin_open_file_page(request, title_text());
     if (started != 0)
         return started;
+    hxm2afp::send_find_form(request);
     FillVolumes(request, nullptr);
     HttpSendDataSprintf(request, "<tr><td>");
     hxm2afp::send_filter_form(request, "<td></tr>\n");
@@ -314,6 +316,7 @@ int hxm2afp::send_open_files_page(void *request, const char *volume, AfpSortType
     if (started != 0)
         return started;
     hxm2afp::send_action_outcome(request, outcome);
+    hxm2afp::send_find_form(request);
     if (FillVolumes(request, volume) == 0)
         GetOpenFilesInVolume(request, volume, sortType, filter);
     else

@@ -137,7 +137,15 @@ const HelpPageBody kBodies[] = {
          "a file is closed.</dd>\n"
          "<h4>View connection information</h4>"
          "<p>Click the name of the user to view detailed information for a specific connection. "
-         "</p>\n"},
+         "</p>\n"
+         "<h4>Find open files</h4>\n"
+         "<p>Type a part of a file name, and optionally a part of a user name, then click Find: "
+         "the open files of every volume whose names hold it are listed in one table, with their "
+         "volume, connection, user and path. Case does not matter; * stands for any text and ? for "
+         "any one character. A part that holds a / is matched against the whole path. With both "
+         "boxes empty every open file is listed.</p>\n"
+         "<dd>Sort the table by any column, or select files and click Close Files to close them as "
+         "on the list of one volume.</dd>\n"},
     {42, "<h3>Open File Information</h3>\n"
          "<p>Shows information about and lets you perform specific tasks on a file.</p>\n"
          "<p>File Information:</p>\n"

@@ -38,6 +38,7 @@ const Request kRequests[] = {
     {"POST", "/afpofm/AFPCloseFiles/VOL1",
      "FILENAME=%3Cfilename%3E%2Fa.doc%3C%2Ffilename%3E&FILENAME=%3Cfilename%3E%2Fc%3C%2Ffilename%"
      "3E"},
+    {"POST", "/afpofm/AFPFindFiles", "FINDNAME=a&FINDUSER=u"},
 };
 
 hxm::Response Send(const Request &r, unsigned failures) {

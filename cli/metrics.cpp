@@ -1,0 +1,187 @@
+/*
+ * `hxm2afp metrics`: the AFP service's measures in the Prometheus text
+ * format, on standard output or written atomically as DIR/hxm2afp.prom for
+ * the node exporter's textfile collector.
+ *
+ * Notes: when the monitoring service cannot be read the output still comes,
+ * holding only hxm2afp_up 0, so a scrape tells "down" from "gone stale";
+ * the exit code says it too. The byte and request sums are over the current
+ * connections, so they fall when a connection goes: gauges, not counters.
+ */
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <zentra/afpstat.h>
+
+#include "cli/cli.h"
+#include "monitor/connections.h"
+#include "monitor/node_list.h"
+
+namespace hxm2afp::cli {
+namespace {
+
+constexpr char kTextfileName[] = "hxm2afp.prom";
+
+struct Family {
+    const char *name;
+    const char *help;
+};
+
+constexpr Family kUp = {"hxm2afp_up",
+                        "Whether the AFP monitoring service could be read (1) or not (0)."};
+constexpr Family kConnections = {"hxm2afp_connections", "Current AFP connections."};
+constexpr Family kOpenFiles = {"hxm2afp_open_files",
+                               "Files open on each AFP volume, one per connection and file."};
+constexpr Family kBytes = {"hxm2afp_connection_bytes",
+                           "Bytes read and written by the current AFP connections."};
+constexpr Family kRequests = {"hxm2afp_connection_requests",
+                              "AFP requests made by the current AFP connections."};
+
+void family(std::string *out, const Family &family) {
+    out->append("# HELP ").append(family.name).append(" ").append(family.help).append("\n");
+    out->append("# TYPE ").append(family.name).append(" gauge\n");
+}
+
+void sample(std::string *out, const Family &family, unsigned long long value) {
+    out->append(family.name).append(" ").append(std::to_string(value)).append("\n");
+}
+
+// Length of the UTF-8 sequence at `text`, or 0 when it is not one.
+size_t utf8_length(const unsigned char *text) {
+    const unsigned char lead = text[0];
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((text[i] & 0xC0) != 0x80)
+            return 0;
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((lead == 0xE0 && text[1] < 0xA0) || (lead == 0xED && text[1] > 0x9F) ||
+        (lead == 0xF0 && text[1] < 0x90) || (lead == 0xF4 && text[1] > 0x8F))
+        return 0;
+    return length;
+}
+
+/* A label value: backslash, quote and line end escaped, bytes that are not
+ * UTF-8 replaced by U+FFFD (the format is UTF-8). */
+std::string label_value(const char *text) {
+    std::string value;
+    const auto *at = reinterpret_cast<const unsigned char *>(text);
+    while (*at != '\0') {
+        const size_t length = utf8_length(at);
+        if (length == 0) {
+            value.append("\xEF\xBF\xBD");
+            ++at;
+        } else if (*at == '\\' || *at == '"') {
+            value.push_back('\\');
+            value.push_back(static_cast<char>(*at++));
+        } else if (*at == '\n') {
+            value.append("\\n");
+            ++at;
+        } else {
+            value.append(reinterpret_cast<const char *>(at), length);
+            at += length;
+        }
+    }
+    return value;
+}
+
+/* The whole exposition; false when something could not be read (the text
+ * then says hxm2afp_up 0 alone). */
+bool exposition(std::string *out) {
+    NodePool<ConnectionSortStruct> connectionPool;
+    ConnectionSortStruct *connections = nullptr;
+    int status = AFPSTAT_OK;
+    const char *what = "the connections";
+    const bool connectionsRead = sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER,
+                                                        &status, &connectionPool) == 0 &&
+                                 status == AFPSTAT_OK;
+    NodePool<VolumeRow> volumePool;
+    VolumeRow *volumes = nullptr;
+    if (connectionsRead)
+        status = read_volume_rows(&volumePool, &volumes, &what);
+    family(out, kUp);
+    if (status != AFPSTAT_OK) {
+        sample(out, kUp, 0);
+        fail_reading(status, what);
+        return false;
+    }
+    sample(out, kUp, 1);
+    unsigned long long count = 0, bytes = 0, requests = 0;
+    for (const ConnectionSortStruct *node = connections; node != nullptr; node = node->next) {
+        ++count;
+        bytes += node->bytesReadWritten;
+        requests += node->requestCount;
+    }
+    family(out, kConnections);
+    sample(out, kConnections, count);
+    family(out, kOpenFiles);
+    for (const VolumeRow *volume = volumes; volume != nullptr; volume = volume->next) {
+        out->append(kOpenFiles.name).append("{volume=\"").append(label_value(volume->name));
+        out->append("\"} ").append(std::to_string(volume->openFiles)).append("\n");
+    }
+    family(out, kBytes);
+    sample(out, kBytes, bytes);
+    family(out, kRequests);
+    sample(out, kRequests, requests);
+    return true;
+}
+
+/* Writes `text` as DIR/hxm2afp.prom through a temporary file in DIR and a
+ * rename, so a reader sees the old file or the new one, never a part. */
+bool write_textfile(const std::string &directory, const std::string &text) {
+    const std::string target = directory + "/" + kTextfileName;
+    std::string temporary = directory + "/." + kTextfileName + ".XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    if (fd < 0) {
+        fail(kExitNotDone, "cannot write %s: %s", target.c_str(), strerror(errno));
+        return false;
+    }
+    size_t written = 0;
+    bool ok = true;
+    while (ok && written < text.size()) {
+        const ssize_t result = write(fd, text.data() + written, text.size() - written);
+        if (result < 0 && errno == EINTR)
+            continue;
+        ok = result > 0;
+        if (ok)
+            written += static_cast<size_t>(result);
+    }
+    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    const int saved = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
+        const int reason = ok ? errno : saved;
+        unlink(temporary.c_str());
+        fail(kExitNotDone, "cannot write %s: %s", target.c_str(), strerror(reason));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int command_metrics(const Invocation &invocation) {
+    std::string text;
+    const bool read = exposition(&text);
+    if (!invocation.textfile.empty()) {
+        if (!write_textfile(invocation.textfile, text))
+            return kExitNotDone;
+    } else {
+        fwrite(text.data(), 1, text.size(), stdout);
+        if (fflush(stdout) != 0 || ferror(stdout))
+            return fail(kExitNotDone, "cannot write the output");
+    }
+    return read ? kExitDone : kExitUnreadable;
+}
+
+} // namespace hxm2afp::cli

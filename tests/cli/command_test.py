@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""The hxm2afp command against a real monitoring store: each format parsed
+by its own parser and held against what the store holds, the metrics
+checked by promtool, the actions and the exit codes.
+
+usage: command_test.py HXM2AFP AFPSTAT
+"""
+import csv
+import io
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HXM2AFP, AFPSTAT = sys.argv[1], sys.argv[2]
+HOSTILE_USER = 'ev,e "q"\n<x>'
+HOSTILE_PATH = '/V2/a,b "c"\r\nd\x1b[31m.doc'
+
+
+def run(*args, env=None, check=None):
+    result = subprocess.run(list(args), capture_output=True, env=env)
+    if check is not None:
+        assert result.returncode == check, (args, result.returncode, result.stderr)
+    return result
+
+
+class CommandTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = tempfile.TemporaryDirectory()
+        cls.env = dict(os.environ, ZENTRA_ROOT=cls.root.name)
+        os.makedirs(os.path.join(cls.root.name, 'var/opt/zentra/afpstat'))
+        cls.afpstat('init')
+        cls.afpstat('demo', '--connections', '20', '--files', '200', '--volumes', '3')
+        cls.afpstat('volume', 'V2')
+        cls.afpstat('connect', HOSTILE_USER, '10.0.0.9', '--number', '4000000000')
+        cls.afpstat('open', '4000000000', 'V2', HOSTILE_PATH)
+
+    @classmethod
+    def afpstat(cls, *args):
+        return run(AFPSTAT, *args, env=cls.env, check=0)
+
+    def hxm2afp(self, *args, check=0, env=None):
+        return run(HXM2AFP, *args, env=env or self.env, check=check)
+
+    def store(self):
+        return json.loads(self.afpstat('list', '--json').stdout)
+
+    def test_every_format_holds_what_the_store_holds(self):
+        store = self.store()
+        connections = sorted((c['number'], c['user'], c['address'],
+                              c['bytes_read'] + c['bytes_written'], c['requests'])
+                             for c in store['connections'])
+        files = sorted((f['volume'], c['number'], c['user'], f['path'])
+                       for c in store['connections'] for f in c['open_files'])
+        document = json.loads(self.hxm2afp('connections', '--format', 'json').stdout)
+        self.assertEqual(sorted((c['connection'], c['user'], c['address'], c['bytes'],
+                                 c['requests']) for c in document['connections']), connections)
+        self.assertTrue(all(c['login_time'] is None or c['login_time'].endswith('Z')
+                            for c in document['connections']))
+        document = json.loads(self.hxm2afp('files', '--format', 'json').stdout)
+        self.assertEqual(sorted(tuple(f.values()) for f in document['files']), files)
+        rows = list(csv.reader(io.StringIO(
+            self.hxm2afp('files', '--format', 'csv').stdout.decode(), newline='')))
+        self.assertEqual(rows[0], ['volume', 'connection', 'user', 'path'])
+        self.assertEqual(sorted((v, int(n), u, p) for v, n, u, p in rows[1:]), files)
+        volumes = json.loads(self.hxm2afp('volumes', '--format', 'json').stdout)['volumes']
+        self.assertEqual(sum(v['open_files'] for v in volumes), len(files))
+        shown = json.loads(self.hxm2afp('show', '4000000000', '--format', 'json').stdout)
+        self.assertEqual((shown['user'], shown['open_files']), (HOSTILE_USER, [HOSTILE_PATH]))
+        # Text keeps one line per file: the hostile name's control bytes are shown, not sent.
+        text = self.hxm2afp('files', '--user', 'EV,E').stdout
+        self.assertEqual(len(text.splitlines()), 2)
+        self.assertNotIn(b'\x1b', text)
+
+    def test_find_and_sort_options(self):
+        cases = [
+            (['--name', 'A,B*.DOC'], [HOSTILE_PATH]),
+            (['--volume', 'V2'], [HOSTILE_PATH]),
+            (['--user', HOSTILE_USER, '--name', 'nothing'], []),
+        ]
+        for options, paths in cases:
+            document = json.loads(self.hxm2afp('files', '--format', 'json', *options).stdout)
+            self.assertEqual([f['path'] for f in document['files']], paths, options)
+        by_path = json.loads(self.hxm2afp('files', '--sort', 'path', '--format', 'json').stdout)
+        paths = [f['path'].encode() for f in by_path['files']]
+        self.assertEqual(paths, sorted(paths))
+
+    def test_metrics_pass_promtool_and_reach_the_textfile(self):
+        metrics = self.hxm2afp('metrics').stdout
+        check = subprocess.run(['promtool', 'check', 'metrics'], input=metrics,
+                               capture_output=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        self.assertIn(b'hxm2afp_open_files{volume="V2"} ', metrics)
+        with tempfile.TemporaryDirectory() as directory:
+            self.hxm2afp('metrics', '--textfile', directory)
+            self.assertEqual(os.listdir(directory), ['hxm2afp.prom'])
+            with open(os.path.join(directory, 'hxm2afp.prom'), 'rb') as written:
+                self.assertEqual(written.read(), metrics)
+            self.hxm2afp('metrics', '--textfile', directory + '/missing', check=1)
+
+    def test_exit_codes_and_messages(self):
+        broken = dict(self.env, AFPSTAT_DB=os.path.join(self.root.name, 'none/x.db'))
+        cases = [
+            (['files'], broken, 4, b'store is missing'),
+            (['metrics'], broken, 4, b''),
+            (['show', '3999999999'], None, 3, b'no connection 3999999999'),
+            (['files', '--volume', 'NOPE'], None, 3, b'no volume'),
+            (['files', '--bogus'], None, 2, b'unknown option'),
+            (['connections', '--sort', 'size'], None, 2, b'unknown sort column'),
+            (['files', '--format', 'xml'], None, 2, b'unknown format'),
+            (['clear', '12x', '--yes'], None, 2, b'not a connection number'),
+            (['close', HOSTILE_PATH], None, 1, b'add --yes'),
+        ]
+        for args, env, code, message in cases:
+            result = self.hxm2afp(*args, env=env, check=code)
+            self.assertIn(message, result.stderr, args)
+        self.assertIn(b'hxm2afp_up 0', self.hxm2afp('metrics', env=broken, check=4).stdout)
+
+    def test_actions_report_each_item_with_the_pages_words(self):
+        self.afpstat('connect', 'mallory', '10.0.0.8', '--number', '4000000001')
+        self.afpstat('open', '4000000001', 'V2', '/V2/close-me.doc')
+        closed = self.hxm2afp('close', '--yes', '--format', 'json', '/V2/close-me.doc',
+                              '/V2/gone', check=1)
+        self.assertEqual([(c['status'], c['outcome']) for c in json.loads(closed.stdout)['closed']],
+                         [(0, 'done'), (2, 'no longer there')])
+        cleared = self.hxm2afp('clear', '--yes', '--format', 'csv', '4000000001')
+        self.assertEqual(cleared.stdout, b'connection,status,outcome\r\n4000000001,0,done\r\n')
+        self.hxm2afp('show', '4000000001', check=3)
+
+    def test_the_logger_stays_inside_the_program(self):
+        # An exported `log` would take the math function's place in every library.
+        symbols = run('nm', '-D', '--defined-only', HXM2AFP, check=0).stdout.split()
+        self.assertNotIn(b'log', symbols)
+
+
+if __name__ == '__main__':
+    unittest.main(argv=sys.argv[:1], verbosity=1)
