@@ -10,6 +10,18 @@ set(HXM_LAYERS base logger core monitor pages/common pages/help AREAS plugin)
 set(HXM_AREAS pages/connections pages/openfiles pages/logs)
 set(HXM_LAYER_GUARD ${CMAKE_CURRENT_LIST_DIR}/layer_guard.sh)
 
+# hxm_guard_includes(<target> <folder>...)
+# Compiles <target>'s sources through the guard: they may read headers of the
+# named folders of the source tree only (system headers are not its concern).
+function(hxm_guard_includes target)
+  set_target_properties(${target} PROPERTIES CXX_COMPILER_LAUNCHER
+    "${HXM_LAYER_GUARD};${CMAKE_SOURCE_DIR};${CMAKE_BINARY_DIR};${ARGN};--")
+  if(CMAKE_CXX_COMPILER_LAUNCHER) # ccache, say: it runs the compile the guard checks
+    set_property(TARGET ${target} APPEND PROPERTY CXX_COMPILER_LAUNCHER
+      ${CMAKE_CXX_COMPILER_LAUNCHER})
+  endif()
+endfunction()
+
 # hxm_layer_sees(<var> <folder>)
 # Sets <var> to the folders whose headers the layer in <folder> may read:
 # the contracts, the layers below it and its own.
@@ -58,12 +70,7 @@ function(hxm_plugin_part part)
   endif()
   file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   hxm_layer_sees(seen ${folder})
-  set_target_properties(${target} PROPERTIES CXX_COMPILER_LAUNCHER
-    "${HXM_LAYER_GUARD};${CMAKE_SOURCE_DIR};${CMAKE_BINARY_DIR};${seen};--")
-  if(CMAKE_CXX_COMPILER_LAUNCHER) # ccache, say: it runs the compile the guard checks
-    set_property(TARGET ${target} APPEND PROPERTY CXX_COMPILER_LAUNCHER
-      ${CMAKE_CXX_COMPILER_LAUNCHER})
-  endif()
+  hxm_guard_includes(${target} ${seen})
   set_property(GLOBAL APPEND PROPERTY HXM_PLUGIN_PARTS ${target})
   if(arg_EXPORTS)
     get_filename_component(list ${arg_EXPORTS} ABSOLUTE)
