@@ -51,13 +51,12 @@ void append_open_file_heading(std::string *row, const OpenFileColumn &column, co
     row->append(imageEnd).append("></a></TD>");
 }
 
-std::string unsorted_heading_row(bool translateLabels, const char *imageEnd) {
+std::string unsorted_heading_row(const char *imageEnd) {
     std::string row = "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
                       "NAME=K_1_ id=noid onchange='checkAndUncheckAll(this)'></TD>";
     for (const OpenFileColumn &column : kOpenFileColumns)
-        append_open_file_heading(
-            &row, column, translateLabels ? lnxMSG(column.label) : column.label,
-            column.unsortedHref, "sortdown.png", imageEnd != nullptr ? imageEnd : column.imageEnd);
+        append_open_file_heading(&row, column, lnxMSG(column.label), column.unsortedHref,
+                                 "sortdown.png", imageEnd != nullptr ? imageEnd : column.imageEnd);
     return row.append("</TR>");
 }
 

@@ -41,10 +41,9 @@ void append_open_file_heading(std::string *row, const OpenFileColumn &column, co
                               const std::string &href, const char *image, const char *imageEnd);
 
 /* The heading row of a page that lists no files yet: the check-all box,
- * then every column linking to its unsortedHref. The labels are translated
- * when `translateLabels` is set; `imageEnd` stands for every column's own
- * when not null. */
-std::string unsorted_heading_row(bool translateLabels, const char *imageEnd);
+ * then every column, its label translated, linking to its unsortedHref;
+ * `imageEnd` stands for every column's own when not null. */
+std::string unsorted_heading_row(const char *imageEnd);
 
 } // namespace hxm2afp
 

@@ -48,12 +48,15 @@ int displayAFPFileDetails(void *request, const char *fileName) {
     HttpSendDataSprintf(request, "<tr><td>");
     hxm2afp::send_filter_form(request, "</td></tr></table>\n");
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
-    HttpSendDataSprintf(
-        request, "<tr class=tablehead><TD align=center colspan=4>List of Open Files</TD></tr>");
-    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(false, " ").c_str());
-    HttpSendDataSprintf(request, "<tr><td align=left><input onclick=\"closeFiles(this)\" "
-                                 "name=\"closeallcheckfiles\" type='button' "
-                                 "value=\"Close\"></td></tr></table></FORM>");
+    // German pages get these in German too; English bytes stay as they were.
+    HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
+                        lnxMSG("List of Open Files"));
+    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(" ").c_str());
+    HttpSendDataSprintf(request,
+                        "<tr><td align=left><input onclick=\"closeFiles(this)\" "
+                        "name=\"closeallcheckfiles\" type='button' "
+                        "value=\"%s\"></td></tr></table></FORM>",
+                        lnxMSG("Close"));
     HttpSendDataSprintf(request, "</BODY></HTML>\n");
     return hxm2afp::end_page(request);
 }

@@ -292,7 +292,7 @@ int generate_main_ofm_page(void *request) {
     HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
     HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
                         lnxMSG("List of Open Files"));
-    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(true, nullptr).c_str());
+    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(nullptr).c_str());
     HttpSendDataSprintf(request, "</table></FORM>");
     HttpSendDataSprintf(request, "</BODY></HTML>\n");
     return hxm2afp::end_page(request);
