@@ -14,6 +14,7 @@ HXM_DEB_PACKAGES=(
     nodejs npm
     chromium
     debhelper fakeroot lintian logrotate systemd
+    ccache debootstrap systemd-container
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }
@@ -58,4 +59,27 @@ hxm_build() {
     hxm_log "building $dir"
     cmake -S "$HXM_TOP" -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
+}
+
+# hxm_repack_newer DEB VERSION DIR: writes DEB again into DIR as VERSION, the
+# same files but for the plug-in's shipped configuration, which gains a
+# line, so an upgrade over an edited copy makes dpkg choose between the two.
+hxm_repack_newer() {
+    local deb=$1 newer=$2 out=$3 tree
+    local version
+    version=$(dpkg-deb -f "$deb" Version)
+    tree=$(mktemp -d)
+    dpkg-deb -R "$deb" "$tree/pkg" || { rm -rf "$tree"; return 1; }
+    sed -i "s/^Version: .*/Version: $newer/" "$tree/pkg/DEBIAN/control"
+    local conf=etc/zentra/libhxm2afp.conf
+    if [[ -f $tree/pkg/$conf ]]; then
+        echo '# newer default' >>"$tree/pkg/$conf"
+        sed -i "s#^[0-9a-f]*  $conf\$#$(cd "$tree/pkg" && md5sum "$conf")#" "$tree/pkg/DEBIAN/md5sums"
+    fi
+    local name
+    name=$(basename "$deb")
+    dpkg-deb --root-owner-group -b "$tree/pkg" "$out/${name/_${version}_/_${newer}_}" >/dev/null
+    local status=$?
+    rm -rf "$tree"
+    return $status
 }
