@@ -13,6 +13,8 @@ namespace hxm_server {
 namespace {
 
 constexpr char kImagePrefix[] = "/opt/zentra/hxm/";
+// Where browsers ask for a site's icon on every page.
+constexpr char kIconPath[] = "/favicon.ico";
 
 // The target split at its first '?'; an absolute-form target
 // ("http://host/path") loses its scheme and host first.
@@ -52,6 +54,10 @@ bool MatchesImage(const Target &target) {
     return target.path.compare(0, sizeof kImagePrefix - 1, kImagePrefix) == 0;
 }
 
+bool MatchesIcon(const Target &target) {
+    return target.path == kIconPath;
+}
+
 bool MatchesLogView(const Target &target) {
     return target.hasQuery && target.query == "VIEW";
 }
@@ -69,6 +75,10 @@ Reply AnswerImage(RouteRequest &, const Target &target, const FileLocations &loc
     if (!hxm::DecodePath(target.path.substr(sizeof kImagePrefix - 1), &name))
         return StatusReply(400);
     return ServeImage(locations, name);
+}
+
+Reply AnswerIcon(RouteRequest &, const Target &, const FileLocations &locations) {
+    return ServeImage(locations, kIconPath + 1);
 }
 
 Reply AnswerLogView(RouteRequest &, const Target &target, const FileLocations &locations) {
@@ -106,6 +116,7 @@ struct Route {
 constexpr Route kRoutes[] = {
     {MatchesHome, Methods::kReadAndPost, AnswerHome},
     {MatchesImage, Methods::kRead, AnswerImage},
+    {MatchesIcon, Methods::kRead, AnswerIcon},
     {MatchesLogView, Methods::kRead, AnswerLogView},
     {MatchesAny, Methods::kAny, AnswerPlugin},
 };
