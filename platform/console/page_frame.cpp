@@ -27,6 +27,8 @@ constexpr unsigned int kOptionScriptWriter = 4;
 constexpr char kStyleSheet[] =
     "<style type=\"text/css\">\n"
     "body { font-family: sans-serif; font-size: 10pt; margin: 0; }\n"
+    // Pages have no doctype: in that mode tables do not inherit the font.
+    "table { font: inherit; }\n"
     ".hxm-banner { background: #4a5a7a; color: #ffffff; padding: 6px 12px; }\n"
     ".hxm-heading { font-size: 14pt; font-weight: bold; }\n"
     ".hxm-caption { margin-left: 16px; }\n"
