@@ -15,6 +15,7 @@ fail() {
 ok() { printf 'ok: %s\n' "$*"; }
 
 [[ $(id -u) -eq 0 ]] || fail "run as root: dpkg installs files owned by root"
+hxm_install_deps
 [[ ${HXM_PACKAGES_BUILT:-} == 1 ]] || bash "$HXM_TOP/scripts/package.sh" >/dev/null
 packages=$HXM_TOP/build/packages
 version=$(dpkg-parsechangelog -l "$HXM_TOP/debian/changelog" -S Version)

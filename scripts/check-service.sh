@@ -24,6 +24,7 @@ packages=$HXM_TOP/build/packages
 started=$SECONDS
 
 [[ $(id -u) -eq 0 ]] || { echo "check-service: run as root (debootstrap, systemd-nspawn)" >&2; exit 1; }
+hxm_install_deps
 for tool in debootstrap systemd-nspawn nsenter curl; do
     command -v "$tool" >/dev/null || { echo "check-service: $tool is missing" >&2; exit 1; }
 done

@@ -3,27 +3,35 @@
 
 HXM_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the build, the tests and the demo need.
+# Debian packages that building a release tree and the Debian packages
+# needs: what demo.sh and package.sh install.
+HXM_BUILD_DEB_PACKAGES=(
+    build-essential cmake ninja-build pkg-config git gettext locales ca-certificates
+    libmicrohttpd-dev libsqlite3-dev libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
+    debhelper
+)
+# And what the test command needs besides: the 32-bit and fuzzing compilers,
+# the test libraries, Chromium for the browser tests, the package and
+# service checks' tools, and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(
-    build-essential cmake ninja-build pkg-config git
-    g++-multilib
-    libmicrohttpd-dev libsqlite3-dev sqlite3 libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
-    libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev
-    gettext locales python3 ca-certificates curl openssl
-    clang libclang-rt-14-dev
+    "${HXM_BUILD_DEB_PACKAGES[@]}"
+    g++-multilib clang libclang-rt-14-dev ccache
+    sqlite3 libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev python3 curl openssl
     nodejs npm
     chromium
-    debhelper fakeroot lintian logrotate systemd
-    ccache debootstrap systemd-container
+    fakeroot lintian logrotate systemd debootstrap systemd-container
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }
 
-# Installs the missing Debian packages (asks apt only when something is missing,
-# so a second run costs nothing) and the npm packages of package-lock.json.
+# hxm_install_deps [build]: installs the missing Debian packages (asks apt
+# only when something is missing, so a second run costs nothing) and the npm
+# packages of package-lock.json; with "build", only HXM_BUILD_DEB_PACKAGES.
 hxm_install_deps() {
     local missing=() pkg
-    for pkg in "${HXM_DEB_PACKAGES[@]}"; do
+    local -a wanted=("${HXM_DEB_PACKAGES[@]}")
+    [[ ${1:-} == build ]] && wanted=("${HXM_BUILD_DEB_PACKAGES[@]}")
+    for pkg in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$pkg")
     done
@@ -43,7 +51,7 @@ hxm_install_deps() {
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
             "${missing[@]}" >/dev/null
     fi
-    if [[ -f $HXM_TOP/package-lock.json ]]; then
+    if [[ ${1:-} != build && -f $HXM_TOP/package-lock.json ]]; then
         local stamp=$HXM_TOP/node_modules/.package-lock.json
         if [[ ! -f $stamp || $HXM_TOP/package-lock.json -nt $stamp ]]; then
             hxm_log "installing npm packages from package-lock.json"

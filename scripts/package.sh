@@ -6,7 +6,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-hxm_install_deps
+hxm_install_deps build
 out=$HXM_TOP/build/packages
 rm -rf "$out"
 mkdir -p "$out"
