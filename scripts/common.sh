@@ -60,12 +60,27 @@ hxm_install_deps() {
     fi
 }
 
+# ccache, where installed, keeps every compiled object between runs (in its
+# own folder, ~/.cache/ccache unless CCACHE_DIR says otherwise). Paths are
+# taken relative to the tree, so a fresh clone, or another clone of the same
+# sources, finds the objects an earlier build made.
+# hxm_use_ccache: sets HXM_LAUNCHER (ccache, or empty where it is missing)
+# and ccache's settings for the builds that follow.
+hxm_use_ccache() {
+    HXM_LAUNCHER=
+    command -v ccache >/dev/null || return 0
+    HXM_LAUNCHER=ccache
+    export CCACHE_BASEDIR=$HXM_TOP CCACHE_NOHASHDIR=true
+}
+
 # hxm_build DIR [cmake options...]: configures (once) and builds DIR.
 hxm_build() {
     local dir=$1
     shift
     hxm_log "building $dir"
-    cmake -S "$HXM_TOP" -B "$dir" -G Ninja "$@" >/dev/null
+    hxm_use_ccache
+    cmake -S "$HXM_TOP" -B "$dir" -G Ninja -DCMAKE_C_COMPILER_LAUNCHER="$HXM_LAUNCHER" \
+        -DCMAKE_CXX_COMPILER_LAUNCHER="$HXM_LAUNCHER" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
 
