@@ -27,7 +27,12 @@ stage_done() {
     times+=("$1 $((SECONDS - stage_started)) s")
     stage_started=$SECONDS
 }
-trap '((${#times[@]})) && hxm_log "stage times: $(IFS=,; echo "${times[*]}") (total $SECONDS s)"' EXIT
+report_times() {
+    local joined
+    joined=$(printf '%s, ' "${times[@]}")
+    hxm_log "stage times: ${joined%, } (total $SECONDS s)"
+}
+trap '((${#times[@]} == 0)) || report_times' EXIT
 
 run_ctest() {
     hxm_log "testing $1"
