@@ -75,11 +75,12 @@ mirror=$(awk -v suite="$suite" '$2 == suite { print $1; exit }' <<<"$mirrors")
 
 # What the packages need (their dependencies and logrotate) goes into the
 # cached root, so that apt installs them inside with no network.
-depends=$(for deb in "$console_deb" "$plugin_deb"; do
-    dpkg-deb -f "$deb" Depends
-done | tr ',' '\n' | sed -E 's/\|.*//; s/\(.*\)//; s/:any//; s/[[:space:]]//g' |
+declared=$(for deb in "$console_deb" "$plugin_deb"; do dpkg-deb -f "$deb" Depends; done)
+depends=$(tr ',' '\n' <<<"$declared" | sed -E 's/\|.*//; s/\(.*\)//; s/:any//; s/[[:space:]]//g' |
     grep -vxE 'hxm-console|hxm2afp|' | sort -u | tr '\n' ' ')
-key=$(printf '%s\n' "$suite" "$mirrors" "$depends" | sha256sum | cut -c1-16)
+# A root is made anew each week, or when the packages need other versions,
+# so it installs what a server would install today.
+key=$(printf '%s\n' "$suite" "$mirrors" "$declared" "$(date +%G-%V)" | sha256sum | cut -c1-16)
 cache=$work/debian12-$key
 
 make_root() {

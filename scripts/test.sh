@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the developer build (AddressSanitizer + UBSan),
-# the ThreadSanitizer build and the 32-bit build, each through ctest, the
-# Debian packages in a scratch root and on a booted Debian 12, then the
-# browser tests. Installs what it needs; exits non-zero on any failure, and
-# prints how long each stage took.
-# HXM_TEST_BUILDS picks the stages (default: "asan tsan m32 packages service";
-# "packages" builds the Debian packages from a release tree and checks them
-# installed in a scratch root, scripts/check-packages.sh; "service" checks
-# them under systemd, scripts/check-service.sh, with the packages "packages"
-# built). The browser tests run whenever the asan tree is built.
+# with the HTTP benchmark's smoke run and the browser tests on it, the
+# ThreadSanitizer build and the 32-bit build, each through ctest, then the
+# Debian packages in a scratch root and on a booted Debian 12. Installs what
+# it needs; exits non-zero on any failure, and prints how long each stage
+# took. HXM_TEST_BUILDS picks the stages (default: "asan tsan m32 packages
+# service"; "packages" builds the Debian packages from a release tree and
+# checks them installed in a scratch root, scripts/check-packages.sh;
+# "service" checks them under systemd, scripts/check-service.sh, with the
+# packages "packages" built).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -65,16 +65,15 @@ for kind in $builds; do
     *) echo "unknown build kind: $kind" >&2; exit 2 ;;
     esac
     run_ctest "$dir"
+    stage_done "$kind"
     if [[ $kind == asan ]]; then
         # A few seconds: checks that the HTTP benchmark still runs end to end.
         hxm_log "HTTP benchmark smoke run"
         bash "$HXM_TOP/bench/http_bench.sh" --smoke "$dir"
+        if compgen -G "$HXM_TOP/tests/browser/*.test.mjs" >/dev/null; then
+            hxm_log "browser tests"
+            (cd "$HXM_TOP" && HXM_BUILD=$dir node --test tests/browser/)
+        fi
+        stage_done "asan smoke and browser"
     fi
-    stage_done "$kind"
 done
-
-if [[ " $builds " == *" asan "* ]] && compgen -G "$HXM_TOP/tests/browser/*.test.mjs" >/dev/null; then
-    hxm_log "browser tests"
-    (cd "$HXM_TOP" && HXM_BUILD=$HXM_TOP/build/asan node --test tests/browser/)
-    stage_done browser
-fi
