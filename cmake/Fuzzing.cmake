@@ -73,15 +73,38 @@ function(hxm_fuzz_library name)
   foreach(system_library IN LISTS arg_LIBRARIES)
     list(APPEND libraries -l${system_library})
   endforeach()
+  set(objects)
+  foreach(source IN LISTS sources)
+    hxm_fuzz_object(object ${name} ${source})
+    list(APPEND objects ${object})
+  endforeach()
   set(library ${HXM_FUZZ_DIR}/lib${name}_fuzz.so)
   add_custom_command(OUTPUT ${library}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${HXM_FUZZ_DIR}
-    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer-no-link -fPIC -shared
-            ${link_flags} ${sources} ${libraries} -o ${library}
-    DEPENDS ${sources} ${map}
-    COMMENT "Building lib${name}_fuzz.so (clang)"
+    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer-no-link -shared
+            ${link_flags} ${objects} ${libraries} -o ${library}
+    DEPENDS ${objects} ${map}
+    COMMENT "Linking lib${name}_fuzz.so (clang)"
     VERBATIM)
   add_custom_target(${name}_fuzz_library DEPENDS ${library})
+endfunction()
+
+# hxm_fuzz_object(<var> <group> <source>)
+# Compiles one source with clang for the fuzz builds, on its own so the
+# sources build in parallel, through the build's compiler launcher (ccache)
+# and with its headers tracked; sets <var> in the caller to the object.
+function(hxm_fuzz_object var group source)
+  file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
+  string(MAKE_C_IDENTIFIER ${relative} object_name)
+  set(object ${HXM_FUZZ_DIR}/${group}.objects/${object_name}.o)
+  add_custom_command(OUTPUT ${object}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${HXM_FUZZ_DIR}/${group}.objects
+    COMMAND ${CMAKE_CXX_COMPILER_LAUNCHER} ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS}
+            -fsanitize=fuzzer-no-link -fPIC -MD -MF ${object}.d -c ${source} -o ${object}
+    DEPENDS ${source}
+    DEPFILE ${object}.d
+    COMMENT "Compiling ${relative} for fuzzing (clang)"
+    VERBATIM)
+  set(${var} ${object} PARENT_SCOPE)
 endfunction()
 
 # hxm_fuzzer(<name> LIBRARY <library name> [MAX_LEN <bytes>] [QUIET])
@@ -107,11 +130,12 @@ function(hxm_fuzzer name)
   set(library ${HXM_FUZZ_DIR}/lib${arg_LIBRARY}_fuzz.so)
   set(fuzzer ${HXM_FUZZ_DIR}/${test_name}_fuzzer)
   set(corpus ${HXM_FUZZ_DIR}/corpus_${test_name})
+  hxm_fuzz_object(harness_object harnesses ${harness})
   add_custom_command(OUTPUT ${fuzzer}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus}
-    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer ${harness} ${library}
+    COMMAND ${HXM_CLANGXX} ${HXM_FUZZ_FLAGS} -fsanitize=fuzzer ${harness_object} ${library}
             -Wl,-rpath,${HXM_FUZZ_DIR} -o ${fuzzer}
-    DEPENDS ${harness} ${library}
+    DEPENDS ${harness_object} ${library}
     COMMENT "Linking the ${test_name} fuzzer (clang)"
     VERBATIM)
   add_custom_target(${test_name}_fuzzer ALL DEPENDS ${fuzzer})

@@ -39,6 +39,9 @@ if(TARGET hxm-console AND TARGET afpstat)
     LIBRARY DESTINATION ${HXM_INSTALL_LIB} COMPONENT standins NAMELINK_SKIP)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/platform/console/images/
     DESTINATION opt/zentra/hxm COMPONENT standins)
+  install(DIRECTORY ${HXM_CONSOLE_LOCALE_BUILD_DIR}/
+    DESTINATION opt/zentra/hxm/locale COMPONENT standins
+    FILES_MATCHING PATTERN "*.mo")
   install(DIRECTORY DESTINATION var/opt/zentra/log COMPONENT standins)
   install(DIRECTORY DESTINATION var/opt/zentra/afpstat COMPONENT standins)
 endif()

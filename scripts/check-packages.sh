@@ -15,7 +15,8 @@ fail() {
 ok() { printf 'ok: %s\n' "$*"; }
 
 [[ $(id -u) -eq 0 ]] || fail "run as root: dpkg installs files owned by root"
-bash "$HXM_TOP/scripts/package.sh" >/dev/null
+hxm_install_deps
+[[ ${HXM_PACKAGES_BUILT:-} == 1 ]] || bash "$HXM_TOP/scripts/package.sh" >/dev/null
 packages=$HXM_TOP/build/packages
 version=$(dpkg-parsechangelog -l "$HXM_TOP/debian/changelog" -S Version)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
@@ -178,16 +179,7 @@ sed -i 's/^LOG_LEVEL WARNING/LOG_LEVEL ERROR/' "$root/etc/zentra/libhxm2afp.conf
 # changed shipped configuration, so dpkg has to choose between the two.
 newer=$version.1
 for deb in "$console_deb" "$plugin_deb"; do
-    tree=$work/repack
-    rm -rf "$tree"
-    dpkg-deb -R "$deb" "$tree"
-    sed -i "s/^Version: .*/Version: $newer/" "$tree/DEBIAN/control"
-    if [[ -f $tree/etc/zentra/libhxm2afp.conf ]]; then
-        echo '# newer default' >>"$tree/etc/zentra/libhxm2afp.conf"
-        sed -i "s#^[0-9a-f]*  etc/zentra/libhxm2afp.conf#$(cd "$tree" &&
-            md5sum etc/zentra/libhxm2afp.conf | sed 's/#/\\#/g')#" "$tree/DEBIAN/md5sums"
-    fi
-    dpkg-deb --root-owner-group -b "$tree" "$work/$(basename "${deb/_${version}_/_${newer}_}")" >/dev/null
+    hxm_repack_newer "$deb" "$newer" "$work" || fail "repacking $(basename "$deb") as $newer"
 done
 log_lines=$(wc -l <"$access_log")
 hxm_log "upgrading to $newer"

@@ -10,7 +10,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-hxm_install_deps
+hxm_install_deps build
 build=$HXM_TOP/build/release
 hxm_build "$build" -DCMAKE_BUILD_TYPE=Release -DHXM_SANITIZE=none -DHXM_TESTS=OFF -DHXM_BENCH=OFF
 
@@ -39,9 +39,11 @@ if [[ $lang == de ]]; then
             echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
         $sudo locale-gen >/dev/null
     fi
+    # The plug-in's catalogue, and the console's for its own frame words.
     catalogue=$root/opt/zentra/afpsvcd/locale/de/LC_MESSAGES
-    mkdir -p "$catalogue"
+    mkdir -p "$catalogue" "$root/opt/zentra/hxm/locale/de/LC_MESSAGES"
     cp "$build/locale/de/LC_MESSAGES/libhxm2afp.mo" "$catalogue/"
+    cp "$build/console-locale/de/LC_MESSAGES/hxm-console.mo" "$root/opt/zentra/hxm/locale/de/LC_MESSAGES/"
     export LC_ALL=de_DE.UTF-8 LANGUAGE=de
 elif [[ -n $lang ]]; then
     hxm_log "HXM_DEMO_LANG=$lang: only de is translated; starting in English"

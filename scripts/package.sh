@@ -6,7 +6,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-hxm_install_deps
+hxm_install_deps build
 out=$HXM_TOP/build/packages
 rm -rf "$out"
 mkdir -p "$out"
@@ -17,7 +17,8 @@ hxm_log "building the Debian packages $version into $out"
 # package build compiles only what changed; without debhelper's stamp the
 # build steps always run (ninja decides what is stale).
 rm -f "$HXM_TOP/debian/debhelper-build-stamp"
-(cd "$HXM_TOP" && dpkg-buildpackage --no-sign -b -nc -J"$(nproc)" \
+hxm_use_ccache
+(cd "$HXM_TOP" && HXM_LAUNCHER=$HXM_LAUNCHER dpkg-buildpackage --no-sign -b -nc -J"$(nproc)" \
     --buildinfo-option=-u"$out" --changes-option=-u"$out" \
     --buildinfo-file="$out/libhxm2afp_${version}_${arch}.buildinfo" \
     --changes-file="$out/libhxm2afp_${version}_${arch}.changes") >"$out/build.log" 2>&1 || {

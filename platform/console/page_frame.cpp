@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/console/console_texts.h"
 #include "platform/console/html_escape.h"
 #include "platform/console/hxm_console.h"
 #include "platform/console/registry.h"
@@ -27,6 +28,8 @@ constexpr unsigned int kOptionScriptWriter = 4;
 constexpr char kStyleSheet[] =
     "<style type=\"text/css\">\n"
     "body { font-family: sans-serif; font-size: 10pt; margin: 0; }\n"
+    // Pages have no doctype: in that mode tables do not inherit the font.
+    "table { font: inherit; }\n"
     ".hxm-banner { background: #4a5a7a; color: #ffffff; padding: 6px 12px; }\n"
     ".hxm-heading { font-size: 14pt; font-weight: bold; }\n"
     ".hxm-caption { margin-left: 16px; }\n"
@@ -44,7 +47,9 @@ constexpr char kStyleSheet[] =
 
 // The navigation: each group's title, then its links.
 void AppendNavigation(std::string *out) {
-    out->append("<div class=\"hxm-nav\"><a href=\"/\">Home</a>");
+    out->append("<div class=\"hxm-nav\"><a href=\"/\">");
+    AppendHtmlEscaped(out, ConsoleText("Home"));
+    out->append("</a>");
     for (const NavigationGroup &group : NavigationGroups()) {
         out->append("<span class=\"hxm-group\">");
         AppendHtmlEscaped(out, group.title);
@@ -106,10 +111,14 @@ namespace hxm {
 
 std::string RenderHome() {
     using namespace hxm_console;
-    std::string page = "<HTML><HEAD><TITLE>Server Console</TITLE>\n";
+    const char *title = ConsoleText("Server Console");
+    std::string page = "<HTML><HEAD><TITLE>";
+    AppendHtmlEscaped(&page, title);
+    page.append("</TITLE>\n");
     page.append(kStyleSheet);
-    page.append("</HEAD><BODY>\n<div class=\"hxm-banner\"><span class=\"hxm-heading\">"
-                "Server Console</span></div>\n<div class=\"hxm-home\">\n");
+    page.append("</HEAD><BODY>\n<div class=\"hxm-banner\"><span class=\"hxm-heading\">");
+    AppendHtmlEscaped(&page, title);
+    page.append("</span></div>\n<div class=\"hxm-home\">\n");
     for (const NavigationGroup &group : NavigationGroups()) {
         page.append("<h2>");
         AppendHtmlEscaped(&page, group.title);
@@ -157,7 +166,7 @@ extern "C" int BuildAndSendHeader(void *request, const char *title, const char *
             frame.append("<a class=\"hxm-help\" href=\"");
             AppendHtmlEscaped(&frame, helpUrl);
             frame.append("\">");
-            AppendHtmlEscaped(&frame, caption != nullptr ? caption : "Help");
+            AppendHtmlEscaped(&frame, caption != nullptr ? caption : ConsoleText("Help"));
             frame.append("</a>");
         }
         frame.append("<span class=\"hxm-heading\">");

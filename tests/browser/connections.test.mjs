@@ -38,6 +38,10 @@ test('sorting, select-all, nothing ticked, name link, hostile name', async () =>
     const { page, baseUrl } = hxm;
     await page.goto(`${baseUrl}/afpcons`);
     assert.deepEqual(await rowNumbers(page), [7, 12, 20, 30]);
+    // The table's text has the navigation's font.
+    const fonts = await page.$$eval('.hxm-nav a, td.tablecol', (all) =>
+      [...new Set(all.map((e) => getComputedStyle(e).font))]);
+    assert.equal(fonts.length, 1, fonts.join(' | '));
     const sorts = [
       ['ConnectionName', [30, 20, 7, 12], 'Sorted By Name'], // "<" < "Z" < "b" < "c"
       ['FSActivity', [30, 7, 12, 20], 'Sorted By Reads & Writes (bytes)'],

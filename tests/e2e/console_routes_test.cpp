@@ -217,6 +217,14 @@ TEST_F(RoutesTest, ServesEveryImageAsPng) {
     }
 }
 
+TEST_F(RoutesTest, ServesItsIconWhereBrowsersAskForIt) {
+    StartConsole();
+    HttpResponse icon = Fetch(base(), "/favicon.ico");
+    ASSERT_EQ(icon.status, 200);
+    EXPECT_EQ(icon.Header("content-type"), "image/vnd.microsoft.icon");
+    EXPECT_EQ(icon.body.compare(0, 4, std::string("\0\0\1\0", 4)), 0);
+}
+
 TEST_F(RoutesTest, PrefersTheRootsImageFolder) {
     WriteFile(root() + "/opt/zentra/hxm/network.png", "\x89PNG\r\n\x1a\nlocal copy");
     StartConsole();

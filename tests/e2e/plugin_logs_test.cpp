@@ -133,6 +133,10 @@ TEST_F(PluginLogsTest, WithTheGermanCatalogueTheHelpPagesAreGerman) {
                              "AFP-Servers (afpsvcd).</dd><br>\n"),
               std::string::npos)
         << logs.body;
+    // The console's frame around the list page: its help link and home link.
+    HttpResponse list = Fetch(base(), "/afplogs");
+    EXPECT_NE(list.body.find("\">Hilfe</a>"), std::string::npos) << list.body;
+    EXPECT_NE(list.body.find("<a href=\"/\">Startseite</a>"), std::string::npos) << list.body;
 }
 
 } // namespace

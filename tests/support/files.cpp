@@ -104,6 +104,8 @@ void TempRoot::InstallGermanCatalogue(const std::string &file) const {
     if (catalogue.empty())
         throw std::runtime_error("the German catalogue is not built");
     WriteFile(LocaleDirectory() + "/de/LC_MESSAGES/libhxm2afp.mo", catalogue);
+    WriteFile(path_ + "/opt/zentra/hxm/locale/de/LC_MESSAGES/hxm-console.mo",
+              ReadFile(HXM_CONSOLE_LOCALE_BUILD_DIR "/de/LC_MESSAGES/hxm-console.mo"));
 }
 
 std::vector<std::string> TempRoot::LogLines() const {

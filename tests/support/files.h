@@ -33,7 +33,7 @@ class TempRoot {
     /* Writes the configuration file (creating its folder). */
     void WriteConfig(const std::string &content) const;
     /* Puts the built German catalogue (or another .mo file as the German one)
-     * where the plug-in looks for it. */
+     * where the plug-in looks for it, and the console's where it looks. */
     void InstallGermanCatalogue(const std::string &catalogue = "") const;
     /* The log file's lines (readable even with permission bits 0). */
     std::vector<std::string> LogLines() const;

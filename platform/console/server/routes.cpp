@@ -13,6 +13,8 @@ namespace hxm_server {
 namespace {
 
 constexpr char kImagePrefix[] = "/opt/zentra/hxm/";
+// Where browsers ask for a site's icon on every page.
+constexpr char kIconPath[] = "/favicon.ico";
 
 // The log area's access rule, which its "?VIEW" links must keep: a flag
 // word with one of the first bits is not answered at all (404, as when the
@@ -58,6 +60,10 @@ bool MatchesImage(const Target &target) {
     return target.path.compare(0, sizeof kImagePrefix - 1, kImagePrefix) == 0;
 }
 
+bool MatchesIcon(const Target &target) {
+    return target.path == kIconPath;
+}
+
 bool MatchesLogView(const Target &target) {
     return target.hasQuery && target.query == "VIEW";
 }
@@ -75,6 +81,10 @@ Reply AnswerImage(RouteRequest &, const Target &target, const FileLocations &loc
     if (!hxm::DecodePath(target.path.substr(sizeof kImagePrefix - 1), &name))
         return StatusReply(400);
     return ServeImage(locations, name);
+}
+
+Reply AnswerIcon(RouteRequest &, const Target &, const FileLocations &locations) {
+    return ServeImage(locations, kIconPath + 1);
 }
 
 Reply AnswerLogView(RouteRequest &request, const Target &target, const FileLocations &locations) {
@@ -116,6 +126,7 @@ struct Route {
 constexpr Route kRoutes[] = {
     {MatchesHome, Methods::kReadAndPost, AnswerHome},
     {MatchesImage, Methods::kRead, AnswerImage},
+    {MatchesIcon, Methods::kRead, AnswerIcon},
     {MatchesLogView, Methods::kRead, AnswerLogView},
     {MatchesAny, Methods::kAny, AnswerPlugin},
 };

@@ -14,11 +14,17 @@
 namespace hxm_server {
 namespace {
 
-constexpr const char *kImageNames[] = {
-    "sorted.png",
-    "sortdown.png",
-    "network.png",
-    "GRPstatus_critical.png",
+struct Image {
+    const char *name;
+    const char *contentType;
+};
+
+constexpr Image kImages[] = {
+    {"sorted.png", "image/png"},
+    {"sortdown.png", "image/png"},
+    {"network.png", "image/png"},
+    {"GRPstatus_critical.png", "image/png"},
+    {"favicon.ico", "image/vnd.microsoft.icon"},
 };
 
 // Opens `path` read-only as a regular file. -1 for anything else: a FIFO
@@ -56,10 +62,12 @@ FileLocations LocationsForRoot(const std::string &root) {
 }
 
 Reply ServeImage(const FileLocations &locations, const std::string &name) {
-    bool known = false;
-    for (const char *candidate : kImageNames)
-        known = known || name == candidate;
-    if (!known)
+    const Image *known = nullptr;
+    for (const Image &candidate : kImages) {
+        if (name == candidate.name)
+            known = &candidate;
+    }
+    if (known == nullptr)
         return StatusReply(404);
     for (const std::string *directory :
          {&locations.imageDirectory, &locations.fallbackImageDirectory}) {
@@ -69,7 +77,7 @@ Reply ServeImage(const FileLocations &locations, const std::string &name) {
         int fd = OpenRegularFile(*directory + "/" + name, 0, &size);
         if (fd < 0)
             continue;
-        Reply reply(200, "image/png", std::string());
+        Reply reply(200, known->contentType, std::string());
         reply.headers.emplace_back("Cache-Control", "max-age=3600");
         reply.SetFile(fd, size);
         return reply;

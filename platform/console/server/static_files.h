@@ -21,9 +21,10 @@ struct FileLocations {
 // The locations for `root` ($ZENTRA_ROOT); empty means the fixed paths.
 FileLocations LocationsForRoot(const std::string &root);
 
-// The image `name` ("sorted.png", ...) as image/png, looked for in the image
-// directory first, then in the console's own. Only the console's known image
-// names are served; anything else, or a name found in neither place, is 404.
+// The image `name` ("sorted.png", ..., "favicon.ico") with its type, looked
+// for in the image directory first, then in the console's own. Only the
+// console's known image names are served; anything else, or a name found in
+// neither place, is 404.
 Reply ServeImage(const FileLocations &locations, const std::string &name);
 
 // The file at the absolute, decoded path as text/plain, streamed from disk.
