@@ -188,7 +188,7 @@ bool OutputChannel::OpenFile(const std::string &path, mode_t mode, std::string *
     state_->mode = mode;
     state_->checked = std::chrono::steady_clock::now();
     state_->running = true;
-    std::thread(WriterLoop, state_).detach();
+    writer_ = std::thread(WriterLoop, state_);
     return true;
 }
 
@@ -199,7 +199,7 @@ bool OutputChannel::UseDescriptor(int fd, std::string *error) {
         return false;
     }
     state_->running = true;
-    std::thread(WriterLoop, state_).detach();
+    writer_ = std::thread(WriterLoop, state_);
     return true;
 }
 
@@ -214,7 +214,7 @@ bool OutputChannel::Capture(int fd, std::string *error) {
     close(ends[1]);
     state_->captured = fd;
     state_->readerDone = false;
-    std::thread(ReaderLoop, state_, ends[0]).detach();
+    reader_ = std::thread(ReaderLoop, state_, ends[0]);
     return true;
 }
 
@@ -251,15 +251,31 @@ void OutputChannel::Stop(std::chrono::milliseconds patience) {
         state_->captured = -1;
     }
     std::unique_lock<std::mutex> lock(state_->mutex);
-    state_->idle.wait_until(lock, deadline, [&] { return state_->readerDone; });
-    if (!state_->running)
-        return;
-    state_->stopping = true;
-    state_->wake.notify_all();
-    if (!state_->idle.wait_until(lock, deadline, [&] { return !state_->running; })) {
+    const bool readerEnded =
+        state_->idle.wait_until(lock, deadline, [&] { return state_->readerDone; });
+    bool writerEnded = !state_->running;
+    if (!writerEnded) {
+        state_->stopping = true;
+        state_->wake.notify_all();
+        writerEnded = state_->idle.wait_until(lock, deadline, [&] { return !state_->running; });
+    }
+    if (!writerEnded) {
         state_->dropped += state_->queue.size();
         state_->queue.clear();
         state_->running = false; // the writer thread is left to the reader
+    }
+    lock.unlock();
+    // A thread that ended is joined, so its end is known to come before what
+    // follows (a detached thread's is not, and the stack it leaves behind is
+    // reused unseen); one still held by a reader that does not read is left.
+    for (auto thread :
+         {std::make_pair(&writer_, writerEnded), std::make_pair(&reader_, readerEnded)}) {
+        if (!thread.first->joinable())
+            continue;
+        if (thread.second)
+            thread.first->join();
+        else
+            thread.first->detach();
     }
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace hxm_server {
 
@@ -59,6 +60,8 @@ class OutputChannel {
     friend void SetNoticeChannel(OutputChannel *channel);
     friend void Notice(std::string text, bool asConsole);
     std::shared_ptr<State> state_;
+    std::thread writer_;
+    std::thread reader_;
 };
 
 // The console's own standard error as a channel: set once at start, before
