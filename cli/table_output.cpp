@@ -27,6 +27,21 @@ std::string number_text(uint64_t number, CellKind kind = CellKind::kNumber) {
     return text;
 }
 
+// One cell as text: numbers and times as they print, texts through `quote`
+// (escaped for the terminal, or quoted for CSV).
+std::string cell_text(const Cell &cell, CellKind kind, std::string (*quote)(const char *)) {
+    switch (kind) {
+    case CellKind::kText:
+        return quote(cell.text);
+    case CellKind::kTime:
+        return iso_time(cell.number);
+    case CellKind::kNumber:
+    case CellKind::kSigned:
+        break;
+    }
+    return number_text(cell.number, kind);
+}
+
 // Display width of a UTF-8 text: one column per character.
 size_t width_of(const std::string &text) {
     size_t width = 0;
@@ -48,20 +63,8 @@ class TextWriter : public TableWriter {
     void row(const Cell *cells) override {
         std::vector<std::string> texts;
         texts.reserve(count_);
-        for (size_t i = 0; i < count_; ++i) {
-            switch (columns_[i].kind) {
-            case CellKind::kText:
-                texts.push_back(terminal_text(cells[i].text));
-                break;
-            case CellKind::kNumber:
-            case CellKind::kSigned:
-                texts.push_back(number_text(cells[i].number, columns_[i].kind));
-                break;
-            case CellKind::kTime:
-                texts.push_back(iso_time(cells[i].number));
-                break;
-            }
-        }
+        for (size_t i = 0; i < count_; ++i)
+            texts.push_back(cell_text(cells[i], columns_[i].kind, terminal_text));
         add(std::move(texts));
     }
 
@@ -174,18 +177,7 @@ class CsvWriter : public TableWriter {
         for (size_t i = 0; i < count_; ++i) {
             if (i != 0)
                 line_.push_back(',');
-            switch (columns_[i].kind) {
-            case CellKind::kText:
-                line_.append(csv_field(cells[i].text));
-                break;
-            case CellKind::kNumber:
-            case CellKind::kSigned:
-                line_.append(number_text(cells[i].number, columns_[i].kind));
-                break;
-            case CellKind::kTime:
-                line_.append(iso_time(cells[i].number));
-                break;
-            }
+            line_.append(cell_text(cells[i], columns_[i].kind, csv_field));
         }
         line_.append("\r\n");
         if (line_.size() >= 64 * 1024) {

@@ -278,12 +278,7 @@ void send_table(void *request, const FindAsk &ask) {
                             "<tr><td align=left colspan=5 "
                             "style=\"font-size:13px;color:black;\">%s</td></tr>",
                             lnxMSG("No items."));
-    HttpSendDataSprintf(request, "</table>");
-    HttpSendDataSprintf(request,
-                        "<table><tr><td align=left><input type=\"button\" value=\"%s\" "
-                        "onclick=\"filterFormSubmit()\"></td><td align=left><input "
-                        "type=\"submit\" value=\"%s \"></td></tr></table>",
-                        lnxMSG("Refresh"), lnxMSG("Close Files"));
+    send_close_files_buttons(request);
     HttpSendDataSprintf(request, "</FORM>");
 }
 

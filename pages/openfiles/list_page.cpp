@@ -271,14 +271,18 @@ int GetOpenFilesInVolume(void *request, const char *volume, AfpSortType sortType
                                 lnxMSG("No items."));
     }
 
+    hxm2afp::send_close_files_buttons(request);
+    HttpSendDataSprintf(request, "</FORM></BODY></HTML>\n");
+    return result;
+}
+
+void hxm2afp::send_close_files_buttons(void *request) {
     HttpSendDataSprintf(request, "</table>");
     HttpSendDataSprintf(request,
                         "<table><tr><td align=left><input type=\"button\" value=\"%s\" "
                         "onclick=\"filterFormSubmit()\"></td><td align=left><input "
                         "type=\"submit\" value=\"%s \"></td></tr></table>",
                         lnxMSG("Refresh"), lnxMSG("Close Files"));
-    HttpSendDataSprintf(request, "</FORM></BODY></HTML>\n");
-    return result;
 }
 
 int generate_main_ofm_page(void *request) {

@@ -46,6 +46,10 @@ struct ActionOutcome;
 int send_open_files_page(void *request, const char *volume, AfpSortType sortType,
                          const char *filter, const ActionOutcome *outcome);
 
+/* Ends a list's table and writes its buttons: Refresh (the page's filter
+ * form posted again) and Close Files (the list's form submitted). */
+void send_close_files_buttons(void *request);
+
 /* Starts a 200 response and writes the frame of the open-file pages (title
  * `title`, caption "AFP Volume List", help link /afpofm/help, the open-file
  * script). Returns 0, or 500 after the host refused the response (its 500
