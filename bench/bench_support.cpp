@@ -177,4 +177,18 @@ void PrintRowWriterTargets(const RatioReporter &reporter, const std::string &wha
     }
 }
 
+void TimePage(benchmark::State &state, const std::function<hxm::Response()> &serve) {
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const hxm::Response response = serve();
+        if (response.status != 200) {
+            state.SkipWithError("the page failed");
+            break;
+        }
+        bytes = response.body.size();
+        benchmark::DoNotOptimize(response.body.data());
+    }
+    state.counters["page_bytes"] = static_cast<double>(bytes);
+}
+
 } // namespace hxm_bench

@@ -20,7 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/console/hxm_console.h"
+
 namespace hxm_bench {
+
+/* Times serve() once an iteration and puts the last page's size in the
+ * "page_bytes" counter; a page other than 200 stops the run with an error. */
+void TimePage(benchmark::State &state, const std::function<hxm::Response()> &serve);
 
 /* Loads the built plug-in (HXM_BENCH_PLUGIN names another build of it, to
  * compare two builds with the same benchmark) under a fresh ZENTRA_ROOT

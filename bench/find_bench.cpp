@@ -66,17 +66,7 @@ void Measure(benchmark::State &state, int volumes, const std::string &target,
              const std::string &body) {
     const int total = static_cast<int>(state.range(0));
     Stage(volumes, total / volumes);
-    size_t bytes = 0;
-    for (auto _ : state) {
-        const hxm::Response response = Serve(target, body);
-        if (response.status != 200) {
-            state.SkipWithError("the page failed");
-            break;
-        }
-        bytes = response.body.size();
-        benchmark::DoNotOptimize(response.body.data());
-    }
-    state.counters["page_bytes"] = static_cast<double>(bytes);
+    hxm_bench::TimePage(state, [&] { return Serve(target, body); });
     scripted::Reset();
 }
 

@@ -128,17 +128,7 @@ void BM_OpenFilePage(benchmark::State &state) {
     const int files = static_cast<int>(state.range(0));
     const bool filtered = state.range(1) != 0;
     Stage(RowsFor(files));
-    size_t bytes = 0;
-    for (auto _ : state) {
-        const hxm::Response response = ServePage(filtered);
-        if (response.status != 200) {
-            state.SkipWithError("the page failed");
-            break;
-        }
-        bytes = response.body.size();
-        benchmark::DoNotOptimize(response.body.data());
-    }
-    state.counters["page_bytes"] = static_cast<double>(bytes);
+    hxm_bench::TimePage(state, [&] { return ServePage(filtered); });
     scripted::Reset();
 }
 
