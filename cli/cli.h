@@ -43,6 +43,8 @@ struct Invocation {
     std::string user;     // files --user
     std::string textfile; // metrics --textfile
     bool yes = false;     // clear and close act only with it
+    std::string interval; // record --interval
+    bool once = false;    // record --once
 };
 
 int command_connections(const Invocation &invocation);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 
 namespace hxm2afp::cli {
@@ -25,7 +26,9 @@ enum Option : unsigned {
     kName = 1u << 3,
     kUser = 1u << 4,
     kYes = 1u << 5,
-    kTextfile = 1u << 6
+    kTextfile = 1u << 6,
+    kInterval = 1u << 7,
+    kOnce = 1u << 8
 };
 
 struct OptionRow {
@@ -42,6 +45,8 @@ const OptionRow kOptions[] = {
     {"--user", kUser, &Invocation::user},
     {"--yes", kYes, nullptr},
     {"--textfile", kTextfile, &Invocation::textfile},
+    {"--interval", kInterval, &Invocation::interval},
+    {"--once", kOnce, nullptr},
 };
 
 struct CommandRow {
@@ -67,6 +72,7 @@ const CommandRow kCommands[] = {
     {"clear", command_clear, kFormat | kYes, 1, kAny, "clear N... --yes [--format F]"},
     {"close", command_close, kFormat | kYes, 1, kAny, "close PATH... --yes [--format F]"},
     {"metrics", command_metrics, kTextfile, 0, 0, "metrics [--textfile DIR]"},
+    {"record", command_record, kInterval | kOnce, 0, 0, "record [--interval SECONDS] [--once]"},
 };
 
 struct FormatRow {
@@ -133,10 +139,10 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
         }
         if (row == nullptr || (command.options & row->option) == 0)
             return usage_error("unknown option %s", terminal_text(name.c_str()).c_str());
-        if (row->option == kYes) {
+        if (row->option == kYes || row->option == kOnce) {
             if (equals != std::string::npos)
                 return usage_error("%s takes no value", row->name);
-            invocation->yes = true;
+            (row->option == kYes ? invocation->yes : invocation->once) = true;
             continue;
         }
         std::string value;
