@@ -14,6 +14,7 @@
 
 #include "base/bounded_copy.h"
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
 #include "monitor/connection_details.h"
@@ -66,6 +67,9 @@ constexpr Column kConnectionColumns[] = {
     {"address", "ADDRESS", CellKind::kText},         {"login_time", "LOGIN TIME", CellKind::kTime},
     {"bytes", "BYTES", CellKind::kNumber},           {"requests", "REQUESTS", CellKind::kNumber},
 };
+
+constexpr Column kIdleColumn = {"idle_seconds", "IDLE SECONDS", CellKind::kNumber};
+constexpr Column kOpenSinceColumn = {"open_since", "OPEN SINCE", CellKind::kTime};
 
 constexpr SortWord<FoundColumn> kFileSorts[] = {
     {"volume", FoundColumn::kVolume},
@@ -148,10 +152,12 @@ int command_connections(const Invocation &invocation) {
     int status = AFPSTAT_OK;
     if (sorted_connection_list(&head, sortType, &status, &pool) != 0)
         return fail_reading(status, "the connections");
-    auto writer = make_table_writer(invocation.format, stdout, "connections", kConnectionColumns,
-                                    std::size(kConnectionColumns));
+    const HistoryColumn history(kConnectionColumns, std::size(kConnectionColumns), kIdleColumn);
+    auto writer = make_table_writer(invocation.format, stdout, "connections", history.columns(),
+                                    history.count());
     for (const ConnectionSortStruct *node = head; node != nullptr; node = node->next) {
-        Cell cells[std::size(kConnectionColumns)];
+        Cell cells[std::size(kConnectionColumns) + 1];
+        cells[6].number = history.idle_seconds(node->connectionNumber);
         cells[0].number = node->connectionNumber;
         cells[1].text = node->userName;
         cells[2].text = node->networkAddress;
@@ -315,10 +321,13 @@ int command_files(const Invocation &invocation) {
     if (status != AFPSTAT_OK)
         return fail_reading(status, "the open files");
     sort_found_files(&found, column);
-    auto writer = make_table_writer(invocation.format, stdout, "files", kFileColumns,
-                                    std::size(kFileColumns));
+    const HistoryColumn history(kFileColumns, std::size(kFileColumns), kOpenSinceColumn);
+    auto writer =
+        make_table_writer(invocation.format, stdout, "files", history.columns(), history.count());
     for (const FoundFile *file = found.head; file != nullptr; file = file->next) {
-        Cell cells[std::size(kFileColumns)];
+        Cell cells[std::size(kFileColumns) + 1];
+        cells[4].number =
+            history.open_since(file->volumeName, file->filePath, file->connectionNumber);
         cells[0].text = file->volumeName;
         cells[1].number = file->connectionNumber;
         cells[2].text = file->userName;

@@ -28,7 +28,11 @@ enum Option : unsigned {
     kYes = 1u << 5,
     kTextfile = 1u << 6,
     kInterval = 1u << 7,
-    kOnce = 1u << 8
+    kOnce = 1u << 8,
+    kConnection = 1u << 9,
+    kAt = 1u << 10,
+    kSince = 1u << 11,
+    kUntil = 1u << 12
 };
 
 struct OptionRow {
@@ -47,6 +51,10 @@ const OptionRow kOptions[] = {
     {"--textfile", kTextfile, &Invocation::textfile},
     {"--interval", kInterval, &Invocation::interval},
     {"--once", kOnce, nullptr},
+    {"--connection", kConnection, &Invocation::connection},
+    {"--at", kAt, &Invocation::at},
+    {"--since", kSince, &Invocation::since},
+    {"--until", kUntil, &Invocation::until},
 };
 
 struct CommandRow {
@@ -73,6 +81,10 @@ const CommandRow kCommands[] = {
     {"close", command_close, kFormat | kYes, 1, kAny, "close PATH... --yes [--format F]"},
     {"metrics", command_metrics, kTextfile, 0, 0, "metrics [--textfile DIR]"},
     {"record", command_record, kInterval | kOnce, 0, 0, "record [--interval SECONDS] [--once]"},
+    {"history", command_history,
+     kFormat | kName | kUser | kVolume | kConnection | kAt | kSince | kUntil, 0, 0,
+     "history [--name PART] [--user PART] [--volume V] [--connection N]\n"
+     "        [--at TIME | --since TIME --until TIME] [--format F]"},
 };
 
 struct FormatRow {
