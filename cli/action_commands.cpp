@@ -11,6 +11,7 @@
 #include <zentra/afpstat.h>
 
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
 
@@ -43,6 +44,7 @@ int run_all(const Invocation &invocation, const char *documentKey, const Column 
     bool allDone = true;
     for (const std::string &argument : invocation.arguments) {
         const int status = act(argument);
+        note_command_action(verb, argument, status);
         Cell cells[3];
         cells[0].text = argument.c_str();
         unsigned number = 0;

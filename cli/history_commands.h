@@ -1,6 +1,7 @@
 /*
  * The command's history: `record` (the recorder), `history` (who had what
- * open when) and the history's columns beside the live lists.
+ * open when), the history's columns beside the live lists, and the note of
+ * every action the command takes.
  */
 #ifndef HXM_CLI_HISTORY_COMMANDS_H
 #define HXM_CLI_HISTORY_COMMANDS_H
@@ -18,6 +19,11 @@ namespace hxm2afp::cli {
 
 int command_record(const Invocation &invocation);
 int command_history(const Invocation &invocation);
+
+/* Notes an action the command took (`verb` as the actions name it: "clear
+ * connection" or "close") in the history, with the Unix user; a note that
+ * cannot be written is said on standard error. */
+void note_command_action(const char *verb, const std::string &argument, int status);
 
 /* What the history holds as current; false when its store cannot be read. */
 bool read_history_state(history::CurrentState *state);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -18,6 +19,9 @@
 
 #include "base/dir_chain.h"
 #include "base/root_paths.h"
+#include "history/acting_user.h"
+#include "logger/logger.h"
+#include "monitor/actions.h"
 
 namespace hxm2afp::history {
 namespace {
@@ -132,6 +136,25 @@ int spool_action(const SpooledAction &action) {
     if (close(fd) != 0 && error == 0)
         error = errno;
     return error;
+}
+
+int note_action(const char *source, const std::string &actor, ActionKind kind, int64_t connection,
+                const std::string &path, int status) {
+    SpooledAction action;
+    action.source = source;
+    action.actor = actor;
+    action.kind = action_kind_word(kind);
+    action.connection = connection;
+    action.path = path;
+    action.status = status;
+    action.outcome = action_words(status);
+    return spool_action(action);
+}
+
+void note_console_action(ActionKind kind, int64_t connection, const std::string &path, int status) {
+    const int error = note_action("console", request_actor(), kind, connection, path, status);
+    if (error != 0 && hxm_log != nullptr)
+        hxm_log->error("history: an action was done but not noted: %s", strerror(error));
 }
 
 int take_spooled_actions(const char *path, std::vector<SpooledAction> *actions) {

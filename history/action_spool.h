@@ -43,6 +43,15 @@ struct SpooledAction {
  * missing). Returns 0, or the errno of what failed. */
 int spool_action(const SpooledAction &action);
 
+/* Spools an action done now by `actor` from `source`, its outcome in the
+ * monitoring layer's words. Returns 0, or the errno of what failed. */
+int note_action(const char *source, const std::string &actor, ActionKind kind, int64_t connection,
+                const std::string &path, int status);
+
+/* note_action for the pages: the console user of the request this thread
+ * serves (see acting_user.h); a failure goes to the plug-in's log. */
+void note_console_action(ActionKind kind, int64_t connection, const std::string &path, int status);
+
 /* Takes every line from the spool at `path`, emptying it: the actions in
  * *actions, in the order they were written; a line that cannot be read is
  * skipped. Returns 0 (also when there is no spool), or the errno of what

@@ -154,6 +154,14 @@ class HistoryTest(unittest.TestCase):
         now = self.history('--at', 'now')
         self.assertEqual(sorted((f['connection'], f['path']) for f in live),
                          sorted((r['connection'], r['path']) for r in now))
+        # A close from the command names the Unix user in the history.
+        path = live[0]['path']
+        self.run_ok(HXM2AFP, 'close', path, '--yes')
+        self.run_ok(HXM2AFP, 'record', '--once')
+        rows = self.history('--name', path)
+        self.assertEqual([r['closed_by'] for r in rows if r['path'] == path],
+                         [pwd.getpwuid(os.getuid()).pw_name] * len(
+                             [r for r in rows if r['path'] == path]))
         # Retention: older than a day goes at the next cycle, younger stays.
         day = 86400
         store.execute('UPDATE opens SET first_seen = first_seen - ?1, gone = ?2 WHERE id = 1',
