@@ -17,6 +17,7 @@
  */
 #include "history/recorder.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <sqlite3.h>
@@ -24,6 +25,7 @@
 #include <zentra/afpstat.h>
 
 #include "history/action_spool.h"
+#include "history/journal.h"
 #include "monitor/actions.h"
 #include "monitor/connections.h"
 #include "monitor/node_list.h"
@@ -288,6 +290,7 @@ CycleReport Recorder::cycle(int64_t now) {
         opens_[open_key(sessionId, added.open.volume.c_str(), added.open.path.c_str())] =
             added.open;
     }
+    send_to_journal(report);
     for (const std::string &key : pending.goneOpens)
         opens_.erase(key);
     for (const std::string &key : pending.goneSessions)
@@ -423,6 +426,52 @@ void Recorder::enforce_limits(int64_t now, CycleReport *report) {
     }
     if (report->removed > 0)
         store_->exec("PRAGMA incremental_vacuum");
+}
+
+void Recorder::send_to_journal(const CycleReport &) {
+    Pending &pending = *pending_;
+    bool sent = true;
+    for (const SpooledAction &action : pending.actions) {
+        JournalEvent event;
+        event.event = action.kind.c_str();
+        event.path = action.path;
+        event.connection = action.connection;
+        event.actor = action.actor;
+        event.source = action.source;
+        event.status = action.status;
+        event.outcome = action.outcome;
+        sent = journal_event(event) && sent;
+    }
+    if (settings_.journalFiles) {
+        auto file_event = [&sent](const char *what, const Open &open) {
+            JournalEvent event;
+            event.event = what;
+            event.path = open.path;
+            event.volume = open.volume;
+            event.user = open.user;
+            event.connection = open.number;
+            sent = journal_event(event) && sent;
+        };
+        for (const Pending::NewOpen &added : pending.newOpens)
+            file_event("opened", added.open);
+        for (const std::string &key : pending.goneOpens)
+            file_event("closed", opens_[key]);
+        auto session_event = [&sent](const char *what, const Session &session) {
+            JournalEvent event;
+            event.event = what;
+            event.user = session.user;
+            event.connection = session.number;
+            sent = journal_event(event) && sent;
+        };
+        for (const Pending::NewSession &added : pending.newSessions)
+            session_event("login", added.session);
+        for (const std::string &key : pending.goneSessions)
+            session_event("logout", sessions_[key]);
+    }
+    if (!sent && !journalRefused_)
+        fprintf(stderr, "hxm2afp record: the systemd journal refused an entry; the history "
+                        "store still has it\n");
+    journalRefused_ = journalRefused_ || !sent;
 }
 
 } // namespace hxm2afp::history

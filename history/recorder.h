@@ -61,6 +61,7 @@ class Recorder {
 
     bool write_cycle(int64_t now, CycleReport *report);
     void enforce_limits(int64_t now, CycleReport *report);
+    void send_to_journal(const CycleReport &report);
 
     Store *store_;
     Settings settings_;
@@ -71,6 +72,7 @@ class Recorder {
     int64_t lastCycle_ = 0;
     uint64_t cycleNumber_ = 0;
     int64_t lastPathSweep_ = 0;
+    bool journalRefused_ = false;
     // What this cycle saw and would change, applied once committed.
     struct Pending;
     std::unique_ptr<Pending> pending_;
