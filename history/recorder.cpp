@@ -66,11 +66,12 @@ struct Recorder::Session {
     std::string user;
 };
 
+// Kept small: a server holds 100,000 of them, all looked up every cycle.
 struct Recorder::Open {
     int64_t id = 0;
     uint64_t seenCycle = 0;
+    int64_t sessionId = 0;
     uint32_t number = 0;
-    std::string user, volume, path;
 };
 
 struct Recorder::Statements {
@@ -102,6 +103,7 @@ struct Recorder::Pending {
     struct NewOpen {
         std::string sessionKey;
         Open open;
+        std::string user, volume, path;
     };
     std::vector<NewSession> newSessions;
     std::vector<std::pair<Session *, uint32_t>> moved; // session, its new request count
@@ -143,11 +145,9 @@ bool Recorder::load(std::string *error) {
     while (opens.step()) {
         Open open;
         open.id = opens.integer(0);
-        open.volume = opens.text(2);
-        open.path = opens.text(3);
+        open.sessionId = opens.integer(1);
         open.number = static_cast<uint32_t>(opens.integer(4));
-        open.user = opens.text(5);
-        opens_[open_key(opens.integer(1), open.volume.c_str(), open.path.c_str())] = open;
+        opens_[open_key(open.sessionId, opens.text(2).c_str(), opens.text(3).c_str())] = open;
     }
     if (cycle.error() || sessions.error() || opens.error() || !statements_->addAction.ok()) {
         *error = store_->last_error();
@@ -190,44 +190,53 @@ CycleReport Recorder::cycle(int64_t now) {
                 pending.moved.emplace_back(&found->second, node->requestCount);
         }
     }
+    // Files come record by record (one connection's files on one volume):
+    // the session and the key's prefix are worked out once per record, and
+    // each file's key is built in one kept buffer, so a file that is still
+    // open costs one lookup and no allocation.
     struct Walk {
-        Recorder *self;
-        Pending *pending;
-        std::unordered_map<uint32_t, std::string> *sessionOf;
-    } walk{this, &pending, &sessionOf};
+        Recorder *self = nullptr;
+        Pending *pending = nullptr;
+        std::unordered_map<uint32_t, std::string> *sessionOf = nullptr;
+        const VolFileListNode *record = nullptr;
+        const char *volume = nullptr;
+        std::string sessionKey;
+        bool sessionKnown = false;
+        std::string key;
+        size_t prefix = 0;
+    } walk;
+    walk.self = this;
+    walk.pending = &pending;
+    walk.sessionOf = &sessionOf;
     if (listed) {
         status = for_each_open_file(&walk, [](void *context, const char *volume,
                                               const VolFileListNode &record, const char *path) {
             auto *walk = static_cast<Walk *>(context);
             Recorder &self = *walk->self;
-            const std::string user = bounded(record.userName, AFPSTAT_USER_NAME_SIZE);
-            auto number = walk->sessionOf->find(record.connectionNumber);
-            if (number == walk->sessionOf->end()) {
-                const std::string key = session_key(record.connectionNumber, 0);
-                number = walk->sessionOf->emplace(record.connectionNumber, key).first;
-                if (self.sessions_.count(key) == 0) {
-                    Pending::NewSession added{key, Session{}, "", 0};
-                    added.session.number = record.connectionNumber;
-                    added.session.activeAt = self.lastCycle_;
-                    added.session.user = user;
-                    walk->pending->newSessions.push_back(std::move(added));
-                } else {
-                    self.sessions_[key].seenCycle = self.cycleNumber_;
-                }
+            if (walk->record != &record || walk->volume != volume) {
+                walk->record = &record;
+                walk->volume = volume;
+                walk->sessionKey = self.session_for(record, walk->sessionOf, walk->pending);
+                const auto session = self.sessions_.find(walk->sessionKey);
+                walk->sessionKnown = session != self.sessions_.end();
+                walk->key = open_key(walk->sessionKnown ? session->second.id : 0, volume, "");
+                walk->prefix = walk->key.size();
             }
-            auto session = self.sessions_.find(number->second);
-            if (session != self.sessions_.end()) {
-                auto found = self.opens_.find(open_key(session->second.id, volume, path));
+            if (walk->sessionKnown) {
+                walk->key.resize(walk->prefix);
+                walk->key.append(path);
+                const auto found = self.opens_.find(walk->key);
                 if (found != self.opens_.end()) {
                     found->second.seenCycle = self.cycleNumber_;
                     return true;
                 }
             }
-            Pending::NewOpen added{number->second, Open{}};
+            Pending::NewOpen added;
+            added.sessionKey = walk->sessionKey;
             added.open.number = record.connectionNumber;
-            added.open.user = user;
-            added.open.volume = volume;
-            added.open.path = path;
+            added.user = bounded(record.userName, AFPSTAT_USER_NAME_SIZE);
+            added.volume = volume;
+            added.path = path;
             walk->pending->newOpens.push_back(std::move(added));
             return true;
         });
@@ -246,8 +255,7 @@ CycleReport Recorder::cycle(int64_t now) {
         std::unordered_map<std::string, bool> once;
         std::vector<Pending::NewOpen> unique;
         for (Pending::NewOpen &added : pending.newOpens) {
-            if (once.emplace(added.sessionKey + '\0' + added.open.volume + '\0' + added.open.path,
-                             true)
+            if (once.emplace(added.sessionKey + '\0' + added.volume + '\0' + added.path, true)
                     .second)
                 unique.push_back(std::move(added));
         }
@@ -286,8 +294,8 @@ CycleReport Recorder::cycle(int64_t now) {
         Pending::NewOpen &added = pending.newOpens[i];
         added.open.id = pending.newOpenIds[i];
         added.open.seenCycle = cycleNumber_;
-        const int64_t sessionId = sessions_[added.sessionKey].id;
-        opens_[open_key(sessionId, added.open.volume.c_str(), added.open.path.c_str())] =
+        added.open.sessionId = sessions_[added.sessionKey].id;
+        opens_[open_key(added.open.sessionId, added.volume.c_str(), added.path.c_str())] =
             added.open;
     }
     send_to_journal(report);
@@ -298,6 +306,27 @@ CycleReport Recorder::cycle(int64_t now) {
     lastCycle_ = now;
     pending_.reset();
     return report;
+}
+
+std::string Recorder::session_for(const VolFileListNode &record,
+                                  std::unordered_map<uint32_t, std::string> *sessionOf,
+                                  Pending *pending) {
+    const auto listed = sessionOf->find(record.connectionNumber);
+    if (listed != sessionOf->end())
+        return listed->second;
+    const std::string key = session_key(record.connectionNumber, 0);
+    sessionOf->emplace(record.connectionNumber, key);
+    const auto known = sessions_.find(key);
+    if (known != sessions_.end()) {
+        known->second.seenCycle = cycleNumber_;
+        return key;
+    }
+    Pending::NewSession added{key, Session{}, "", 0};
+    added.session.number = record.connectionNumber;
+    added.session.activeAt = lastCycle_;
+    added.session.user = bounded(record.userName, AFPSTAT_USER_NAME_SIZE);
+    pending->newSessions.push_back(std::move(added));
+    return key;
 }
 
 bool Recorder::write_cycle(int64_t now, CycleReport *report) {
@@ -339,13 +368,12 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
     report->logouts = pending.goneSessions.size();
     for (const Pending::NewOpen &added : pending.newOpens) {
         int64_t pathId = 0;
-        s.findPath.bind(1, added.open.volume).bind(2, added.open.path);
+        s.findPath.bind(1, added.volume).bind(2, added.path);
         if (s.findPath.step()) {
             pathId = s.findPath.integer(0);
             s.findPath.run();
         } else if (s.findPath.error() == 0 &&
-                   s.addPath.bind(1, added.open.volume).bind(2, added.open.path).run() ==
-                       SQLITE_DONE) {
+                   s.addPath.bind(1, added.volume).bind(2, added.path).run() == SQLITE_DONE) {
             pathId = sqlite3_last_insert_rowid(store_->db());
         } else {
             return false;
@@ -443,19 +471,30 @@ void Recorder::send_to_journal(const CycleReport &) {
         sent = journal_event(event) && sent;
     }
     if (settings_.journalFiles) {
-        auto file_event = [&sent](const char *what, const Open &open) {
+        auto file_event = [&sent](const char *what, uint32_t number, const std::string &user,
+                                  const std::string &volume, const std::string &path) {
             JournalEvent event;
             event.event = what;
-            event.path = open.path;
-            event.volume = open.volume;
-            event.user = open.user;
-            event.connection = open.number;
+            event.path = path;
+            event.volume = volume;
+            event.user = user;
+            event.connection = number;
             sent = journal_event(event) && sent;
         };
         for (const Pending::NewOpen &added : pending.newOpens)
-            file_event("opened", added.open);
-        for (const std::string &key : pending.goneOpens)
-            file_event("closed", opens_[key]);
+            file_event("opened", added.open.number, added.user, added.volume, added.path);
+        // A closed file's volume and path are its key's; its user its session's.
+        std::unordered_map<int64_t, const std::string *> users;
+        for (const auto &[key, session] : sessions_)
+            users[session.id] = &session.user;
+        for (const std::string &key : pending.goneOpens) {
+            const Open &open = opens_[key];
+            const size_t volume = key.find('\0') + 1;
+            const size_t path = key.find('\0', volume) + 1;
+            const auto user = users.find(open.sessionId);
+            file_event("closed", open.number, user != users.end() ? *user->second : "",
+                       key.substr(volume, path - volume - 1), key.substr(path));
+        }
         auto session_event = [&sent](const char *what, const Session &session) {
             JournalEvent event;
             event.event = what;

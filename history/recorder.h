@@ -22,6 +22,8 @@
 #include "history/settings.h"
 #include "history/store.h"
 
+struct VolFileListNode;
+
 namespace hxm2afp::history {
 
 /* What one cycle did. */
@@ -59,6 +61,11 @@ class Recorder {
     struct Open;
     struct Statements;
 
+    struct Pending;
+    /* The key of the session a file record belongs to: the listed
+     * connection's, or one of its own for a connection the list lacked. */
+    std::string session_for(const VolFileListNode &record,
+                            std::unordered_map<uint32_t, std::string> *sessionOf, Pending *pending);
     bool write_cycle(int64_t now, CycleReport *report);
     void enforce_limits(int64_t now, CycleReport *report);
     void send_to_journal(const CycleReport &report);
@@ -74,7 +81,6 @@ class Recorder {
     int64_t lastPathSweep_ = 0;
     bool journalRefused_ = false;
     // What this cycle saw and would change, applied once committed.
-    struct Pending;
     std::unique_ptr<Pending> pending_;
 };
 
