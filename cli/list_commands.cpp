@@ -8,8 +8,6 @@
 
 #include <iterator>
 
-#include <nlohmann/json.hpp>
-
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
@@ -67,6 +65,17 @@ constexpr Column kConnectionColumns[] = {
     {"bytes", "BYTES", CellKind::kNumber},           {"requests", "REQUESTS", CellKind::kNumber},
 };
 
+constexpr Column kDetailColumns[] = {
+    {"connection", "Connection", CellKind::kNumber},
+    {"user", "User", CellKind::kText},
+    {"address", "Address", CellKind::kText},
+    {"login_status", "Login status", CellKind::kText},
+    {"login_time", "Login time", CellKind::kTime},
+    {"privileges", "Privileges", CellKind::kText},
+    {"security_equivalence", "Equivalent to", CellKind::kTexts},
+    {"open_files", "Open file", CellKind::kTexts},
+};
+
 constexpr SortWord<FoundColumn> kFileSorts[] = {
     {"volume", FoundColumn::kVolume},
     {"connection", FoundColumn::kConnection},
@@ -120,6 +129,11 @@ bool count_file(void *context, const char *volumeName, const VolFileListNode &, 
 
 std::string bounded(const char *field, size_t size) {
     return std::string(field, strnlen(field, size));
+}
+
+// The length of a list the library gave with a count: none without one.
+size_t list_length(char **names, int32_t count) {
+    return names != nullptr && count > 0 ? static_cast<size_t>(count) : 0;
 }
 
 } // namespace
@@ -177,73 +191,26 @@ int command_show(const Invocation &invocation) {
             return fail(kExitUnknown, "no connection %u", number);
         return fail_reading(status, "the connection");
     }
-    struct Field {
-        const char *key;
-        std::string value;
-    };
-    const Field fields[] = {
-        {"connection", std::to_string(info->connectionNumber)},
-        {"user", bounded(info->userName, sizeof info->userName)},
-        {"address", bounded(info->networkAddress, sizeof info->networkAddress)},
-        {"login_status", bounded(info->loginStatus, sizeof info->loginStatus)},
-        {"login_time", iso_time(info->loginTime)},
-        {"privileges", bounded(info->privileges, sizeof info->privileges)},
-    };
-    struct List {
-        const char *key;
-        char **names;
-        int32_t count;
-    };
-    const List lists[] = {
-        {"security_equivalence", info->securityEquivalences, info->securityEquivalenceCount},
-        {"open_files", info->openFiles, info->openFileCount},
-    };
-    std::string out;
-    if (invocation.format == Format::kJson) {
-        nlohmann::json document;
-        for (const Field &field : fields)
-            document[field.key] = field.value;
-        document["connection"] = info->connectionNumber;
-        if (info->loginTime == 0)
-            document["login_time"] = nullptr;
-        for (const List &list : lists) {
-            nlohmann::json names = nlohmann::json::array();
-            for (int32_t i = 0; list.names != nullptr && i < list.count; ++i) {
-                if (list.names[i] != nullptr)
-                    names.push_back(list.names[i]);
-            }
-            document[list.key] = names;
-        }
-        out = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    } else {
-        // CSV: one "field,value" row per value; text: one aligned line each.
-        const bool csv = invocation.format == Format::kCsv;
-        auto line = [&out, csv](const char *key, const std::string &value) {
-            if (csv)
-                out.append(key).append(",").append(csv_field(value.c_str())).append("\r\n");
-            else
-                out.append(key)
-                    .append(":")
-                    .append(22 - strlen(key), ' ')
-                    .append(terminal_text(value.c_str()))
-                    .append("\n");
-        };
-        if (csv)
-            out.append("field,value\r\n");
-        for (const Field &field : fields)
-            line(field.key, field.value);
-        for (const List &list : lists) {
-            for (int32_t i = 0; list.names != nullptr && i < list.count; ++i) {
-                if (list.names[i] != nullptr)
-                    line(list.key, list.names[i]);
-            }
-        }
-    }
+    Cell cells[std::size(kDetailColumns)];
+    cells[0].number = info->connectionNumber;
+    const std::string user = bounded(info->userName, sizeof info->userName);
+    const std::string address = bounded(info->networkAddress, sizeof info->networkAddress);
+    const std::string loginStatus = bounded(info->loginStatus, sizeof info->loginStatus);
+    const std::string privileges = bounded(info->privileges, sizeof info->privileges);
+    cells[1].text = user.c_str();
+    cells[2].text = address.c_str();
+    cells[3].text = loginStatus.c_str();
+    cells[4].number = info->loginTime;
+    cells[5].text = privileges.c_str();
+    cells[6].texts = info->securityEquivalences;
+    cells[6].count = list_length(info->securityEquivalences, info->securityEquivalenceCount);
+    cells[7].texts = info->openFiles;
+    cells[7].count = list_length(info->openFiles, info->openFileCount);
+    auto writer =
+        make_record_writer(invocation.format, stdout, kDetailColumns, std::size(kDetailColumns));
+    writer->row(cells);
     free_user_details(&info);
-    fwrite(out.data(), 1, out.size(), stdout);
-    if (fflush(stdout) != 0 || ferror(stdout))
-        return fail(kExitNotDone, "cannot write the output");
-    return kExitDone;
+    return finish(*writer, kExitDone);
 }
 
 int read_volume_rows(NodePool<VolumeRow> *pool, VolumeRow **head, const char **what) {

@@ -27,12 +27,25 @@ std::string number_text(uint64_t number, CellKind kind = CellKind::kNumber) {
     return text;
 }
 
+std::string as_given(const char *text) {
+    return text != nullptr ? text : "";
+}
+
 // One cell as text: numbers and times as they print, texts through `quote`
-// (escaped for the terminal, or quoted for CSV).
+// (escaped for the terminal, or quoted for CSV, or as given), a list's
+// items joined with ", ".
 std::string cell_text(const Cell &cell, CellKind kind, std::string (*quote)(const char *)) {
     switch (kind) {
     case CellKind::kText:
         return quote(cell.text);
+    case CellKind::kTexts: {
+        std::string joined;
+        for (size_t i = 0; cell.texts != nullptr && i < cell.count; ++i) {
+            if (cell.texts[i] != nullptr)
+                joined.append(joined.empty() ? "" : ", ").append(quote(cell.texts[i]));
+        }
+        return joined;
+    }
     case CellKind::kTime:
         return iso_time(cell.number);
     case CellKind::kNumber:
@@ -52,12 +65,14 @@ size_t width_of(const std::string &text) {
 
 class TextWriter : public TableWriter {
   public:
-    TextWriter(FILE *out, const Column *columns, size_t count)
+    TextWriter(FILE *out, const Column *columns, size_t count, bool headings = true)
         : out_(out), columns_(columns), count_(count), widths_(count) {
-        std::vector<std::string> headings;
+        if (!headings)
+            return;
+        std::vector<std::string> texts;
         for (size_t i = 0; i < count; ++i)
-            headings.emplace_back(columns[i].heading);
-        add(std::move(headings));
+            texts.emplace_back(columns[i].heading);
+        add(std::move(texts));
     }
 
     void row(const Cell *cells) override {
@@ -109,16 +124,20 @@ class TextWriter : public TableWriter {
 
 class JsonWriter : public TableWriter {
   public:
+    // Without a documentKey the one row is the document.
     JsonWriter(FILE *out, const char *documentKey, const Column *columns, size_t count)
-        : out_(out), columns_(columns), count_(count) {
-        line_ = "{" + json_text(documentKey) + ":[";
+        : out_(out), columns_(columns), count_(count), table_(documentKey != nullptr) {
+        if (table_)
+            line_ = "{" + json_text(documentKey) + ":[";
         // Member names are fixed: quoted once.
         for (size_t i = 0; i < count; ++i)
             keys_.push_back(json_text(columns[i].key) + ":");
     }
 
     void row(const Cell *cells) override {
-        line_.append(first_ ? "\n{" : ",\n{");
+        if (table_)
+            line_.append(first_ ? "\n" : ",\n");
+        line_.push_back('{');
         first_ = false;
         for (size_t i = 0; i < count_; ++i) {
             if (i != 0)
@@ -127,6 +146,9 @@ class JsonWriter : public TableWriter {
             switch (columns_[i].kind) {
             case CellKind::kText:
                 line_.append(json_text(cells[i].text));
+                break;
+            case CellKind::kTexts:
+                append_array(cells[i]);
                 break;
             case CellKind::kNumber:
             case CellKind::kSigned:
@@ -143,12 +165,24 @@ class JsonWriter : public TableWriter {
     }
 
     bool finish() override {
-        line_.append("\n]}\n");
+        line_.append(table_ ? "\n]}\n" : "\n");
         fwrite(line_.data(), 1, line_.size(), out_);
         return fflush(out_) == 0 && !ferror(out_);
     }
 
   private:
+    void append_array(const Cell &cell) {
+        line_.push_back('[');
+        bool first = true;
+        for (size_t i = 0; cell.texts != nullptr && i < cell.count; ++i) {
+            if (cell.texts[i] == nullptr)
+                continue;
+            line_.append(first ? "" : ",").append(json_text(cell.texts[i]));
+            first = false;
+        }
+        line_.push_back(']');
+    }
+
     void flush_if_full() {
         if (line_.size() < 64 * 1024)
             return;
@@ -160,6 +194,7 @@ class JsonWriter : public TableWriter {
     const Column *columns_;
     size_t count_;
     std::vector<std::string> keys_;
+    bool table_;
     std::string line_;
     bool first_ = true;
 };
@@ -198,7 +233,62 @@ class CsvWriter : public TableWriter {
     std::string line_;
 };
 
+// A record written down the page: each field becomes a row of a two-column
+// table, its label and its value as text, which the table's own writer
+// escapes or quotes.
+class RecordWriter : public TableWriter {
+  public:
+    RecordWriter(Format format, FILE *out, const Column *columns, size_t count)
+        : columns_(columns), count_(count), csv_(format == Format::kCsv) {
+        if (csv_)
+            table_ = std::make_unique<CsvWriter>(out, kFieldColumns, 2);
+        else
+            table_ = std::make_unique<TextWriter>(out, kFieldColumns, 2, false);
+    }
+
+    void row(const Cell *cells) override {
+        for (size_t i = 0; i < count_; ++i) {
+            const Column &column = columns_[i];
+            const char *label = csv_ ? column.key : column.heading;
+            if (column.kind != CellKind::kTexts) {
+                const std::string value = cell_text(cells[i], column.kind, as_given);
+                field(label, value.c_str());
+                continue;
+            }
+            for (size_t item = 0; cells[i].texts != nullptr && item < cells[i].count; ++item) {
+                if (cells[i].texts[item] != nullptr)
+                    field(label, cells[i].texts[item]);
+            }
+        }
+    }
+
+    bool finish() override { return table_->finish(); }
+
+  private:
+    static constexpr Column kFieldColumns[] = {{"field", "FIELD", CellKind::kText},
+                                               {"value", "VALUE", CellKind::kText}};
+
+    void field(const char *label, const char *value) {
+        Cell pair[2];
+        pair[0].text = label;
+        pair[1].text = value;
+        table_->row(pair);
+    }
+
+    const Column *columns_;
+    size_t count_;
+    bool csv_;
+    std::unique_ptr<TableWriter> table_;
+};
+
 } // namespace
+
+std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const Column *columns,
+                                                size_t count) {
+    if (format == Format::kJson)
+        return std::make_unique<JsonWriter>(out, nullptr, columns, count);
+    return std::make_unique<RecordWriter>(format, out, columns, count);
+}
 
 std::unique_ptr<TableWriter> make_table_writer(Format format, FILE *out, const char *documentKey,
                                                const Column *columns, size_t count) {

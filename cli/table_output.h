@@ -1,7 +1,9 @@
 /*
- * The command's three output formats for a list: aligned text for a
- * terminal, one JSON document, RFC 4180 CSV with a header. Rows are written
- * as they come (text alone waits for the last row, to align the columns).
+ * The command's three output formats: aligned text for a terminal, one JSON
+ * document, RFC 4180 CSV with a header. A list is a table, one row per
+ * item; a record (one item shown field by field) is one row written down
+ * the page. Rows are written as they come (text alone waits for the last
+ * row, to align the columns).
  */
 #ifndef HXM_CLI_TABLE_OUTPUT_H
 #define HXM_CLI_TABLE_OUTPUT_H
@@ -21,7 +23,8 @@ enum class CellKind {
     kText,   // a text, as given
     kNumber, // an unsigned number
     kSigned, // a signed number, stored as its two's complement
-    kTime    // seconds since 1970, written in ISO 8601 (UTC); 0 for none
+    kTime,   // seconds since 1970, written in ISO 8601 (UTC); 0 for none
+    kTexts   // a list of texts: a JSON array; in a record, one line each
 };
 
 /* One column: its JSON member and CSV heading, its text heading, its kind. */
@@ -31,10 +34,13 @@ struct Column {
     CellKind kind;
 };
 
-/* One cell: `text` for a text column, `number` for the others. */
+/* One cell: `text` for a text column, `texts` and `count` for a list
+ * (null texts are passed over), `number` for the others. */
 struct Cell {
     const char *text = nullptr;
     uint64_t number = 0;
+    const char *const *texts = nullptr;
+    size_t count = 0;
 };
 
 class TableWriter {
@@ -47,9 +53,17 @@ class TableWriter {
 };
 
 /* A writer of `format` to `out` for `count` columns; JSON wraps the rows in
- * one object under the member `documentKey`. */
+ * one object under the member `documentKey`. In a table, text and CSV join
+ * a list's items with ", ". */
 std::unique_ptr<TableWriter> make_table_writer(Format format, FILE *out, const char *documentKey,
                                                const Column *columns, size_t count);
+
+/* A writer of one record (one row) of `count` columns: JSON writes the row's
+ * object as the document; text writes one line per field, its heading and
+ * its value, and CSV a "field,value" header and one row per field, keyed as
+ * in JSON. A list gives one line or row per item, its heading repeated. */
+std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const Column *columns,
+                                                size_t count);
 
 /* A time in ISO 8601, UTC ("2024-05-01T09:30:00Z"); empty for 0. */
 std::string iso_time(uint64_t seconds);
