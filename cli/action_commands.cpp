@@ -10,6 +10,7 @@
 
 #include <zentra/afpstat.h>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
@@ -35,8 +36,7 @@ int run_all(const Invocation &invocation, const char *documentKey, const Column 
             const char *verb, Act act) {
     if (!invocation.yes) {
         for (const std::string &argument : invocation.arguments)
-            fprintf(stderr, "hxm2afp: would %s %s\n", verb,
-                    terminal_text(argument.c_str()).c_str());
+            fprintf(stderr, "hxm2afp: would %s %s\n", verb, visible_text(argument.c_str()).c_str());
         return fail(kExitNotDone, "nothing done: add --yes to %s", verb);
     }
     auto writer = make_table_writer(invocation.format, stdout, documentKey, columns, 3);
@@ -77,7 +77,7 @@ int command_clear(const Invocation &invocation) {
         unsigned number = 0;
         if (!read_connection_number(argument, &number))
             return fail(kExitUsage, "not a connection number: \"%s\" (nothing done)",
-                        terminal_text(argument.c_str()).c_str());
+                        visible_text(argument.c_str()).c_str());
     }
     return run_all(invocation, "cleared", kClearColumns, "clear connection",
                    [](const std::string &argument) {

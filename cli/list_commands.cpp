@@ -11,6 +11,7 @@
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
@@ -183,7 +184,7 @@ int command_show(const Invocation &invocation) {
     unsigned number = 0;
     if (!read_connection_number(invocation.arguments[0], &number))
         return fail(kExitUsage, "not a connection number: \"%s\"",
-                    terminal_text(invocation.arguments[0].c_str()).c_str());
+                    visible_text(invocation.arguments[0].c_str()).c_str());
     UserInfo_s *info = nullptr;
     const int status = get_user_details(number, &info);
     if (info == nullptr) {
@@ -278,7 +279,7 @@ int command_files(const Invocation &invocation) {
     const int status = find_open_files(query, &found);
     if (status == AFPSTAT_ERR_NOT_FOUND && !invocation.volume.empty())
         return fail(kExitUnknown, "no volume \"%s\"",
-                    terminal_text(invocation.volume.c_str()).c_str());
+                    visible_text(invocation.volume.c_str()).c_str());
     if (status != AFPSTAT_OK)
         return fail_reading(status, "the open files");
     sort_found_files(&found, column);

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 
@@ -132,7 +133,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
                 row = &candidate;
         }
         if (row == nullptr || (command.options & row->option) == 0)
-            return usage_error("unknown option %s", terminal_text(name.c_str()).c_str());
+            return usage_error("unknown option %s", visible_text(name.c_str()).c_str());
         if (row->option == kYes) {
             if (equals != std::string::npos)
                 return usage_error("%s takes no value", row->name);
@@ -149,7 +150,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
         if (row->option == kFormat) {
             if (!read_format(value, &invocation->format))
                 return usage_error("unknown format %s (text, json or csv)",
-                                   terminal_text(value.c_str()).c_str());
+                                   visible_text(value.c_str()).c_str());
         } else {
             if (value.empty() && row->option != kName && row->option != kUser)
                 return usage_error("%s needs a value", row->name);
@@ -166,6 +167,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
 } // namespace hxm2afp::cli
 
 int main(int argc, char **argv) {
+    using namespace hxm2afp;
     using namespace hxm2afp::cli;
     if (argc < 2)
         return usage_error("%s", "no command given");
@@ -175,7 +177,7 @@ int main(int argc, char **argv) {
     }
     const CommandRow *command = find_command(argv[1]);
     if (command == nullptr)
-        return usage_error("unknown command %s", terminal_text(argv[1]).c_str());
+        return usage_error("unknown command %s", visible_text(argv[1]).c_str());
     Invocation invocation;
     const int error = read_invocation(*command, argc - 2, argv + 2, &invocation);
     if (error != 0)

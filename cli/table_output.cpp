@@ -3,8 +3,11 @@
  *
  * Notes: JSON strings go through the JSON library's own escaping, invalid
  * UTF-8 replaced rather than refused, so a hostile name can neither break
- * the document nor stop it. Text output escapes control characters: a file
- * name must not move the cursor or recolour the administrator's terminal.
+ * the document nor stop it: JSON is the exact format for scripts. Text and
+ * CSV show names made visible (base/visible_text.h), whether or not the
+ * output is a terminal: a file name must not move the cursor, retitle or
+ * recolour the administrator's terminal, nor run in a spreadsheet that
+ * opens the CSV.
  */
 #include "cli/table_output.h"
 
@@ -14,6 +17,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "base/visible_text.h"
 
 namespace hxm2afp::cli {
 namespace {
@@ -27,32 +32,49 @@ std::string number_text(uint64_t number, CellKind kind = CellKind::kNumber) {
     return text;
 }
 
-std::string as_given(const char *text) {
-    return text != nullptr ? text : "";
+bool is_text(CellKind kind) {
+    return kind == CellKind::kText || kind == CellKind::kTexts;
 }
 
-// One cell as text: numbers and times as they print, texts through `quote`
-// (escaped for the terminal, or quoted for CSV, or as given), a list's
-// items joined with ", ".
-std::string cell_text(const Cell &cell, CellKind kind, std::string (*quote)(const char *)) {
-    switch (kind) {
-    case CellKind::kText:
-        return quote(cell.text);
-    case CellKind::kTexts: {
-        std::string joined;
-        for (size_t i = 0; cell.texts != nullptr && i < cell.count; ++i) {
-            if (cell.texts[i] != nullptr)
-                joined.append(joined.empty() ? "" : ", ").append(quote(cell.texts[i]));
-        }
-        return joined;
+// A number or time cell as it prints.
+std::string scalar_text(const Cell &cell, CellKind kind) {
+    return kind == CellKind::kTime ? iso_time(cell.number) : number_text(cell.number, kind);
+}
+
+// One cell as a person reads it: texts made visible (a list's items joined
+// with ", "), numbers and times as they print.
+std::string visible_cell(const Cell &cell, CellKind kind) {
+    if (kind == CellKind::kText)
+        return visible_text(cell.text);
+    if (kind != CellKind::kTexts)
+        return scalar_text(cell, kind);
+    std::string joined;
+    for (size_t i = 0; cell.texts != nullptr && i < cell.count; ++i) {
+        if (cell.texts[i] == nullptr)
+            continue;
+        joined.append(joined.empty() ? "" : ", ");
+        append_visible_text(&joined, cell.texts[i], strlen(cell.texts[i]));
     }
-    case CellKind::kTime:
-        return iso_time(cell.number);
-    case CellKind::kNumber:
-    case CellKind::kSigned:
-        break;
+    return joined;
+}
+
+// Characters that make a spreadsheet read a cell as a formula (OWASP's CSV
+// injection list).
+constexpr char kFormulaStarts[] = "=+-@\t\r";
+
+// A visible text as one CSV field: always quoted, so neither a comma nor a
+// spreadsheet's other separators split it; a formula start neutralised by a
+// leading apostrophe, which spreadsheets take as "this is text".
+void append_csv_field(std::string *line, const std::string &visible) {
+    line->push_back('"');
+    if (!visible.empty() && strchr(kFormulaStarts, visible[0]) != nullptr)
+        line->push_back('\'');
+    for (char byte : visible) {
+        if (byte == '"')
+            line->push_back('"');
+        line->push_back(byte);
     }
-    return number_text(cell.number, kind);
+    line->push_back('"');
 }
 
 // Display width of a UTF-8 text: one column per character.
@@ -79,7 +101,7 @@ class TextWriter : public TableWriter {
         std::vector<std::string> texts;
         texts.reserve(count_);
         for (size_t i = 0; i < count_; ++i)
-            texts.push_back(cell_text(cells[i], columns_[i].kind, terminal_text));
+            texts.push_back(visible_cell(cells[i], columns_[i].kind));
         add(std::move(texts));
     }
 
@@ -212,7 +234,11 @@ class CsvWriter : public TableWriter {
         for (size_t i = 0; i < count_; ++i) {
             if (i != 0)
                 line_.push_back(',');
-            line_.append(cell_text(cells[i], columns_[i].kind, csv_field));
+            const std::string visible = visible_cell(cells[i], columns_[i].kind);
+            if (is_text(columns_[i].kind))
+                append_csv_field(&line_, visible);
+            else
+                line_.append(visible);
         }
         line_.append("\r\n");
         if (line_.size() >= 64 * 1024) {
@@ -250,9 +276,12 @@ class RecordWriter : public TableWriter {
         for (size_t i = 0; i < count_; ++i) {
             const Column &column = columns_[i];
             const char *label = csv_ ? column.key : column.heading;
+            if (column.kind == CellKind::kText) {
+                field(label, cells[i].text);
+                continue;
+            }
             if (column.kind != CellKind::kTexts) {
-                const std::string value = cell_text(cells[i], column.kind, as_given);
-                field(label, value.c_str());
+                field(label, scalar_text(cells[i], column.kind).c_str());
                 continue;
             }
             for (size_t item = 0; cells[i].texts != nullptr && item < cells[i].count; ++item) {
@@ -315,40 +344,9 @@ std::string iso_time(uint64_t seconds) {
     return text;
 }
 
-std::string terminal_text(const char *text) {
-    std::string safe;
-    if (text == nullptr)
-        return safe;
-    for (const char *at = text; *at != '\0'; ++at) {
-        const unsigned char byte = static_cast<unsigned char>(*at);
-        if (byte >= 0x20 && byte != 0x7F) {
-            safe.push_back(*at);
-            continue;
-        }
-        char escaped[8];
-        snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-        safe.append(escaped);
-    }
-    return safe;
-}
-
 std::string json_text(const char *text) {
     return nlohmann::json(text != nullptr ? text : "")
         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string csv_field(const char *text) {
-    if (text == nullptr)
-        return "";
-    if (strpbrk(text, ",\"\r\n") == nullptr)
-        return text;
-    std::string quoted = "\"";
-    for (const char *at = text; *at != '\0'; ++at) {
-        if (*at == '"')
-            quoted.push_back('"');
-        quoted.push_back(*at);
-    }
-    return quoted.append("\"");
 }
 
 } // namespace hxm2afp::cli

@@ -1,9 +1,11 @@
 /*
  * The command's three output formats: aligned text for a terminal, one JSON
- * document, RFC 4180 CSV with a header. A list is a table, one row per
- * item; a record (one item shown field by field) is one row written down
- * the page. Rows are written as they come (text alone waits for the last
- * row, to align the columns).
+ * document, RFC 4180 CSV with a header. Text and CSV show every text made
+ * visible (base/visible_text.h); CSV also quotes every text cell and puts
+ * an apostrophe before one that a spreadsheet would take for a formula
+ * (one starting with = + - @, tab or CR). JSON holds the exact texts. A list is a table, one row
+ * per item; a record (one item shown field by field) is one row written down the page. Rows are
+ * written as they come (text alone waits for the last row, to align the columns).
  */
 #ifndef HXM_CLI_TABLE_OUTPUT_H
 #define HXM_CLI_TABLE_OUTPUT_H
@@ -68,15 +70,9 @@ std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const 
 /* A time in ISO 8601, UTC ("2024-05-01T09:30:00Z"); empty for 0. */
 std::string iso_time(uint64_t seconds);
 
-/* A text safe to print on a terminal: control characters as \xNN. */
-std::string terminal_text(const char *text);
-
 /* A text as one JSON string, quotes included (bytes that are not UTF-8
  * become U+FFFD). */
 std::string json_text(const char *text);
-
-/* A text as one CSV field, quoted when it holds a comma, quote or line end. */
-std::string csv_field(const char *text);
 
 } // namespace hxm2afp::cli
 

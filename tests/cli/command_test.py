@@ -9,6 +9,7 @@ import csv
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -17,6 +18,38 @@ import unittest
 HXM2AFP, AFPSTAT = sys.argv[1], sys.argv[2]
 HOSTILE_USER = 'ev,e "q"\n<x>'
 HOSTILE_PATH = '/V2/a,b "c"\r\nd\x1b[31m.doc'
+HOSTILE_VOLUME = b'@V3\x1b\xc2\x9b'
+# Names that would act on a terminal or in a spreadsheet, and what text and
+# CSV show of them (before CSV's apostrophe for a formula start).
+HOSTILE_NAMES = [
+    (b'\x1b]0;pwned\x07\x7f', rb'\x1B]0;pwned\x07\x7F'),
+    (b'csi\xc2\x9b31m \xc2\x85next', rb'csi\u009B31m \u0085next'),
+    (b'\xe2\x80\xaegnp.exe \xe2\x81\xa6i\xe2\x81\xa9 \xe2\x80\x8f \xe2\x80\xa8',
+     rb'\u202Egnp.exe \u2066i\u2069 \u200F \u2028'),
+    (b'bad\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80 \xe2\x82',
+     rb'bad\xFF\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80 \xE2\x82'),
+    (b'back\\x1b', rb'back\\x1b'),
+    (b'na\xc3\xafve \xe6\x97\xa5\xf0\x9f\x93\x81', b'na\xc3\xafve \xe6\x97\xa5\xf0\x9f\x93\x81'),
+    (b'=HYPERLINK("http://x";"y")', b'=HYPERLINK("http://x";"y")'),
+    (b'+1', b'+1'), (b'-2+3', b'-2+3'), (b'@SUM(A1)', b'@SUM(A1)'),
+    (b'\tx', rb'\x09x'), (b'\rx', rb'\x0Dx'),
+    (HOSTILE_VOLUME, rb'@V3\x1B\u009B'),
+]
+VISIBLE = {prefix + raw.decode(errors='replace'): prefix + shown.decode()
+           for raw, shown in HOSTILE_NAMES for prefix in ('', '/V3/')}
+VISIBLE.update({HOSTILE_USER: r'ev,e "q"\x0A<x>',
+                HOSTILE_PATH: r'/V2/a,b "c"\x0D\x0Ad\x1B[31m.doc'})
+FORMULA_STARTS = '=+-@\t\r'
+# What text and CSV may not carry but their line ends: C0, DEL, C1, bidi
+# controls and the line and paragraph separators.
+ACTING = re.compile('[\x00-\x09\x0b-\x1f\x7f-\x9f\u061c\u200e\u200f\u2028-\u202e'
+                    '\u2066-\u2069]')
+
+
+def csv_cell(text):
+    """A text as CSV shows it: made visible, a formula start neutralised."""
+    text = VISIBLE.get(text, text)
+    return "'" + text if text[:1] in FORMULA_STARTS and text else text
 
 
 def run(*args, env=None, check=None):
@@ -37,6 +70,11 @@ class CommandTest(unittest.TestCase):
         cls.afpstat('volume', 'V2')
         cls.afpstat('connect', HOSTILE_USER, '10.0.0.9', '--number', '4000000000')
         cls.afpstat('open', '4000000000', 'V2', HOSTILE_PATH)
+        cls.afpstat('volume', HOSTILE_VOLUME)
+        for index, (name, _) in enumerate(HOSTILE_NAMES):
+            cls.afpstat('connect', name, '10.0.0.1', '--number', str(4100000000 + index),
+                        '--equiv', name)
+            cls.afpstat('open', str(4100000000 + index), HOSTILE_VOLUME, b'/V3/' + name)
 
     @classmethod
     def afpstat(cls, *args):
@@ -65,7 +103,8 @@ class CommandTest(unittest.TestCase):
         rows = list(csv.reader(io.StringIO(
             self.hxm2afp('files', '--format', 'csv').stdout.decode(), newline='')))
         self.assertEqual(rows[0], ['volume', 'connection', 'user', 'path'])
-        self.assertEqual(sorted((v, int(n), u, p) for v, n, u, p in rows[1:]), files)
+        self.assertEqual(sorted((v, int(n), u, p) for v, n, u, p in rows[1:]),
+                         sorted((csv_cell(v), n, csv_cell(u), csv_cell(p)) for v, n, u, p in files))
         volumes = json.loads(self.hxm2afp('volumes', '--format', 'json').stdout)['volumes']
         self.assertEqual(sum(v['open_files'] for v in volumes), len(files))
         shown = json.loads(self.hxm2afp('show', '4000000000', '--format', 'json').stdout)
@@ -74,6 +113,28 @@ class CommandTest(unittest.TestCase):
         text = self.hxm2afp('files', '--user', 'EV,E').stdout
         self.assertEqual(len(text.splitlines()), 2)
         self.assertNotIn(b'\x1b', text)
+
+    def test_text_and_csv_show_names_made_visible(self):
+        outputs = []
+        for form in ('text', 'csv'):
+            for command in (['connections'], ['files'], ['volumes'], ['show', '4100000004']):
+                outputs.append(self.hxm2afp(*command, '--format', form).stdout)
+            lines = {line.replace(b',', b' ').split()[0]: line for line in
+                     self.hxm2afp('connections', '--format', form).stdout.splitlines()}
+            for index, (name, shown) in enumerate(HOSTILE_NAMES):
+                line = lines[b'%d' % (4100000000 + index)]
+                if form == 'csv':
+                    user = next(csv.reader([line.decode()]))[1]
+                    self.assertEqual(user, csv_cell(shown.decode()), name)
+                else:
+                    self.assertIn(b'  ' + shown + b'  ', line, name)
+        for output in outputs:
+            self.assertNotRegex(output.decode().replace('\r\n', '\n'), ACTING)
+            if output.startswith(b'field,value') or output.startswith(b'connection,'):
+                for row in csv.reader(io.StringIO(output.decode(), newline='')):
+                    for cell in row:
+                        self.assertTrue(cell[:1] not in FORMULA_STARTS or not cell
+                                        or re.fullmatch('-[0-9]+', cell), (cell, row))
 
     def test_find_and_sort_options(self):
         cases = [
@@ -127,7 +188,7 @@ class CommandTest(unittest.TestCase):
         self.assertEqual([(c['status'], c['outcome']) for c in json.loads(closed.stdout)['closed']],
                          [(0, 'done'), (2, 'no longer there')])
         cleared = self.hxm2afp('clear', '--yes', '--format', 'csv', '4000000001')
-        self.assertEqual(cleared.stdout, b'connection,status,outcome\r\n4000000001,0,done\r\n')
+        self.assertEqual(cleared.stdout, b'connection,status,outcome\r\n4000000001,0,"done"\r\n')
         self.hxm2afp('show', '4000000001', check=3)
 
     def test_the_logger_stays_inside_the_program(self):
