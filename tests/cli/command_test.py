@@ -115,7 +115,7 @@ class CommandTest(unittest.TestCase):
         self.assertNotIn(b'\x1b', text)
 
     def test_text_and_csv_show_names_made_visible(self):
-        outputs = []
+        outputs = [self.afpstat('list').stdout]
         for form in ('text', 'csv'):
             for command in (['connections'], ['files'], ['volumes'], ['show', '4100000004']):
                 outputs.append(self.hxm2afp(*command, '--format', form).stdout)
