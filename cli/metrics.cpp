@@ -19,6 +19,7 @@
 
 #include <zentra/afpstat.h>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "monitor/connections.h"
 #include "monitor/node_list.h"
@@ -52,32 +53,13 @@ void sample(std::string *out, const Family &family, unsigned long long value) {
     out->append(family.name).append(" ").append(std::to_string(value)).append("\n");
 }
 
-// Length of the UTF-8 sequence at `text`, or 0 when it is not one.
-size_t utf8_length(const unsigned char *text) {
-    const unsigned char lead = text[0];
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((text[i] & 0xC0) != 0x80)
-            return 0;
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((lead == 0xE0 && text[1] < 0xA0) || (lead == 0xED && text[1] > 0x9F) ||
-        (lead == 0xF0 && text[1] < 0x90) || (lead == 0xF4 && text[1] > 0x8F))
-        return 0;
-    return length;
-}
-
 /* A label value: backslash, quote and line end escaped, bytes that are not
  * UTF-8 replaced by U+FFFD (the format is UTF-8). */
 std::string label_value(const char *text) {
     std::string value;
     const auto *at = reinterpret_cast<const unsigned char *>(text);
     while (*at != '\0') {
-        const size_t length = utf8_length(at);
+        const size_t length = utf8_sequence_length(at);
         if (length == 0) {
             value.append("\xEF\xBF\xBD");
             ++at;
