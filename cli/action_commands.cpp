@@ -20,13 +20,13 @@ namespace {
 
 constexpr Column kClearColumns[] = {
     {"connection", "CONNECTION", CellKind::kNumber},
-    {"status", "STATUS", CellKind::kSigned},
+    {"status", "STATUS", CellKind::kNumber},
     {"outcome", "OUTCOME", CellKind::kText},
 };
 
 constexpr Column kCloseColumns[] = {
     {"path", "PATH", CellKind::kText},
-    {"status", "STATUS", CellKind::kSigned},
+    {"status", "STATUS", CellKind::kNumber},
     {"outcome", "OUTCOME", CellKind::kText},
 };
 
@@ -49,7 +49,7 @@ int run_all(const Invocation &invocation, const char *documentKey, const Column 
         if (columns[0].kind == CellKind::kNumber && read_connection_number(argument, &number))
             cells[0].number = number;
         // The plug-in's own outcomes are negative, the library's not.
-        cells[1].number = static_cast<uint64_t>(static_cast<int64_t>(status));
+        cells[1].number = status;
         cells[2].text = action_words(status);
         writer->row(cells);
         allDone = allDone && status == AFPSTAT_OK;

@@ -48,16 +48,41 @@ bool read_sort(const std::string &word, const SortWord<Order> (&table)[N], Order
         }
         known.append(known.empty() ? "" : ", ").append(row.word);
     }
-    fail(kExitUsage, "unknown sort column \"%s\" (one of: %s)", word.c_str(), known.c_str());
+    fail(kExitUsage, "unknown sort column \"%s\" (one of: %s)", visible_text(word.c_str()).c_str(),
+         known.c_str());
     return false;
 }
 
-constexpr SortWord<AfpSortType> kConnectionSorts[] = {
-    {"connection", AFP_SORT_CONNECTION_NUMBER},
-    {"user", AFP_SORT_USER_NAME},
-    {"login", AFP_SORT_LOGIN_TIME},
-    {"bytes", AFP_SORT_BYTES_READ_WRITTEN},
-    {"requests", AFP_SORT_REQUEST_COUNT},
+using ConnectionSort = ConnectionRow *(*)(ConnectionRow *);
+
+// The pages' orders (equal keys in the reverse of the library's order) over
+// the whole names and the unwrapped sums.
+constexpr SortWord<ConnectionSort> kConnectionSorts[] = {
+    {"connection",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head,
+                                 [](const ConnectionRow *row) { return uint64_t{row->number}; });
+     }},
+    {"user",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(
+             head, [](const ConnectionRow *row) { return static_cast<const char *>(row->user); });
+     }},
+    {"login",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head, [](const ConnectionRow *row) { return row->loginTime; });
+     }},
+    {"bytes",
+     [](ConnectionRow *head) {
+         return sort_list(head, [](const ConnectionRow *front, const ConnectionRow *back) {
+             return front->bytes < back->bytes;
+         });
+     }},
+    {"requests",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head,
+                                 [](const ConnectionRow *row) { return uint64_t{row->requests}; });
+     }},
 };
 
 constexpr Column kConnectionColumns[] = {
@@ -154,25 +179,54 @@ int fail_reading(int status, const char *what) {
                 status);
 }
 
+int read_connection_rows(NodePool<ConnectionRow> *pool, ConnectionRow **head) {
+    struct Reading {
+        NodePool<ConnectionRow> *pool;
+        ConnectionRow **tail;
+        bool full;
+    } reading{pool, head, false};
+    *head = nullptr;
+    const int status = for_each_connection(&reading, [](void *context, const ConnListNode &record) {
+        auto *reading = static_cast<Reading *>(context);
+        ConnectionRow *row = reading->pool->take();
+        if (row == nullptr) {
+            reading->full = true;
+            return false;
+        }
+        row->next = nullptr;
+        row->number = record.connectionNumber;
+        row->requests = record.requestCount;
+        row->bytes = WideNumber{record.bytesRead} + record.bytesWritten;
+        row->loginTime = record.loginTime;
+        copy_bounded(row->address, record.networkAddress, AFPSTAT_ADDRESS_SIZE);
+        copy_bounded(row->user, record.userName, AFPSTAT_CONN_USER_NAME_SIZE);
+        *reading->tail = row;
+        reading->tail = &row->next;
+        return true;
+    });
+    return reading.full ? AFPSTAT_ERR_NO_MEMORY : status;
+}
+
 int command_connections(const Invocation &invocation) {
-    AfpSortType sortType;
-    if (!read_sort(invocation.sort, kConnectionSorts, &sortType))
+    ConnectionSort sort;
+    if (!read_sort(invocation.sort, kConnectionSorts, &sort))
         return kExitUsage;
-    NodePool<ConnectionSortStruct> pool;
-    ConnectionSortStruct *head = nullptr;
-    int status = AFPSTAT_OK;
-    if (sorted_connection_list(&head, sortType, &status, &pool) != 0)
+    NodePool<ConnectionRow> pool;
+    ConnectionRow *head = nullptr;
+    const int status = read_connection_rows(&pool, &head);
+    if (status != AFPSTAT_OK && head == nullptr)
         return fail_reading(status, "the connections");
+    head = sort(head);
     auto writer = make_table_writer(invocation.format, stdout, "connections", kConnectionColumns,
                                     std::size(kConnectionColumns));
-    for (const ConnectionSortStruct *node = head; node != nullptr; node = node->next) {
+    for (const ConnectionRow *row = head; row != nullptr; row = row->next) {
         Cell cells[std::size(kConnectionColumns)];
-        cells[0].number = node->connectionNumber;
-        cells[1].text = node->userName;
-        cells[2].text = node->networkAddress;
-        cells[3].number = node->loginTime;
-        cells[4].number = node->bytesReadWritten;
-        cells[5].number = node->requestCount;
+        cells[0].number = row->number;
+        cells[1].text = row->user;
+        cells[2].text = row->address;
+        cells[3].number = row->loginTime;
+        cells[4].number = row->bytes;
+        cells[5].number = row->requests;
         writer->row(cells);
     }
     // A list that came with a failure is shown, and the failure said.

@@ -21,7 +21,7 @@
 
 #include "base/visible_text.h"
 #include "cli/cli.h"
-#include "monitor/connections.h"
+#include "cli/table_output.h"
 #include "monitor/node_list.h"
 
 namespace hxm2afp::cli {
@@ -49,8 +49,10 @@ void family(std::string *out, const Family &family) {
     out->append("# TYPE ").append(family.name).append(" gauge\n");
 }
 
-void sample(std::string *out, const Family &family, unsigned long long value) {
-    out->append(family.name).append(" ").append(std::to_string(value)).append("\n");
+// Values are written as exact integers, however large: the format reads
+// them as 64-bit floats, as it reads any number.
+void sample(std::string *out, const Family &family, WideNumber value) {
+    out->append(family.name).append(" ").append(number_text(value)).append("\n");
 }
 
 /* A label value: backslash, quote and line end escaped, bytes that are not
@@ -80,16 +82,13 @@ std::string label_value(const char *text) {
 /* The whole exposition; false when something could not be read (the text
  * then says hxm2afp_up 0 alone). */
 bool exposition(std::string *out) {
-    NodePool<ConnectionSortStruct> connectionPool;
-    ConnectionSortStruct *connections = nullptr;
-    int status = AFPSTAT_OK;
+    NodePool<ConnectionRow> connectionPool;
+    ConnectionRow *connections = nullptr;
     const char *what = "the connections";
-    const bool connectionsRead = sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER,
-                                                        &status, &connectionPool) == 0 &&
-                                 status == AFPSTAT_OK;
+    int status = read_connection_rows(&connectionPool, &connections);
     NodePool<VolumeRow> volumePool;
     VolumeRow *volumes = nullptr;
-    if (connectionsRead)
+    if (status == AFPSTAT_OK)
         status = read_volume_rows(&volumePool, &volumes, &what);
     family(out, kUp);
     if (status != AFPSTAT_OK) {
@@ -98,11 +97,11 @@ bool exposition(std::string *out) {
         return false;
     }
     sample(out, kUp, 1);
-    unsigned long long count = 0, bytes = 0, requests = 0;
-    for (const ConnectionSortStruct *node = connections; node != nullptr; node = node->next) {
+    WideNumber count = 0, bytes = 0, requests = 0;
+    for (const ConnectionRow *row = connections; row != nullptr; row = row->next) {
         ++count;
-        bytes += node->bytesReadWritten;
-        requests += node->requestCount;
+        bytes += row->bytes;
+        requests += row->requests;
     }
     family(out, kConnections);
     sample(out, kConnections, count);

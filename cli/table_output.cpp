@@ -23,22 +23,14 @@
 namespace hxm2afp::cli {
 namespace {
 
-std::string number_text(uint64_t number, CellKind kind = CellKind::kNumber) {
-    char text[24];
-    if (kind == CellKind::kSigned)
-        snprintf(text, sizeof text, "%lld", static_cast<long long>(number));
-    else
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(number));
-    return text;
-}
-
 bool is_text(CellKind kind) {
     return kind == CellKind::kText || kind == CellKind::kTexts;
 }
 
 // A number or time cell as it prints.
 std::string scalar_text(const Cell &cell, CellKind kind) {
-    return kind == CellKind::kTime ? iso_time(cell.number) : number_text(cell.number, kind);
+    return kind == CellKind::kTime ? iso_time(static_cast<uint64_t>(cell.number))
+                                   : number_text(cell.number);
 }
 
 // One cell as a person reads it: texts made visible (a list's items joined
@@ -77,6 +69,12 @@ void append_csv_field(std::string *line, const std::string &visible) {
     line->push_back('"');
 }
 
+// A time as a JSON value: an ISO 8601 string, or null for none.
+std::string time_value(uint64_t seconds) {
+    const std::string text = iso_time(seconds);
+    return text.empty() ? "null" : "\"" + text + "\"";
+}
+
 // Display width of a UTF-8 text: one column per character.
 size_t width_of(const std::string &text) {
     size_t width = 0;
@@ -112,7 +110,7 @@ class TextWriter : public TableWriter {
             for (size_t i = 0; i < count_; ++i) {
                 const size_t pad = widths_[i] - width_of(texts[i]);
                 const bool last = i + 1 == count_;
-                if (columns_[i].kind == CellKind::kNumber || columns_[i].kind == CellKind::kSigned)
+                if (columns_[i].kind == CellKind::kNumber)
                     line.append(pad, ' ').append(texts[i]);
                 else if (last)
                     line.append(texts[i]);
@@ -173,12 +171,10 @@ class JsonWriter : public TableWriter {
                 append_array(cells[i]);
                 break;
             case CellKind::kNumber:
-            case CellKind::kSigned:
-                line_.append(number_text(cells[i].number, columns_[i].kind));
+                line_.append(number_text(cells[i].number));
                 break;
             case CellKind::kTime:
-                line_.append(cells[i].number == 0 ? "null"
-                                                  : "\"" + iso_time(cells[i].number) + "\"");
+                line_.append(time_value(static_cast<uint64_t>(cells[i].number)));
                 break;
             }
         }
@@ -330,6 +326,23 @@ std::unique_ptr<TableWriter> make_table_writer(Format format, FILE *out, const c
         break;
     }
     return std::make_unique<TextWriter>(out, columns, count);
+}
+
+std::string number_text(WideNumber number) {
+    char digits[48];
+    char *at = digits + sizeof digits;
+    *--at = '\0';
+    // Negated as unsigned: the most negative number has no positive twin.
+    unsigned __int128 magnitude = static_cast<unsigned __int128>(number);
+    if (number < 0)
+        magnitude = -magnitude;
+    do {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0)
+        *--at = '-';
+    return at;
 }
 
 std::string iso_time(uint64_t seconds) {

@@ -23,8 +23,7 @@ namespace hxm2afp::cli {
 
 enum class CellKind {
     kText,   // a text, as given
-    kNumber, // an unsigned number
-    kSigned, // a signed number, stored as its two's complement
+    kNumber, // an integer
     kTime,   // seconds since 1970, written in ISO 8601 (UTC); 0 for none
     kTexts   // a list of texts: a JSON array; in a record, one line each
 };
@@ -40,7 +39,7 @@ struct Column {
  * (null texts are passed over), `number` for the others. */
 struct Cell {
     const char *text = nullptr;
-    uint64_t number = 0;
+    WideNumber number = 0;
     const char *const *texts = nullptr;
     size_t count = 0;
 };
@@ -66,6 +65,9 @@ std::unique_ptr<TableWriter> make_table_writer(Format format, FILE *out, const c
  * in JSON. A list gives one line or row per item, its heading repeated. */
 std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const Column *columns,
                                                 size_t count);
+
+/* A number in decimal, "-" before a negative one. */
+std::string number_text(WideNumber number);
 
 /* A time in ISO 8601, UTC ("2024-05-01T09:30:00Z"); empty for 0. */
 std::string iso_time(uint64_t seconds);

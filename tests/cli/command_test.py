@@ -18,6 +18,10 @@ import unittest
 HXM2AFP, AFPSTAT = sys.argv[1], sys.argv[2]
 HOSTILE_USER = 'ev,e "q"\n<x>'
 HOSTILE_PATH = '/V2/a,b "c"\r\nd\x1b[31m.doc'
+# The longest user name every record holds, longer names elsewhere, and byte
+# counters whose sum passes 2^64.
+LONG_USER, LONG_NAME, LONG_PATH = 'u' * 511, 'e' * 1000, '/LONG/' + 'p' * 994
+HUGE = str(2 ** 64 - 1)
 HOSTILE_VOLUME = b'@V3\x1b\xc2\x9b'
 # Names that would act on a terminal or in a spreadsheet, and what text and
 # CSV show of them (before CSV's apostrophe for a formula start).
@@ -70,6 +74,10 @@ class CommandTest(unittest.TestCase):
         cls.afpstat('volume', 'V2')
         cls.afpstat('connect', HOSTILE_USER, '10.0.0.9', '--number', '4000000000')
         cls.afpstat('open', '4000000000', 'V2', HOSTILE_PATH)
+        cls.afpstat('volume', 'LONG')
+        cls.afpstat('connect', LONG_USER, '10.0.0.7', '--number', '4000000002', '--read', HUGE,
+                    '--written', HUGE, '--requests', '4294967295', '--equiv', LONG_NAME)
+        cls.afpstat('open', '4000000002', 'LONG', LONG_PATH)
         cls.afpstat('volume', HOSTILE_VOLUME)
         for index, (name, _) in enumerate(HOSTILE_NAMES):
             cls.afpstat('connect', name, '10.0.0.1', '--number', str(4100000000 + index),
@@ -101,14 +109,21 @@ class CommandTest(unittest.TestCase):
         document = json.loads(self.hxm2afp('files', '--format', 'json').stdout)
         self.assertEqual(sorted(tuple(f.values()) for f in document['files']), files)
         rows = list(csv.reader(io.StringIO(
+            self.hxm2afp('connections', '--format', 'csv').stdout.decode(), newline='')))
+        self.assertEqual(sorted((int(n), u, int(b)) for n, u, _, _, b, _ in rows[1:]),
+                         sorted((n, csv_cell(u), b) for n, u, _, b, _ in connections))
+        rows = list(csv.reader(io.StringIO(
             self.hxm2afp('files', '--format', 'csv').stdout.decode(), newline='')))
         self.assertEqual(rows[0], ['volume', 'connection', 'user', 'path'])
         self.assertEqual(sorted((v, int(n), u, p) for v, n, u, p in rows[1:]),
                          sorted((csv_cell(v), n, csv_cell(u), csv_cell(p)) for v, n, u, p in files))
         volumes = json.loads(self.hxm2afp('volumes', '--format', 'json').stdout)['volumes']
         self.assertEqual(sum(v['open_files'] for v in volumes), len(files))
-        shown = json.loads(self.hxm2afp('show', '4000000000', '--format', 'json').stdout)
-        self.assertEqual((shown['user'], shown['open_files']), (HOSTILE_USER, [HOSTILE_PATH]))
+        for number, user, names, paths in [('4000000000', HOSTILE_USER, [], [HOSTILE_PATH]),
+                                           ('4000000002', LONG_USER, [LONG_NAME], [LONG_PATH])]:
+            shown = json.loads(self.hxm2afp('show', number, '--format', 'json').stdout)
+            self.assertEqual((shown['user'], shown['security_equivalence'], shown['open_files']),
+                             (user, names, paths))
         # Text keeps one line per file: the hostile name's control bytes are shown, not sent.
         text = self.hxm2afp('files', '--user', 'EV,E').stdout
         self.assertEqual(len(text.splitlines()), 2)
@@ -148,6 +163,11 @@ class CommandTest(unittest.TestCase):
         by_path = json.loads(self.hxm2afp('files', '--sort', 'path', '--format', 'json').stdout)
         paths = [f['path'].encode() for f in by_path['files']]
         self.assertEqual(paths, sorted(paths))
+        for column, key in [('bytes', 'bytes'), ('user', 'user'), ('requests', 'requests')]:
+            document = json.loads(self.hxm2afp('connections', '--sort', column,
+                                               '--format', 'json').stdout)
+            keys = [c[key].encode() if key == 'user' else c[key] for c in document['connections']]
+            self.assertEqual(keys, sorted(keys), column)
 
     def test_metrics_pass_promtool_and_reach_the_textfile(self):
         metrics = self.hxm2afp('metrics').stdout
@@ -155,6 +175,12 @@ class CommandTest(unittest.TestCase):
                                capture_output=True)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
         self.assertIn(b'hxm2afp_open_files{volume="V2"} ', metrics)
+        store = self.store()['connections']
+        values = dict(line.split() for line in metrics.decode().splitlines() if line[0] != '#')
+        self.assertEqual(float(values['hxm2afp_connection_bytes']),
+                         float(sum(c['bytes_read'] + c['bytes_written'] for c in store)))
+        self.assertEqual(float(values['hxm2afp_connection_requests']),
+                         float(sum(c['requests'] for c in store)))
         with tempfile.TemporaryDirectory() as directory:
             self.hxm2afp('metrics', '--textfile', directory)
             self.assertEqual(os.listdir(directory), ['hxm2afp.prom'])
