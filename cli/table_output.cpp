@@ -107,9 +107,13 @@ class TextWriter : public TableWriter {
         std::string line;
         for (const std::vector<std::string> &texts : rows_) {
             line.clear();
-            for (size_t i = 0; i < count_; ++i) {
+            // Empty cells at the end of a row leave no trailing spaces.
+            size_t used = count_;
+            while (used > 1 && texts[used - 1].empty())
+                --used;
+            for (size_t i = 0; i < used; ++i) {
                 const size_t pad = widths_[i] - width_of(texts[i]);
-                const bool last = i + 1 == count_;
+                const bool last = i + 1 == used;
                 if (columns_[i].kind == CellKind::kNumber)
                     line.append(pad, ' ').append(texts[i]);
                 else if (last)
@@ -346,7 +350,10 @@ std::string number_text(WideNumber number) {
 }
 
 std::string iso_time(uint64_t seconds) {
-    if (seconds == 0)
+    // The last second ISO 8601 writes with four year digits; a later time
+    // (a counter gone wrong, a value near 2^64) has no honest form.
+    constexpr uint64_t kLastSecond = 253402300799; // 9999-12-31T23:59:59Z
+    if (seconds == 0 || seconds > kLastSecond)
         return "";
     const time_t when = static_cast<time_t>(seconds);
     struct tm parts;

@@ -24,7 +24,8 @@ namespace hxm2afp::cli {
 enum class CellKind {
     kText,   // a text, as given
     kNumber, // an integer
-    kTime,   // seconds since 1970, written in ISO 8601 (UTC); 0 for none
+    kTime,   // seconds since 1970, written in ISO 8601 (UTC); none for 0
+             // and for times past 9999
     kTexts   // a list of texts: a JSON array; in a record, one line each
 };
 
@@ -69,7 +70,9 @@ std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const 
 /* A number in decimal, "-" before a negative one. */
 std::string number_text(WideNumber number);
 
-/* A time in ISO 8601, UTC ("2024-05-01T09:30:00Z"); empty for 0. */
+/* A time in ISO 8601, UTC ("2024-05-01T09:30:00Z"); empty for 0 and for
+ * times past the end of 9999, which four year digits cannot write. JSON
+ * writes null for an empty time. */
 std::string iso_time(uint64_t seconds);
 
 /* A text as one JSON string, quotes included (bytes that are not UTF-8

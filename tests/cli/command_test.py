@@ -10,6 +10,7 @@ import io
 import json
 import os
 import re
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -150,6 +151,25 @@ class CommandTest(unittest.TestCase):
                     for cell in row:
                         self.assertTrue(cell[:1] not in FORMULA_STARTS or not cell
                                         or re.fullmatch('-[0-9]+', cell), (cell, row))
+
+    def test_times_are_iso_8601_or_null(self):
+        cases = [(0, None), (1, '1970-01-01T00:00:01Z'), (253402300799, '9999-12-31T23:59:59Z'),
+                 (253402300800, None), (2 ** 63 - 1, None), (2 ** 64 - 1, None)]
+        database = os.path.join(self.root.name, 'var/opt/zentra/afpstat/afpstat.db')
+        with sqlite3.connect(database) as store:
+            for index, (seconds, _) in enumerate(cases):
+                store.execute('INSERT INTO connections (number, user, address, login_time) '
+                              'VALUES (?, ?, ?, ?)', (4200000000 + index, 't', '10.0.0.2',
+                                                      seconds - (seconds >> 63 << 64)))
+        document = json.loads(self.hxm2afp('connections', '--format', 'json').stdout)
+        times = {c['connection']: c['login_time'] for c in document['connections']}
+        for index, (seconds, expected) in enumerate(cases):
+            number = 4200000000 + index
+            self.assertEqual(times[number], expected, seconds)
+            shown = json.loads(self.hxm2afp('show', str(number), '--format', 'json').stdout)
+            self.assertEqual(shown['login_time'], expected, seconds)
+            text = self.hxm2afp('show', str(number)).stdout.decode()
+            self.assertRegex(text, '\nLogin time *%s\n' % (expected or ''))
 
     def test_find_and_sort_options(self):
         cases = [
