@@ -220,6 +220,12 @@ class CommandTest(unittest.TestCase):
             (['files', '--format', 'xml'], None, 2, b'unknown format'),
             (['clear', '12x', '--yes'], None, 2, b'not a connection number'),
             (['close', HOSTILE_PATH], None, 1, b'add --yes'),
+            (['clear', '3999999999', '--yes'], None, 3, b''),
+            (['close', '/V2/none', '--yes'], None, 3, b''),
+            (['close', 'V2/x', '--yes'], None, 3, b'did you mean /V2/x?'),
+            (['show', '1'], broken, 4, b'store is missing'),
+            (['clear', '1', '--yes'], broken, 4, b''),
+            (['close', '/V2/x', '--yes'], broken, 4, b''),
         ]
         for args, env, code, message in cases:
             result = self.hxm2afp(*args, env=env, check=code)
@@ -230,10 +236,10 @@ class CommandTest(unittest.TestCase):
         self.afpstat('connect', 'mallory', '10.0.0.8', '--number', '4000000001')
         self.afpstat('open', '4000000001', 'V2', '/V2/close-me.doc')
         closed = self.hxm2afp('close', '--yes', '--format', 'json', '/V2/close-me.doc',
-                              '/V2/gone', check=1)
+                              '/V2/gone', '/V2/close-me.doc', check=3)
         self.assertEqual([(c['status'], c['outcome']) for c in json.loads(closed.stdout)['closed']],
                          [(0, 'done'), (2, 'no longer there')])
-        cleared = self.hxm2afp('clear', '--yes', '--format', 'csv', '4000000001')
+        cleared = self.hxm2afp('clear', '--yes', '--format', 'csv', '4000000001', '4000000001')
         self.assertEqual(cleared.stdout, b'connection,status,outcome\r\n4000000001,0,"done"\r\n')
         self.hxm2afp('show', '4000000001', check=3)
 
