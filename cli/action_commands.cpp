@@ -82,6 +82,7 @@ int run_all(const Invocation &invocation, const std::vector<std::string> &items,
     auto writer =
         make_table_writer(invocation.format, stdout, action.documentKey, action.columns, 3);
     int code = kExitDone;
+    bool storeFailed = false;
     for (const std::string &item : items) {
         const int status = action.act(item);
         Cell cells[3];
@@ -96,7 +97,10 @@ int run_all(const Invocation &invocation, const std::vector<std::string> &items,
         if (status != AFPSTAT_OK && action.explain != nullptr)
             action.explain(item, status);
         code = heavier(code, item_exit_code(status));
+        storeFailed = storeFailed || status == AFPSTAT_ERR_STORE;
     }
+    if (storeFailed)
+        explain_store();
     if (!writer->finish())
         return fail(kExitNotDone, "cannot write the output");
     return code;

@@ -94,6 +94,10 @@ int fail(int code, const char *format, ...) __attribute__((format(printf, 2, 3))
  * being read: `what` names the list ("the connections"). */
 int fail_reading(int status, const char *what);
 
+/* Says on standard error which store the monitoring library tried and how
+ * to choose another: for a store that is missing or unreadable. */
+void explain_store();
+
 /* Reads a connection number as written in the lists: decimal, 0 to
  * 4294967295. False for anything else. */
 bool read_connection_number(const std::string &text, unsigned *number);

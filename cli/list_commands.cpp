@@ -4,6 +4,7 @@
  * and written in the chosen format.
  */
 #include <stdarg.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <iterator>
@@ -11,6 +12,7 @@
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
+#include "base/root_paths.h"
 #include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
@@ -175,8 +177,23 @@ int fail(int code, const char *format, ...) {
 }
 
 int fail_reading(int status, const char *what) {
-    return fail(kExitUnreadable, "cannot read %s: %s (status %d)", what, action_words(status),
-                status);
+    fail(kExitUnreadable, "cannot read %s: %s (status %d)", what, action_words(status), status);
+    if (status == AFPSTAT_ERR_STORE)
+        explain_store();
+    return kExitUnreadable;
+}
+
+void explain_store() {
+    // Where the monitoring library looks, as its manual says: AFPSTAT_DB,
+    // else the server's fixed place under ZENTRA_ROOT.
+    const char *store = getenv("AFPSTAT_DB");
+    char rooted[4096];
+    if (store == nullptr || store[0] == '\0')
+        store = root_path("/var/opt/zentra/afpstat/afpstat.db", rooted, sizeof rooted);
+    fail(kExitUnreadable, "the store it tried: %s",
+         store != nullptr ? visible_text(store).c_str() : "(ZENTRA_ROOT is too long)");
+    fail(kExitUnreadable,
+         "set ZENTRA_ROOT to the server's root, or AFPSTAT_DB to the store, to read another");
 }
 
 int read_connection_rows(NodePool<ConnectionRow> *pool, ConnectionRow **head) {

@@ -3,6 +3,7 @@
  *
  *   hxm2afp connections | show N | volumes | files [--volume V] [--name PART]
  *           [--user U] | clear N... | close PATH... | metrics [--textfile DIR]
+ *   hxm2afp --help | --version
  *
  * Every option belongs to the commands the table names; anything else is a
  * usage error (exit 2) before the monitoring library is asked anything.
@@ -79,7 +80,8 @@ constexpr FormatRow kFormats[] = {
     {"text", Format::kText}, {"json", Format::kJson}, {"csv", Format::kCsv}};
 
 void print_usage(FILE *stream) {
-    fprintf(stream, "usage: hxm2afp COMMAND [ARGUMENTS] [OPTIONS]\n\ncommands:\n");
+    fprintf(stream, "usage: hxm2afp COMMAND [ARGUMENTS] [OPTIONS]\n"
+                    "       hxm2afp --help | --version\n\ncommands:\n");
     for (const CommandRow &command : kCommands)
         fprintf(stream, "  %s\n", command.usage);
     fprintf(stream, "\nF is text (the default), json or csv. See hxm2afp(1).\n");
@@ -173,6 +175,10 @@ int main(int argc, char **argv) {
         return usage_error("%s", "no command given");
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "help") == 0) {
         print_usage(stdout);
+        return kExitDone;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("hxm2afp %s\n", HXM_VERSION);
         return kExitDone;
     }
     const CommandRow *command = find_command(argv[1]);

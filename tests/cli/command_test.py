@@ -210,8 +210,12 @@ class CommandTest(unittest.TestCase):
 
     def test_exit_codes_and_messages(self):
         broken = dict(self.env, AFPSTAT_DB=os.path.join(self.root.name, 'none/x.db'))
+        moved = dict(self.env, ZENTRA_ROOT=self.root.name + '/elsewhere')
         cases = [
             (['files'], broken, 4, b'store is missing'),
+            (['files'], broken, 4, b'tried: %s/none/x.db\n' % self.root.name.encode()),
+            (['connections'], moved, 4, b'elsewhere/var/opt/zentra/afpstat/afpstat.db\n'
+                                        b'hxm2afp: set ZENTRA_ROOT'),
             (['metrics'], broken, 4, b''),
             (['show', '3999999999'], None, 3, b'no connection 3999999999'),
             (['files', '--volume', 'NOPE'], None, 3, b'no volume'),
@@ -231,6 +235,7 @@ class CommandTest(unittest.TestCase):
             result = self.hxm2afp(*args, env=env, check=code)
             self.assertIn(message, result.stderr, args)
         self.assertIn(b'hxm2afp_up 0', self.hxm2afp('metrics', env=broken, check=4).stdout)
+        self.assertRegex(self.hxm2afp('--version').stdout, rb'^hxm2afp [0-9]+\.[0-9]+')
 
     def test_actions_report_each_item_with_the_pages_words(self):
         self.afpstat('connect', 'mallory', '10.0.0.8', '--number', '4000000001')
