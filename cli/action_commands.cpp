@@ -20,16 +20,36 @@
 namespace hxm2afp::cli {
 namespace {
 
-constexpr Column kClearColumns[] = {
-    {"connection", "CONNECTION", CellKind::kNumber},
-    {"status", "STATUS", CellKind::kNumber},
-    {"outcome", "OUTCOME", CellKind::kText},
+/* What came of one item. */
+struct Outcome {
+    const std::string *item;
+    int status; // the plug-in's own outcomes are negative, the library's not
 };
 
-constexpr Column kCloseColumns[] = {
-    {"path", "PATH", CellKind::kText},
-    {"status", "STATUS", CellKind::kNumber},
-    {"outcome", "OUTCOME", CellKind::kText},
+void fill_status(const Outcome &outcome, Cell *cell) {
+    cell->number = outcome.status;
+}
+
+void fill_words(const Outcome &outcome, Cell *cell) {
+    cell->text = action_words(outcome.status);
+}
+
+constexpr Field<Outcome> kClearFields[] = {
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const Outcome &outcome, Cell *cell) {
+         unsigned number = 0;
+         read_connection_number(*outcome.item, &number); // checked before acting
+         cell->number = number;
+     }},
+    {{"status", "STATUS", CellKind::kNumber}, fill_status},
+    {{"outcome", "OUTCOME", CellKind::kText}, fill_words},
+};
+
+constexpr Field<Outcome> kCloseFields[] = {
+    {{"path", "PATH", CellKind::kText},
+     [](const Outcome &outcome, Cell *cell) { cell->text = outcome.item->c_str(); }},
+    {{"status", "STATUS", CellKind::kNumber}, fill_status},
+    {{"outcome", "OUTCOME", CellKind::kText}, fill_words},
 };
 
 /* One action: its document key and columns, the verb that tells it, what
@@ -37,7 +57,7 @@ constexpr Column kCloseColumns[] = {
  * that was not done (null: nothing). */
 struct Action {
     const char *documentKey;
-    const Column *columns;
+    const Field<Outcome> (&fields)[3];
     const char *verb;
     int (*act)(const std::string &item);
     void (*explain)(const std::string &item, int status);
@@ -79,21 +99,12 @@ int run_all(const Invocation &invocation, const std::vector<std::string> &items,
                     visible_text(item.c_str()).c_str());
         return fail(kExitNotDone, "nothing done: add --yes to %s", action.verb);
     }
-    auto writer =
-        make_table_writer(invocation.format, stdout, action.documentKey, action.columns, 3);
+    auto writer = make_writer(invocation.format, stdout, action.documentKey, action.fields);
     int code = kExitDone;
     bool storeFailed = false;
     for (const std::string &item : items) {
         const int status = action.act(item);
-        Cell cells[3];
-        cells[0].text = item.c_str();
-        unsigned number = 0;
-        if (action.columns[0].kind == CellKind::kNumber && read_connection_number(item, &number))
-            cells[0].number = number;
-        // The plug-in's own outcomes are negative, the library's not.
-        cells[1].number = status;
-        cells[2].text = action_words(status);
-        writer->row(cells);
+        write_row(*writer, action.fields, Outcome{&item, status});
         if (status != AFPSTAT_OK && action.explain != nullptr)
             action.explain(item, status);
         code = heavier(code, item_exit_code(status));
@@ -116,7 +127,7 @@ std::vector<std::string> each_once(std::vector<std::string> items) {
     return once;
 }
 
-constexpr Action kClear = {"cleared", kClearColumns, "clear connection",
+constexpr Action kClear = {"cleared", kClearFields, "clear connection",
                            [](const std::string &item) {
                                unsigned number = 0;
                                read_connection_number(item, &number);
@@ -125,7 +136,7 @@ constexpr Action kClear = {"cleared", kClearColumns, "clear connection",
                            nullptr};
 
 constexpr Action kClose = {
-    "closed", kCloseColumns, "close",
+    "closed", kCloseFields, "close",
     [](const std::string &item) { return close_file(item.c_str()); },
     [](const std::string &item, int status) {
         // Every open file's path is whole, from the volume's name on.

@@ -87,21 +87,56 @@ constexpr SortWord<ConnectionSort> kConnectionSorts[] = {
      }},
 };
 
-constexpr Column kConnectionColumns[] = {
-    {"connection", "CONNECTION", CellKind::kNumber}, {"user", "USER", CellKind::kText},
-    {"address", "ADDRESS", CellKind::kText},         {"login_time", "LOGIN TIME", CellKind::kTime},
-    {"bytes", "BYTES", CellKind::kNumber},           {"requests", "REQUESTS", CellKind::kNumber},
+constexpr Field<ConnectionRow> kConnectionFields[] = {
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.number; }},
+    {{"user", "USER", CellKind::kText},
+     [](const ConnectionRow &row, Cell *cell) { cell->text = row.user; }},
+    {{"address", "ADDRESS", CellKind::kText},
+     [](const ConnectionRow &row, Cell *cell) { cell->text = row.address; }},
+    {{"login_time", "LOGIN TIME", CellKind::kTime},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.loginTime; }},
+    {{"bytes", "BYTES", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.bytes; }},
+    {{"requests", "REQUESTS", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.requests; }},
 };
 
-constexpr Column kDetailColumns[] = {
-    {"connection", "Connection", CellKind::kNumber},
-    {"user", "User", CellKind::kText},
-    {"address", "Address", CellKind::kText},
-    {"login_status", "Login status", CellKind::kText},
-    {"login_time", "Login time", CellKind::kTime},
-    {"privileges", "Privileges", CellKind::kText},
-    {"security_equivalence", "Equivalent to", CellKind::kTexts},
-    {"open_files", "Open file", CellKind::kTexts},
+/* One connection's details, its fixed-size texts terminated. */
+struct Details {
+    const UserInfo_s *info;
+    std::string user, address, loginStatus, privileges;
+};
+
+// The length of a list the library gave with a count: none without one.
+size_t list_length(char **names, int32_t count) {
+    return names != nullptr && count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+constexpr Field<Details> kDetailFields[] = {
+    {{"connection", "Connection", CellKind::kNumber},
+     [](const Details &row, Cell *cell) { cell->number = row.info->connectionNumber; }},
+    {{"user", "User", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.user.c_str(); }},
+    {{"address", "Address", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.address.c_str(); }},
+    {{"login_status", "Login status", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.loginStatus.c_str(); }},
+    {{"login_time", "Login time", CellKind::kTime},
+     [](const Details &row, Cell *cell) { cell->number = row.info->loginTime; }},
+    {{"privileges", "Privileges", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.privileges.c_str(); }},
+    {{"security_equivalence", "Equivalent to", CellKind::kTexts},
+     [](const Details &row, Cell *cell) {
+         cell->texts = row.info->securityEquivalences;
+         cell->count =
+             list_length(row.info->securityEquivalences, row.info->securityEquivalenceCount);
+     }},
+    {{"open_files", "Open file", CellKind::kTexts},
+     [](const Details &row, Cell *cell) {
+         cell->texts = row.info->openFiles;
+         cell->count = list_length(row.info->openFiles, row.info->openFileCount);
+     }},
 };
 
 constexpr SortWord<FoundColumn> kFileSorts[] = {
@@ -111,11 +146,15 @@ constexpr SortWord<FoundColumn> kFileSorts[] = {
     {"path", FoundColumn::kPath},
 };
 
-constexpr Column kFileColumns[] = {
-    {"volume", "VOLUME", CellKind::kText},
-    {"connection", "CONNECTION", CellKind::kNumber},
-    {"user", "USER", CellKind::kText},
-    {"path", "PATH", CellKind::kText},
+constexpr Field<FoundFile> kFileFields[] = {
+    {{"volume", "VOLUME", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.volumeName; }},
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const FoundFile &row, Cell *cell) { cell->number = row.connectionNumber; }},
+    {{"user", "USER", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.userName; }},
+    {{"path", "PATH", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.filePath; }},
 };
 
 enum class VolumeOrder { kLibrary, kName, kFiles };
@@ -126,9 +165,11 @@ constexpr SortWord<VolumeOrder> kVolumeSorts[] = {
     {"files", VolumeOrder::kFiles},
 };
 
-constexpr Column kVolumeColumns[] = {
-    {"volume", "VOLUME", CellKind::kText},
-    {"open_files", "OPEN FILES", CellKind::kNumber},
+constexpr Field<VolumeRow> kVolumeFields[] = {
+    {{"volume", "VOLUME", CellKind::kText},
+     [](const VolumeRow &row, Cell *cell) { cell->text = row.name; }},
+    {{"open_files", "OPEN FILES", CellKind::kNumber},
+     [](const VolumeRow &row, Cell *cell) { cell->number = row.openFiles; }},
 };
 
 int finish(TableWriter &writer, int code) {
@@ -157,11 +198,6 @@ bool count_file(void *context, const char *volumeName, const VolFileListNode &, 
 
 std::string bounded(const char *field, size_t size) {
     return std::string(field, strnlen(field, size));
-}
-
-// The length of a list the library gave with a count: none without one.
-size_t list_length(char **names, int32_t count) {
-    return names != nullptr && count > 0 ? static_cast<size_t>(count) : 0;
 }
 
 } // namespace
@@ -234,18 +270,9 @@ int command_connections(const Invocation &invocation) {
     if (status != AFPSTAT_OK && head == nullptr)
         return fail_reading(status, "the connections");
     head = sort(head);
-    auto writer = make_table_writer(invocation.format, stdout, "connections", kConnectionColumns,
-                                    std::size(kConnectionColumns));
-    for (const ConnectionRow *row = head; row != nullptr; row = row->next) {
-        Cell cells[std::size(kConnectionColumns)];
-        cells[0].number = row->number;
-        cells[1].text = row->user;
-        cells[2].text = row->address;
-        cells[3].number = row->loginTime;
-        cells[4].number = row->bytes;
-        cells[5].number = row->requests;
-        writer->row(cells);
-    }
+    auto writer = make_writer(invocation.format, stdout, "connections", kConnectionFields);
+    for (const ConnectionRow *row = head; row != nullptr; row = row->next)
+        write_row(*writer, kConnectionFields, *row);
     // A list that came with a failure is shown, and the failure said.
     const int code = status == AFPSTAT_OK ? kExitDone : fail_reading(status, "every connection");
     return finish(*writer, code);
@@ -263,24 +290,12 @@ int command_show(const Invocation &invocation) {
             return fail(kExitUnknown, "no connection %u", number);
         return fail_reading(status, "the connection");
     }
-    Cell cells[std::size(kDetailColumns)];
-    cells[0].number = info->connectionNumber;
-    const std::string user = bounded(info->userName, sizeof info->userName);
-    const std::string address = bounded(info->networkAddress, sizeof info->networkAddress);
-    const std::string loginStatus = bounded(info->loginStatus, sizeof info->loginStatus);
-    const std::string privileges = bounded(info->privileges, sizeof info->privileges);
-    cells[1].text = user.c_str();
-    cells[2].text = address.c_str();
-    cells[3].text = loginStatus.c_str();
-    cells[4].number = info->loginTime;
-    cells[5].text = privileges.c_str();
-    cells[6].texts = info->securityEquivalences;
-    cells[6].count = list_length(info->securityEquivalences, info->securityEquivalenceCount);
-    cells[7].texts = info->openFiles;
-    cells[7].count = list_length(info->openFiles, info->openFileCount);
-    auto writer =
-        make_record_writer(invocation.format, stdout, kDetailColumns, std::size(kDetailColumns));
-    writer->row(cells);
+    const Details details{info, bounded(info->userName, sizeof info->userName),
+                          bounded(info->networkAddress, sizeof info->networkAddress),
+                          bounded(info->loginStatus, sizeof info->loginStatus),
+                          bounded(info->privileges, sizeof info->privileges)};
+    auto writer = make_writer(invocation.format, stdout, nullptr, kDetailFields);
+    write_row(*writer, kDetailFields, details);
     free_user_details(&info);
     return finish(*writer, kExitDone);
 }
@@ -327,14 +342,9 @@ int command_volumes(const Invocation &invocation) {
             head, [](const VolumeRow *row) { return static_cast<const char *>(row->name); });
     else if (order == VolumeOrder::kFiles)
         head = sort_list_by_key(head, [](const VolumeRow *row) { return row->openFiles; });
-    auto writer = make_table_writer(invocation.format, stdout, "volumes", kVolumeColumns,
-                                    std::size(kVolumeColumns));
-    for (const VolumeRow *row = head; row != nullptr; row = row->next) {
-        Cell cells[std::size(kVolumeColumns)];
-        cells[0].text = row->name;
-        cells[1].number = row->openFiles;
-        writer->row(cells);
-    }
+    auto writer = make_writer(invocation.format, stdout, "volumes", kVolumeFields);
+    for (const VolumeRow *row = head; row != nullptr; row = row->next)
+        write_row(*writer, kVolumeFields, *row);
     return finish(*writer, kExitDone);
 }
 
@@ -354,16 +364,9 @@ int command_files(const Invocation &invocation) {
     if (status != AFPSTAT_OK)
         return fail_reading(status, "the open files");
     sort_found_files(&found, column);
-    auto writer = make_table_writer(invocation.format, stdout, "files", kFileColumns,
-                                    std::size(kFileColumns));
-    for (const FoundFile *file = found.head; file != nullptr; file = file->next) {
-        Cell cells[std::size(kFileColumns)];
-        cells[0].text = file->volumeName;
-        cells[1].number = file->connectionNumber;
-        cells[2].text = file->userName;
-        cells[3].text = file->filePath;
-        writer->row(cells);
-    }
+    auto writer = make_writer(invocation.format, stdout, "files", kFileFields);
+    for (const FoundFile *file = found.head; file != nullptr; file = file->next)
+        write_row(*writer, kFileFields, *file);
     return finish(*writer, kExitDone);
 }
 

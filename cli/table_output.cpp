@@ -86,7 +86,7 @@ size_t width_of(const std::string &text) {
 class TextWriter : public TableWriter {
   public:
     TextWriter(FILE *out, const Column *columns, size_t count, bool headings = true)
-        : out_(out), columns_(columns), count_(count), widths_(count) {
+        : out_(out), columns_(columns, columns + count), count_(count), widths_(count) {
         if (!headings)
             return;
         std::vector<std::string> texts;
@@ -140,7 +140,7 @@ class TextWriter : public TableWriter {
     }
 
     FILE *out_;
-    const Column *columns_;
+    std::vector<Column> columns_; // a copy: the caller's table may be made for the call
     size_t count_;
     std::vector<size_t> widths_;
     std::vector<std::vector<std::string>> rows_;
@@ -150,7 +150,8 @@ class JsonWriter : public TableWriter {
   public:
     // Without a documentKey the one row is the document.
     JsonWriter(FILE *out, const char *documentKey, const Column *columns, size_t count)
-        : out_(out), columns_(columns), count_(count), table_(documentKey != nullptr) {
+        : out_(out), columns_(columns, columns + count), count_(count),
+          table_(documentKey != nullptr) {
         if (table_)
             line_ = "{" + json_text(documentKey) + ":[";
         // Member names are fixed: quoted once.
@@ -213,7 +214,7 @@ class JsonWriter : public TableWriter {
     }
 
     FILE *out_;
-    const Column *columns_;
+    std::vector<Column> columns_; // a copy: the caller's table may be made for the call
     size_t count_;
     std::vector<std::string> keys_;
     bool table_;
@@ -224,7 +225,7 @@ class JsonWriter : public TableWriter {
 class CsvWriter : public TableWriter {
   public:
     CsvWriter(FILE *out, const Column *columns, size_t count)
-        : out_(out), columns_(columns), count_(count) {
+        : out_(out), columns_(columns, columns + count), count_(count) {
         for (size_t i = 0; i < count; ++i)
             line_.append(i == 0 ? "" : ",").append(columns[i].key);
         line_.append("\r\n");
@@ -254,7 +255,7 @@ class CsvWriter : public TableWriter {
 
   private:
     FILE *out_;
-    const Column *columns_;
+    std::vector<Column> columns_; // a copy: the caller's table may be made for the call
     size_t count_;
     std::string line_;
 };
@@ -265,7 +266,7 @@ class CsvWriter : public TableWriter {
 class RecordWriter : public TableWriter {
   public:
     RecordWriter(Format format, FILE *out, const Column *columns, size_t count)
-        : columns_(columns), count_(count), csv_(format == Format::kCsv) {
+        : columns_(columns, columns + count), count_(count), csv_(format == Format::kCsv) {
         if (csv_)
             table_ = std::make_unique<CsvWriter>(out, kFieldColumns, 2);
         else
@@ -304,7 +305,7 @@ class RecordWriter : public TableWriter {
         table_->row(pair);
     }
 
-    const Column *columns_;
+    std::vector<Column> columns_; // a copy: the caller's table may be made for the call
     size_t count_;
     bool csv_;
     std::unique_ptr<TableWriter> table_;

@@ -54,6 +54,14 @@ class TableWriter {
     virtual bool finish() = 0;
 };
 
+/* A column of a list of `Row` records: how it is shown, and how a row
+ * fills its cell (texts must outlive the row's writing). A list's columns
+ * are one table of these, so a new column is one more row of it. */
+template <typename Row> struct Field {
+    Column column;
+    void (*fill)(const Row &row, Cell *cell);
+};
+
 /* A writer of `format` to `out` for `count` columns; JSON wraps the rows in
  * one object under the member `documentKey`. In a table, text and CSV join
  * a list's items with ", ". */
@@ -66,6 +74,28 @@ std::unique_ptr<TableWriter> make_table_writer(Format format, FILE *out, const c
  * in JSON. A list gives one line or row per item, its heading repeated. */
 std::unique_ptr<TableWriter> make_record_writer(Format format, FILE *out, const Column *columns,
                                                 size_t count);
+
+/* make_table_writer (documentKey set) or make_record_writer (null) for the
+ * columns of `fields`. */
+template <typename Row, size_t N>
+std::unique_ptr<TableWriter> make_writer(Format format, FILE *out, const char *documentKey,
+                                         const Field<Row> (&fields)[N]) {
+    Column columns[N];
+    for (size_t i = 0; i < N; ++i)
+        columns[i] = fields[i].column;
+    if (documentKey == nullptr)
+        return make_record_writer(format, out, columns, N);
+    return make_table_writer(format, out, documentKey, columns, N);
+}
+
+/* Writes one row of `fields` from `row`. */
+template <typename Row, size_t N>
+void write_row(TableWriter &writer, const Field<Row> (&fields)[N], const Row &row) {
+    Cell cells[N];
+    for (size_t i = 0; i < N; ++i)
+        fields[i].fill(row, &cells[i]);
+    writer.row(cells);
+}
 
 /* A number in decimal, "-" before a negative one. */
 std::string number_text(WideNumber number);
