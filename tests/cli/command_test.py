@@ -125,6 +125,11 @@ class CommandTest(unittest.TestCase):
             shown = json.loads(self.hxm2afp('show', number, '--format', 'json').stdout)
             self.assertEqual((shown['user'], shown['security_equivalence'], shown['open_files']),
                              (user, names, paths))
+            rows = list(csv.reader(io.StringIO(
+                self.hxm2afp('show', number, '--format', 'csv').stdout.decode(), newline='')))
+            self.assertEqual([row for row in rows if row[0] in ('user', 'open_files')],
+                             [['user', csv_cell(user)]] +
+                             [['open_files', csv_cell(path)] for path in paths])
         # Text keeps one line per file: the hostile name's control bytes are shown, not sent.
         text = self.hxm2afp('files', '--user', 'EV,E').stdout
         self.assertEqual(len(text.splitlines()), 2)
