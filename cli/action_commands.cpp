@@ -68,17 +68,23 @@ struct Action {
  * item that was simply gone already. */
 constexpr int kExitWeights[] = {kExitDone, kExitUnknown, kExitNotDone, kExitUnreadable};
 
+// What an item's status means, as show and files say it too; any other
+// status: not done.
+constexpr struct {
+    int status;
+    int code;
+} kItemExitCodes[] = {
+    {AFPSTAT_OK, kExitDone},
+    {AFPSTAT_ERR_NOT_FOUND, kExitUnknown},
+    {AFPSTAT_ERR_STORE, kExitUnreadable},
+};
+
 int item_exit_code(int status) {
-    switch (status) {
-    case AFPSTAT_OK:
-        return kExitDone;
-    case AFPSTAT_ERR_NOT_FOUND:
-        return kExitUnknown;
-    case AFPSTAT_ERR_STORE:
-        return kExitUnreadable;
-    default:
-        return kExitNotDone;
+    for (const auto &meaning : kItemExitCodes) {
+        if (meaning.status == status)
+            return meaning.code;
     }
+    return kExitNotDone;
 }
 
 int heavier(int code, int other) {
