@@ -168,3 +168,16 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
     *head = list;
     return 0;
 }
+
+int hxm2afp::for_each_connection(void *context, ConnectionVisitor visit) {
+    int count = 0;
+    ConnListNode *library = nullptr;
+    const int status = Ext_ListConnDetails(&count, &library);
+    if (status != AFPSTAT_OK)
+        HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
+    const ConnListNode *entry = library;
+    for (int visited = 0; entry != nullptr && visited < count && visit(context, *entry); ++visited)
+        entry = entry->next;
+    FreeConnListNodes(&library);
+    return status;
+}
