@@ -56,7 +56,7 @@ class LoginGuard {
   public:
     using Clock = std::chrono::steady_clock;
 
-    enum class Verdict { kAdmitted, kRefused, kThrottled };
+    enum class Verdict { kAdmitted, kRefused, kThrottled, kBusy };
 
     // Guards the users file at `path`, whose contents `users` already holds.
     LoginGuard(std::string path, UserTable users);
