@@ -201,6 +201,18 @@ TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {
     EXPECT_EQ(response.status, 401);
     Echo echo;
     EXPECT_FALSE(ParseEcho(response.body, &echo));
+    // Whatever length it declares: the answer comes at once, and the
+    // connection ends without waiting for a byte of the body.
+    auto begin = std::chrono::steady_clock::now();
+    std::string answer;
+    EXPECT_EQ(SendRaw(base(),
+                      "POST /echo/form HTTP/1.1\r\nHost: localhost\r\n"
+                      "Content-Length: 16777216\r\n\r\nx",
+                      &answer)
+                  .substr(9, 3),
+              "401")
+        << answer;
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
 }
 
 TEST_F(AuthTest, LogsTheUserOfEachRequest) {

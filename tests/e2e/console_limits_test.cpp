@@ -27,55 +27,6 @@ constexpr size_t kBodyLimit = 1024 * 1024;
 
 using LimitsTest = ConsoleTest;
 
-// A connected socket to the server at "http://127.0.0.1:PORT", from the
-// loopback address `from` (-1 on failure).
-int ConnectTo(const std::string &base, const char *from = nullptr) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1))));
-    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && from != nullptr) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        inet_pton(AF_INET, from, &local.sin_addr);
-        if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
-            close(fd);
-            return -1;
-        }
-    }
-    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    // Never wait on an answer forever.
-    timeval wait{5, 0};
-    if (fd >= 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    return fd;
-}
-
-// Sends `request` as raw bytes to the server at "http://127.0.0.1:PORT" and
-// returns the status line of the answer, read until the server closes, and
-// the whole answer in *whole.
-std::string SendRaw(const std::string &base, const std::string &request,
-                    std::string *whole = nullptr) {
-    int fd = ConnectTo(base);
-    std::string answer;
-    if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-                       static_cast<ssize_t>(request.size())) {
-        char buffer[4096];
-        ssize_t got;
-        while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
-            answer.append(buffer, static_cast<size_t>(got));
-    }
-    if (fd >= 0)
-        close(fd);
-    if (whole != nullptr)
-        *whole = answer;
-    return answer.substr(0, answer.find("\r\n"));
-}
-
 struct BodyCase {
     size_t size;
     bool chunked;
@@ -215,6 +166,31 @@ TEST_F(LimitsTest, AnswersWhileManyConnectionsTrickleTheirHeads) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(8));
     for (int fd : slow)
         close(fd);
+}
+
+TEST_F(LimitsTest, CutsABodySlowerThanTheMinimumRateAndSaysWhy) {
+    StartConsole({"--request-timeout", "1"});
+    int fd = ConnectTo(base());
+    ASSERT_GE(fd, 0);
+    // The declared length once bought the body seventeen minutes.
+    const std::string head =
+        "POST /echo/slow HTTP/1.1\r\nHost: localhost\r\nContent-Length: 16777216\r\n\r\n";
+    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+    auto begin = std::chrono::steady_clock::now();
+    bool cut = false;
+    while (!cut && std::chrono::steady_clock::now() - begin < std::chrono::seconds(8)) {
+        send(fd, "x", 1, MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char byte;
+        cut = recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    }
+    auto took = std::chrono::steady_clock::now() - begin;
+    close(fd);
+    EXPECT_TRUE(cut);
+    EXPECT_LT(took, std::chrono::seconds(3));
+    StopConsole();
+    const std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find(" POST \"/echo/slow\" - 0 cut body-too-slow\n"), std::string::npos) << log;
 }
 
 TEST_F(LimitsTest, ServesConcurrentClientsOnKeptAliveConnections) {
