@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -175,6 +177,22 @@ TEST(ConsoleStartup, ServesHttpsOnANetworkAddress) {
     struct stat status;
     ASSERT_EQ(stat(key.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
+    // Clients that enforce the 825 days count the whole span.
+    time_t span[2] = {0, 0};
+    FILE *dates =
+        popen(("openssl x509 -noout -dates -dateopt iso_8601 -in " + certificate).c_str(), "r");
+    ASSERT_NE(dates, nullptr);
+    char line[128];
+    for (time_t &end : span) {
+        struct tm when {};
+        if (fgets(line, sizeof line, dates) != nullptr && strchr(line, '=') != nullptr &&
+            strptime(strchr(line, '=') + 1, "%Y-%m-%d %H:%M:%SZ", &when) != nullptr)
+            end = timegm(&when);
+    }
+    pclose(dates);
+    EXPECT_GT(span[0], 0);
+    EXPECT_LE(span[1] - span[0], 825L * 24 * 3600);
+    EXPECT_GT(span[1] - span[0], 824L * 24 * 3600);
 
     ConsoleProcess given;
     ASSERT_TRUE(given.Start({"--listen", "127.0.0.1:0", "--root", scratch.path(), "--plugin",
