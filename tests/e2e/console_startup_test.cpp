@@ -64,6 +64,10 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--root", scratch.path() + "/absent"}, 2, "not a directory"},
         {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
         {{"--plugin", users}, 1, "cannot load plug-in"},
+        // A name that would drive the terminal is shown, not obeyed.
+        {{"--plugin", scratch.path() + "/\x1b]0;pwned\a\xe2\x80\xae\xff.so"}, 1,
+         "/\\x1b]0;pwned\\x07\\u202e\\xff.so"},
+        {{"--threads", "\xc2\x9b" "31m"}, 2, "\\u009b31m"},
     };
     for (const RefusalCase &c : cases) {
         ExitResult result = RunConsole(c.arguments);
