@@ -8,8 +8,8 @@
 #   2. a normal client's p99 latency from 127.0.0.1 while quiet, and while
 #      another loopback address (127.0.0.2) floods the console with wrong
 #      passwords (aim: flooded at most 2x quiet);
-#   3. guesses at made-up names, each from a fresh loopback address (as
-#      many as come in the measurement, 64 at a time): the console's CPU
+#   3. guesses at made-up names, each from a fresh loopback address
+#      (HXM_FLOOD_RATE a second, default 200, 64 at a time): the console's CPU
 #      time per guess against its CPU time per hashed wrong password
 #      measured in the same run (aim: the flood costs at most a tenth of a
 #      hash per guess, what every guess cost before hashes were budgeted),
@@ -23,6 +23,9 @@ set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 
 seconds=${HXM_BENCH_SECONDS:-10}
+# Made-up-name guesses a second in step 3: more than the console could hash
+# before hashes were budgeted (about 80 a second on two cores).
+flood_rate=${HXM_FLOOD_RATE:-200}
 missing=()
 command -v wrk >/dev/null || missing+=(wrk)
 command -v curl >/dev/null || missing+=(curl)
@@ -72,6 +75,7 @@ printf 'admin:%s:0xf\n' "$hash" >"$work/users"
 # the flood of step 2 would refuse them unhashed).
 printf 'guest:%s:0x9\n' "$(printf 'guest-%s\n' "$password" | "$console" --hash-password)" \
     >>"$work/users"
+chmod 600 "$work/users" # the console refuses a users file others may read
 credentials=$(printf 'admin:%s' "$password" | base64 -w0)
 wrong=$(printf 'admin:%s' "wrong-$password" | base64 -w0)
 
@@ -175,17 +179,26 @@ hash_ticks=$(($(cpu_ticks) - before))
 flood_script=$work/fresh-flood.py
 cat >"$flood_script" <<'PYTHON'
 import asyncio, base64, sys, time
-port, seconds, out = int(sys.argv[1]), float(sys.argv[2]), sys.argv[3]
-end = time.monotonic() + seconds
+port, seconds, out, rate = int(sys.argv[1]), float(sys.argv[2]), sys.argv[3], float(sys.argv[4])
+first = int(sys.argv[5])  # the second octet to start from: each run its own addresses
+start = time.monotonic()
+end = start + seconds
+sent = 0
 counts = {}
 def addresses():
-    for b in range(10, 250):
+    for b in range(first, 250):
         for c in range(1, 255):
             for d in range(2, 255):
                 yield f"127.{b}.{c}.{d}"
 fresh = addresses()
 async def guesser(n):
+    global sent
     while time.monotonic() < end:
+        # Paced: a steady flood, not a measure of how fast this client is.
+        sent += 1
+        due = start + sent / rate
+        if due > time.monotonic():
+            await asyncio.sleep(due - time.monotonic())
         address = next(fresh)
         name = f"made-up-{address}"
         token = base64.b64encode(f"{name}:guess".encode()).decode()
@@ -205,14 +218,17 @@ async def main():
         f.write(" ".join(f"{k}:{v}" for k, v in sorted(counts.items())))
 asyncio.run(main())
 PYTHON
+# First alone, for what the flood costs the console; then again beside
+# the owner's requests, for their latency.
 before=$(cpu_ticks)
-python3 "$flood_script" "$port" "$((seconds + 2))" "$work/fresh-codes" &
+python3 "$flood_script" "$port" "$seconds" "$work/fresh-codes" "$flood_rate" 10
+fresh_ticks=$(($(cpu_ticks) - before))
+python3 "$flood_script" "$port" "$((seconds + 2))" "$work/fresh-codes-2" "$flood_rate" 130 &
 pids+=($!)
 sleep 1
 fresh_p99=$(p99_ms "$url" -H "Authorization: Basic $credentials")
 wait "${pids[-1]}" 2>/dev/null || true
 unset 'pids[-1]'
-fresh_ticks=$(($(cpu_ticks) - before))
 fresh_answers=$(cat "$work/fresh-codes")
 fresh_guesses=$(tr ' ' '\n' <"$work/fresh-codes" | awk -F: '{ n += $2 } END { print n + 0 }')
 

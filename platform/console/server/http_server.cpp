@@ -8,7 +8,9 @@
  * on the first would make the daemon close the connection, losing
  * keep-alive. A request with a body is checked (credentials, then size)
  * before its body is read, so an unauthenticated client cannot make us
- * read it at all.
+ * read it at all. A login that needs a password hash suspends its
+ * connection while the login worker hashes, so the threads that serve
+ * connections never wait on one.
  *
  * libmicrohttpd 0.9.75 answers a few faults of a complete head itself (no
  * Host, a Content-Length it cannot read, a Cookie too large for its pool)
@@ -34,6 +36,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <exception>
 #include <map>
@@ -60,6 +63,9 @@ constexpr unsigned kConnectionTimeoutSeconds = 30;
 constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
 constexpr char kRealm[] = "hxm-console";
 
+// Where a request's login stands while its hash is away on the login worker.
+enum LoginStage { kNoLogin, kHashing, kHashed };
+
 struct RequestState {
     ConnectionWatch *watch = nullptr;
     std::string target; // as sent
@@ -74,6 +80,12 @@ struct RequestState {
     bool authorized = false;
     bool bodyTooLarge = false;
     bool answeredForDaemon = false; // the daemon's own answer was replaced
+    bool headChecked = false;       // every check of the head passed
+    // Written by the login worker before it resumes the connection.
+    std::atomic<int> login{kNoLogin};
+    LoginGuard::Verdict hashed = LoginGuard::Verdict::kRefused;
+    unsigned int hashedFlags = 0;
+    std::string loginName;
     int status = 0;
     uint64_t bytes = 0;
 };
@@ -353,36 +365,66 @@ void HttpServer::AnswerForDaemon(unsigned status) {
 }
 
 struct HttpServer::Callbacks {
+    enum class Access { kGranted, kRefused, kWaiting };
+
     // Checks the request's credentials once; on success the state carries
     // the user and flag word the plug-in will see. Otherwise the refusal
-    // (401, or 429 while the address must wait) is queued into *refused,
-    // and the connection ends with it: nothing more of it is read.
-    static bool Authorize(const HttpServer *server, MHD_Connection *connection, RequestState *state,
-                          MHD_Result *refused) {
+    // (401, or 429 while the address must wait or the hashes are spent) is
+    // queued into *result, and the connection ends with it: nothing more
+    // of it is read. kWaiting: the connection is suspended while the login
+    // worker hashes; the daemon calls again once it is resumed.
+    static Access Authorize(HttpServer *server, MHD_Connection *connection, RequestState *state,
+                            MHD_Result *result) {
         if (state->authorized)
-            return true;
+            return Access::kGranted;
         LoginGuard *logins = server->settings_.logins;
         if (logins == nullptr) {
             state->accessFlags = server->settings_.accessFlags;
             state->authorized = true;
-            return true;
+            return Access::kGranted;
         }
-        const char *header = HeaderValue(connection, MHD_HTTP_HEADER_AUTHORIZATION);
         std::string name;
-        std::string password;
         unsigned int flags = 0;
         unsigned retrySeconds = 0;
         LoginGuard::Verdict verdict = LoginGuard::Verdict::kRefused;
-        bool given = header != nullptr && ParseBasicCredentials(header, &name, &password);
-        if (given)
-            verdict = logins->Check(state->remoteAddress, name, password, &flags, &retrySeconds);
-        if (!password.empty())
-            explicit_bzero(&password[0], password.size());
+        bool given = false;
+        if (state->login.load(std::memory_order_acquire) == kHashed) {
+            given = true;
+            name = state->loginName;
+            verdict = state->hashed;
+            flags = state->hashedFlags;
+        } else {
+            const char *header = HeaderValue(connection, MHD_HTTP_HEADER_AUTHORIZATION);
+            std::string password;
+            given = header != nullptr && ParseBasicCredentials(header, &name, &password);
+            LoginGuard::PendingLogin pending;
+            if (given)
+                verdict = logins->Begin(state->remoteAddress, name, password, &flags, &retrySeconds,
+                                        &pending);
+            if (verdict == LoginGuard::Verdict::kHashNeeded) {
+                state->loginName = name;
+                state->login.store(kHashing, std::memory_order_relaxed);
+                MHD_suspend_connection(connection);
+                server->loginWorker_.Submit(
+                    pending.known, [logins, connection, state, pending, password]() mutable {
+                        state->hashed = logins->Finish(pending, password, &state->hashedFlags);
+                        explicit_bzero(&password[0], password.size());
+                        state->login.store(kHashed, std::memory_order_release);
+                        MHD_resume_connection(connection);
+                    });
+            }
+            if (!password.empty())
+                explicit_bzero(&password[0], password.size());
+            if (verdict == LoginGuard::Verdict::kHashNeeded) {
+                *result = MHD_YES;
+                return Access::kWaiting;
+            }
+        }
         if (verdict == LoginGuard::Verdict::kAdmitted) {
             state->user = name;
             state->accessFlags = flags;
             state->authorized = true;
-            return true;
+            return Access::kGranted;
         }
         Reply reply;
         if (verdict == LoginGuard::Verdict::kThrottled || verdict == LoginGuard::Verdict::kBusy) {
@@ -398,9 +440,9 @@ struct HttpServer::Callbacks {
             reply = logins->HasUsers() ? StatusReply(401) : NoUserYetReply();
         }
         reply.headers.emplace_back("Connection", "close");
-        *refused = QueueReply(connection, state, std::move(reply),
-                              verdict == LoginGuard::Verdict::kRefused);
-        return false;
+        *result = QueueReply(connection, state, std::move(reply),
+                             verdict == LoginGuard::Verdict::kRefused);
+        return Access::kRefused;
     }
 
     static void *StartRequest(void *cls, const char *uri, MHD_Connection *connection) {
@@ -485,7 +527,9 @@ struct HttpServer::Callbacks {
     }
 
     // The first call, with the head whole: every check that needs no body.
-    // Returns MHD_YES with nothing queued when the request goes on.
+    // Returns MHD_YES with nothing queued when the request goes on. Called
+    // again when a login hash suspended it: every step before the login
+    // gives the same answer again.
     static MHD_Result CheckHead(HttpServer *server, MHD_Connection *connection, RequestState *state,
                                 const char *version) {
         HeaderList headers = RequestHeaders(connection);
@@ -510,13 +554,16 @@ struct HttpServer::Callbacks {
             return RefuseHead(connection, state, CrossSiteReply(), "cross-site " + crossSite,
                               hasBody);
         server->watch_->HeadArrived(connection, hasBody);
-        if (!hasBody)
+        if (!hasBody) {
+            state->headChecked = true;
             return MHD_YES;
+        }
         // Whoever has not logged in gets no byte of a body read, whatever
         // its length.
-        MHD_Result refused = MHD_NO;
-        if (!Authorize(server, connection, state, &refused))
-            return refused;
+        MHD_Result result = MHD_NO;
+        if (Authorize(server, connection, state, &result) != Access::kGranted)
+            return result;
+        state->headChecked = true;
         if (ContentLength(length) > kMaxBodyBytes) {
             // Closing on a body still arriving resets the connection, and
             // the client loses the 413 with it: a body of a size someone
@@ -541,8 +588,9 @@ struct HttpServer::Callbacks {
                 HeadTaken(server, connection);
                 state->started = true;
                 state->method = method;
-                return CheckHead(server, connection, state, version);
             }
+            if (!state->headChecked)
+                return CheckHead(server, connection, state, version);
             if (*uploadDataSize != 0) {
                 server->watch_->BodyArrived(connection, *uploadDataSize);
                 if (!state->bodyTooLarge)
@@ -553,9 +601,9 @@ struct HttpServer::Callbacks {
             server->watch_->HeadArrived(connection, false); // the body, if any, is in
             if (state->bodyTooLarge)
                 return QueueStatus(connection, state, MHD_HTTP_CONTENT_TOO_LARGE);
-            MHD_Result refused = MHD_NO;
-            if (!Authorize(server, connection, state, &refused))
-                return refused;
+            MHD_Result result = MHD_NO;
+            if (Authorize(server, connection, state, &result) != Access::kGranted)
+                return result;
             RouteRequest request;
             request.method = state->method;
             request.target = state->target;
@@ -582,7 +630,9 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
     limits.trusted = settings.trustedProxies;
     watch_.reset(new ConnectionWatch(std::move(limits)));
     watch_->Start();
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
+    loginWorker_.Start();
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG |
+                     MHD_ALLOW_SUSPEND_RESUME;
     if (settings.listen.isIPv6)
         flags |= MHD_USE_IPv6;
     // The daemon reads the key and certificate at start; they stay in
@@ -612,6 +662,7 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
         this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_STRICT_FOR_CLIENT, 1,
         MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
     if (daemon_ == nullptr) {
+        loginWorker_.Stop();
         watch_->Stop();
         *error = "cannot listen on " + FormatAddress(settings.listen, port);
         if (errno != 0)
@@ -631,6 +682,10 @@ unsigned HttpServer::Port() const {
 void HttpServer::Stop() {
     if (daemon_ == nullptr)
         return;
+    // Logins being hashed resume their connections first: the daemon
+    // cannot stop with a connection suspended. A login that comes after
+    // this is hashed on its own thread.
+    loginWorker_.Stop();
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
     watch_->Stop();

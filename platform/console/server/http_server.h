@@ -18,6 +18,7 @@
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/connection_watch.h"
 #include "platform/console/server/login_guard.h"
+#include "platform/console/server/login_worker.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/static_files.h"
 
@@ -81,6 +82,7 @@ class HttpServer {
     void AnswerForDaemon(unsigned status);
 
     ServerSettings settings_;
+    LoginWorker loginWorker_;
     std::mutex headsMutex_;
     std::map<const void *, Head> heads_; // by connection
     std::unique_ptr<ConnectionWatch> watch_;

@@ -243,57 +243,75 @@ static bool KnownLately(const RecentCounts &successes, const std::string &key,
 LoginGuard::Verdict LoginGuard::Check(const std::string &address, const std::string &name,
                                       const std::string &password, unsigned int *flags,
                                       unsigned *retrySeconds) {
+    PendingLogin pending;
+    Verdict verdict = Begin(address, name, password, flags, retrySeconds, &pending);
+    return verdict == Verdict::kHashNeeded ? Finish(pending, password, flags) : verdict;
+}
+
+LoginGuard::Verdict LoginGuard::Begin(const std::string &address, const std::string &name,
+                                      const std::string &password, unsigned int *flags,
+                                      unsigned *retrySeconds, PendingLogin *pending) {
     const std::string from = NetworkOf(address, 32, 64);
     const std::string pair = from + '\n' + name;
-    std::shared_ptr<const UserTable> users;
     unsigned char mac[SHA256_DIGEST_SIZE];
     Mac(name, password, mac);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ReloadIfChanged();
-        Clock::time_point now = Clock::now();
-        Clock::duration wait = WaitLeft(from, pair, name, now);
-        if (wait > Clock::duration::zero()) {
-            *retrySeconds = static_cast<unsigned>(
-                                std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
-                            1;
-            return Verdict::kThrottled;
-        }
-        auto known = remembered_.find(name);
-        if (known != remembered_.end() && known->second.until > now &&
-            memeql_sec(known->second.mac, mac, sizeof mac)) {
-            Succeeded(from, pair, name, now);
-            *flags = known->second.flags;
-            return Verdict::kAdmitted;
-        }
-        users = users_;
-        if (!users->Has(name)) {
-            const RecentCounts::Count *failed = addressFailures_.Find(from);
-            if (failed != nullptr && failed->count >= kHashedUnknownNames) {
-                CountFailure(from, pair, name, false, now);
-                return Verdict::kRefused;
-            }
-        }
-        bool knownLately = KnownLately(knownAddresses_, from, now) ||
-                           (users->Has(name) && KnownLately(knownAccounts_, name, now));
-        if (!(knownLately ? knownHashes_ : strangerHashes_).Take(now)) {
-            *retrySeconds = 1;
-            return Verdict::kBusy;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ReloadIfChanged();
+    Clock::time_point now = Clock::now();
+    Clock::duration wait = WaitLeft(from, pair, name, now);
+    if (wait > Clock::duration::zero()) {
+        *retrySeconds =
+            static_cast<unsigned>(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
+            1;
+        return Verdict::kThrottled;
+    }
+    auto known = remembered_.find(name);
+    if (known != remembered_.end() && known->second.until > now &&
+        memeql_sec(known->second.mac, mac, sizeof mac)) {
+        Succeeded(from, pair, name, now);
+        *flags = known->second.flags;
+        return Verdict::kAdmitted;
+    }
+    const bool isUser = users_->Has(name);
+    if (!isUser) {
+        const RecentCounts::Count *failed = addressFailures_.Find(from);
+        if (failed != nullptr && failed->count >= kHashedUnknownNames) {
+            CountFailure(from, pair, name, false, now);
+            return Verdict::kRefused;
         }
     }
-    // The hash runs outside the lock: it is the slow part.
+    bool knownLately = KnownLately(knownAddresses_, from, now) ||
+                       (isUser && KnownLately(knownAccounts_, name, now));
+    if (!(knownLately ? knownHashes_ : strangerHashes_).Take(now)) {
+        *retrySeconds = 1;
+        return Verdict::kBusy;
+    }
+    pending->from = from;
+    pending->pair = pair;
+    pending->name = name;
+    memcpy(pending->mac, mac, sizeof mac);
+    pending->users = users_;
+    pending->known = knownLately;
+    return Verdict::kHashNeeded;
+}
+
+LoginGuard::Verdict LoginGuard::Finish(const PendingLogin &pending, const std::string &password,
+                                       unsigned int *flags) {
     unsigned int found = 0;
-    bool ok = users->Authenticate(name, password.c_str(), &found);
+    bool ok = pending.users->Authenticate(pending.name, password.c_str(), &found);
     std::lock_guard<std::mutex> lock(mutex_);
     Clock::time_point now = Clock::now();
     if (!ok) {
-        CountFailure(from, pair, name, users->Has(name), now);
+        CountFailure(pending.from, pending.pair, pending.name, pending.users->Has(pending.name),
+                     now);
         return Verdict::kRefused;
     }
-    Succeeded(from, pair, name, now);
-    if (users == users_) {
-        Remembered &entry = remembered_[name];
-        memcpy(entry.mac, mac, sizeof mac);
+    Succeeded(pending.from, pending.pair, pending.name, now);
+    // A file read again meanwhile may have changed this user: nothing of
+    // the older one is remembered.
+    if (pending.users == users_) {
+        Remembered &entry = remembered_[pending.name];
+        memcpy(entry.mac, pending.mac, sizeof entry.mac);
         entry.flags = found;
         entry.until = now + kRememberFor;
     }

@@ -70,7 +70,17 @@ class LoginGuard {
   public:
     using Clock = std::chrono::steady_clock;
 
-    enum class Verdict { kAdmitted, kRefused, kThrottled, kBusy };
+    enum class Verdict { kAdmitted, kRefused, kThrottled, kBusy, kHashNeeded };
+
+    // What Finish() needs of a login that Begin() left to a hash.
+    struct PendingLogin {
+        std::string from;
+        std::string pair;
+        std::string name;
+        unsigned char mac[32];
+        std::shared_ptr<const UserTable> users;
+        bool known = false; // from an address or at an account known lately
+    };
 
     // Guards the users file at `path`, whose contents `users` already holds.
     LoginGuard(std::string path, UserTable users, HashBudget budget = HashBudget());
@@ -92,6 +102,14 @@ class LoginGuard {
     // which cannot push them out. Thread-safe.
     Verdict Check(const std::string &address, const std::string &name, const std::string &password,
                   unsigned int *flags, unsigned *retrySeconds);
+
+    // Check() in two steps, so that the hash can run away from the thread
+    // that serves connections: Begin() never hashes and answers all but
+    // kHashNeeded, when *pending holds what Finish() needs; Finish() hashes
+    // and answers kAdmitted or kRefused. Thread-safe.
+    Verdict Begin(const std::string &address, const std::string &name, const std::string &password,
+                  unsigned int *flags, unsigned *retrySeconds, PendingLogin *pending);
+    Verdict Finish(const PendingLogin &pending, const std::string &password, unsigned int *flags);
 
     // Whether the users file names anyone (read again first if it changed).
     bool HasUsers();
