@@ -60,8 +60,8 @@ class RecentCounts {
 // their own, so a flood of strangers never holds up the owner. Their
 // guesses are still throttled.
 struct HashBudget {
-    double strangersPerSecond = 4;
-    double strangersBurst = 32;
+    double strangersPerSecond = 2;
+    double strangersBurst = 16;
     double knownPerSecond = 32;
     double knownBurst = 64;
 };
