@@ -5,8 +5,8 @@
  */
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdio.h>
 #include <sys/stat.h>
+#include <stdio.h>
 #include <sys/wait.h>
 
 #include <string>
