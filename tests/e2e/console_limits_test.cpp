@@ -100,6 +100,8 @@ TEST_F(LimitsTest, AnswersEveryFramingFaultOnceAndCloses) {
              "\r\n\r\n",
          "431"},
         {"GET /echo/framed HTTP/2.0\r\nHost: localhost\r\n\r\n", "505"},
+        {"GET /echo/fra med HTTP/1.1\r\nHost: localhost\r\n\r\n", "400"},
+        {"GET /echo/framed  HTTP/1.1\r\nHost: localhost\r\n\r\n", "400"},
     };
     for (const auto &c : cases) {
         auto begin = std::chrono::steady_clock::now();

@@ -541,6 +541,11 @@ struct HttpServer::Callbacks {
         HeadFault fault = FramingFault(version != nullptr ? version : "", headers);
         if (fault.status != 0)
             return RefuseHead(connection, state, StatusReply(fault.status), fault.reason, true);
+        // The daemon is told to be lenient about blanks in the target so that
+        // such a request line gets an answer (it would drop the connection
+        // without one): here it gets its 400.
+        if (state->target.find_first_of(" \t") != std::string::npos)
+            return RefuseHead(connection, state, StatusReply(400), "target-blank", true);
         const char *length = HeaderValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
         // Framing allows no coding by now: a body is a Content-Length.
         bool hasBody = length != nullptr && ContentLength(length) != 0;
@@ -659,7 +664,7 @@ bool HttpServer::Start(const ServerSettings &settings, std::string *error) {
         MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
         &Callbacks::StartRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::CompleteRequest,
-        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_STRICT_FOR_CLIENT, 1,
+        this, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_STRICT_FOR_CLIENT, 0,
         MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
     if (daemon_ == nullptr) {
         loginWorker_.Stop();
