@@ -163,8 +163,23 @@ void ConnectionWatch::ResponseQueued(const void *connection, unsigned long long 
     SetDeadline(connection, Phase::kResponse, TransferDeadline(bytes));
 }
 
+void ConnectionWatch::RequestStarted(const void *connection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found != connections_.end())
+        found->second.requestStarted = true;
+}
+
 void ConnectionWatch::RequestDone(const void *connection) {
-    SetDeadline(connection, Phase::kHead, Clock::now() + limits_.headTime);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found == connections_.end())
+        return;
+    Entry &entry = found->second;
+    entry.phase = Phase::kHead;
+    entry.deadline = Clock::now() + limits_.headTime;
+    entry.served = true;
+    entry.requestStarted = false;
 }
 
 void ConnectionWatch::Watch() {
@@ -177,7 +192,9 @@ void ConnectionWatch::Watch() {
             if (entry.deadline != Clock::time_point() && entry.deadline < now) {
                 shutdown(entry.fd, SHUT_RDWR);
                 entry.deadline = Clock::time_point();
-                entry.cut = kCutReasons[static_cast<int>(entry.phase)];
+                bool idle = entry.phase == Phase::kHead && entry.served && !entry.requestStarted;
+                if (!idle)
+                    entry.cut = kCutReasons[static_cast<int>(entry.phase)];
             }
         }
     }

@@ -58,12 +58,16 @@ class ConnectionWatch {
     // A response of `bytes` was queued: it must be read at the minimum rate.
     void ResponseQueued(const void *connection, unsigned long long bytes);
 
+    // The request line of its next request arrived.
+    void RequestStarted(const void *connection);
+
     // Its request is done: the next head (or nothing) is due in time.
     void RequestDone(const void *connection);
 
     // Why the watch cut the connection ("head-too-slow", "body-too-slow",
     // "response-too-slow"), once: empty when it did not or when already
-    // taken.
+    // taken. A kept-alive connection that served a request and then sat
+    // idle is closed without a reason: that is routine, not a fault.
     std::string TakeCutReason(const void *connection);
 
     // Forgets a closed connection. When the watch had cut it and nobody took
@@ -83,6 +87,8 @@ class ConnectionWatch {
         Clock::time_point bodyStart; // when its head arrived
         unsigned long long bodyBytes = 0;
         const char *cut = nullptr; // why the watch cut it, until taken
+        bool served = false;       // a request of it completed
+        bool requestStarted = false;
     };
     std::string NetworkKey(const std::string &address) const;
     Clock::time_point TransferDeadline(unsigned long long bytes) const;

@@ -453,6 +453,7 @@ struct HttpServer::Callbacks {
             state->overTls = server->settings_.UsesTls();
             state->target = uri != nullptr ? uri : "";
             state->remoteAddress = RemoteAddress(connection);
+            server->watch_->RequestStarted(connection);
             std::lock_guard<std::mutex> lock(server->headsMutex_);
             server->heads_[connection] = Head{std::this_thread::get_id(), state};
             return state;
