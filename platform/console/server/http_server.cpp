@@ -79,8 +79,7 @@ struct RequestState {
     bool overTls = false;
     bool authorized = false;
     bool bodyTooLarge = false;
-    bool answeredForDaemon = false; // the daemon's own answer was replaced
-    bool headChecked = false;       // every check of the head passed
+    bool headChecked = false; // every check of the head passed
     // Written by the login worker before it resumes the connection.
     std::atomic<int> login{kNoLogin};
     LoginGuard::Verdict hashed = LoginGuard::Verdict::kRefused;
@@ -341,7 +340,6 @@ void HttpServer::AnswerForDaemon(unsigned status) {
                       : status == 413   ? "body-too-large"
                       : status == 431   ? "head-too-large"
                                         : "refused-by-daemon";
-        state->answeredForDaemon = true;
         std::string wire = WireReply(reply);
         const MHD_ConnectionInfo *fd =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
