@@ -92,10 +92,12 @@ std::string WithoutBlanks(const std::string &text) {
     return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
-// uri-host [":" port]: a bracketed IPv6 address, or a name or IPv4 address
-// made of unreserved characters, percent escapes and sub-delimiters, then
-// at most five digits of port.
+// Empty, or uri-host [":" port]: a bracketed IPv6 address, or a name or
+// IPv4 address made of unreserved characters, percent escapes and
+// sub-delimiters, then at most five digits of port.
 bool IsHostAndPort(const std::string &text) {
+    if (text.empty())
+        return true; // what a client sends for a target without an authority
     size_t portColon;
     if (!text.empty() && text[0] == '[') {
         size_t close = text.find(']');
