@@ -35,6 +35,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
     WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
     WriteFile(badUsers, "# ok\n\nadmin no colons here\n");
     chmod(badUsers.c_str(), 0600);
+    const std::string kCsi = "\xc2\x9b"; // U+009B, a C1 control that starts a sequence
     const RefusalCase cases[] = {
         {{"--bogus"}, 2, "unknown argument"},
         {{"--listen"}, 2, "needs a value"},
@@ -65,9 +66,10 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
         {{"--plugin", users}, 1, "cannot load plug-in"},
         // A name that would drive the terminal is shown, not obeyed.
-        {{"--plugin", scratch.path() + "/\x1b]0;pwned\a\xe2\x80\xae\xff.so"}, 1,
+        {{"--plugin", scratch.path() + "/\x1b]0;pwned\a\xe2\x80\xae\xff.so"},
+         1,
          "/\\x1b]0;pwned\\x07\\u202e\\xff.so"},
-        {{"--threads", "\xc2\x9b" "31m"}, 2, "\\u009b31m"},
+        {{"--threads", kCsi + "31m"}, 2, "\\u009b31m"},
     };
     for (const RefusalCase &c : cases) {
         ExitResult result = RunConsole(c.arguments);
