@@ -21,6 +21,7 @@ HXM_DEB_PACKAGES=(
     chromium
     fakeroot lintian logrotate systemd debootstrap systemd-container
     prometheus # promtool checks the hxm2afp command's metrics
+    slowhttptest # bench/slow_upload_bench.sh's slow-body attack
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }

@@ -39,6 +39,7 @@
 #include "platform/console/server/options.h"
 #include "platform/console/server/output_channel.h"
 #include "platform/console/server/plugins.h"
+#include "platform/console/server/terminal_text.h"
 #include "platform/console/server/tls_identity.h"
 #include "platform/console/server/users.h"
 
@@ -120,6 +121,7 @@ bool ResolveRoot(const std::string &given, std::string *root, std::string *error
 // once and never destroyed (threads left writing may still use it).
 bool OpenNotices(std::string *error) {
     auto *notices = new OutputChannel("standard error");
+    notices->EscapeForTerminal(); // plug-ins may write names there too
     struct stat status;
     if (!notices->UseDescriptor(STDERR_FILENO, error) ||
         (fstat(STDERR_FILENO, &status) == 0 && !S_ISREG(status.st_mode) &&
@@ -156,7 +158,7 @@ int Run(int argc, char **argv) {
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
-        fprintf(stderr, "hxm-console: %s\n%s", error.c_str(), UsageText());
+        fprintf(stderr, "hxm-console: %s\n%s", TerminalSafe(error, false).c_str(), UsageText());
         return kExitUsage;
     }
     if (options.help) {
