@@ -25,15 +25,11 @@ LONG_USER, LONG_NAME, LONG_PATH = 'u' * 511, 'e' * 1000, '/LONG/' + 'p' * 994
 HUGE = str(2 ** 64 - 1)
 HOSTILE_VOLUME = b'@V3\x1b\xc2\x9b'
 # Names that would act on a terminal or in a spreadsheet, and what text and
-# CSV show of them (before CSV's apostrophe for a formula start).
+# CSV show of them (before CSV's apostrophe for a formula start). The first
+# holds one of each kind the escaper shows; its own test holds every case.
 HOSTILE_NAMES = [
-    (b'\x1b]0;pwned\x07\x7f', rb'\x1B]0;pwned\x07\x7F'),
-    (b'csi\xc2\x9b31m \xc2\x85next', rb'csi\u009B31m \u0085next'),
-    (b'\xe2\x80\xaegnp.exe \xe2\x81\xa6i\xe2\x81\xa9 \xe2\x80\x8f \xe2\x80\xa8',
-     rb'\u202Egnp.exe \u2066i\u2069 \u200F \u2028'),
-    (b'bad\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80 \xe2\x82',
-     rb'bad\xFF\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80 \xE2\x82'),
-    (b'back\\x1b', rb'back\\x1b'),
+    (b'\x1b]0;pwned\x07 csi\xc2\x9b \xe2\x80\xaegnp.exe \xe2\x80\xa8 bad\xff\xc0\xaf back\\x1b',
+     rb'\x1B]0;pwned\x07 csi\u009B \u202Egnp.exe \u2028 bad\xFF\xC0\xAF back\\x1b'),
     (b'na\xc3\xafve \xe6\x97\xa5\xf0\x9f\x93\x81', b'na\xc3\xafve \xe6\x97\xa5\xf0\x9f\x93\x81'),
     (b'=HYPERLINK("http://x";"y")', b'=HYPERLINK("http://x";"y")'),
     (b'+1', b'+1'), (b'-2+3', b'-2+3'), (b'@SUM(A1)', b'@SUM(A1)'),
@@ -138,7 +134,7 @@ class CommandTest(unittest.TestCase):
     def test_text_and_csv_show_names_made_visible(self):
         outputs = [self.afpstat('list').stdout]
         for form in ('text', 'csv'):
-            for command in (['connections'], ['files'], ['volumes'], ['show', '4100000004']):
+            for command in (['connections'], ['files'], ['volumes'], ['show', '4100000000']):
                 outputs.append(self.hxm2afp(*command, '--format', form).stdout)
             lines = {line.replace(b',', b' ').split()[0]: line for line in
                      self.hxm2afp('connections', '--format', form).stdout.splitlines()}

@@ -68,8 +68,8 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         // A name that would drive the terminal is shown, not obeyed.
         {{"--plugin", scratch.path() + "/\x1b]0;pwned\a\xe2\x80\xae\xff.so"},
          1,
-         "/\\x1b]0;pwned\\x07\\u202e\\xff.so"},
-        {{"--threads", kCsi + "31m"}, 2, "\\u009b31m"},
+         "/\\x1B]0;pwned\\x07\\u202E\\xFF.so"},
+        {{"--threads", kCsi + "31m"}, 2, "\\u009B31m"},
     };
     for (const RefusalCase &c : cases) {
         ExitResult result = RunConsole(c.arguments);

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/visible_text.h"
 #include "platform/console/hxm_console.h"
 #include "platform/console/memory_settings.h"
 #include "platform/console/server/access_log.h"
@@ -39,7 +40,6 @@
 #include "platform/console/server/options.h"
 #include "platform/console/server/output_channel.h"
 #include "platform/console/server/plugins.h"
-#include "platform/console/server/terminal_text.h"
 #include "platform/console/server/tls_identity.h"
 #include "platform/console/server/users.h"
 
@@ -158,7 +158,8 @@ int Run(int argc, char **argv) {
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
-        fprintf(stderr, "hxm-console: %s\n%s", TerminalSafe(error, false).c_str(), UsageText());
+        fprintf(stderr, "hxm-console: %s\n%s",
+                hxm2afp::visible_text(error, hxm2afp::LineBreaks::kEscaped).c_str(), UsageText());
         return kExitUsage;
     }
     if (options.help) {

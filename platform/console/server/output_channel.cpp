@@ -23,7 +23,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/console/server/terminal_text.h"
+#include "base/visible_text.h"
 
 namespace hxm_server {
 namespace {
@@ -111,8 +111,10 @@ void ReaderLoop(std::shared_ptr<OutputChannel::State> state, int fd) {
         ssize_t got = read(fd, block, sizeof block);
         if (got > 0 && state->terminalSafe) {
             cut.append(block, static_cast<size_t>(got));
-            size_t whole = CompleteCharacters(cut);
-            state->Push(TerminalSafe(cut.substr(0, whole), true));
+            size_t whole = hxm2afp::complete_characters(cut.data(), cut.size());
+            std::string shown;
+            hxm2afp::append_visible_text(&shown, cut.data(), whole, hxm2afp::LineBreaks::kKept);
+            state->Push(std::move(shown));
             cut.erase(0, whole);
         } else if (got > 0) {
             state->Push(std::string(block, static_cast<size_t>(got)));
@@ -121,7 +123,7 @@ void ReaderLoop(std::shared_ptr<OutputChannel::State> state, int fd) {
         }
     }
     if (!cut.empty())
-        state->Push(TerminalSafe(cut, true));
+        state->Push(hxm2afp::visible_text(cut, hxm2afp::LineBreaks::kKept));
     close(fd);
     std::lock_guard<std::mutex> lock(state->mutex);
     state->readerDone = true;
@@ -311,8 +313,12 @@ void StopNotices(std::chrono::milliseconds patience) {
 }
 
 void Notice(std::string text, bool asConsole) {
-    std::string line =
-        asConsole ? "hxm-console: " + TerminalSafe(text, false) + "\n" : TerminalSafe(text, true);
+    using hxm2afp::LineBreaks;
+    std::string line = asConsole ? "hxm-console: " : "";
+    hxm2afp::append_visible_text(&line, text.data(), text.size(),
+                                 asConsole ? LineBreaks::kEscaped : LineBreaks::kKept);
+    if (asConsole)
+        line.push_back('\n');
     if (g_notices != nullptr && g_notices->state_->running) {
         g_notices->Write(std::move(line));
         return;

@@ -37,8 +37,8 @@ class OutputChannel {
     // Writes to a duplicate of descriptor `fd` instead.
     bool UseDescriptor(int fd, std::string *error);
 
-    // What Capture() takes in is shown with TerminalSafe() (line breaks
-    // kept) from now on: for a channel that ends on a terminal. Call it
+    // What Capture() takes in is made visible (base/visible_text.h, line
+    // breaks kept) from now on: for a channel that ends on a terminal. Call it
     // before Capture().
     void EscapeForTerminal();
 
@@ -79,7 +79,7 @@ void StopNotices(std::chrono::milliseconds patience);
 
 // Writes "hxm-console: TEXT\n" (or TEXT as it is, when not `asConsole`) to
 // the notice channel (straight to standard error before there is one),
-// TEXT shown with TerminalSafe(): its own line breaks too when
+// TEXT made visible (base/visible_text.h): its own line breaks too when
 // `asConsole`, so one notice is always one line. Never blocks once the
 // channel is set. Thread-safe.
 void Notice(std::string text, bool asConsole = true);
