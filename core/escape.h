@@ -45,6 +45,18 @@ const char *escape_url_component(const char *text, char *out, size_t size);
  * written as \x3c \x3e \x26 so the text can never close the script element. */
 const char *escape_script_string(const char *text, char *out, size_t size);
 
+/* The contexts above, for a writer that escapes straight into its own
+ * buffer (core/page_writer.h) through the same tables. */
+enum class EscapeContext { kHtml, kHtmlText, kUrlPath, kUrlComponent, kScriptString };
+
+/* The length of `text` (`length` bytes) escaped for `context`. */
+size_t escaped_length(EscapeContext context, const char *text, size_t length);
+
+/* Writes `text` (`length` bytes) escaped for `context` to `out`, which holds
+ * escaped_length(context, text, length) bytes, and returns the end of what it
+ * wrote. No terminator is written. */
+char *escape_into(EscapeContext context, const char *text, size_t length, char *out);
+
 /* A text escaped for where it lands, held for the length of one page
  * fragment: a stack buffer for ordinary lengths, the heap for long texts.
  * Without memory for a long text the result is its longest escaped prefix
