@@ -15,8 +15,6 @@
 #define HXM_CORE_ESCAPE_H
 
 #include <stddef.h>
-#include <stdlib.h>
-#include <string.h>
 
 /* The worst case of every context: one byte becomes six ("&#39;", "\x3c"
  * and "%3C" are shorter), plus the terminator. */
@@ -56,42 +54,6 @@ size_t escaped_length(EscapeContext context, const char *text, size_t length);
  * escaped_length(context, text, length) bytes, and returns the end of what it
  * wrote. No terminator is written. */
 char *escape_into(EscapeContext context, const char *text, size_t length, char *out);
-
-/* A text escaped for where it lands, held for the length of one page
- * fragment: a stack buffer for ordinary lengths, the heap for long texts.
- * Without memory for a long text the result is its longest escaped prefix
- * that fits the stack buffer: cut, never unsafe. A null text reads as "". */
-class EscapedText {
-  public:
-    using Escaper = const char *(*)(const char *, char *, size_t);
-
-    EscapedText(Escaper escaper, const char *text) {
-        if (text == nullptr)
-            text = "";
-        const size_t length = strlen(text);
-        char *out = stack_;
-        size_t size = sizeof stack_;
-        if (length > (sizeof stack_ - 1) / 6) {
-            heap_ = static_cast<char *>(malloc(HXM_ESCAPED_SIZE(length)));
-            if (heap_ != nullptr) {
-                out = heap_;
-                size = HXM_ESCAPED_SIZE(length);
-            }
-        }
-        result_ = escaper(text, out, size);
-    }
-    ~EscapedText() { free(heap_); }
-    EscapedText(const EscapedText &) = delete;
-    EscapedText &operator=(const EscapedText &) = delete;
-
-    const char *c_str() const { return result_; }
-
-  private:
-    // Room for a 256-byte name escaped in full.
-    char stack_[HXM_ESCAPED_SIZE(256)];
-    char *heap_ = nullptr;
-    const char *result_ = "";
-};
 
 } // namespace hxm2afp
 

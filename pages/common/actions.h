@@ -92,7 +92,8 @@ void log_action_outcome(const ActionOutcome &outcome);
 /* Writes the page's outcome line: what the action could not clear or close,
  * or could not read, and why. Nothing when everything succeeded or no
  * action ran (a null outcome). */
-void send_action_outcome(void *request, const ActionOutcome *outcome);
+class PageWriter;
+void send_action_outcome(PageWriter &out, const ActionOutcome *outcome);
 
 } // namespace hxm2afp
 

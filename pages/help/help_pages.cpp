@@ -12,11 +12,10 @@
 
 #include <stddef.h>
 
-#include <zentra/hxm_host.h>
-
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_text.h"
+#include "core/page_writer.h"
 
 namespace {
 
@@ -271,52 +270,52 @@ const HelpPage *find_page(int number) {
 }
 
 /* Sends one line with its texts looked up in the catalogue. */
-void send_line(void *request, const HelpLine &line) {
+void send_line(hxm2afp::PageWriter &out, const HelpLine &line) {
     const char *a = lnxMSG(line.text[0]);
     const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : nullptr;
     const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : nullptr;
     switch (line.format) {
     case Format::P:
-        HttpSendDataSprintf(request, "<p>%s</p>", a);
+        out.format("<p>%s</p>", a);
         break;
     case Format::Pn:
-        HttpSendDataSprintf(request, "<p>%s</p>\n", a);
+        out.format("<p>%s</p>\n", a);
         break;
     case Format::DTs:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd><br> \n", a, b);
+        out.format("<dd><b>%s</b>%s</dd><br> \n", a, b);
         break;
     case Format::DT:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd><br>\n", a, b);
+        out.format("<dd><b>%s</b>%s</dd><br>\n", a, b);
         break;
     case Format::DTe:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd>\n", a, b);
+        out.format("<dd><b>%s</b>%s</dd>\n", a, b);
         break;
     case Format::CLK:
-        HttpSendDataSprintf(request, "<p>%s<i>%s</i>%s</p>\n", a, b, c);
+        out.format("<p>%s<i>%s</i>%s</p>\n", a, b, c);
         break;
     case Format::SEL:
-        HttpSendDataSprintf(request, "<p>%s<i>%s</i></p>\n", a, b);
+        out.format("<p>%s<i>%s</i></p>\n", a, b);
         break;
     case Format::H4n:
-        HttpSendDataSprintf(request, "<h4>%s</h4>\n", a);
+        out.format("<h4>%s</h4>\n", a);
         break;
     case Format::H4:
-        HttpSendDataSprintf(request, "<h4>%s</h4>", a);
+        out.format("<h4>%s</h4>", a);
         break;
     case Format::DD:
-        HttpSendDataSprintf(request, "<dd>%s</dd>\n", a);
+        out.format("<dd>%s</dd>\n", a);
         break;
     case Format::DDb:
-        HttpSendDataSprintf(request, "<dd>%s</dd><br>\n", a);
+        out.format("<dd>%s</dd><br>\n", a);
         break;
     case Format::H3:
-        HttpSendDataSprintf(request, "<h3>%s</h3>\n", a);
+        out.format("<h3>%s</h3>\n", a);
         break;
     case Format::ServerLog:
-        HttpSendDataSprintf(request, "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n", a, b);
+        out.format("<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n", a, b);
         break;
     case Format::PluginLog:
-        HttpSendDataSprintf(request, "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n", a, b);
+        out.format("<dd><b>%s libhxm2afp.log: </b>%s</dd>\n", a, b);
         break;
     }
 }
@@ -329,13 +328,14 @@ int generate_afp_help_page(void *request, int pageNumber, const char *title) {
     if (const int refused = hxm2afp::begin_page(request, {heading}))
         return refused;
 
+    hxm2afp::PageWriter out(request);
     if (const HelpPage *page = find_page(pageNumber)) {
         for (size_t i = 0; i < page->count; ++i)
-            send_line(request, page->lines[i]);
+            send_line(out, page->lines[i]);
     } else {
-        HttpSendDataSprintf(request, "<h3>%s</h3>\n",
-                            lnxMSG("AFP Open File Manager Help information is not available."));
+        out.format("<h3>%s</h3>\n",
+                   lnxMSG("AFP Open File Manager Help information is not available."));
     }
-    HttpSendDataSprintf(request, "</BODY></HTML>");
-    return hxm2afp::end_page(request);
+    out.literal("</BODY></HTML>");
+    return hxm2afp::end_page(out);
 }

@@ -10,13 +10,15 @@
 
 namespace hxm2afp {
 
+class PageWriter;
+
 /* The command that opens the find page, as the first component after
  * "/afpofm" (or after a leading sort keyword). */
 constexpr char kFindFilesCommand[] = "AFPFindFiles";
 
 /* Writes the "Find open files" form: a part of a file name and an optional
  * user name, posted to the find page. */
-void send_find_form(void *request);
+void send_find_form(PageWriter &out);
 
 /* Answers a request whose first component left (`command`, one of `count`)
  * is kFindFilesCommand. After it the path may name a sort keyword of the
