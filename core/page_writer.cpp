@@ -3,8 +3,8 @@
  *
  * Notes:
  * - The host copies a text given as exactly "%s" without a formatting pass,
- *   so each piece goes out as one such call; the buffer always holds a
- *   terminated text for it.
+ *   so each piece goes out as one such call. Appends write no terminator:
+ *   the room always keeps a byte for the one c_str() writes.
  * - An escaped text gets room for its worst case when that is at hand and
  *   is then escaped in one pass; otherwise its escaped length is counted
  *   first, so a long name never makes the buffer grow for nothing.
@@ -69,7 +69,7 @@ bool PageWriter::grow(size_t needed) {
         return false;
     }
     if (buffer_ == stack_)
-        memcpy(grown, stack_, used_ + 1);
+        memcpy(grown, stack_, used_);
     buffer_ = grown;
     capacity_ = capacity;
     return true;
@@ -101,7 +101,7 @@ bool PageWriter::flush() {
         return false;
     if (request_ == nullptr || used_ == 0)
         return true;
-    const int sent = HttpSendDataSprintf(request_, "%s", buffer_);
+    const int sent = HttpSendDataSprintf(request_, "%s", c_str());
     used_ = 0;
     buffer_[0] = '\0';
     if (sent != 0)
@@ -109,19 +109,12 @@ bool PageWriter::flush() {
     return !failed_;
 }
 
-PageWriter &PageWriter::bytes(const char *text, size_t length) {
+PageWriter &PageWriter::bytes_after_room(const char *text, size_t length) {
     if (!make_room(length))
         return *this;
     memcpy(buffer_ + used_, text, length);
     used_ += length;
-    buffer_[used_] = '\0';
     return *this;
-}
-
-PageWriter &PageWriter::text(const char *text) {
-    if (text == nullptr)
-        text = "(null)";
-    return bytes(text, strlen(text));
 }
 
 PageWriter &PageWriter::format(const char *format, ...) {
@@ -139,7 +132,6 @@ PageWriter &PageWriter::vformat(const char *format, va_list args) {
     va_copy(again, args);
     int written = vsnprintf(buffer_ + used_, room() + 1, format, args);
     if (written >= 0 && static_cast<size_t>(written) > room()) {
-        buffer_[used_] = '\0'; // drops the part that was cut
         if (make_room(static_cast<size_t>(written)))
             written = vsnprintf(buffer_ + used_, room() + 1, format, again);
     }
@@ -163,7 +155,6 @@ PageWriter &PageWriter::escaped(EscapeContext context, const char *text) {
     if (!make_room(needed))
         return *this;
     used_ = static_cast<size_t>(escape_into(context, text, length, buffer_ + used_) - buffer_);
-    buffer_[used_] = '\0';
     return *this;
 }
 

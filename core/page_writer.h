@@ -19,6 +19,7 @@
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #include "core/escape.h"
 
@@ -44,8 +45,17 @@ class PageWriter {
     /* A literal text, its length known at compile time. */
     template <size_t N> PageWriter &literal(const char (&text)[N]) { return bytes(text, N - 1); }
     /* A terminated text as printf's %s writes it: a null text reads "(null)". */
-    PageWriter &text(const char *text);
-    PageWriter &bytes(const char *text, size_t length);
+    PageWriter &text(const char *text) {
+        return text != nullptr ? bytes(text, strlen(text)) : literal("(null)");
+    }
+    PageWriter &bytes(const char *text, size_t length) {
+        // Most pieces fit what is left: only the rest sends or grows.
+        if (failed_ || length > room())
+            return bytes_after_room(text, length);
+        memcpy(buffer_ + used_, text, length);
+        used_ += length;
+        return *this;
+    }
     /* printf-formatted text: the same bytes as the host's HttpSendDataSprintf. */
     PageWriter &format(const char *format, ...) __attribute__((format(printf, 2, 3)));
     PageWriter &vformat(const char *format, va_list args) __attribute__((format(printf, 2, 0)));
@@ -86,7 +96,10 @@ class PageWriter {
 
     bool failed() const { return failed_; }
     /* The text held and not yet sent, terminated. */
-    const char *c_str() const { return buffer_; }
+    const char *c_str() const {
+        buffer_[used_] = '\0'; // the room always keeps a byte for it
+        return buffer_;
+    }
     size_t length() const { return used_; }
     void *request() const { return request_; }
 
@@ -95,6 +108,7 @@ class PageWriter {
     // Room for `length` more bytes: sends, then grows. False on failure.
     bool make_room(size_t length);
     bool grow(size_t needed);
+    PageWriter &bytes_after_room(const char *text, size_t length);
     void fail();
 
     void *request_;
