@@ -11,6 +11,7 @@
 #include "core/page_globals.h"
 #include "core/page_writer.h"
 #include "pages/openfiles/columns.h"
+#include "pages/openfiles/frame.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {

@@ -35,14 +35,12 @@
 #include "monitor/node_list.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
-#include "pages/openfiles/list_page.h"
+#include "pages/openfiles/frame.h"
 
 namespace hxm2afp {
 namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-constexpr char kNameField[] = "FINDNAME";
-constexpr char kUserField[] = "FINDUSER";
 constexpr char kFileField[] = "FILENAME";
 // The longest raw field read: a criterion of 255 bytes, every one encoded.
 constexpr int kLongestRawField = 3 * kFindTextLongest;
@@ -274,22 +272,9 @@ int send_find_page(void *request, const FindAsk &ask, const ActionOutcome *outco
 
 } // namespace
 
-void send_find_form(PageWriter &out) {
-    out.format("<FORM method=\"post\" action=\"/%s/%s\" id=\"findForm\"><DIV "
-               "CLASS=NORMAL><label>%s : </label><input name=\"%s\" type=\"text\" "
-               "maxlength=\"255\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; "
-               "\" /> <input name=\"%s\" type=\"text\" maxlength=\"255\" title=\"%s\" "
-               "placeholder=\"%s\" style=\"width: 147px; \" /> <input type='submit' "
-               "value=\"%s\" /></DIV></FORM>\n",
-               keyword_afpofm, kFindFilesCommand, lnxMSG("Find open files"), kNameField,
-               lnxMSG("Part of a file name, * and ? as wildcards"), lnxMSG("eg: budget"),
-               kUserField, lnxMSG("Part of a user name (optional)"), lnxMSG("User"),
-               lnxMSG("Find"));
-}
-
-int answer_find_files(void *request, const Request &front, Component command, int count) {
+int answer_find_files(void *request, const Request &front) {
     FindAsk ask;
-    const int pathError = read_find_path(front, command, count, &ask);
+    const int pathError = read_find_path(front, front.path.first, front.path.count, &ask);
     if (pathError != 0)
         return generate_error_page(request, pathError);
     if (ask.sort == nullptr)

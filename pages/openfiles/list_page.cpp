@@ -27,15 +27,13 @@
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/openfiles/columns.h"
-#include "pages/openfiles/find_page.h"
+#include "pages/openfiles/frame.h"
 #include "pages/openfiles/script.h"
 
 using hxm2afp::PageWriter;
 
 namespace {
 
-constexpr size_t kFrameTitleSize = 1024;
-constexpr size_t kHelpUrlSize = 64;
 constexpr const char *kSorted = "sorted.png";
 constexpr const char *kUnsorted = "sortdown.png";
 constexpr size_t kFailureTextSize = 1024;
@@ -208,35 +206,6 @@ int send_open_files_in_volume(PageWriter &out, const char *volume, AfpSortType s
 }
 
 } // namespace
-
-namespace hxm2afp {
-
-int begin_open_file_page(void *request, const char *title) {
-    char heading[kFrameTitleSize];
-    snprintf(heading, sizeof heading, "%s", title);
-    char helpUrl[kHelpUrlSize];
-    snprintf(helpUrl, sizeof helpUrl, "/%s/%s", keyword_afpofm, keyword_help);
-    return begin_page(request, {heading, lnxMSG("AFP Volume List"), helpUrl, AddJavaScriptOFMCode});
-}
-
-void send_filter_form(PageWriter &out, const char *closing) {
-    out.format("<FORM method=\"post\" action=\"/%s\" id=\"filterForm\">", keyword_afpofm);
-    out.format("<label>%s : </label></td><td><input name=\"%s\" id=\"filter\" "
-               "type=\"text\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; \" "
-               "/> <input type='submit' value=\"%s\" /> </form>%s",
-               lnxMSG("Filter"), "FILTER", lnxMSG("eg: *.doc"), lnxMSG("eg: *.doc"),
-               lnxMSG("Apply"), closing);
-}
-
-void send_close_files_buttons(PageWriter &out) {
-    out.literal("</table>");
-    out.format("<table><tr><td align=left><input type=\"button\" value=\"%s\" "
-               "onclick=\"filterFormSubmit()\"></td><td align=left><input "
-               "type=\"submit\" value=\"%s \"></td></tr></table>",
-               lnxMSG("Refresh"), lnxMSG("Close Files"));
-}
-
-} // namespace hxm2afp
 
 const char *getSortTypeString(AfpSortType sortType) {
     return hxm2afp::open_file_column(sortType).sort.keyword;
