@@ -25,6 +25,7 @@
 #include <zentra/hxm_host.h>
 
 #include "core/error_page.h"
+#include "core/form.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
@@ -43,8 +44,6 @@ using hxm2afp::ComponentPath;
 using hxm2afp::HeapText;
 
 constexpr size_t kFieldSize = 64;
-// An encoded field value may spell each of its 63 bytes as "%XY".
-constexpr int kLongestEncodedField = 3 * (kFieldSize - 1);
 
 constexpr char kCloseConnectionsCommand[] = "AFPCloseConnections";
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
@@ -54,23 +53,9 @@ void read_field(const char *body, const char *name, char (&value)[kFieldSize],
                 const char *missingFormat) __attribute__((format(printf, 4, 0)));
 void read_field(const char *body, const char *name, char (&value)[kFieldSize],
                 const char *missingFormat) {
-    value[0] = '\0';
-    char encoded[kLongestEncodedField + 1];
-    int length = kLongestEncodedField;
-    int result = HttpFindNameAndValue(body, name, encoded, &length);
-    if (result == 0 && (length < 0 || length > kLongestEncodedField))
-        result = -1;
-    if (result == 0) {
-        char decoded[kLongestEncodedField + 1];
-        const int decodedLength = HttpUnConvertName(encoded, decoded, length);
-        if (decodedLength >= 0 && static_cast<size_t>(decodedLength) < kFieldSize) {
-            memcpy(value, decoded, static_cast<size_t>(decodedLength));
-            value[decodedLength] = '\0';
-            return;
-        }
-        result = -1;
-    }
-    HXM_DEBUG(missingFormat, result);
+    const hxm2afp::FormField found = hxm2afp::read_form_field(body, name, value, sizeof value);
+    if (found != hxm2afp::FormField::kValue)
+        HXM_DEBUG(missingFormat, static_cast<int>(found));
 }
 
 struct FormFields {

@@ -24,6 +24,7 @@
 #include <zentra/hxm_host.h>
 
 #include "core/error_page.h"
+#include "core/form.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
@@ -42,8 +43,6 @@ namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
 constexpr char kFileField[] = "FILENAME";
-// The longest raw field read: a criterion of 255 bytes, every one encoded.
-constexpr int kLongestRawField = 3 * kFindTextLongest;
 // A row's fixed markup and numbers, beside its escaped texts.
 constexpr size_t kRowMarkup = 1024;
 
@@ -109,19 +108,7 @@ int read_find_path(const Request &front, Component command, int count, FindAsk *
 /* Reads one criterion of the raw body into `out` (kFindTextLongest + 1
  * bytes): false when it is longer than that (out is then empty). */
 bool read_criterion(const char *body, const char *field, char *out) {
-    out[0] = '\0';
-    if (body == nullptr)
-        return true;
-    char raw[kLongestRawField + 1];
-    int length = kLongestRawField;
-    if (HttpFindNameAndValue(body, field, raw, &length) != 0)
-        return length <= kLongestRawField; // absent, or refused as too long
-    char decoded[kLongestRawField + 1];
-    const int decodedLength = HttpUnConvertName(raw, decoded, length);
-    if (decodedLength < 0 || static_cast<size_t>(decodedLength) > kFindTextLongest)
-        return false;
-    memcpy(out, decoded, static_cast<size_t>(decodedLength) + 1);
-    return true;
+    return read_form_field(body, field, out, kFindTextLongest + 1) != FormField::kTooLong;
 }
 
 /* Closes the files the body's FILENAME fields name, each field decoded on
