@@ -83,32 +83,15 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
     return true;
 }
 
-// Calls use(key_of) with the key of `sortType` (a number or a text);
-// outside 1 to 3 every node has the same key.
-template <typename Use> auto with_key(AfpSortType sortType, Use use) {
-    switch (sortType) {
-    case AFP_SORT_CONNECTION_NUMBER:
-        return use([](const OpenFileInfo *node) { return uint64_t{node->connectionNumber}; });
-    case AFP_SORT_USER_NAME:
-        return use(
-            [](const OpenFileInfo *node) { return static_cast<const char *>(node->userName); });
-    case AFP_SORT_FILE_PATH:
-        return use(
-            [](const OpenFileInfo *node) { return static_cast<const char *>(node->filePath); });
-    default:
-        return use([](const OpenFileInfo *) { return uint64_t{0}; });
-    }
-}
-
-// Calls use(goes_first) with the order of `sortType`: whether a front node
-// goes before a back node, strictly smaller keys only.
-template <typename Use> auto with_order(AfpSortType sortType, Use use) {
-    return with_key(sortType, [&use](auto key_of) {
-        return use([key_of](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return hxm2afp::key_less(key_of(front), key_of(back));
-        });
-    });
-}
+// The keys of the three sort types; any other sorts nothing.
+constexpr hxm2afp::SortKey<OpenFileInfo> kSortKeys[] = {
+    {AFP_SORT_CONNECTION_NUMBER,
+     [](const OpenFileInfo *node) { return uint64_t{node->connectionNumber}; }, nullptr},
+    {AFP_SORT_USER_NAME, nullptr,
+     [](const OpenFileInfo *node) { return static_cast<const char *>(node->userName); }},
+    {AFP_SORT_FILE_PATH, nullptr,
+     [](const OpenFileInfo *node) { return static_cast<const char *>(node->filePath); }},
+};
 
 } // namespace
 
@@ -201,17 +184,13 @@ void split_the_File_list(OpenFileInfo *list, OpenFileInfo **front, OpenFileInfo 
 }
 
 OpenFileInfo *mergeFile(OpenFileInfo *front, OpenFileInfo *back, AfpSortType sortType) {
-    return with_order(sortType, [front, back](auto goes_first) {
+    return hxm2afp::with_sort_order(kSortKeys, sortType, [front, back](auto goes_first) {
         return hxm2afp::merge_sorted_lists(front, back, goes_first);
     });
 }
 
 void mergesortFile(OpenFileInfo **head, AfpSortType sortType) {
-    if (head == nullptr)
-        return;
-    OpenFileInfo *list = *head;
-    *head =
-        with_key(sortType, [list](auto key_of) { return hxm2afp::sort_list_by_key(list, key_of); });
+    hxm2afp::sort_by_table(kSortKeys, head, sortType);
 }
 
 OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType) {
