@@ -11,6 +11,7 @@
 
 #include "core/localisation.h"
 #include "core/page_writer.h"
+#include "pages/common/script_blocks.h"
 
 namespace {
 
@@ -26,16 +27,6 @@ void send_message(PageWriter &out, const char *indent, const char *message, cons
     out.text(indent).literal("var msg = '").script_string(lnxMSG(message)).literal("'").text(end);
 }
 
-void open_block(hxm2afp::PageWriter &out) {
-    out.literal("<SCRIPT type=\"text/javascript\">\n");
-    out.literal("<!--\n");
-}
-
-void close_block(hxm2afp::PageWriter &out) {
-    out.literal("//-->");
-    out.literal("</SCRIPT>\n");
-}
-
 // Navigates to ClearURL once the user confirms.
 void send_confirm_and_go(PageWriter &out, const char *name) {
     out.format("function %s(ClearURL, ConnNumber)\n{\n", name);
@@ -48,7 +39,7 @@ void send_confirm_and_go(PageWriter &out, const char *name) {
 
 void AddJavaScriptConnectionCode(void *request) {
     PageWriter out(request);
-    open_block(out);
+    hxm2afp::open_script_block(out);
     send_confirm_and_go(out, "ConfirmClearConn");
     send_confirm_and_go(out, "ConfirmClearFilesForConnection");
     out.literal("function ConfirmClearFilesForConnectionInOFM()\n{\n");
@@ -56,14 +47,10 @@ void AddJavaScriptConnectionCode(void *request) {
     out.literal("    if (confirm(msg))\n"
                 "        document.getElementById(\"closeAllFilesForm\").submit();\n"
                 "    return false;\n}\n");
-    close_block(out);
+    hxm2afp::close_script_block(out);
 
-    open_block(out);
-    out.literal("function ConfirmClearAll(ClearAllURL)\n{\n");
-    out.format("    var msg = '%s'\n  \n",
-               "Are you sure you want to clear ALL Not Logged In connections, doing so "
-               "could cause applications errors ");
-    out.literal("    if (confirm(msg))\n        location.href = ClearAllURL;\n}\n");
+    hxm2afp::open_script_block(out);
+    hxm2afp::send_confirm_clear_all(out, "location.href");
     out.literal("\n\n");
 
     out.literal("function closeThisFile(ClearURL)\n{\n");
@@ -100,9 +87,9 @@ void AddJavaScriptConnectionCode(void *request) {
                 "            boxes[i].checked = cb.checked;\n"
                 "    }\n}\n");
     out.literal("\n");
-    close_block(out);
+    hxm2afp::close_script_block(out);
 
-    open_block(out);
+    hxm2afp::open_script_block(out);
     out.literal("function ConfirmClearMarked(ClearAllURL)\n{\n");
     out.format("    var msg = '%s'\n  \n",
                "Are you sure you want to clear ALL marked connections? Doing so could "
@@ -112,5 +99,5 @@ void AddJavaScriptConnectionCode(void *request) {
                 "    document.getElementById(\"filterForm\").submit();\n"
                 "    return false;\n}\n");
     out.literal("\n");
-    close_block(out);
+    hxm2afp::close_script_block(out);
 }

@@ -20,22 +20,28 @@
 namespace {
 
 /* The body formats a help line can use. */
-enum class Format {
-    P,         /* "<p>%s</p>" */
-    Pn,        /* "<p>%s</p>\n" */
-    DTs,       /* "<dd><b>%s</b>%s</dd><br> \n" */
-    DT,        /* "<dd><b>%s</b>%s</dd><br>\n" */
-    DTe,       /* "<dd><b>%s</b>%s</dd>\n" */
-    CLK,       /* "<p>%s<i>%s</i>%s</p>\n" */
-    SEL,       /* "<p>%s<i>%s</i></p>\n" */
-    H4n,       /* "<h4>%s</h4>\n" */
-    H4,        /* "<h4>%s</h4>" */
-    DD,        /* "<dd>%s</dd>\n" */
-    DDb,       /* "<dd>%s</dd><br>\n" */
-    H3,        /* "<h3>%s</h3>\n" */
-    ServerLog, /* "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n" */
-    PluginLog, /* "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n" */
+enum class Format { P, Pn, DTs, DT, DTe, CLK, SEL, H4n, H4, DD, DDb, H3, ServerLog, PluginLog };
+
+/* Each format's markup, in the order above, its texts taken in order. */
+constexpr const char *kLineMarkup[] = {
+    "<p>%s</p>",
+    "<p>%s</p>\n",
+    "<dd><b>%s</b>%s</dd><br> \n",
+    "<dd><b>%s</b>%s</dd><br>\n",
+    "<dd><b>%s</b>%s</dd>\n",
+    "<p>%s<i>%s</i>%s</p>\n",
+    "<p>%s<i>%s</i></p>\n",
+    "<h4>%s</h4>\n",
+    "<h4>%s</h4>",
+    "<dd>%s</dd>\n",
+    "<dd>%s</dd><br>\n",
+    "<h3>%s</h3>\n",
+    "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n",
+    "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n",
 };
+static_assert(sizeof kLineMarkup / sizeof kLineMarkup[0] ==
+                  static_cast<size_t>(Format::PluginLog) + 1,
+              "one markup per format");
 
 /* One body line: its format and the catalogue keys of its arguments. */
 struct HelpLine {
@@ -269,55 +275,16 @@ const HelpPage *find_page(int number) {
     return nullptr;
 }
 
-/* Sends one line with its texts looked up in the catalogue. */
+/* Sends one line with its texts looked up in the catalogue; a format
+ * takes only the texts it names. */
 void send_line(hxm2afp::PageWriter &out, const HelpLine &line) {
     const char *a = lnxMSG(line.text[0]);
-    const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : nullptr;
-    const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : nullptr;
-    switch (line.format) {
-    case Format::P:
-        out.format("<p>%s</p>", a);
-        break;
-    case Format::Pn:
-        out.format("<p>%s</p>\n", a);
-        break;
-    case Format::DTs:
-        out.format("<dd><b>%s</b>%s</dd><br> \n", a, b);
-        break;
-    case Format::DT:
-        out.format("<dd><b>%s</b>%s</dd><br>\n", a, b);
-        break;
-    case Format::DTe:
-        out.format("<dd><b>%s</b>%s</dd>\n", a, b);
-        break;
-    case Format::CLK:
-        out.format("<p>%s<i>%s</i>%s</p>\n", a, b, c);
-        break;
-    case Format::SEL:
-        out.format("<p>%s<i>%s</i></p>\n", a, b);
-        break;
-    case Format::H4n:
-        out.format("<h4>%s</h4>\n", a);
-        break;
-    case Format::H4:
-        out.format("<h4>%s</h4>", a);
-        break;
-    case Format::DD:
-        out.format("<dd>%s</dd>\n", a);
-        break;
-    case Format::DDb:
-        out.format("<dd>%s</dd><br>\n", a);
-        break;
-    case Format::H3:
-        out.format("<h3>%s</h3>\n", a);
-        break;
-    case Format::ServerLog:
-        out.format("<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n", a, b);
-        break;
-    case Format::PluginLog:
-        out.format("<dd><b>%s libhxm2afp.log: </b>%s</dd>\n", a, b);
-        break;
-    }
+    const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : "";
+    const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : "";
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    out.format(kLineMarkup[static_cast<size_t>(line.format)], a, b, c);
+#pragma GCC diagnostic pop
 }
 
 } // namespace

@@ -43,8 +43,6 @@ namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
 constexpr char kFileField[] = "FILENAME";
-// A row's fixed markup and numbers, beside its escaped texts.
-constexpr size_t kRowMarkup = 1024;
 
 /* The find page's columns, in page order: the path keyword, the order it
  * asks for, the heading and its sort link's image text and id. */
@@ -174,16 +172,9 @@ void send_heading_row(PageWriter &out, const FindAsk &ask) {
 // the connection's link (its user's name), path; sized first, so it goes
 // into the writer whole.
 void send_row(PageWriter &out, const FoundFile &file, const char *stripe) {
-    const CloseName closeName = close_name(file.filePath);
-    out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(closeName.text.size() + strlen(file.filePath) +
-                                              strlen(file.userName) + strlen(file.volumeName)));
-    out.literal("<TR ")
-        .text(stripe)
-        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
-        .text(closeName.start)
-        .html(closeName.text.c_str())
-        .text(closeName.end)
-        .literal("\" id=cb1></TD><td class=\"tablecol\" align=left>")
+    start_open_file_row(out, stripe, file.filePath,
+                        strlen(file.filePath) + strlen(file.userName) + strlen(file.volumeName));
+    out.literal("<td class=\"tablecol\" align=left>")
         .html(file.volumeName)
         .literal("</td><td class=\"tablecol\" align=center>")
         .decimal(static_cast<int>(file.connectionNumber))

@@ -9,6 +9,7 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_writer.h"
+#include "pages/common/actions.h"
 #include "pages/openfiles/script.h"
 
 namespace hxm2afp {
@@ -16,6 +17,8 @@ namespace {
 
 constexpr size_t kFrameTitleSize = 1024;
 constexpr size_t kHelpUrlSize = 64;
+// A row's fixed markup and numbers, beside its escaped texts.
+constexpr size_t kRowMarkup = 512;
 
 } // namespace
 
@@ -55,6 +58,18 @@ void send_close_files_buttons(PageWriter &out) {
                "onclick=\"filterFormSubmit()\"></td><td align=left><input "
                "type=\"submit\" value=\"%s \"></td></tr></table>",
                lnxMSG("Refresh"), lnxMSG("Close Files"));
+}
+
+void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes) {
+    const CloseName closeName = close_name(path);
+    out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(closeName.text.size() + textBytes));
+    out.literal("<TR ")
+        .text(stripe)
+        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
+        .text(closeName.start)
+        .html(closeName.text.c_str())
+        .text(closeName.end)
+        .literal("\" id=cb1></TD>");
 }
 
 } // namespace hxm2afp

@@ -1,11 +1,13 @@
 /*
  * The frame the open-file pages share: the response with its title, help
- * link and script, the find form, the extension filter's form and the
- * buttons that end a list. The list, find and file-details pages each write
+ * link and script, the find form, the extension filter's form, the start of
+ * a file's row and the buttons that end a list. The list, find and file-details pages each write
  * their own body between these.
  */
 #ifndef HXM_PAGES_OPENFILES_FRAME_H
 #define HXM_PAGES_OPENFILES_FRAME_H
+
+#include <stddef.h>
 
 namespace hxm2afp {
 
@@ -34,6 +36,12 @@ void send_filter_form(PageWriter &out, const char *closing);
 /* Ends a list's table and writes its buttons: Refresh (the page's filter
  * form posted again) and Close Files (the list's form submitted). */
 void send_close_files_buttons(PageWriter &out);
+
+/* Starts a row of a list of open files: "<TR `stripe`>" and the tick box
+ * that names `path` for closing (see close_name), up to its cell's end,
+ * with room made at once for the whole row, whose other texts hold
+ * `textBytes` bytes before escaping. */
+void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes);
 
 } // namespace hxm2afp
 

@@ -49,23 +49,13 @@ void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SI
     out[length] = '\0';
 }
 
-// A row's fixed markup and numbers, beside its escaped texts.
-constexpr size_t kRowMarkup = 512;
-
 // One row: tick box naming the file for closing, connection number, the
 // connection's link (its user's name), path; sized first, so it goes into
 // the writer whole.
 void send_row(PageWriter &out, const OpenFileInfo &file, const char *stripe) {
-    const hxm2afp::CloseName closeName = hxm2afp::close_name(file.filePath);
-    out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(closeName.text.size() + strlen(file.userName) +
-                                              strlen(file.filePath)));
-    out.literal("<TR ")
-        .text(stripe)
-        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
-        .text(closeName.start)
-        .html(closeName.text.c_str())
-        .text(closeName.end)
-        .literal("\" id=cb1></TD><td class=\"tablecol\" align=center>")
+    hxm2afp::start_open_file_row(out, stripe, file.filePath,
+                                 strlen(file.userName) + strlen(file.filePath));
+    out.literal("<td class=\"tablecol\" align=center>")
         .decimal(static_cast<int>(file.connectionNumber))
         .literal("</td><td class=\"tablecol\" align=center><a href=\"/")
         .text(keyword_afpdcons)

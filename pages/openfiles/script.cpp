@@ -11,45 +11,29 @@
 
 #include "core/localisation.h"
 #include "core/page_writer.h"
+#include "pages/common/script_blocks.h"
 
 namespace {
 
-constexpr const char *kOpen = "<SCRIPT type=\"text/javascript\">\n";
-constexpr const char *kHide = "<!--\n";
-constexpr const char *kUnhide = "//-->";
-constexpr const char *kClose = "</SCRIPT>\n";
-
-void open_block(hxm2afp::PageWriter &out) {
-    out.text(kOpen);
-    out.text(kHide);
-}
-
-void close_block(hxm2afp::PageWriter &out) {
-    out.text(kUnhide);
-    out.text(kClose);
-}
+using hxm2afp::close_script_block;
+using hxm2afp::open_script_block;
 
 void write_connection_scripts(hxm2afp::PageWriter &out) {
-    open_block(out);
+    open_script_block(out);
     out.literal("function ConfirmClearConn(ClearURL, ConnNumber)\n{\n");
     out.format("    var msg = '%s'\n", "Are you sure you want to clear connection  ");
     out.literal("    if (confirm(msg + parseInt(ConnNumber)))\n"
                 "        location = ClearURL;\n");
     out.literal("}\n");
-    close_block(out);
+    close_script_block(out);
 
-    open_block(out);
-    out.literal("function ConfirmClearAll(ClearAllURL)\n{\n");
-    out.format("    var msg = '%s'\n  \n",
-               "Are you sure you want to clear ALL Not Logged In connections, doing so "
-               "could cause applications errors ");
-    out.literal("    if (confirm(msg))\n        location = ClearAllURL;\n");
-    out.literal("}\n");
-    close_block(out);
+    open_script_block(out);
+    hxm2afp::send_confirm_clear_all(out, "location");
+    close_script_block(out);
 }
 
 void write_open_file_scripts(hxm2afp::PageWriter &out) {
-    open_block(out);
+    open_script_block(out);
     out.literal("function ConfirmClearMarked(ClearAllURL)\n{\n");
     out.format("    var msg = '%s'\n  \n",
                "Are you sure you want to clear ALL marked connections? Doing so could "
@@ -109,7 +93,7 @@ void write_open_file_scripts(hxm2afp::PageWriter &out) {
     out.literal("   location='/afpofm/'+encodeURIComponent(volname);\n"
                 "return true;\n");
     out.literal("}\n\n");
-    close_block(out);
+    close_script_block(out);
 }
 
 } // namespace
