@@ -17,6 +17,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
@@ -184,17 +186,19 @@ void send_item(PageWriter &out, const ActionItem &item) {
 
 } // namespace
 
-CloseName close_name(const char *path) {
+void send_close_name(PageWriter &out, const char *path) {
     if (path == nullptr)
         path = "";
     // Both markers start with "<", which most paths never hold: one quick
     // scan settles them before any search for the markers themselves.
     if (strchr(path, '<') == nullptr ||
-        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr))
-        return {kNameStart, path, kNameEnd};
+        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) {
+        out.literal(kNameStart).html(path).literal(kNameEnd);
+        return;
+    }
     PageWriter encoded(nullptr);
     encoded.url_path(path);
-    return {kEncodedNameStart, encoded.c_str(), kEncodedNameEnd};
+    out.literal(kEncodedNameStart).html(encoded.c_str()).literal(kEncodedNameEnd);
 }
 
 bool holds_markers(const char *text, const char *start, const char *end) {

@@ -237,14 +237,11 @@ void send_security_equivalences(PageWriter &out, int *rowCounter, const UserInfo
 void send_open_file_form(PageWriter &out, int *rowCounter, const char *path, bool first,
                          uint32_t connectionNumber, const char *volume, const char *sortType,
                          const char *filter) {
-    const hxm2afp::CloseName closeName = hxm2afp::close_name(path);
     out.format("<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
                "closeThisFile();\" name=\"filenames\" >",
                keyword_afpdcons, "AFPCloseFiles", connectionNumber);
-    out.literal("<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" VALUE=\"")
-        .text(closeName.start)
-        .html(closeName.text.c_str())
-        .text(closeName.end);
+    out.literal("<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" VALUE=\"");
+    hxm2afp::send_close_name(out, path);
     if (first)
         out.literal("\" ><td>");
     else

@@ -4,6 +4,7 @@
 #include "pages/openfiles/frame.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "core/localisation.h"
 #include "core/page_frame.h"
@@ -61,15 +62,11 @@ void send_close_files_buttons(PageWriter &out) {
 }
 
 void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes) {
-    const CloseName closeName = close_name(path);
-    out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(closeName.text.size() + textBytes));
-    out.literal("<TR ")
-        .text(stripe)
-        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
-        .text(closeName.start)
-        .html(closeName.text.c_str())
-        .text(closeName.end)
-        .literal("\" id=cb1></TD>");
+    out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(strlen(path) + textBytes));
+    out.literal("<TR ").text(stripe).literal(
+        "><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"");
+    send_close_name(out, path);
+    out.literal("\" id=cb1></TD>");
 }
 
 } // namespace hxm2afp

@@ -38,7 +38,7 @@ void send_filter_form(PageWriter &out, const char *closing);
 void send_close_files_buttons(PageWriter &out);
 
 /* Starts a row of a list of open files: "<TR `stripe`>" and the tick box
- * that names `path` for closing (see close_name), up to its cell's end,
+ * that names `path` for closing (see send_close_name), up to its cell's end,
  * with room made at once for the whole row, whose other texts hold
  * `textBytes` bytes before escaping. */
 void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes);

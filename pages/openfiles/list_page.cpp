@@ -5,7 +5,7 @@
  * it lands: HTML for page text and attribute values, one encoded path
  * component for URLs. A check box value is HTML-escaped, so the browser
  * posts it as written and the close action gets the path back unchanged
- * (a path holding a marker text of its own travels encoded: close_name).
+ * (a path holding a marker text of its own travels encoded: send_close_name).
  */
 #include "pages/openfiles/list_page.h"
 
