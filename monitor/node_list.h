@@ -70,6 +70,54 @@ template <typename Node> class NodePool {
     size_t used_ = 0;
 };
 
+/* Bytes handed out from a few large blocks and released together when the
+ * arena goes: records of different sizes (a node and its texts) for a
+ * page's list, at the cost of a handful of allocations. */
+class ByteArena {
+  public:
+    ByteArena() = default;
+    ByteArena(const ByteArena &) = delete;
+    ByteArena &operator=(const ByteArena &) = delete;
+    ~ByteArena() {
+        while (blocks_ != nullptr) {
+            Block *next = blocks_->next;
+            free(blocks_);
+            blocks_ = next;
+        }
+    }
+
+    /* `bytes` bytes aligned for any record, or null without memory. */
+    void *take(size_t bytes) {
+        if (bytes > kBlockBytes)
+            return nullptr; // no record of a list comes near a block
+        bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+        if (bytes > left_) {
+            Block *block = static_cast<Block *>(malloc(sizeof(Block) + kBlockBytes));
+            if (block == nullptr)
+                return nullptr;
+            block->next = blocks_;
+            blocks_ = block;
+            at_ = reinterpret_cast<char *>(block + 1);
+            left_ = kBlockBytes;
+        }
+        void *taken = at_;
+        at_ += bytes;
+        left_ -= bytes;
+        return taken;
+    }
+
+  private:
+    static constexpr size_t kAlign = alignof(max_align_t);
+    // As NodePool's: under the allocator's threshold for mappings of its own.
+    static constexpr size_t kBlockBytes = 120 * 1024;
+    struct alignas(max_align_t) Block {
+        Block *next;
+    };
+    Block *blocks_ = nullptr;
+    char *at_ = nullptr;
+    size_t left_ = 0;
+};
+
 } // namespace hxm2afp
 
 #endif

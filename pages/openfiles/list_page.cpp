@@ -52,7 +52,7 @@ void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SI
 // One row: tick box naming the file for closing, connection number, the
 // connection's link (its user's name), path; sized first, so it goes into
 // the writer whole.
-void send_row(PageWriter &out, const OpenFileInfo &file, const char *stripe) {
+void send_row(PageWriter &out, const hxm2afp::OpenFileRow &file, const char *stripe) {
     hxm2afp::start_open_file_row(out, stripe, file.filePath,
                                  strlen(file.userName) + strlen(file.filePath));
     out.literal("<td class=\"tablecol\" align=center>")
@@ -68,11 +68,11 @@ void send_row(PageWriter &out, const OpenFileInfo &file, const char *stripe) {
         .literal("</td></TR>");
 }
 
-void write_open_file_rows(PageWriter &out, OpenFileInfo *list) {
+void write_open_file_rows(PageWriter &out, const hxm2afp::OpenFileRow *list) {
     bool light = true;
     for (; list != nullptr; list = list->next) {
-        if (const OpenFileInfo *next = list->next)
-            hxm2afp::prefetch(next, next->filePath, next->filePath + 64, &next->next);
+        if (const hxm2afp::OpenFileRow *next = list->next)
+            hxm2afp::prefetch(next, next->filePath);
         send_row(out, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
         light = !light;
     }
@@ -170,17 +170,16 @@ int send_open_files_in_volume(PageWriter &out, const char *volume, AfpSortType s
     out.format("<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
                lnxMSG("List of Open Files"));
 
-    OpenFileInfo *list = nullptr;
-    hxm2afp::NodePool<OpenFileInfo> nodes;
+    hxm2afp::OpenFileRow *list = nullptr;
+    hxm2afp::ByteArena rows;
     int libraryStatus = AFPSTAT_OK;
-    const int result = hxm2afp::open_file_list(volume, &list, filter, &libraryStatus, &nodes);
+    const int result =
+        hxm2afp::sorted_open_file_rows(volume, filter, sortType, &list, &libraryStatus, &rows);
     const bool listed = result == 0 && list != nullptr;
     out.literal("<TR class=tablesubhead NOWRAP><TD align=center><input "
                 "type=\"checkbox\" NAME=K_1_ id=noid");
     out.text(listed ? " onclick='checkAndUncheckAll(this)'></TD>" : "></TD>");
     if (listed) {
-        if (SortOpenFilesTable(&list, sortType) == nullptr)
-            HXM_DEBUG("Error: SortOpenFilesTable failed");
         send_sort_headings(out, sortType, volume);
         write_open_file_rows(out, list);
     } else {
