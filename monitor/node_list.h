@@ -26,50 +26,6 @@ template <typename... Bytes> void prefetch(const Bytes *...bytes) {
     (__builtin_prefetch(bytes), ...);
 }
 
-/* Nodes handed out from a few large blocks and released together
- * when the pool goes. A page's list of many nodes then costs a handful of
- * allocations, and no free per node in the list's sorted (scattered) order. */
-template <typename Node> class NodePool {
-  public:
-    NodePool() = default;
-    NodePool(const NodePool &) = delete;
-    NodePool &operator=(const NodePool &) = delete;
-    ~NodePool() {
-        while (blocks_ != nullptr) {
-            Block *next = blocks_->next;
-            free(blocks_);
-            blocks_ = next;
-        }
-    }
-
-    /* A node whose bytes are not set, or null without memory. */
-    Node *take() {
-        if (blocks_ == nullptr || used_ == kBlockNodes) {
-            Block *block = static_cast<Block *>(malloc(sizeof(Block)));
-            if (block == nullptr)
-                return nullptr;
-            block->next = blocks_;
-            blocks_ = block;
-            used_ = 0;
-        }
-        return &blocks_->nodes[used_++];
-    }
-
-  private:
-    // Blocks stay under the allocator's default threshold for mapping
-    // memory of its own, so they come from (and return to) the heap.
-    static constexpr size_t kBlockBytes = 120 * 1024;
-    static constexpr size_t kBlockNodes = kBlockBytes / sizeof(Node) > 0
-                                              ? kBlockBytes / sizeof(Node)
-                                              : 1;
-    struct Block {
-        Block *next;
-        Node nodes[kBlockNodes];
-    };
-    Block *blocks_ = nullptr;
-    size_t used_ = 0;
-};
-
 /* Bytes handed out from a few large blocks and released together when the
  * arena goes: records of different sizes (a node and its texts) for a
  * page's list, at the cost of a handful of allocations. */
@@ -108,7 +64,8 @@ class ByteArena {
 
   private:
     static constexpr size_t kAlign = alignof(max_align_t);
-    // As NodePool's: under the allocator's threshold for mappings of its own.
+    // Blocks stay under the allocator's default threshold for mapping
+    // memory of their own, so they come from (and return to) the heap.
     static constexpr size_t kBlockBytes = 120 * 1024;
     struct alignas(max_align_t) Block {
         Block *next;
@@ -116,6 +73,18 @@ class ByteArena {
     Block *blocks_ = nullptr;
     char *at_ = nullptr;
     size_t left_ = 0;
+};
+
+/* Nodes handed out from the blocks of an arena and released together
+ * when the pool goes. A page's list of many nodes then costs a handful of
+ * allocations, and no free per node in the list's sorted (scattered) order. */
+template <typename Node> class NodePool {
+  public:
+    /* A node whose bytes are not set, or null without memory. */
+    Node *take() { return static_cast<Node *>(arena_.take(sizeof(Node))); }
+
+  private:
+    ByteArena arena_;
 };
 
 } // namespace hxm2afp
