@@ -82,6 +82,7 @@ std::function<void(PageWriter &)> Repeat(const std::string &piece, int times) {
 TEST(PageWriter, WritesWhatTheFormattedCallsWriteGrowsAndFailsForGood) {
     const std::string hostile = "<b title='x\"y'>&amp;</b> %?:/\\\x01\xc3\xa9";
     const std::string row(1000, 'r');
+    const std::string hundredRows(100 * row.size(), 'r');
     const std::string longName = std::string(3 * kStack, '<') + "x";
     const WriteCase cases[] = {
         GroupedCase(INT64_MIN),
@@ -110,13 +111,7 @@ TEST(PageWriter, WritesWhatTheFormattedCallsWriteGrowsAndFailsForGood) {
              Escaped(hostile, hxm2afp::escape_script_string) +
              Escaped(hostile, hxm2afp::escape_html_text)},
         // Past the stack buffer: one text grows it, uncut.
-        {"grows past the stack", false, 64 * kStack, -1, Repeat(row, 100),
-         [&row] {
-             std::string all;
-             for (int i = 0; i < 100; ++i)
-                 all += row;
-             return all;
-         }()},
+        {"grows past the stack", false, 64 * kStack, -1, Repeat(row, 100), hundredRows},
         {"escaped long name grows once", false, 64 * kStack, -1,
          [&longName](PageWriter &out) { out.literal("a").html(longName.c_str()); },
          "a" + Escaped(longName, hxm2afp::escape_html)},
@@ -124,13 +119,7 @@ TEST(PageWriter, WritesWhatTheFormattedCallsWriteGrowsAndFailsForGood) {
          [&longName](PageWriter &out) { out.literal("[").format("%s|%s", longName.c_str(), "z"); },
          "[" + longName + "|z"},
         // Bound to the host: pieces go out as the buffer fills, in order.
-        {"sent in pieces", true, kStack, -1, Repeat(row, 100),
-         [&row] {
-             std::string all;
-             for (int i = 0; i < 100; ++i)
-                 all += row;
-             return all;
-         }()},
+        {"sent in pieces", true, kStack, -1, Repeat(row, 100), hundredRows},
         {"one piece past the stack, sent", true, 64 * kStack, -1,
          [&longName](PageWriter &out) { out.literal("a").text(longName.c_str()).literal("b"); },
          "a" + longName + "b"},
