@@ -9,6 +9,7 @@
 
 #include <iterator>
 
+#include "base/visible_text.h"
 #include "cli/history_commands.h"
 #include "history/store.h"
 
@@ -70,12 +71,9 @@ bool read_history_state(history::CurrentState *state) {
     return store != nullptr && history::read_current_state(store.get(), state, &error);
 }
 
-HistoryColumn::HistoryColumn(const Column *columns, size_t count, const Column &extra)
-    : columns_(columns, columns + count) {
+HistoryColumn::HistoryColumn(const Column &column) : column_(column) {
     present_ = read_history_state(&state_);
     now_ = time(nullptr);
-    if (present_)
-        columns_.push_back(extra);
 }
 
 uint64_t HistoryColumn::idle_seconds(uint32_t connection) const {
@@ -100,7 +98,7 @@ int command_history(const Invocation &invocation) {
         unsigned number = 0;
         if (!read_connection_number(invocation.connection, &number))
             return fail(kExitUsage, "--connection: not a connection number: \"%s\"",
-                        terminal_text(invocation.connection.c_str()).c_str());
+                        visible_text(invocation.connection.c_str()).c_str());
         query.connection = number;
     }
     struct TimeOption {
@@ -117,7 +115,7 @@ int command_history(const Invocation &invocation) {
             return fail(kExitUsage,
                         "%s: \"%s\" is not a time (now, @SECONDS, YYYY-MM-DD, "
                         "YYYY-MM-DDTHH:MM[:SS][Z])",
-                        option.name, terminal_text(option.text->c_str()).c_str());
+                        option.name, visible_text(option.text->c_str()).c_str());
     }
     if (at >= 0 && (query.since >= 0 || query.until >= 0))
         return fail(kExitUsage, "--at or --since and --until, not both");

@@ -21,6 +21,7 @@
 #include <zentra/afpstat.h>
 
 #include "base/root_paths.h"
+#include "base/visible_text.h"
 #include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "core/server_paths.h"
@@ -84,7 +85,7 @@ int command_record(const Invocation &invocation) {
                 : 0;
         if (interval < 1 || interval > 3600)
             return fail(kExitUsage, "--interval: \"%s\" is not a number of seconds from 1 to 3600",
-                        terminal_text(text.c_str()).c_str());
+                        visible_text(text.c_str()).c_str());
         settings.intervalSeconds = interval;
     }
     struct sigaction action;

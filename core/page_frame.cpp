@@ -3,6 +3,8 @@
  */
 #include "core/page_frame.h"
 
+#include "core/page_writer.h"
+
 namespace hxm2afp {
 namespace {
 
@@ -33,6 +35,14 @@ int begin_page(void *request, const PageFrame &frame) {
 int end_page(void *request) {
     HttpEndDataResponse(request);
     return 200;
+}
+
+int end_page(PageWriter &out) {
+    if (!out.finish()) {
+        HttpSendErrorResponse(out.request(), 500);
+        return 500;
+    }
+    return end_page(out.request());
 }
 
 } // namespace hxm2afp
