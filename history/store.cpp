@@ -186,12 +186,14 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
         }
         return store;
     }
-    if (store->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL") != SQLITE_OK) {
+    // auto_vacuum takes only on a database not yet written, before WAL mode.
+    if ((version == 0 && store->exec("PRAGMA auto_vacuum=INCREMENTAL") != SQLITE_OK) ||
+        store->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL") != SQLITE_OK) {
         *error = path + ": " + store->last_error();
         return nullptr;
     }
     if (version == 0) {
-        const std::string create = std::string("PRAGMA auto_vacuum=INCREMENTAL; BEGIN;") + kSchema +
+        const std::string create = std::string("BEGIN;") + kSchema +
                                    "PRAGMA user_version=" + std::to_string(kSchemaVersion) +
                                    "; COMMIT;";
         if (store->exec(create.c_str()) != SQLITE_OK) {
