@@ -41,11 +41,11 @@ void request_stop(int) {
 /* Says a failure when it starts and when it ends, not every interval. */
 class Trouble {
   public:
-    explicit Trouble(const char *what) : what_(what) {}
+    Trouble(const char *what, bool once) : what_(what), once_(once) {}
     void failed(const std::string &why) {
         if (!failing_)
-            fprintf(stderr, "hxm2afp record: %s: %s; trying again every interval\n", what_,
-                    why.c_str());
+            fprintf(stderr, "hxm2afp record: %s: %s%s\n", what_, why.c_str(),
+                    once_ ? "" : "; trying again every interval");
         failing_ = true;
     }
     void worked() {
@@ -57,6 +57,7 @@ class Trouble {
 
   private:
     const char *what_;
+    bool once_;
     bool failing_ = false;
 };
 
@@ -96,8 +97,8 @@ int command_record(const Invocation &invocation) {
 
     const std::string storePath = history::store_file_path();
     const std::string spoolPath = history::spool_file_path();
-    Trouble storeTrouble("the history store");
-    Trouble serviceTrouble("the AFP monitoring service");
+    Trouble storeTrouble("the history store", invocation.once);
+    Trouble serviceTrouble("the AFP monitoring service", invocation.once);
     std::unique_ptr<history::Store> store;
     std::unique_ptr<history::Recorder> recorder;
     int code = kExitDone;
