@@ -14,6 +14,7 @@
 
 #include "base/visible_text.h"
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
 
@@ -110,6 +111,7 @@ int run_all(const Invocation &invocation, const std::vector<std::string> &items,
     bool storeFailed = false;
     for (const std::string &item : items) {
         const int status = action.act(item);
+        note_command_action(action.verb, item, status);
         write_row(*writer, action.fields, Outcome{&item, status});
         if (status != AFPSTAT_OK && action.explain != nullptr)
             action.explain(item, status);

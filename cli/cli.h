@@ -37,12 +37,15 @@ enum class Format { kText, kJson, kCsv };
 struct Invocation {
     std::vector<std::string> arguments; // the words after the command
     Format format = Format::kText;
-    std::string sort;     // empty: the command's default
-    std::string volume;   // files --volume
-    std::string name;     // files --name
-    std::string user;     // files --user
-    std::string textfile; // metrics --textfile
-    bool yes = false;     // clear and close act only with it
+    std::string sort;                         // empty: the command's default
+    std::string volume;                       // files --volume
+    std::string name;                         // files --name
+    std::string user;                         // files --user
+    std::string textfile;                     // metrics --textfile
+    bool yes = false;                         // clear and close act only with it
+    std::string interval;                     // record --interval
+    bool once = false;                        // record --once
+    std::string connection, at, since, until; // history
 };
 
 int command_connections(const Invocation &invocation);

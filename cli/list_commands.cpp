@@ -15,6 +15,7 @@
 #include "base/root_paths.h"
 #include "base/visible_text.h"
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
 #include "monitor/connection_details.h"
@@ -138,6 +139,9 @@ constexpr Field<Details> kDetailFields[] = {
          cell->count = list_length(row.info->openFiles, row.info->openFileCount);
      }},
 };
+
+constexpr Column kIdleColumn = {"idle_seconds", "IDLE SECONDS", CellKind::kNumber};
+constexpr Column kOpenSinceColumn = {"open_since", "OPEN SINCE", CellKind::kTime};
 
 constexpr SortWord<FoundColumn> kFileSorts[] = {
     {"volume", FoundColumn::kVolume},
@@ -270,9 +274,11 @@ int command_connections(const Invocation &invocation) {
     if (status != AFPSTAT_OK && head == nullptr)
         return fail_reading(status, "the connections");
     head = sort(head);
-    auto writer = make_writer(invocation.format, stdout, "connections", kConnectionFields);
+    const HistoryColumn history(kIdleColumn);
+    auto writer =
+        make_history_writer(invocation.format, stdout, "connections", kConnectionFields, history);
     for (const ConnectionRow *row = head; row != nullptr; row = row->next)
-        write_row(*writer, kConnectionFields, *row);
+        write_history_row(*writer, kConnectionFields, *row, history.idle_seconds(row->number));
     // A list that came with a failure is shown, and the failure said.
     const int code = status == AFPSTAT_OK ? kExitDone : fail_reading(status, "every connection");
     return finish(*writer, code);
@@ -364,9 +370,12 @@ int command_files(const Invocation &invocation) {
     if (status != AFPSTAT_OK)
         return fail_reading(status, "the open files");
     sort_found_files(&found, column);
-    auto writer = make_writer(invocation.format, stdout, "files", kFileFields);
+    const HistoryColumn history(kOpenSinceColumn);
+    auto writer = make_history_writer(invocation.format, stdout, "files", kFileFields, history);
     for (const FoundFile *file = found.head; file != nullptr; file = file->next)
-        write_row(*writer, kFileFields, *file);
+        write_history_row(
+            *writer, kFileFields, *file,
+            history.open_since(file->volumeName, file->filePath, file->connectionNumber));
     return finish(*writer, kExitDone);
 }
 

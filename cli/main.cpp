@@ -15,6 +15,7 @@
 
 #include "base/visible_text.h"
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 
 namespace hxm2afp::cli {
@@ -27,7 +28,13 @@ enum Option : unsigned {
     kName = 1u << 3,
     kUser = 1u << 4,
     kYes = 1u << 5,
-    kTextfile = 1u << 6
+    kTextfile = 1u << 6,
+    kInterval = 1u << 7,
+    kOnce = 1u << 8,
+    kConnection = 1u << 9,
+    kAt = 1u << 10,
+    kSince = 1u << 11,
+    kUntil = 1u << 12
 };
 
 struct OptionRow {
@@ -44,6 +51,12 @@ const OptionRow kOptions[] = {
     {"--user", kUser, &Invocation::user},
     {"--yes", kYes, nullptr},
     {"--textfile", kTextfile, &Invocation::textfile},
+    {"--interval", kInterval, &Invocation::interval},
+    {"--once", kOnce, nullptr},
+    {"--connection", kConnection, &Invocation::connection},
+    {"--at", kAt, &Invocation::at},
+    {"--since", kSince, &Invocation::since},
+    {"--until", kUntil, &Invocation::until},
 };
 
 struct CommandRow {
@@ -69,6 +82,11 @@ const CommandRow kCommands[] = {
     {"clear", command_clear, kFormat | kYes, 1, kAny, "clear N... --yes [--format F]"},
     {"close", command_close, kFormat | kYes, 1, kAny, "close PATH... --yes [--format F]"},
     {"metrics", command_metrics, kTextfile, 0, 0, "metrics [--textfile DIR]"},
+    {"record", command_record, kInterval | kOnce, 0, 0, "record [--interval SECONDS] [--once]"},
+    {"history", command_history,
+     kFormat | kName | kUser | kVolume | kConnection | kAt | kSince | kUntil, 0, 0,
+     "history [--name PART] [--user PART] [--volume V] [--connection N]\n"
+     "        [--at TIME | --since TIME --until TIME] [--format F]"},
 };
 
 struct FormatRow {
@@ -136,10 +154,10 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
         }
         if (row == nullptr || (command.options & row->option) == 0)
             return usage_error("unknown option %s", visible_text(name.c_str()).c_str());
-        if (row->option == kYes) {
+        if (row->option == kYes || row->option == kOnce) {
             if (equals != std::string::npos)
                 return usage_error("%s takes no value", row->name);
-            invocation->yes = true;
+            (row->option == kYes ? invocation->yes : invocation->once) = true;
             continue;
         }
         std::string value;

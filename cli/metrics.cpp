@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -21,6 +22,7 @@
 
 #include "base/visible_text.h"
 #include "cli/cli.h"
+#include "cli/history_commands.h"
 #include "cli/table_output.h"
 #include "monitor/node_list.h"
 
@@ -43,6 +45,13 @@ constexpr Family kBytes = {"hxm2afp_connection_bytes",
                            "Bytes read and written by the current AFP connections."};
 constexpr Family kRequests = {"hxm2afp_connection_requests",
                               "AFP requests made by the current AFP connections."};
+
+constexpr Family kOldestOpenFile = {
+    "hxm2afp_oldest_open_file_seconds",
+    "Seconds the longest-held open file has been open, as the history recorder saw it."};
+constexpr Family kIdleConnections = {
+    "hxm2afp_connections_idle_over_1h",
+    "AFP connections whose request count has not moved for more than an hour."};
 
 void family(std::string *out, const Family &family) {
     out->append("# HELP ").append(family.name).append(" ").append(family.help).append("\n");
@@ -77,6 +86,18 @@ std::string label_value(const char *text) {
         }
     }
     return value;
+}
+
+/* The history's two measures, when its store can be read. */
+void history_exposition(std::string *out) {
+    history::CurrentState state;
+    if (!read_history_state(&state))
+        return;
+    const history::HistorySummary summary = history::summarise(state, time(nullptr));
+    family(out, kOldestOpenFile);
+    sample(out, kOldestOpenFile, summary.oldestOpenSeconds);
+    family(out, kIdleConnections);
+    sample(out, kIdleConnections, summary.idleConnections);
 }
 
 /* The whole exposition; false when something could not be read (the text
@@ -114,6 +135,7 @@ bool exposition(std::string *out) {
     sample(out, kBytes, bytes);
     family(out, kRequests);
     sample(out, kRequests, requests);
+    history_exposition(out);
     return true;
 }
 

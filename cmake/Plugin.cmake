@@ -1,12 +1,12 @@
 # The plug-in is one shared object built from the object libraries of its
-# layers (base, logger, core, monitor, pages/*, plugin); each folder names its
+# layers (base, logger, core, monitor, history, pages/*, plugin); each folder names its
 # own sources and export list once, through hxm_plugin_part.
 #
 # The layers point one way, bottom to top; the three page areas stand beside
 # each other. Each layer's sources are compiled through layer_guard.sh, which
 # fails the build when a file reads a header of a layer above or beside its
 # own, however the include is spelt.
-set(HXM_LAYERS base logger core monitor pages/common pages/help AREAS plugin)
+set(HXM_LAYERS base logger core monitor history pages/common pages/help AREAS plugin)
 set(HXM_AREAS pages/connections pages/openfiles pages/logs)
 set(HXM_LAYER_GUARD ${CMAKE_CURRENT_LIST_DIR}/layer_guard.sh)
 

@@ -52,7 +52,7 @@ bool visit_file(void *context, const char *volumeName, const VolFileListNode &re
                 const char *path) {
     auto *search = static_cast<Search *>(context);
     const FindQuery &query = *search->query;
-    if (!is_empty(query.name) && !holds_part(name_of(path, query.name), query.name))
+    if (!is_empty(query.name) && !name_holds_part(path, query.name))
         return true;
     // The library's field may fill its whole size without a terminator.
     char user[AFPSTAT_USER_NAME_SIZE + 1];
@@ -69,6 +69,10 @@ bool visit_file(void *context, const char *volumeName, const VolFileListNode &re
 }
 
 } // namespace
+
+bool name_holds_part(const char *path, const char *part) {
+    return holds_part(name_of(path, part), part);
+}
 
 bool holds_part(const char *text, const char *part) {
     if (text == nullptr)

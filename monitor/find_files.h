@@ -22,6 +22,11 @@ constexpr size_t kFindTextLongest = 255;
  * is held by every text. */
 bool holds_part(const char *text, const char *part);
 
+/* Whether the file at `path` matches a name part as the find asks it: the
+ * name after the path's last "/" holds `part`, or the whole path does when
+ * `part` holds a "/" itself. */
+bool name_holds_part(const char *path, const char *part);
+
 /* What to find; a null or empty member asks for anything. */
 struct FindQuery {
     const char *name = nullptr;   // part of the file's name; with a "/", of its full path

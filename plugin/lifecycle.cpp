@@ -26,6 +26,7 @@
 #include "core/page_text.h"
 #include "core/server_paths.h"
 #include "core/startup_config.h"
+#include "history/acting_user.h"
 #include "logger/logger.h"
 #include "monitor/login_times.h"
 #include "pages/connections/dispatch.h"
@@ -81,6 +82,7 @@ void _init(void) {
     hxm_log = Logger_init(logFile[0] != '\0' ? logFile : nullptr, HXM_LOG_DEBUG);
     memset(&service_group, 0, sizeof service_group);
     hxm2afp::apply_startup_configuration(loadTime);
+    hxm2afp::history::find_host_user_call();
     hxm_log->error("Going to initialize afp plugin");
 
     // A translation longer than the title field is cut at a character boundary.

@@ -260,6 +260,32 @@ simulator_logs() {
     grows "$service_log" 0 || return 1
     active hxm-afpstat-simulator.service
 }
+# The recorder runs under its unit from the install on (before the store
+# existed), records what the simulator does, and sends each action to the
+# journal: a close from the command (the Unix user) and one from the
+# console (its user), found with journalctl HXM2AFP_EVENT=close.
+recorder_journals_closes() {
+    active hxm2afp-recorder.service || return 1
+    local files first second i found
+    files=$(inside /opt/zentra/bin/hxm2afp files --format csv) || return 1
+    first=$(awk -F, 'NR == 2 { print $4 }' <<<"$files")
+    second=$(awk -F, 'NR == 3 { print $1 " " $4 }' <<<"$files")
+    [[ -n $first && -n $second ]] || { echo "fewer than two open files to close"; return 1; }
+    inside /opt/zentra/bin/hxm2afp close "$first" --yes >/dev/null || return 1
+    http -u admin:secret -o /dev/null --data-urlencode "FILENAME=<filename>${second#* }</filename>" \
+        "http://127.0.0.1:8080/afpofm/AFPCloseFiles/${second%% *}" || return 1
+    for ((i = 0; i < 100; i++)); do
+        found=$(inside journalctl -q -o cat --output-fields=HXM2AFP_ACTOR HXM2AFP_EVENT=close \
+            _SYSTEMD_UNIT=hxm2afp-recorder.service | sort | tr '\n' ' ')
+        [[ $found == "admin root " ]] && break
+        sleep 0.2
+    done
+    [[ $found == "admin root " ]] ||
+        { echo "journalctl HXM2AFP_EVENT=close names [$found], not admin and root"; return 1; }
+    inside /opt/zentra/bin/hxm2afp history --name "$first" --format csv | tr -d '\r' |
+        grep -q ',root$' ||
+        { echo "hxm2afp history does not say root closed $first"; return 1; }
+}
 # grows FILE SIZE: waits up to ten seconds for FILE to grow past SIZE bytes.
 grows() {
     local i
@@ -366,6 +392,8 @@ step "the console is active right after install and answers 401 with how to add 
 step "a user added as the README says gets in without a restart" user_added_without_restart
 step "the plug-in runs with its shipped settings (no debug lines)" plugin_uses_shipped_settings
 step "the simulator unit runs and writes $service_log" simulator_logs
+step "the recorder unit records; journalctl HXM2AFP_EVENT=close finds each close and its user" \
+    recorder_journals_closes
 step "logrotate -f on every file of /etc/logrotate.d; both services keep logging" logs_rotate
 step "systemctl restart hxm-console" console_restarts
 step "a reboot of the container brings the console back" console_after_reboot

@@ -8,7 +8,7 @@ HXM_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 HXM_BUILD_DEB_PACKAGES=(
     build-essential cmake ninja-build pkg-config git gettext locales ca-certificates
     libmicrohttpd-dev libsqlite3-dev libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
-    libutf8proc-dev debhelper
+    libsystemd-dev libutf8proc-dev debhelper
 )
 # And what the test command needs besides: the 32-bit and fuzzing compilers
 # (with the i386 UTF-8 decoder the 32-bit escaper test links), the test

@@ -79,6 +79,14 @@ int HttpReturnPostDataBuffer(void *request, char **buffer, unsigned long *length
  * without the query. The first and last arguments are reserved (0). 0 on success. */
 int HttpReturnPathBuffers(void *request, void *reserved, char **path, void *reserved2);
 
+/* Copies the name of the user the console authenticated for the request,
+ * terminated, into `name` (*length bytes). 0 on success; 1 when the request
+ * carries no authenticated user (the console runs without a users file), the
+ * handle is not a live request or an argument is null; 2 when the name does
+ * not fit, with *length set to the size it needs. Added after the first
+ * hosts: a plug-in looks it up with dlsym and works without it. */
+int HttpReturnRequestUser(void *request, char *name, unsigned long *length);
+
 /* Rewrites a slash-separated path in place: each "/" becomes one byte holding
  * the length of the component after it. Returns the number of components,
  * which is the number of slashes ("/" alone is one empty component). */

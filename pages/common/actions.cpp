@@ -25,6 +25,7 @@
 #include "core/localisation.h"
 #include "core/page_writer.h"
 #include "core/post_body.h"
+#include "history/action_spool.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/actions.h"
@@ -59,6 +60,13 @@ void note(ActionOutcome *outcome, ActionKind kind, bool understood, uint32_t num
     if (outcome->asked < ActionOutcome::kKept)
         keep(&outcome->askedItems[outcome->asked], kind, understood, number, text, length, status);
     ++outcome->asked;
+    static_assert(static_cast<int>(ActionKind::kCloseFile) ==
+                  static_cast<int>(history::ActionKind::kCloseFile));
+    if (understood)
+        history::note_console_action(
+            static_cast<history::ActionKind>(kind),
+            kind == ActionKind::kCloseFile ? -1 : int64_t{number},
+            kind == ActionKind::kCloseFile ? std::string(text, length) : "", status);
     if (understood && status == AFPSTAT_OK)
         return;
     if (outcome->failed < ActionOutcome::kKept)

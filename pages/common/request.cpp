@@ -66,6 +66,7 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
     if (!may_enter_area(accessFlags))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
     record->accessFlags = accessFlags;
+    record->actor.take(request);
     record->clearingPower = has_clearing_power(accessFlags);
     const int pathStatus = area.read_path(request, &record->path, nullptr);
     if (pathStatus != 0)

@@ -6,6 +6,7 @@
 #ifndef HXM_PAGES_COMMON_REQUEST_H
 #define HXM_PAGES_COMMON_REQUEST_H
 
+#include "history/acting_user.h"
 #include "pages/common/component_path.h"
 
 namespace hxm2afp {
@@ -19,6 +20,7 @@ struct Request {
     HeapText decoded;             // the decoded body; null without one or without memory
     unsigned int accessFlags = 0;
     bool clearingPower = false;
+    history::RequestActor actor; // who acts, for the history's note of an action
 };
 
 /* Reads the request method: 0 when it is GET or a form post, else the

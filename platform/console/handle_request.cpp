@@ -90,6 +90,7 @@ Response HandleRequest(const Request &request) {
         state.post.assign(request.body.begin(), request.body.end());
         state.post.push_back('\0');
         state.accessFlags = request.accessFlags;
+        state.user = request.user;
         state.failures = request.failures;
 
         int result = method(&state, 0, 0, request.accessFlags);

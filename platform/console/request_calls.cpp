@@ -52,6 +52,18 @@ extern "C" int HttpReturnPostDataBuffer(void *request, char **buffer, unsigned l
     return kBufferOk;
 }
 
+extern "C" int HttpReturnRequestUser(void *request, char *name, unsigned long *length) {
+    RequestState *state = FromHandle(request);
+    if (state == nullptr || name == nullptr || length == nullptr || state->user.empty())
+        return 1;
+    if (state->user.size() >= *length) {
+        *length = static_cast<unsigned long>(state->user.size() + 1);
+        return 2;
+    }
+    memcpy(name, state->user.c_str(), state->user.size() + 1);
+    return 0;
+}
+
 // The request's writable, decoded path without the query, starting "/".
 // Every call gives the same buffer, with whatever the caller wrote into it.
 extern "C" int HttpReturnPathBuffers(void *request, void * /*reserved*/, char **path,

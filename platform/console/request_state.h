@@ -39,6 +39,7 @@ struct RequestState {
     std::vector<char> path; // decoded path and its terminator
     std::vector<char> post; // body plus one byte for the caller's terminator
     unsigned int accessFlags = 0;
+    std::string user; // the authenticated user, empty without one
     unsigned failures = 0;
 
     // The answer.
