@@ -8,14 +8,15 @@ HXM_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 HXM_BUILD_DEB_PACKAGES=(
     build-essential cmake ninja-build pkg-config git gettext locales ca-certificates
     libmicrohttpd-dev libsqlite3-dev libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
-    debhelper
+    libutf8proc-dev debhelper
 )
 # And what the test command needs besides: the 32-bit and fuzzing compilers,
 # the test libraries, Chromium for the browser tests, the package and
-# service checks' tools, and ccache, which the builds use when present.
+# service checks' tools, and ccache, which the builds use when present. The
+# 32-bit build links the plug-in's one library dependency for i386.
 HXM_DEB_PACKAGES=(
     "${HXM_BUILD_DEB_PACKAGES[@]}"
-    g++-multilib clang libclang-rt-14-dev ccache
+    g++-multilib libutf8proc-dev:i386 clang libclang-rt-14-dev ccache
     sqlite3 libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev python3 curl openssl
     nodejs npm
     chromium
@@ -48,6 +49,9 @@ hxm_install_deps() {
         hxm_log "installing Debian packages: ${missing[*]}"
         local sudo=
         [[ $(id -u) -eq 0 ]] || sudo=sudo
+        if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+            $sudo dpkg --add-architecture i386
+        fi
         $sudo apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
             "${missing[@]}" >/dev/null

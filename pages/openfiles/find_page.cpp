@@ -35,6 +35,7 @@
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/find_files.h"
+#include "monitor/name_match.h"
 #include "monitor/node_list.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
@@ -47,8 +48,8 @@ constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
 constexpr char kNameField[] = "FINDNAME";
 constexpr char kUserField[] = "FINDUSER";
 constexpr char kFileField[] = "FILENAME";
-// The longest raw field read: a criterion of 255 bytes, every one encoded.
-constexpr int kLongestRawField = 3 * kFindTextLongest;
+// The longest raw field read: a criterion of the most bytes, every one encoded.
+constexpr int kLongestRawField = 3 * kFindTextBytes;
 constexpr size_t kSentenceSize = 1024;
 constexpr size_t kRowSize = 8192;
 // A row's fixed markup and numbers, beside its escaped texts.
@@ -87,8 +88,8 @@ const FindColumn *find_column(const char *keyword, size_t length) {
 struct FindAsk {
     const FindColumn *sort = &kFindColumns[0];
     bool close = false;
-    char name[kFindTextLongest + 1] = {};
-    char user[kFindTextLongest + 1] = {};
+    char name[kFindTextBytes + 1] = {};
+    char user[kFindTextBytes + 1] = {};
     bool tooLong = false;
 };
 
@@ -113,8 +114,9 @@ int read_find_path(const Request &front, Component command, int count, FindAsk *
     return 0;
 }
 
-/* Reads one criterion of the raw body into `out` (kFindTextLongest + 1
- * bytes): false when it is longer than that (out is then empty). */
+/* Reads one criterion of the raw body into `out` (kFindTextBytes + 1
+ * bytes): false when it holds more than kFindTextLongest characters (out is
+ * then empty). */
 bool read_criterion(const char *body, const char *field, char *out) {
     out[0] = '\0';
     if (body == nullptr)
@@ -125,7 +127,8 @@ bool read_criterion(const char *body, const char *field, char *out) {
         return length <= kLongestRawField; // absent, or refused as too long
     char decoded[kLongestRawField + 1];
     const int decodedLength = HttpUnConvertName(raw, decoded, length);
-    if (decodedLength < 0 || static_cast<size_t>(decodedLength) > kFindTextLongest)
+    if (decodedLength < 0 || static_cast<size_t>(decodedLength) > kFindTextBytes ||
+        count_characters(decoded) > kFindTextLongest)
         return false;
     memcpy(out, decoded, static_cast<size_t>(decodedLength) + 1);
     return true;
