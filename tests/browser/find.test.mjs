@@ -66,3 +66,25 @@ test('finds across volumes, re-sorts, closes exactly the ticked files', async ()
     await hxm.stop();
   }
 });
+
+test('a name typed composed finds the file a Mac wrote decomposed', async () => {
+  const decomposed = '/VOL1/A\u0308rger.doc';
+  const hxm = await startConsole({
+    seed: (afpstat) => {
+      afpstat('volume', 'VOL1');
+      afpstat('connect', 'carol', '10.0.0.3', '--number', '12');
+      afpstat('open', '12', 'VOL1', decomposed);
+      afpstat('open', '12', 'VOL1', '/VOL1/Aerger.doc');
+    },
+  });
+  try {
+    const { page, baseUrl } = hxm;
+    await page.goto(`${baseUrl}/afpofm`);
+    await page.locator('#findForm input[name="FINDNAME"]').fill('\u00e4rger');
+    await navigate(page, () => page.click('#findForm input[type="submit"]'));
+    assert.deepEqual(await rowPaths(page), [decomposed]);
+    assert.deepEqual(hxm.unexpectedDialogs(), []);
+  } finally {
+    await hxm.stop();
+  }
+});
