@@ -1,15 +1,18 @@
 /*
  * The command's actions: clearing connections and closing files by path,
  * through the monitor layer's calls, told with the pages' outcome words.
- * Nothing is done without --yes; every item is tried and reported, and the
- * exit code says whether anything was not done.
+ * Nothing is done without --yes; every item is tried once (an item named
+ * twice is one item) and reported, and the exit code says what came of
+ * them with the meanings every command shares.
  */
 #include <stdlib.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include <zentra/afpstat.h>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
@@ -17,47 +20,138 @@
 namespace hxm2afp::cli {
 namespace {
 
-constexpr Column kClearColumns[] = {
-    {"connection", "CONNECTION", CellKind::kNumber},
-    {"status", "STATUS", CellKind::kSigned},
-    {"outcome", "OUTCOME", CellKind::kText},
+/* What came of one item. */
+struct Outcome {
+    const std::string *item;
+    int status; // the plug-in's own outcomes are negative, the library's not
 };
 
-constexpr Column kCloseColumns[] = {
-    {"path", "PATH", CellKind::kText},
-    {"status", "STATUS", CellKind::kSigned},
-    {"outcome", "OUTCOME", CellKind::kText},
+void fill_status(const Outcome &outcome, Cell *cell) {
+    cell->number = outcome.status;
+}
+
+void fill_words(const Outcome &outcome, Cell *cell) {
+    cell->text = action_words(outcome.status);
+}
+
+constexpr Field<Outcome> kClearFields[] = {
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const Outcome &outcome, Cell *cell) {
+         unsigned number = 0;
+         read_connection_number(*outcome.item, &number); // checked before acting
+         cell->number = number;
+     }},
+    {{"status", "STATUS", CellKind::kNumber}, fill_status},
+    {{"outcome", "OUTCOME", CellKind::kText}, fill_words},
 };
 
-/* Runs `act` on every argument (already checked) and writes one row each. */
-template <typename Act>
-int run_all(const Invocation &invocation, const char *documentKey, const Column *columns,
-            const char *verb, Act act) {
+constexpr Field<Outcome> kCloseFields[] = {
+    {{"path", "PATH", CellKind::kText},
+     [](const Outcome &outcome, Cell *cell) { cell->text = outcome.item->c_str(); }},
+    {{"status", "STATUS", CellKind::kNumber}, fill_status},
+    {{"outcome", "OUTCOME", CellKind::kText}, fill_words},
+};
+
+/* One action: its document key and columns, the verb that tells it, what
+ * it does to one item, and what to add on standard error after an item
+ * that was not done (null: nothing). */
+struct Action {
+    const char *documentKey;
+    const Field<Outcome> (&fields)[3];
+    const char *verb;
+    int (*act)(const std::string &item);
+    void (*explain)(const std::string &item, int status);
+};
+
+/* The exit codes of an item's outcome, lightest first: the command exits
+ * with the heaviest of its items', so a real failure is never hidden by an
+ * item that was simply gone already. */
+constexpr int kExitWeights[] = {kExitDone, kExitUnknown, kExitNotDone, kExitUnreadable};
+
+// What an item's status means, as show and files say it too; any other
+// status: not done.
+constexpr struct {
+    int status;
+    int code;
+} kItemExitCodes[] = {
+    {AFPSTAT_OK, kExitDone},
+    {AFPSTAT_ERR_NOT_FOUND, kExitUnknown},
+    {AFPSTAT_ERR_STORE, kExitUnreadable},
+};
+
+int item_exit_code(int status) {
+    for (const auto &meaning : kItemExitCodes) {
+        if (meaning.status == status)
+            return meaning.code;
+    }
+    return kExitNotDone;
+}
+
+int heavier(int code, int other) {
+    const auto weight = [](int exit) {
+        return std::find(std::begin(kExitWeights), std::end(kExitWeights), exit) -
+               std::begin(kExitWeights);
+    };
+    return weight(other) > weight(code) ? other : code;
+}
+
+/* Runs the action on every item (already checked, each once) and writes
+ * one row each. */
+int run_all(const Invocation &invocation, const std::vector<std::string> &items,
+            const Action &action) {
     if (!invocation.yes) {
-        for (const std::string &argument : invocation.arguments)
-            fprintf(stderr, "hxm2afp: would %s %s\n", verb,
-                    terminal_text(argument.c_str()).c_str());
-        return fail(kExitNotDone, "nothing done: add --yes to %s", verb);
+        for (const std::string &item : items)
+            fprintf(stderr, "hxm2afp: would %s %s\n", action.verb,
+                    visible_text(item.c_str()).c_str());
+        return fail(kExitNotDone, "nothing done: add --yes to %s", action.verb);
     }
-    auto writer = make_table_writer(invocation.format, stdout, documentKey, columns, 3);
-    bool allDone = true;
-    for (const std::string &argument : invocation.arguments) {
-        const int status = act(argument);
-        Cell cells[3];
-        cells[0].text = argument.c_str();
-        unsigned number = 0;
-        if (columns[0].kind == CellKind::kNumber && read_connection_number(argument, &number))
-            cells[0].number = number;
-        // The plug-in's own outcomes are negative, the library's not.
-        cells[1].number = static_cast<uint64_t>(static_cast<int64_t>(status));
-        cells[2].text = action_words(status);
-        writer->row(cells);
-        allDone = allDone && status == AFPSTAT_OK;
+    auto writer = make_writer(invocation.format, stdout, action.documentKey, action.fields);
+    int code = kExitDone;
+    bool storeFailed = false;
+    for (const std::string &item : items) {
+        const int status = action.act(item);
+        write_row(*writer, action.fields, Outcome{&item, status});
+        if (status != AFPSTAT_OK && action.explain != nullptr)
+            action.explain(item, status);
+        code = heavier(code, item_exit_code(status));
+        storeFailed = storeFailed || status == AFPSTAT_ERR_STORE;
     }
+    if (storeFailed)
+        explain_store();
     if (!writer->finish())
         return fail(kExitNotDone, "cannot write the output");
-    return allDone ? kExitDone : kExitNotDone;
+    return code;
 }
+
+/* The items in the order given, each once. */
+std::vector<std::string> each_once(std::vector<std::string> items) {
+    std::vector<std::string> once;
+    for (std::string &item : items) {
+        if (std::find(once.begin(), once.end(), item) == once.end())
+            once.push_back(std::move(item));
+    }
+    return once;
+}
+
+constexpr Action kClear = {"cleared", kClearFields, "clear connection",
+                           [](const std::string &item) {
+                               unsigned number = 0;
+                               read_connection_number(item, &number);
+                               return clear_connection(number);
+                           },
+                           nullptr};
+
+constexpr Action kClose = {
+    "closed", kCloseFields, "close",
+    [](const std::string &item) { return close_file(item.c_str()); },
+    [](const std::string &item, int status) {
+        // Every open file's path is whole, from the volume's name on.
+        if (status == AFPSTAT_ERR_NOT_FOUND && item[0] != '/')
+            fprintf(stderr,
+                    "hxm2afp: hint: a path begins with \"/\" and the volume's name: "
+                    "did you mean /%s?\n",
+                    visible_text(item.c_str()).c_str());
+    }};
 
 } // namespace
 
@@ -73,18 +167,15 @@ bool read_connection_number(const std::string &text, unsigned *number) {
 }
 
 int command_clear(const Invocation &invocation) {
+    std::vector<std::string> numbers;
     for (const std::string &argument : invocation.arguments) {
         unsigned number = 0;
         if (!read_connection_number(argument, &number))
             return fail(kExitUsage, "not a connection number: \"%s\" (nothing done)",
-                        terminal_text(argument.c_str()).c_str());
+                        visible_text(argument.c_str()).c_str());
+        numbers.push_back(std::to_string(number)); // "012" and "12" are one connection
     }
-    return run_all(invocation, "cleared", kClearColumns, "clear connection",
-                   [](const std::string &argument) {
-                       unsigned number = 0;
-                       read_connection_number(argument, &number);
-                       return clear_connection(number);
-                   });
+    return run_all(invocation, each_once(std::move(numbers)), kClear);
 }
 
 int command_close(const Invocation &invocation) {
@@ -92,8 +183,7 @@ int command_close(const Invocation &invocation) {
         if (argument.empty())
             return fail(kExitUsage, "an empty path (nothing done)");
     }
-    return run_all(invocation, "closed", kCloseColumns, "close",
-                   [](const std::string &argument) { return close_file(argument.c_str()); });
+    return run_all(invocation, each_once(invocation.arguments), kClose);
 }
 
 } // namespace hxm2afp::cli

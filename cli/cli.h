@@ -53,6 +53,28 @@ int command_clear(const Invocation &invocation);
 int command_close(const Invocation &invocation);
 int command_metrics(const Invocation &invocation);
 
+/* Wide enough for any 64-bit count, signed or not, and for sums of
+ * billions of them: what the library counts in 64 bits is summed here
+ * without wrapping. */
+using WideNumber = __int128;
+
+/* One connection as the library reports it: the whole user name, the byte
+ * counters summed without wrapping. */
+struct ConnectionRow {
+    ConnectionRow *next;
+    uint32_t number;
+    uint32_t requests;
+    WideNumber bytes; // read and written
+    uint64_t loginTime;
+    char address[AFPSTAT_ADDRESS_SIZE + 1];
+    char user[AFPSTAT_CONN_USER_NAME_SIZE + 1];
+};
+
+/* Reads every connection into *head, in the library's order (nodes from
+ * `pool`). Returns AFPSTAT_OK, or the library's status; a failure that
+ * still came with a list leaves what was read in *head. */
+int read_connection_rows(NodePool<ConnectionRow> *pool, ConnectionRow **head);
+
 /* One volume and the files open on it. */
 struct VolumeRow {
     VolumeRow *next;
@@ -71,6 +93,10 @@ int fail(int code, const char *format, ...) __attribute__((format(printf, 2, 3))
 /* The exit code and message for a monitoring status that kept a list from
  * being read: `what` names the list ("the connections"). */
 int fail_reading(int status, const char *what);
+
+/* Says on standard error which store the monitoring library tried and how
+ * to choose another: for a store that is missing or unreadable. */
+void explain_store();
 
 /* Reads a connection number as written in the lists: decimal, 0 to
  * 4294967295. False for anything else. */

@@ -4,15 +4,16 @@
  * and written in the chosen format.
  */
 #include <stdarg.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <iterator>
 
-#include <nlohmann/json.hpp>
-
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
+#include "base/root_paths.h"
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 #include "monitor/actions.h"
@@ -49,22 +50,93 @@ bool read_sort(const std::string &word, const SortWord<Order> (&table)[N], Order
         }
         known.append(known.empty() ? "" : ", ").append(row.word);
     }
-    fail(kExitUsage, "unknown sort column \"%s\" (one of: %s)", word.c_str(), known.c_str());
+    fail(kExitUsage, "unknown sort column \"%s\" (one of: %s)", visible_text(word.c_str()).c_str(),
+         known.c_str());
     return false;
 }
 
-constexpr SortWord<AfpSortType> kConnectionSorts[] = {
-    {"connection", AFP_SORT_CONNECTION_NUMBER},
-    {"user", AFP_SORT_USER_NAME},
-    {"login", AFP_SORT_LOGIN_TIME},
-    {"bytes", AFP_SORT_BYTES_READ_WRITTEN},
-    {"requests", AFP_SORT_REQUEST_COUNT},
+using ConnectionSort = ConnectionRow *(*)(ConnectionRow *);
+
+// The pages' orders (equal keys in the reverse of the library's order) over
+// the whole names and the unwrapped sums.
+constexpr SortWord<ConnectionSort> kConnectionSorts[] = {
+    {"connection",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head,
+                                 [](const ConnectionRow *row) { return uint64_t{row->number}; });
+     }},
+    {"user",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(
+             head, [](const ConnectionRow *row) { return static_cast<const char *>(row->user); });
+     }},
+    {"login",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head, [](const ConnectionRow *row) { return row->loginTime; });
+     }},
+    {"bytes",
+     [](ConnectionRow *head) {
+         return sort_list(head, [](const ConnectionRow *front, const ConnectionRow *back) {
+             return front->bytes < back->bytes;
+         });
+     }},
+    {"requests",
+     [](ConnectionRow *head) {
+         return sort_list_by_key(head,
+                                 [](const ConnectionRow *row) { return uint64_t{row->requests}; });
+     }},
 };
 
-constexpr Column kConnectionColumns[] = {
-    {"connection", "CONNECTION", CellKind::kNumber}, {"user", "USER", CellKind::kText},
-    {"address", "ADDRESS", CellKind::kText},         {"login_time", "LOGIN TIME", CellKind::kTime},
-    {"bytes", "BYTES", CellKind::kNumber},           {"requests", "REQUESTS", CellKind::kNumber},
+constexpr Field<ConnectionRow> kConnectionFields[] = {
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.number; }},
+    {{"user", "USER", CellKind::kText},
+     [](const ConnectionRow &row, Cell *cell) { cell->text = row.user; }},
+    {{"address", "ADDRESS", CellKind::kText},
+     [](const ConnectionRow &row, Cell *cell) { cell->text = row.address; }},
+    {{"login_time", "LOGIN TIME", CellKind::kTime},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.loginTime; }},
+    {{"bytes", "BYTES", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.bytes; }},
+    {{"requests", "REQUESTS", CellKind::kNumber},
+     [](const ConnectionRow &row, Cell *cell) { cell->number = row.requests; }},
+};
+
+/* One connection's details, its fixed-size texts terminated. */
+struct Details {
+    const UserInfo_s *info;
+    std::string user, address, loginStatus, privileges;
+};
+
+// The length of a list the library gave with a count: none without one.
+size_t list_length(char **names, int32_t count) {
+    return names != nullptr && count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+constexpr Field<Details> kDetailFields[] = {
+    {{"connection", "Connection", CellKind::kNumber},
+     [](const Details &row, Cell *cell) { cell->number = row.info->connectionNumber; }},
+    {{"user", "User", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.user.c_str(); }},
+    {{"address", "Address", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.address.c_str(); }},
+    {{"login_status", "Login status", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.loginStatus.c_str(); }},
+    {{"login_time", "Login time", CellKind::kTime},
+     [](const Details &row, Cell *cell) { cell->number = row.info->loginTime; }},
+    {{"privileges", "Privileges", CellKind::kText},
+     [](const Details &row, Cell *cell) { cell->text = row.privileges.c_str(); }},
+    {{"security_equivalence", "Equivalent to", CellKind::kTexts},
+     [](const Details &row, Cell *cell) {
+         cell->texts = row.info->securityEquivalences;
+         cell->count =
+             list_length(row.info->securityEquivalences, row.info->securityEquivalenceCount);
+     }},
+    {{"open_files", "Open file", CellKind::kTexts},
+     [](const Details &row, Cell *cell) {
+         cell->texts = row.info->openFiles;
+         cell->count = list_length(row.info->openFiles, row.info->openFileCount);
+     }},
 };
 
 constexpr SortWord<FoundColumn> kFileSorts[] = {
@@ -74,11 +146,15 @@ constexpr SortWord<FoundColumn> kFileSorts[] = {
     {"path", FoundColumn::kPath},
 };
 
-constexpr Column kFileColumns[] = {
-    {"volume", "VOLUME", CellKind::kText},
-    {"connection", "CONNECTION", CellKind::kNumber},
-    {"user", "USER", CellKind::kText},
-    {"path", "PATH", CellKind::kText},
+constexpr Field<FoundFile> kFileFields[] = {
+    {{"volume", "VOLUME", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.volumeName; }},
+    {{"connection", "CONNECTION", CellKind::kNumber},
+     [](const FoundFile &row, Cell *cell) { cell->number = row.connectionNumber; }},
+    {{"user", "USER", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.userName; }},
+    {{"path", "PATH", CellKind::kText},
+     [](const FoundFile &row, Cell *cell) { cell->text = row.filePath; }},
 };
 
 enum class VolumeOrder { kLibrary, kName, kFiles };
@@ -89,9 +165,11 @@ constexpr SortWord<VolumeOrder> kVolumeSorts[] = {
     {"files", VolumeOrder::kFiles},
 };
 
-constexpr Column kVolumeColumns[] = {
-    {"volume", "VOLUME", CellKind::kText},
-    {"open_files", "OPEN FILES", CellKind::kNumber},
+constexpr Field<VolumeRow> kVolumeFields[] = {
+    {{"volume", "VOLUME", CellKind::kText},
+     [](const VolumeRow &row, Cell *cell) { cell->text = row.name; }},
+    {{"open_files", "OPEN FILES", CellKind::kNumber},
+     [](const VolumeRow &row, Cell *cell) { cell->number = row.openFiles; }},
 };
 
 int finish(TableWriter &writer, int code) {
@@ -135,31 +213,66 @@ int fail(int code, const char *format, ...) {
 }
 
 int fail_reading(int status, const char *what) {
-    return fail(kExitUnreadable, "cannot read %s: %s (status %d)", what, action_words(status),
-                status);
+    fail(kExitUnreadable, "cannot read %s: %s (status %d)", what, action_words(status), status);
+    if (status == AFPSTAT_ERR_STORE)
+        explain_store();
+    return kExitUnreadable;
+}
+
+void explain_store() {
+    // Where the monitoring library looks, as its manual says: AFPSTAT_DB,
+    // else the server's fixed place under ZENTRA_ROOT.
+    const char *store = getenv("AFPSTAT_DB");
+    char rooted[4096];
+    if (store == nullptr || store[0] == '\0')
+        store = root_path("/var/opt/zentra/afpstat/afpstat.db", rooted, sizeof rooted);
+    fail(kExitUnreadable, "the store it tried: %s",
+         store != nullptr ? visible_text(store).c_str() : "(ZENTRA_ROOT is too long)");
+    fail(kExitUnreadable,
+         "set ZENTRA_ROOT to the server's root, or AFPSTAT_DB to the store, to read another");
+}
+
+int read_connection_rows(NodePool<ConnectionRow> *pool, ConnectionRow **head) {
+    struct Reading {
+        NodePool<ConnectionRow> *pool;
+        ConnectionRow **tail;
+        bool full;
+    } reading{pool, head, false};
+    *head = nullptr;
+    const int status = for_each_connection(&reading, [](void *context, const ConnListNode &record) {
+        auto *reading = static_cast<Reading *>(context);
+        ConnectionRow *row = reading->pool->take();
+        if (row == nullptr) {
+            reading->full = true;
+            return false;
+        }
+        row->next = nullptr;
+        row->number = record.connectionNumber;
+        row->requests = record.requestCount;
+        row->bytes = WideNumber{record.bytesRead} + record.bytesWritten;
+        row->loginTime = record.loginTime;
+        copy_bounded(row->address, record.networkAddress, AFPSTAT_ADDRESS_SIZE);
+        copy_bounded(row->user, record.userName, AFPSTAT_CONN_USER_NAME_SIZE);
+        *reading->tail = row;
+        reading->tail = &row->next;
+        return true;
+    });
+    return reading.full ? AFPSTAT_ERR_NO_MEMORY : status;
 }
 
 int command_connections(const Invocation &invocation) {
-    AfpSortType sortType;
-    if (!read_sort(invocation.sort, kConnectionSorts, &sortType))
+    ConnectionSort sort;
+    if (!read_sort(invocation.sort, kConnectionSorts, &sort))
         return kExitUsage;
-    NodePool<ConnectionSortStruct> pool;
-    ConnectionSortStruct *head = nullptr;
-    int status = AFPSTAT_OK;
-    if (sorted_connection_list(&head, sortType, &status, &pool) != 0)
+    NodePool<ConnectionRow> pool;
+    ConnectionRow *head = nullptr;
+    const int status = read_connection_rows(&pool, &head);
+    if (status != AFPSTAT_OK && head == nullptr)
         return fail_reading(status, "the connections");
-    auto writer = make_table_writer(invocation.format, stdout, "connections", kConnectionColumns,
-                                    std::size(kConnectionColumns));
-    for (const ConnectionSortStruct *node = head; node != nullptr; node = node->next) {
-        Cell cells[std::size(kConnectionColumns)];
-        cells[0].number = node->connectionNumber;
-        cells[1].text = node->userName;
-        cells[2].text = node->networkAddress;
-        cells[3].number = node->loginTime;
-        cells[4].number = node->bytesReadWritten;
-        cells[5].number = node->requestCount;
-        writer->row(cells);
-    }
+    head = sort(head);
+    auto writer = make_writer(invocation.format, stdout, "connections", kConnectionFields);
+    for (const ConnectionRow *row = head; row != nullptr; row = row->next)
+        write_row(*writer, kConnectionFields, *row);
     // A list that came with a failure is shown, and the failure said.
     const int code = status == AFPSTAT_OK ? kExitDone : fail_reading(status, "every connection");
     return finish(*writer, code);
@@ -169,7 +282,7 @@ int command_show(const Invocation &invocation) {
     unsigned number = 0;
     if (!read_connection_number(invocation.arguments[0], &number))
         return fail(kExitUsage, "not a connection number: \"%s\"",
-                    terminal_text(invocation.arguments[0].c_str()).c_str());
+                    visible_text(invocation.arguments[0].c_str()).c_str());
     UserInfo_s *info = nullptr;
     const int status = get_user_details(number, &info);
     if (info == nullptr) {
@@ -177,73 +290,14 @@ int command_show(const Invocation &invocation) {
             return fail(kExitUnknown, "no connection %u", number);
         return fail_reading(status, "the connection");
     }
-    struct Field {
-        const char *key;
-        std::string value;
-    };
-    const Field fields[] = {
-        {"connection", std::to_string(info->connectionNumber)},
-        {"user", bounded(info->userName, sizeof info->userName)},
-        {"address", bounded(info->networkAddress, sizeof info->networkAddress)},
-        {"login_status", bounded(info->loginStatus, sizeof info->loginStatus)},
-        {"login_time", iso_time(info->loginTime)},
-        {"privileges", bounded(info->privileges, sizeof info->privileges)},
-    };
-    struct List {
-        const char *key;
-        char **names;
-        int32_t count;
-    };
-    const List lists[] = {
-        {"security_equivalence", info->securityEquivalences, info->securityEquivalenceCount},
-        {"open_files", info->openFiles, info->openFileCount},
-    };
-    std::string out;
-    if (invocation.format == Format::kJson) {
-        nlohmann::json document;
-        for (const Field &field : fields)
-            document[field.key] = field.value;
-        document["connection"] = info->connectionNumber;
-        if (info->loginTime == 0)
-            document["login_time"] = nullptr;
-        for (const List &list : lists) {
-            nlohmann::json names = nlohmann::json::array();
-            for (int32_t i = 0; list.names != nullptr && i < list.count; ++i) {
-                if (list.names[i] != nullptr)
-                    names.push_back(list.names[i]);
-            }
-            document[list.key] = names;
-        }
-        out = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    } else {
-        // CSV: one "field,value" row per value; text: one aligned line each.
-        const bool csv = invocation.format == Format::kCsv;
-        auto line = [&out, csv](const char *key, const std::string &value) {
-            if (csv)
-                out.append(key).append(",").append(csv_field(value.c_str())).append("\r\n");
-            else
-                out.append(key)
-                    .append(":")
-                    .append(22 - strlen(key), ' ')
-                    .append(terminal_text(value.c_str()))
-                    .append("\n");
-        };
-        if (csv)
-            out.append("field,value\r\n");
-        for (const Field &field : fields)
-            line(field.key, field.value);
-        for (const List &list : lists) {
-            for (int32_t i = 0; list.names != nullptr && i < list.count; ++i) {
-                if (list.names[i] != nullptr)
-                    line(list.key, list.names[i]);
-            }
-        }
-    }
+    const Details details{info, bounded(info->userName, sizeof info->userName),
+                          bounded(info->networkAddress, sizeof info->networkAddress),
+                          bounded(info->loginStatus, sizeof info->loginStatus),
+                          bounded(info->privileges, sizeof info->privileges)};
+    auto writer = make_writer(invocation.format, stdout, nullptr, kDetailFields);
+    write_row(*writer, kDetailFields, details);
     free_user_details(&info);
-    fwrite(out.data(), 1, out.size(), stdout);
-    if (fflush(stdout) != 0 || ferror(stdout))
-        return fail(kExitNotDone, "cannot write the output");
-    return kExitDone;
+    return finish(*writer, kExitDone);
 }
 
 int read_volume_rows(NodePool<VolumeRow> *pool, VolumeRow **head, const char **what) {
@@ -288,14 +342,9 @@ int command_volumes(const Invocation &invocation) {
             head, [](const VolumeRow *row) { return static_cast<const char *>(row->name); });
     else if (order == VolumeOrder::kFiles)
         head = sort_list_by_key(head, [](const VolumeRow *row) { return row->openFiles; });
-    auto writer = make_table_writer(invocation.format, stdout, "volumes", kVolumeColumns,
-                                    std::size(kVolumeColumns));
-    for (const VolumeRow *row = head; row != nullptr; row = row->next) {
-        Cell cells[std::size(kVolumeColumns)];
-        cells[0].text = row->name;
-        cells[1].number = row->openFiles;
-        writer->row(cells);
-    }
+    auto writer = make_writer(invocation.format, stdout, "volumes", kVolumeFields);
+    for (const VolumeRow *row = head; row != nullptr; row = row->next)
+        write_row(*writer, kVolumeFields, *row);
     return finish(*writer, kExitDone);
 }
 
@@ -311,20 +360,13 @@ int command_files(const Invocation &invocation) {
     const int status = find_open_files(query, &found);
     if (status == AFPSTAT_ERR_NOT_FOUND && !invocation.volume.empty())
         return fail(kExitUnknown, "no volume \"%s\"",
-                    terminal_text(invocation.volume.c_str()).c_str());
+                    visible_text(invocation.volume.c_str()).c_str());
     if (status != AFPSTAT_OK)
         return fail_reading(status, "the open files");
     sort_found_files(&found, column);
-    auto writer = make_table_writer(invocation.format, stdout, "files", kFileColumns,
-                                    std::size(kFileColumns));
-    for (const FoundFile *file = found.head; file != nullptr; file = file->next) {
-        Cell cells[std::size(kFileColumns)];
-        cells[0].text = file->volumeName;
-        cells[1].number = file->connectionNumber;
-        cells[2].text = file->userName;
-        cells[3].text = file->filePath;
-        writer->row(cells);
-    }
+    auto writer = make_writer(invocation.format, stdout, "files", kFileFields);
+    for (const FoundFile *file = found.head; file != nullptr; file = file->next)
+        write_row(*writer, kFileFields, *file);
     return finish(*writer, kExitDone);
 }
 

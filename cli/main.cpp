@@ -3,6 +3,7 @@
  *
  *   hxm2afp connections | show N | volumes | files [--volume V] [--name PART]
  *           [--user U] | clear N... | close PATH... | metrics [--textfile DIR]
+ *   hxm2afp --help | --version
  *
  * Every option belongs to the commands the table names; anything else is a
  * usage error (exit 2) before the monitoring library is asked anything.
@@ -12,6 +13,7 @@
 
 #include <string>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
 #include "cli/table_output.h"
 
@@ -78,7 +80,8 @@ constexpr FormatRow kFormats[] = {
     {"text", Format::kText}, {"json", Format::kJson}, {"csv", Format::kCsv}};
 
 void print_usage(FILE *stream) {
-    fprintf(stream, "usage: hxm2afp COMMAND [ARGUMENTS] [OPTIONS]\n\ncommands:\n");
+    fprintf(stream, "usage: hxm2afp COMMAND [ARGUMENTS] [OPTIONS]\n"
+                    "       hxm2afp --help | --version\n\ncommands:\n");
     for (const CommandRow &command : kCommands)
         fprintf(stream, "  %s\n", command.usage);
     fprintf(stream, "\nF is text (the default), json or csv. See hxm2afp(1).\n");
@@ -132,7 +135,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
                 row = &candidate;
         }
         if (row == nullptr || (command.options & row->option) == 0)
-            return usage_error("unknown option %s", terminal_text(name.c_str()).c_str());
+            return usage_error("unknown option %s", visible_text(name.c_str()).c_str());
         if (row->option == kYes) {
             if (equals != std::string::npos)
                 return usage_error("%s takes no value", row->name);
@@ -149,7 +152,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
         if (row->option == kFormat) {
             if (!read_format(value, &invocation->format))
                 return usage_error("unknown format %s (text, json or csv)",
-                                   terminal_text(value.c_str()).c_str());
+                                   visible_text(value.c_str()).c_str());
         } else {
             if (value.empty() && row->option != kName && row->option != kUser)
                 return usage_error("%s needs a value", row->name);
@@ -166,6 +169,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
 } // namespace hxm2afp::cli
 
 int main(int argc, char **argv) {
+    using namespace hxm2afp;
     using namespace hxm2afp::cli;
     if (argc < 2)
         return usage_error("%s", "no command given");
@@ -173,9 +177,13 @@ int main(int argc, char **argv) {
         print_usage(stdout);
         return kExitDone;
     }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("hxm2afp %s\n", HXM_VERSION);
+        return kExitDone;
+    }
     const CommandRow *command = find_command(argv[1]);
     if (command == nullptr)
-        return usage_error("unknown command %s", terminal_text(argv[1]).c_str());
+        return usage_error("unknown command %s", visible_text(argv[1]).c_str());
     Invocation invocation;
     const int error = read_invocation(*command, argc - 2, argv + 2, &invocation);
     if (error != 0)

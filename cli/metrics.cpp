@@ -19,8 +19,9 @@
 
 #include <zentra/afpstat.h>
 
+#include "base/visible_text.h"
 #include "cli/cli.h"
-#include "monitor/connections.h"
+#include "cli/table_output.h"
 #include "monitor/node_list.h"
 
 namespace hxm2afp::cli {
@@ -48,27 +49,10 @@ void family(std::string *out, const Family &family) {
     out->append("# TYPE ").append(family.name).append(" gauge\n");
 }
 
-void sample(std::string *out, const Family &family, unsigned long long value) {
-    out->append(family.name).append(" ").append(std::to_string(value)).append("\n");
-}
-
-// Length of the UTF-8 sequence at `text`, or 0 when it is not one.
-size_t utf8_length(const unsigned char *text) {
-    const unsigned char lead = text[0];
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((text[i] & 0xC0) != 0x80)
-            return 0;
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((lead == 0xE0 && text[1] < 0xA0) || (lead == 0xED && text[1] > 0x9F) ||
-        (lead == 0xF0 && text[1] < 0x90) || (lead == 0xF4 && text[1] > 0x8F))
-        return 0;
-    return length;
+// Values are written as exact integers, however large: the format reads
+// them as 64-bit floats, as it reads any number.
+void sample(std::string *out, const Family &family, WideNumber value) {
+    out->append(family.name).append(" ").append(number_text(value)).append("\n");
 }
 
 /* A label value: backslash, quote and line end escaped, bytes that are not
@@ -77,7 +61,7 @@ std::string label_value(const char *text) {
     std::string value;
     const auto *at = reinterpret_cast<const unsigned char *>(text);
     while (*at != '\0') {
-        const size_t length = utf8_length(at);
+        const size_t length = utf8_sequence_length(at);
         if (length == 0) {
             value.append("\xEF\xBF\xBD");
             ++at;
@@ -98,16 +82,13 @@ std::string label_value(const char *text) {
 /* The whole exposition; false when something could not be read (the text
  * then says hxm2afp_up 0 alone). */
 bool exposition(std::string *out) {
-    NodePool<ConnectionSortStruct> connectionPool;
-    ConnectionSortStruct *connections = nullptr;
-    int status = AFPSTAT_OK;
+    NodePool<ConnectionRow> connectionPool;
+    ConnectionRow *connections = nullptr;
     const char *what = "the connections";
-    const bool connectionsRead = sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER,
-                                                        &status, &connectionPool) == 0 &&
-                                 status == AFPSTAT_OK;
+    int status = read_connection_rows(&connectionPool, &connections);
     NodePool<VolumeRow> volumePool;
     VolumeRow *volumes = nullptr;
-    if (connectionsRead)
+    if (status == AFPSTAT_OK)
         status = read_volume_rows(&volumePool, &volumes, &what);
     family(out, kUp);
     if (status != AFPSTAT_OK) {
@@ -116,11 +97,11 @@ bool exposition(std::string *out) {
         return false;
     }
     sample(out, kUp, 1);
-    unsigned long long count = 0, bytes = 0, requests = 0;
-    for (const ConnectionSortStruct *node = connections; node != nullptr; node = node->next) {
+    WideNumber count = 0, bytes = 0, requests = 0;
+    for (const ConnectionRow *row = connections; row != nullptr; row = row->next) {
         ++count;
-        bytes += node->bytesReadWritten;
-        requests += node->requestCount;
+        bytes += row->bytes;
+        requests += row->requests;
     }
     family(out, kConnections);
     sample(out, kConnections, count);

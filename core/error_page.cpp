@@ -15,11 +15,11 @@
 
 #include <zentra/hxm_host.h>
 
-#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"
+#include "core/page_writer.h"
 
 namespace {
 
@@ -164,21 +164,19 @@ int generate_error_page(void *request, int type, ...) {
     va_end(arguments);
 
     hxm2afp::send_page_frame(request, {title});
-    HttpSendDataSprintf(request, "<table width=100%% border=0 cellspacing=0 cellpadding=0>\n");
-    HttpSendDataSprintf(request, "<tr bgcolor=#efeee9><td>\n");
-    HttpSendDataSprintf(request,
-                        "<IMG src=\"%.511s/GRPstatus_critical.png\" align=absMiddle border=0>",
-                        icon_folder);
+    hxm2afp::PageWriter out(request);
+    out.literal("<table width=100% border=0 cellspacing=0 cellpadding=0>\n");
+    out.literal("<tr bgcolor=#efeee9><td>\n");
+    out.format("<IMG src=\"%.511s/GRPstatus_critical.png\" align=absMiddle border=0>", icon_folder);
 
-    const hxm2afp::EscapedText escaped(hxm2afp::escape_html_text, message);
-    HttpSendDataSprintf(request, "&nbsp;<b>%s :</b>  %s</td></tr></table>\n", lnxMSG("Error"),
-                        escaped.c_str());
+    out.format("&nbsp;<b>%s :</b>  ", lnxMSG("Error"))
+        .escaped(hxm2afp::EscapeContext::kHtmlText, message)
+        .literal("</td></tr></table>\n");
 
-    HttpSendDataSprintf(request, "<p><form method=POST action=\"/\">\n");
-    HttpSendDataSprintf(request, "<br>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;<input type=\"submit\" "
-                                 "NAME=\"button\" value=\"OK\">\n");
-    HttpSendDataSprintf(request, "</form></p>\n");
-    HttpSendDataSprintf(request, "</BODY></HTML>");
-    HttpEndDataResponse(request);
-    return 200;
+    out.literal("<p><form method=POST action=\"/\">\n");
+    out.literal("<br>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;<input type=\"submit\" "
+                "NAME=\"button\" value=\"OK\">\n");
+    out.literal("</form></p>\n");
+    out.literal("</BODY></HTML>");
+    return hxm2afp::end_page(out);
 }

@@ -125,7 +125,48 @@ const char *escape(const EscapeTable &table, const char *text, char *out, size_t
     return out;
 }
 
+const EscapeTable &table_of(EscapeContext context) {
+    switch (context) {
+    case EscapeContext::kHtml:
+        return kHtml.entries;
+    case EscapeContext::kHtmlText:
+        return kHtmlText.entries;
+    case EscapeContext::kUrlPath:
+        return kUrlPath.entries;
+    case EscapeContext::kUrlComponent:
+        return kUrlComponent.entries;
+    case EscapeContext::kScriptString:
+        break;
+    }
+    return kScript.entries;
+}
+
 } // namespace
+
+size_t escaped_length(EscapeContext context, const char *text, size_t length) {
+    const EscapeTable &table = table_of(context);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    size_t escaped = length;
+    for (size_t i = 0; i < length; ++i)
+        if (table[p[i]].length != 0)
+            escaped += table[p[i]].length - 1u;
+    return escaped;
+}
+
+char *escape_into(EscapeContext context, const char *text, size_t length, char *out) {
+    const EscapeTable &table = table_of(context);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    for (size_t i = 0; i < length; ++i) {
+        const Replacement &r = table[p[i]];
+        if (r.length == 0) {
+            *out++ = static_cast<char>(p[i]);
+        } else {
+            memcpy(out, r.text, r.length);
+            out += r.length;
+        }
+    }
+    return out;
+}
 
 const char *escape_html(const char *text, char *out, size_t size) {
     return escape(kHtml.entries, text, out, size);

@@ -15,8 +15,6 @@
 #define HXM_CORE_ESCAPE_H
 
 #include <stddef.h>
-#include <stdlib.h>
-#include <string.h>
 
 /* The worst case of every context: one byte becomes six ("&#39;", "\x3c"
  * and "%3C" are shorter), plus the terminator. */
@@ -45,41 +43,17 @@ const char *escape_url_component(const char *text, char *out, size_t size);
  * written as \x3c \x3e \x26 so the text can never close the script element. */
 const char *escape_script_string(const char *text, char *out, size_t size);
 
-/* A text escaped for where it lands, held for the length of one page
- * fragment: a stack buffer for ordinary lengths, the heap for long texts.
- * Without memory for a long text the result is its longest escaped prefix
- * that fits the stack buffer: cut, never unsafe. A null text reads as "". */
-class EscapedText {
-  public:
-    using Escaper = const char *(*)(const char *, char *, size_t);
+/* The contexts above, for a writer that escapes straight into its own
+ * buffer (core/page_writer.h) through the same tables. */
+enum class EscapeContext { kHtml, kHtmlText, kUrlPath, kUrlComponent, kScriptString };
 
-    EscapedText(Escaper escaper, const char *text) {
-        if (text == nullptr)
-            text = "";
-        const size_t length = strlen(text);
-        char *out = stack_;
-        size_t size = sizeof stack_;
-        if (length > (sizeof stack_ - 1) / 6) {
-            heap_ = static_cast<char *>(malloc(HXM_ESCAPED_SIZE(length)));
-            if (heap_ != nullptr) {
-                out = heap_;
-                size = HXM_ESCAPED_SIZE(length);
-            }
-        }
-        result_ = escaper(text, out, size);
-    }
-    ~EscapedText() { free(heap_); }
-    EscapedText(const EscapedText &) = delete;
-    EscapedText &operator=(const EscapedText &) = delete;
+/* The length of `text` (`length` bytes) escaped for `context`. */
+size_t escaped_length(EscapeContext context, const char *text, size_t length);
 
-    const char *c_str() const { return result_; }
-
-  private:
-    // Room for a 256-byte name escaped in full.
-    char stack_[HXM_ESCAPED_SIZE(256)];
-    char *heap_ = nullptr;
-    const char *result_ = "";
-};
+/* Writes `text` (`length` bytes) escaped for `context` to `out`, which holds
+ * escaped_length(context, text, length) bytes, and returns the end of what it
+ * wrote. No terminator is written. */
+char *escape_into(EscapeContext context, const char *text, size_t length, char *out);
 
 } // namespace hxm2afp
 

@@ -1,7 +1,8 @@
 /*
  * Form field readers over the host console's lookup, and two string
- * utilities. Exported for the console's other page modules; the plug-in's own
- * dispatchers read their fields themselves.
+ * utilities. The POST_* readers are exported for the console's other page
+ * modules; the plug-in's own pages read their fields through
+ * read_form_field.
  *
  * Notes: a maximum length above 4095 is taken as 4095 (the value buffer holds
  * 4096 bytes), a negative one as 0; a length the host reports outside the
@@ -12,6 +13,7 @@
 #include <ctype.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <string.h>
 #include <strings.h>
 
 #include <zentra/hxm_host.h>
@@ -24,20 +26,33 @@ constexpr int kValueBufferSize = 4096;
 constexpr int kLongestString = kValueBufferSize - 1;
 constexpr int kLongestShortValue = 63;
 
+// Looks `name` up with at most `longest` encoded characters into `value`:
+// kValue with *length set, or kAbsent (a refused lookup too) or kTooLong
+// with `value` empty.
+hxm2afp::FormField find_field(const char *postData, const char *name,
+                              char (&value)[kValueBufferSize], int longest, int *length) {
+    value[0] = '\0';
+    *length = 0;
+    if (postData == nullptr || name == nullptr)
+        return hxm2afp::FormField::kAbsent;
+    int found = longest;
+    const int result = HttpFindNameAndValue(postData, name, value, &found);
+    if (result != 0 || found < 0 || found > longest) {
+        value[0] = '\0';
+        return result == 0 || found > longest ? hxm2afp::FormField::kTooLong
+                                              : hxm2afp::FormField::kAbsent;
+    }
+    value[found] = '\0';
+    *length = found;
+    return hxm2afp::FormField::kValue;
+}
+
 // Looks `name` up with at most `longest` characters; the raw value's length,
 // or 0 when absent, refused or empty.
 int find_value(const char *postData, const char *name, char (&value)[kValueBufferSize],
                int longest) {
-    value[0] = '\0';
-    if (postData == nullptr || name == nullptr)
-        return 0;
-    int length = longest;
-    if (HttpFindNameAndValue(postData, name, value, &length) != 0 || length <= 0 ||
-        length > longest) {
-        value[0] = '\0';
-        return 0;
-    }
-    value[length] = '\0';
+    int length = 0;
+    find_field(postData, name, value, longest, &length);
     return length;
 }
 
@@ -113,6 +128,27 @@ int POST_RADIOBUTTON(const char *postData, const char *name, int *result) {
         return 0;
     }
     return kNotOnOrOff;
+}
+
+hxm2afp::FormField hxm2afp::read_form_field(const char *body, const char *name, char *out,
+                                            size_t size) {
+    if (size == 0)
+        return FormField::kAbsent;
+    out[0] = '\0';
+    // Each byte is encoded in at most three: the encoded value must fit too.
+    const size_t longest = size - 1 < kLongestString / 3 ? size - 1 : kLongestString / 3;
+    char value[kValueBufferSize];
+    int length = 0;
+    const FormField found = find_field(body, name, value, static_cast<int>(3 * longest), &length);
+    if (found != FormField::kValue)
+        return found;
+    char decoded[kValueBufferSize];
+    const int decodedLength = HttpUnConvertName(value, decoded, length);
+    if (decodedLength < 0 || static_cast<size_t>(decodedLength) > longest)
+        return FormField::kTooLong;
+    memcpy(out, decoded, static_cast<size_t>(decodedLength));
+    out[decodedLength] = '\0';
+    return FormField::kValue;
 }
 
 int compressURI(char *destination, const char *source) {

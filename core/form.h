@@ -6,6 +6,8 @@
 #ifndef HXM_CORE_FORM_H
 #define HXM_CORE_FORM_H
 
+#include <stddef.h>
+
 #include "base/export.h"
 
 extern "C" {
@@ -37,5 +39,20 @@ HXM_EXPORT int compressURI(char *destination, const char *source);
 /* Upper-cases the text in place (current locale). Returns 0. */
 HXM_EXPORT int _strupr(char *text);
 }
+
+namespace hxm2afp {
+
+/* What a form field read found. */
+enum class FormField { kAbsent, kTooLong, kValue };
+
+/* Reads field `name` of the raw form data `body` (null: none) into `out`
+ * (`size` bytes, at most 1,366 of them used), decoded: kValue with its text
+ * (a field without "=" has the empty text), else kAbsent or kTooLong with
+ * `out` empty. A value is too long when its decoded text does not fit
+ * `out`, or its encoded one could not (more than three encoded bytes for
+ * each byte). Every page reads its fields through this. */
+FormField read_form_field(const char *body, const char *name, char *out, size_t size);
+
+} // namespace hxm2afp
 
 #endif

@@ -3,6 +3,7 @@
  */
 #include "core/page_frame.h"
 
+#include "core/page_writer.h"
 #include "core/redirect.h"
 
 namespace hxm2afp {
@@ -35,6 +36,14 @@ int begin_page(void *request, const PageFrame &frame) {
 int end_page(void *request) {
     HttpEndDataResponse(request);
     return 200;
+}
+
+int end_page(PageWriter &out) {
+    if (!out.finish()) {
+        HttpSendErrorResponse(out.request(), 500);
+        return 500;
+    }
+    return end_page(out.request());
 }
 
 } // namespace hxm2afp

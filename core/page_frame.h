@@ -35,6 +35,13 @@ int begin_page(void *request, const PageFrame &frame);
 /* Ends the body; returns 200. */
 int end_page(void *request);
 
+class PageWriter;
+
+/* Ends the body once `out` has sent what it holds: 200, or 500 when part of
+ * the page was lost (memory, or the host refused a piece): the host's 500
+ * answer then replaces the page, which must not pass as whole. */
+int end_page(PageWriter &out);
+
 } // namespace hxm2afp
 
 #endif

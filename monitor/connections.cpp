@@ -25,34 +25,18 @@ namespace {
 using hxm2afp::copy_bounded;
 using Node = ConnectionSortStruct;
 
-// Calls use(key_of) with the key of `sortType` (a number or a text);
-// outside 1 to 5 every node has the same key.
-template <typename Use> auto with_key(AfpSortType sortType, Use use) {
-    switch (sortType) {
-    case AFP_SORT_CONNECTION_NUMBER:
-        return use([](const Node *node) { return uint64_t{node->connectionNumber}; });
-    case AFP_SORT_USER_NAME:
-        return use([](const Node *node) { return static_cast<const char *>(node->userName); });
-    case AFP_SORT_LOGIN_TIME:
-        return use([](const Node *node) { return uint64_t{node->loginTime}; });
-    case AFP_SORT_BYTES_READ_WRITTEN:
-        return use([](const Node *node) { return uint64_t{node->bytesReadWritten}; });
-    case AFP_SORT_REQUEST_COUNT:
-        return use([](const Node *node) { return uint64_t{node->requestCount}; });
-    default:
-        return use([](const Node *) { return uint64_t{0}; });
-    }
-}
-
-// Calls use(goes_first) with the order of `sortType`: whether a front node
-// goes before a back node, strictly smaller keys only.
-template <typename Use> auto with_order(AfpSortType sortType, Use use) {
-    return with_key(sortType, [&use](auto key_of) {
-        return use([key_of](const Node *front, const Node *back) {
-            return hxm2afp::key_less(key_of(front), key_of(back));
-        });
-    });
-}
+// The keys of the five sort types; any other sorts nothing.
+constexpr hxm2afp::SortKey<Node> kSortKeys[] = {
+    {AFP_SORT_CONNECTION_NUMBER, [](const Node *node) { return uint64_t{node->connectionNumber}; },
+     nullptr},
+    {AFP_SORT_USER_NAME, nullptr,
+     [](const Node *node) { return static_cast<const char *>(node->userName); }},
+    {AFP_SORT_LOGIN_TIME, [](const Node *node) { return uint64_t{node->loginTime}; }, nullptr},
+    {AFP_SORT_BYTES_READ_WRITTEN, [](const Node *node) { return uint64_t{node->bytesReadWritten}; },
+     nullptr},
+    {AFP_SORT_REQUEST_COUNT, [](const Node *node) { return uint64_t{node->requestCount}; },
+     nullptr},
+};
 
 // A zero-filled node (the pool's, or its own) holding one library entry, or
 // null without memory.
@@ -108,17 +92,13 @@ void split_the_list(ConnectionSortStruct *list, ConnectionSortStruct **front,
 
 ConnectionSortStruct *merge(ConnectionSortStruct *front, ConnectionSortStruct *back,
                             AfpSortType sortType) {
-    return with_order(sortType, [front, back](auto goes_first) {
+    return hxm2afp::with_sort_order(kSortKeys, sortType, [front, back](auto goes_first) {
         return hxm2afp::merge_sorted_lists(front, back, goes_first);
     });
 }
 
 void mergesort(ConnectionSortStruct **head, AfpSortType sortType) {
-    if (head == nullptr)
-        return;
-    ConnectionSortStruct *list = *head;
-    *head =
-        with_key(sortType, [list](auto key_of) { return hxm2afp::sort_list_by_key(list, key_of); });
+    hxm2afp::sort_by_table(kSortKeys, head, sortType);
 }
 
 int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
@@ -167,4 +147,17 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
     mergesort(&list, sortType);
     *head = list;
     return 0;
+}
+
+int hxm2afp::for_each_connection(void *context, ConnectionVisitor visit) {
+    int count = 0;
+    ConnListNode *library = nullptr;
+    const int status = Ext_ListConnDetails(&count, &library);
+    if (status != AFPSTAT_OK)
+        HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
+    const ConnListNode *entry = library;
+    for (int visited = 0; entry != nullptr && visited < count && visit(context, *entry); ++visited)
+        entry = entry->next;
+    FreeConnListNodes(&library);
+    return status;
 }

@@ -61,6 +61,17 @@ namespace hxm2afp {
 int sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType, int *libraryStatus,
                            NodePool<ConnectionSortStruct> *pool = nullptr);
 
+/* Called once per connection with the library's own record, whole (valid
+ * for the call only). Returns whether to go on. */
+using ConnectionVisitor = bool (*)(void *context, const ConnListNode &record);
+
+/* Visits the first `count` connections the library reports, in its order,
+ * until the visitor says stop, then releases the library's list. Returns
+ * the library's status; a failure that still came with a list has that
+ * list visited. For callers that need what the page's nodes cut: the
+ * whole user name, the two byte counters apart. */
+int for_each_connection(void *context, ConnectionVisitor visit);
+
 } // namespace hxm2afp
 
 /* Writes the local time of *seconds in the locale's "%c" form into `out`

@@ -23,6 +23,8 @@
 #include <new>
 #include <type_traits>
 
+#include <zentra/afpstat.h>
+
 namespace hxm2afp {
 
 /* Merges two sorted lists and returns the result. A front node goes first
@@ -166,6 +168,49 @@ template <typename Node, typename KeyOf> Node *sort_list_by_key(Node *head, KeyO
         entries[i].node->next = entries[i + 1].node;
     entries[count - 1].node->next = nullptr;
     return entries[0].node;
+}
+
+/* One row of a record type's sort-key table: a sort type and the key a node
+ * has for it, a number or a text (the other is null). */
+template <typename Node> struct SortKey {
+    AfpSortType sortType;
+    uint64_t (*number)(const Node *);
+    const char *(*text)(const Node *);
+};
+
+/* Calls use(key_of) with the key `table` gives `sortType`; for a type the
+ * table lacks every node has the same key. */
+template <typename Node, size_t kRows, typename Use>
+auto with_sort_key(const SortKey<Node> (&table)[kRows], AfpSortType sortType, Use use) {
+    for (const SortKey<Node> &row : table) {
+        if (row.sortType != sortType)
+            continue;
+        if (row.text != nullptr)
+            return use(row.text);
+        return use(row.number);
+    }
+    return use(+[](const Node *) { return uint64_t{0}; });
+}
+
+/* Calls use(goes_first) with the order `table` gives `sortType`: whether a
+ * front node goes before a back node, strictly smaller keys only. */
+template <typename Node, size_t kRows, typename Use>
+auto with_sort_order(const SortKey<Node> (&table)[kRows], AfpSortType sortType, Use use) {
+    return with_sort_key(table, sortType, [&use](auto key_of) {
+        return use([key_of](const Node *front, const Node *back) {
+            return key_less(key_of(front), key_of(back));
+        });
+    });
+}
+
+/* Sorts the list at *head by the key `table` gives `sortType`. */
+template <typename Node, size_t kRows>
+void sort_by_table(const SortKey<Node> (&table)[kRows], Node **head, AfpSortType sortType) {
+    if (head == nullptr)
+        return;
+    Node *list = *head;
+    *head = with_sort_key(table, sortType,
+                          [list](auto key_of) { return sort_list_by_key(list, key_of); });
 }
 
 /* Cuts `list` into its first ceil(n/2) nodes (*front) and the rest (*back);

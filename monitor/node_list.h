@@ -26,15 +26,15 @@ template <typename... Bytes> void prefetch(const Bytes *...bytes) {
     (__builtin_prefetch(bytes), ...);
 }
 
-/* Nodes handed out from a few large blocks and released together
- * when the pool goes. A page's list of many nodes then costs a handful of
- * allocations, and no free per node in the list's sorted (scattered) order. */
-template <typename Node> class NodePool {
+/* Bytes handed out from a few large blocks and released together when the
+ * arena goes: records of different sizes (a node and its texts) for a
+ * page's list, at the cost of a handful of allocations. */
+class ByteArena {
   public:
-    NodePool() = default;
-    NodePool(const NodePool &) = delete;
-    NodePool &operator=(const NodePool &) = delete;
-    ~NodePool() {
+    ByteArena() = default;
+    ByteArena(const ByteArena &) = delete;
+    ByteArena &operator=(const ByteArena &) = delete;
+    ~ByteArena() {
         while (blocks_ != nullptr) {
             Block *next = blocks_->next;
             free(blocks_);
@@ -42,32 +42,49 @@ template <typename Node> class NodePool {
         }
     }
 
-    /* A node whose bytes are not set, or null without memory. */
-    Node *take() {
-        if (blocks_ == nullptr || used_ == kBlockNodes) {
-            Block *block = static_cast<Block *>(malloc(sizeof(Block)));
+    /* `bytes` bytes aligned for any record, or null without memory. */
+    void *take(size_t bytes) {
+        if (bytes > kBlockBytes)
+            return nullptr; // no record of a list comes near a block
+        bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+        if (bytes > left_) {
+            Block *block = static_cast<Block *>(malloc(sizeof(Block) + kBlockBytes));
             if (block == nullptr)
                 return nullptr;
             block->next = blocks_;
             blocks_ = block;
-            used_ = 0;
+            at_ = reinterpret_cast<char *>(block + 1);
+            left_ = kBlockBytes;
         }
-        return &blocks_->nodes[used_++];
+        void *taken = at_;
+        at_ += bytes;
+        left_ -= bytes;
+        return taken;
     }
 
   private:
+    static constexpr size_t kAlign = alignof(max_align_t);
     // Blocks stay under the allocator's default threshold for mapping
-    // memory of its own, so they come from (and return to) the heap.
+    // memory of their own, so they come from (and return to) the heap.
     static constexpr size_t kBlockBytes = 120 * 1024;
-    static constexpr size_t kBlockNodes = kBlockBytes / sizeof(Node) > 0
-                                              ? kBlockBytes / sizeof(Node)
-                                              : 1;
-    struct Block {
+    struct alignas(max_align_t) Block {
         Block *next;
-        Node nodes[kBlockNodes];
     };
     Block *blocks_ = nullptr;
-    size_t used_ = 0;
+    char *at_ = nullptr;
+    size_t left_ = 0;
+};
+
+/* Nodes handed out from the blocks of an arena and released together
+ * when the pool goes. A page's list of many nodes then costs a handful of
+ * allocations, and no free per node in the list's sorted (scattered) order. */
+template <typename Node> class NodePool {
+  public:
+    /* A node whose bytes are not set, or null without memory. */
+    Node *take() { return static_cast<Node *>(arena_.take(sizeof(Node))); }
+
+  private:
+    ByteArena arena_;
 };
 
 } // namespace hxm2afp

@@ -51,14 +51,34 @@ OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path,
     return node;
 }
 
-/* Copies the kept files of every record into a new list at *head, its nodes
- * from the pool when there is one. False when a node could not be allocated
- * (the nodes made so far are freed, or left to the pool). */
-bool copy_kept_files(const VolFileListNode *record, int count, const char *filter,
-                     OpenFileInfo **head, hxm2afp::NodePool<OpenFileInfo> *pool) {
+// A row holding one library entry and its texts, cut as new_open_file
+// cuts them, from the arena; null without memory.
+hxm2afp::OpenFileRow *new_open_file_row(const VolFileListNode &record, const char *path,
+                                        hxm2afp::ByteArena *arena) {
+    const size_t userLength = strnlen(record.userName, HXM_OPEN_FILE_USER_KEPT);
+    const size_t pathLength = path != nullptr ? strnlen(path, HXM_OPEN_FILE_PATH_SIZE - 1) : 0;
+    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2);
+    if (bytes == nullptr)
+        return nullptr;
+    auto *row = static_cast<hxm2afp::OpenFileRow *>(bytes);
+    char *texts = reinterpret_cast<char *>(row + 1);
+    row->next = nullptr;
+    row->connectionNumber = record.connectionNumber;
+    row->userName = texts;
+    copy_bounded(texts, record.userName, userLength);
+    row->filePath = texts + userLength + 1;
+    copy_bounded(texts + userLength + 1, path, pathLength);
+    return row;
+}
+
+/* Copies the kept files of every record into a new list at *head, each
+ * node made by make(record, path). False when a node could not be made;
+ * *head then holds the nodes made so far. */
+template <typename Node, typename MakeNode>
+bool copy_kept_files(const VolFileListNode *record, int count, const char *filter, Node **head,
+                     MakeNode make) {
     const bool active = filter_is_active(filter);
-    OpenFileInfo *first = nullptr;
-    OpenFileInfo **tail = &first;
+    Node **tail = head;
     for (int visited = 0; record != nullptr && visited < count; ++visited, record = record->next) {
         const int32_t names = record->fileCount;
         if (names <= 0 || record->fileNames == nullptr || record->fileNames[0] == nullptr)
@@ -69,56 +89,22 @@ bool copy_kept_files(const VolFileListNode *record, int count, const char *filte
                 HXM_DEBUG("\n ### Skiping file:%s--%d", hxm2afp::LogText(path).c_str(), index);
                 continue;
             }
-            OpenFileInfo *node = new_open_file(*record, path, pool);
-            if (node == nullptr) {
-                if (pool == nullptr)
-                    hxm2afp::free_node_list(first);
+            Node *node = make(*record, path);
+            if (node == nullptr)
                 return false;
-            }
             *tail = node;
             tail = &node->next;
         }
     }
-    *head = first;
     return true;
 }
 
-// Calls use(key_of) with the key of `sortType` (a number or a text);
-// outside 1 to 3 every node has the same key.
-template <typename Use> auto with_key(AfpSortType sortType, Use use) {
-    switch (sortType) {
-    case AFP_SORT_CONNECTION_NUMBER:
-        return use([](const OpenFileInfo *node) { return uint64_t{node->connectionNumber}; });
-    case AFP_SORT_USER_NAME:
-        return use(
-            [](const OpenFileInfo *node) { return static_cast<const char *>(node->userName); });
-    case AFP_SORT_FILE_PATH:
-        return use(
-            [](const OpenFileInfo *node) { return static_cast<const char *>(node->filePath); });
-    default:
-        return use([](const OpenFileInfo *) { return uint64_t{0}; });
-    }
-}
-
-// Calls use(goes_first) with the order of `sortType`: whether a front node
-// goes before a back node, strictly smaller keys only.
-template <typename Use> auto with_order(AfpSortType sortType, Use use) {
-    return with_key(sortType, [&use](auto key_of) {
-        return use([key_of](const OpenFileInfo *front, const OpenFileInfo *back) {
-            return hxm2afp::key_less(key_of(front), key_of(back));
-        });
-    });
-}
-
-} // namespace
-
-int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *filter) {
-    int libraryStatus = AFPSTAT_OK;
-    return hxm2afp::open_file_list(volumeName, head, filter, &libraryStatus);
-}
-
-int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
-                            int *libraryStatus, NodePool<OpenFileInfo> *pool) {
+/* Fetches the files open on `volumeName` and copies the kept ones into a
+ * new list at *kept (see copy_kept_files): 0, or -1 with *libraryStatus
+ * saying why (*kept may then hold the nodes made before memory ran out). */
+template <typename Node, typename MakeNode>
+int copy_volume_files(const char *volumeName, const char *filter, Node **kept, int *libraryStatus,
+                      MakeNode make) {
     VolFileListNode *records = nullptr;
     int count = 0;
     const int result = Ext_ListVolFileDetails(volumeName, &records, &count);
@@ -130,8 +116,7 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
             FreeVolFileListNodes(&records);
         return -1;
     }
-    OpenFileInfo *kept = nullptr;
-    const bool copied = copy_kept_files(records, count, filter, &kept, pool);
+    const bool copied = copy_kept_files(records, count, filter, kept, make);
     if (records != nullptr)
         FreeVolFileListNodes(&records);
     if (!copied) {
@@ -141,10 +126,58 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
                           hxm2afp::LogText(volumeName).c_str());
         return -1;
     }
-    if (head != nullptr)
-        *head = kept;
-    else if (pool == nullptr)
-        hxm2afp::free_node_list(kept);
+    return 0;
+}
+
+// The keys of the three sort types, for the nodes and the rows alike; any
+// other type sorts nothing.
+template <typename Node>
+constexpr hxm2afp::SortKey<Node> kSortKeys[] = {
+    {AFP_SORT_CONNECTION_NUMBER, [](const Node *node) { return uint64_t{node->connectionNumber}; },
+     nullptr},
+    {AFP_SORT_USER_NAME, nullptr,
+     [](const Node *node) { return static_cast<const char *>(node->userName); }},
+    {AFP_SORT_FILE_PATH, nullptr,
+     [](const Node *node) { return static_cast<const char *>(node->filePath); }},
+};
+
+} // namespace
+
+int GetOpenFileList(const char *volumeName, OpenFileInfo **head, const char *filter) {
+    int libraryStatus = AFPSTAT_OK;
+    return hxm2afp::open_file_list(volumeName, head, filter, &libraryStatus);
+}
+
+int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
+                            int *libraryStatus, NodePool<OpenFileInfo> *pool) {
+    OpenFileInfo *kept = nullptr;
+    const int result = copy_volume_files(volumeName, filter, &kept, libraryStatus,
+                                         [pool](const VolFileListNode &record, const char *path) {
+                                             return new_open_file(record, path, pool);
+                                         });
+    if (result != 0 || head == nullptr) {
+        if (pool == nullptr)
+            hxm2afp::free_node_list(kept);
+        return result;
+    }
+    *head = kept;
+    return 0;
+}
+
+int hxm2afp::sorted_open_file_rows(const char *volumeName, const char *filter, AfpSortType sortType,
+                                   OpenFileRow **head, int *libraryStatus, ByteArena *arena) {
+    OpenFileRow *kept = nullptr;
+    const int result = copy_volume_files(volumeName, filter, &kept, libraryStatus,
+                                         [arena](const VolFileListNode &record, const char *path) {
+                                             return new_open_file_row(record, path, arena);
+                                         });
+    if (result != 0)
+        return result;
+    if (kept != nullptr) {
+        HXM_DEBUG("calling mergesort");
+        sort_by_table(kSortKeys<OpenFileRow>, &kept, sortType);
+    }
+    *head = kept;
     return 0;
 }
 
@@ -201,17 +234,14 @@ void split_the_File_list(OpenFileInfo *list, OpenFileInfo **front, OpenFileInfo 
 }
 
 OpenFileInfo *mergeFile(OpenFileInfo *front, OpenFileInfo *back, AfpSortType sortType) {
-    return with_order(sortType, [front, back](auto goes_first) {
-        return hxm2afp::merge_sorted_lists(front, back, goes_first);
-    });
+    return hxm2afp::with_sort_order(kSortKeys<OpenFileInfo>, sortType,
+                                    [front, back](auto goes_first) {
+                                        return hxm2afp::merge_sorted_lists(front, back, goes_first);
+                                    });
 }
 
 void mergesortFile(OpenFileInfo **head, AfpSortType sortType) {
-    if (head == nullptr)
-        return;
-    OpenFileInfo *list = *head;
-    *head =
-        with_key(sortType, [list](auto key_of) { return hxm2afp::sort_list_by_key(list, key_of); });
+    hxm2afp::sort_by_table(kSortKeys<OpenFileInfo>, head, sortType);
 }
 
 OpenFileInfo *SortOpenFilesTable(OpenFileInfo **head, AfpSortType sortType) {

@@ -46,6 +46,24 @@ namespace hxm2afp {
 int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filter,
                    int *libraryStatus, NodePool<OpenFileInfo> *pool = nullptr);
 
+/* One kept open file as the list page shows it: its connection and the
+ * texts an OpenFileInfo keeps, cut alike, in the caller's arena. */
+struct OpenFileRow {
+    OpenFileRow *next;
+    uint32_t connectionNumber;
+    const char *userName;
+    const char *filePath;
+};
+
+/* open_file_list and SortOpenFilesTable in one, for a page: the kept files
+ * of `volumeName` as rows from `arena`, in the order SortOpenFilesTable
+ * gives `sortType`, at *head (null when nothing is kept). Returns 0 or -1
+ * and sets *libraryStatus as open_file_list does. A row costs the length of
+ * its texts, not a whole OpenFileInfo: a page of 100,000 files holds a few
+ * megabytes rather than a hundred. */
+int sorted_open_file_rows(const char *volumeName, const char *filter, AfpSortType sortType,
+                          OpenFileRow **head, int *libraryStatus, ByteArena *arena);
+
 /* Called once per open file: the volume, the library's record of the
  * connection holding it and its full path (all the library's, valid for
  * the call only). Returns whether to go on. */

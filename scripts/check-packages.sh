@@ -119,9 +119,13 @@ hxm2afp=$root/opt/zentra/bin/hxm2afp
     fail "hxm2afp files lists no open file"
 "$hxm2afp" metrics | grep -qx 'hxm2afp_up 1' || fail "hxm2afp metrics cannot read the store"
 [[ -f $root/usr/share/man/man1/hxm2afp.1.gz ]] || fail "hxm2afp has no manual page"
+[[ $(readlink "$root/usr/bin/hxm2afp") == ../../opt/zentra/bin/hxm2afp ]] ||
+    fail "hxm2afp is not linked from /usr/bin"
+[[ $("$root/usr/bin/hxm2afp" --version) == "hxm2afp ${version%%-*}" ]] ||
+    fail "hxm2afp on the PATH is not version $version"
 [[ ! -e $root/etc/systemd/system/timers.target.wants/hxm2afp-metrics.timer ]] ||
     fail "the metrics timer is enabled by default"
-ok "hxm2afp lists and measures the store; its timer is off"
+ok "hxm2afp lists and measures the store, is on the PATH; its timer is off"
 
 hash=$(printf 'secret\n' | "$root/opt/zentra/bin/hxm-console" --hash-password)
 printf 'admin:%s:0xf\n' "$hash" >>"$users"

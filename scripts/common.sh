@@ -10,10 +10,10 @@ HXM_BUILD_DEB_PACKAGES=(
     libmicrohttpd-dev libsqlite3-dev libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
     libutf8proc-dev debhelper
 )
-# And what the test command needs besides: the 32-bit and fuzzing compilers,
-# the test libraries, Chromium for the browser tests, the package and
-# service checks' tools, and ccache, which the builds use when present. The
-# 32-bit build links the plug-in's one library dependency for i386.
+# And what the test command needs besides: the 32-bit and fuzzing compilers
+# (with the i386 UTF-8 library the 32-bit plug-in and escaper test link), the test
+# libraries, Chromium for the browser tests, the package and service checks'
+# tools, and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(
     "${HXM_BUILD_DEB_PACKAGES[@]}"
     g++-multilib libutf8proc-dev:i386 clang libclang-rt-14-dev ccache
@@ -22,6 +22,7 @@ HXM_DEB_PACKAGES=(
     chromium
     fakeroot lintian logrotate systemd debootstrap systemd-container
     prometheus # promtool checks the hxm2afp command's metrics
+    slowhttptest # bench/slow_upload_bench.sh's slow-body attack
 )
 
 hxm_log() { printf '==> %s\n' "$*" >&2; }

@@ -13,17 +13,17 @@
 #include "pages/common/actions.h"
 
 #include <ctype.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include <zentra/afpstat.h>
-#include <zentra/hxm_host.h>
 
 #include "base/bounded_copy.h"
-#include "core/escape.h"
 #include "core/localisation.h"
+#include "core/page_writer.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
@@ -41,7 +41,8 @@ constexpr char kEncodedNameEnd[] = "</encodedfilename>";
 // "-" and the ten digits of 2^32 - 1.
 constexpr size_t kLongestNumber = 11;
 constexpr size_t kSentenceSize = 1024;
-constexpr size_t kLogLineSize = 4096;
+// The log line's bound, as the line was always cut.
+constexpr int kLogLineLongest = 4095;
 
 void keep(ActionItem *item, ActionKind kind, bool understood, uint32_t number, const char *text,
           size_t length, int status) {
@@ -143,76 +144,61 @@ const char *kind_words(ActionKind kind) {
     return "";
 }
 
-// Appends to line[*used..] without ever running past `size`.
-void append(char *line, size_t size, size_t *used, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-void append(char *line, size_t size, size_t *used, const char *format, ...) {
-    if (*used >= size - 1)
-        return;
-    va_list args;
-    va_start(args, format);
-    const int written = vsnprintf(line + *used, size - *used, format, args);
-    va_end(args);
-    if (written > 0)
-        *used += static_cast<size_t>(written) < size - *used ? static_cast<size_t>(written)
-                                                             : size - *used - 1;
-}
-
-void append_items(char *line, size_t size, size_t *used, const ActionItem *items, int total,
-                  bool withStatus) {
+void append_items(PageWriter &line, const ActionItem *items, int total, bool withStatus) {
     const int kept = total < ActionOutcome::kKept ? total : ActionOutcome::kKept;
     for (int i = 0; i < kept; ++i) {
         const ActionItem &item = items[i];
-        append(line, size, used, "%s%s ", i == 0 ? "" : ", ", kind_words(item.kind));
+        line.format("%s%s ", i == 0 ? "" : ", ", kind_words(item.kind));
         if (!item.understood) {
-            append(line, size, used, "not understood: \"%s\"", LogText(item.text).c_str());
+            line.format("not understood: \"%s\"", LogText(item.text).c_str());
             continue;
         }
         if (item.kind == ActionKind::kCloseFile)
-            append(line, size, used, "\"%s\"", LogText(item.text).c_str());
+            line.format("\"%s\"", LogText(item.text).c_str());
         else
-            append(line, size, used, "%u", static_cast<unsigned>(item.connectionNumber));
+            line.format("%u", static_cast<unsigned>(item.connectionNumber));
         if (withStatus)
-            append(line, size, used, " (status %d: %s)", item.status, action_words(item.status));
+            line.format(" (status %d: %s)", item.status, action_words(item.status));
     }
     if (total > kept)
-        append(line, size, used, " and %d more", total - kept);
+        line.format(" and %d more", total - kept);
 }
 
 // One item that did not succeed, for the page: what it named, then why.
-std::string item_text(const ActionItem &item) {
-    const EscapedText text(escape_html, item.text);
+void send_item(PageWriter &out, const ActionItem &item) {
     char sentence[kSentenceSize];
     if (!item.understood) {
-        snprintf(sentence, sizeof sentence, lnxMSG("not understood: %s"), text.c_str());
-        return sentence;
+        // The sentence is the catalogue's: the value goes where it says.
+        PageWriter value(nullptr);
+        value.html(item.text);
+        out.format(lnxMSG("not understood: %s"), value.c_str());
+        return;
     }
-    std::string named;
-    if (item.kind == ActionKind::kClearConnection) {
-        snprintf(sentence, sizeof sentence, "%u", static_cast<unsigned>(item.connectionNumber));
-        named = sentence;
-    } else if (item.kind == ActionKind::kCloseConnectionFiles) {
-        snprintf(sentence, sizeof sentence, lnxMSG("all files of connection %u"),
-                 static_cast<unsigned>(item.connectionNumber));
-        named = sentence;
-    } else {
-        named = text.c_str();
-    }
-    return named + " (" + status_text(item.status, sentence, sizeof sentence) + ")";
+    if (item.kind == ActionKind::kClearConnection)
+        out.format("%u", static_cast<unsigned>(item.connectionNumber));
+    else if (item.kind == ActionKind::kCloseConnectionFiles)
+        out.format(lnxMSG("all files of connection %u"),
+                   static_cast<unsigned>(item.connectionNumber));
+    else
+        out.html(item.text);
+    out.literal(" (").text(status_text(item.status, sentence, sizeof sentence)).literal(")");
 }
 
 } // namespace
 
-CloseName close_name(const char *path) {
+void send_close_name(PageWriter &out, const char *path) {
     if (path == nullptr)
         path = "";
     // Both markers start with "<", which most paths never hold: one quick
     // scan settles them before any search for the markers themselves.
     if (strchr(path, '<') == nullptr ||
-        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr))
-        return {kNameStart, path, kNameEnd};
-    const EscapedText encoded(escape_url_path, path);
-    return {kEncodedNameStart, encoded.c_str(), kEncodedNameEnd};
+        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) {
+        out.literal(kNameStart).html(path).literal(kNameEnd);
+        return;
+    }
+    PageWriter encoded(nullptr);
+    encoded.url_path(path);
+    out.literal(kEncodedNameStart).html(encoded.c_str()).literal(kEncodedNameEnd);
 }
 
 bool holds_markers(const char *text, const char *start, const char *end) {
@@ -303,36 +289,31 @@ void log_action_outcome(const ActionOutcome &outcome) {
     Logger *logger = hxm_log;
     if (logger == nullptr || outcome.asked == 0)
         return;
-    char line[kLogLineSize];
-    size_t used = 0;
-    line[0] = '\0';
-    append(line, sizeof line, &used, "action outcome: asked %d: ", outcome.asked);
-    append_items(line, sizeof line, &used, outcome.askedItems, outcome.asked, false);
-    append(line, sizeof line, &used, "; failed %d%s", outcome.failed, outcome.failed ? ": " : "");
-    append_items(line, sizeof line, &used, outcome.failedItems, outcome.failed, true);
-    logger->error("%s", line);
+    PageWriter line(nullptr);
+    line.format("action outcome: asked %d: ", outcome.asked);
+    append_items(line, outcome.askedItems, outcome.asked, false);
+    line.format("; failed %d%s", outcome.failed, outcome.failed ? ": " : "");
+    append_items(line, outcome.failedItems, outcome.failed, true);
+    logger->error("%.*s", kLogLineLongest, line.c_str());
 }
 
-void send_action_outcome(void *request, const ActionOutcome *outcome) {
+void send_action_outcome(PageWriter &out, const ActionOutcome *outcome) {
     if (outcome == nullptr || outcome->failed == 0)
         return;
     const ActionItem &first = outcome->failedItems[0];
-    std::string line = first.kind == ActionKind::kClearConnection
-                           ? lnxMSG("Connections not cleared:")
-                           : lnxMSG("Files not closed:");
+    out.literal("<DIV CLASS=NORMAL id=\"actionOutcome\" "
+                "style=\"color:#b00000;font-weight:bold;\">");
+    out.text(first.kind == ActionKind::kClearConnection ? lnxMSG("Connections not cleared:")
+                                                        : lnxMSG("Files not closed:"));
     const int kept =
         outcome->failed < ActionOutcome::kKept ? outcome->failed : ActionOutcome::kKept;
-    for (int i = 0; i < kept; ++i)
-        line += (i == 0 ? " " : ", ") + item_text(outcome->failedItems[i]);
-    if (outcome->failed > kept) {
-        char more[kSentenceSize];
-        snprintf(more, sizeof more, lnxMSG("and %d more"), outcome->failed - kept);
-        line += std::string(" ") + more;
+    for (int i = 0; i < kept; ++i) {
+        out.text(i == 0 ? " " : ", ");
+        send_item(out, outcome->failedItems[i]);
     }
-    HttpSendDataSprintf(request,
-                        "<DIV CLASS=NORMAL id=\"actionOutcome\" "
-                        "style=\"color:#b00000;font-weight:bold;\">%s</DIV>\n",
-                        line.c_str());
+    if (outcome->failed > kept)
+        out.literal(" ").format(lnxMSG("and %d more"), outcome->failed - kept);
+    out.literal("</DIV>\n");
 }
 
 } // namespace hxm2afp

@@ -13,12 +13,10 @@
 
 #include <stdint.h>
 
-#include <string>
-
 #include "base/export.h"
 
 /* Closes, in order, every file a decoded body names between the file-name
- * markers (see close_name); failures are logged and skipped. A null or
+ * markers (see send_close_name); failures are logged and skipped. A null or
  * empty body closes nothing. Always returns 0. */
 HXM_EXPORT int parseDataToCloseAFPFiles(const char *decoded);
 
@@ -56,18 +54,14 @@ struct ActionOutcome {
     ActionItem failedItems[kKept];
 };
 
-/* How a page names one file for closing: the text between the markers, and
- * the markers. A path that holds a file-name marker of its own is written
- * URL-encoded between "<encodedfilename>" markers, so none of its own texts
- * can end it or start another; every other path is written as it is,
- * between "<filename>" and "</filename>". The page escapes the text for
- * where it lands; the markers need no escaping. */
-struct CloseName {
-    const char *start;
-    std::string text;
-    const char *end;
-};
-CloseName close_name(const char *path);
+class PageWriter;
+
+/* Writes how a page names one file for closing, as an HTML attribute
+ * value: the path between "<filename>" and "</filename>", HTML-escaped. A
+ * path that holds a file-name marker of its own goes URL-encoded between
+ * "<encodedfilename>" markers instead, so none of its own texts can end it
+ * or start another. A null path reads as "". */
+void send_close_name(PageWriter &out, const char *path);
 
 /* Whether `text` holds both markers of a pair. */
 bool holds_markers(const char *text, const char *start, const char *end);
@@ -81,7 +75,7 @@ void clear_marked_connections(const char *text, ActionOutcome *outcome);
  * markers is noted as not understood. */
 void close_marked_connection_files(const char *text, ActionOutcome *outcome);
 
-/* Closes every file a decoded body names (see close_name), in body order.
+/* Closes every file a decoded body names (see send_close_name), in body order.
  * Names are passed whole: a cut name could name another file. */
 void close_named_files(const char *decoded, ActionOutcome *outcome);
 
@@ -92,7 +86,7 @@ void log_action_outcome(const ActionOutcome &outcome);
 /* Writes the page's outcome line: what the action could not clear or close,
  * or could not read, and why. Nothing when everything succeeded or no
  * action ran (a null outcome). */
-void send_action_outcome(void *request, const ActionOutcome *outcome);
+void send_action_outcome(PageWriter &out, const ActionOutcome *outcome);
 
 } // namespace hxm2afp
 

@@ -5,9 +5,10 @@
 
 #include <stdio.h>
 
-#include <zentra/hxm_host.h>
+#include <zentra/afpstat.h>
 
 #include "core/localisation.h"
+#include "core/page_writer.h"
 #include "monitor/actions.h"
 
 namespace hxm2afp {
@@ -32,12 +33,17 @@ const char *list_failure_text(int status, char *out, size_t size) {
     return out;
 }
 
-void send_list_failure_row(void *request, int status) {
+void send_list_status_row(PageWriter &out, int status, int columns) {
+    if (status == AFPSTAT_OK) {
+        out.format(
+            "<tr><td align=left colspan=%d style=\"font-size:13px;color:black;\">%s</td></tr>",
+            columns, lnxMSG("No items."));
+        return;
+    }
     char text[kSentenceSize];
-    HttpSendDataSprintf(request,
-                        "<tr><td align=left colspan=4 id=\"listFailure\" "
-                        "style=\"font-size:13px;color:#b00000;\">%s</td></tr>",
-                        list_failure_text(status, text, sizeof text));
+    out.format("<tr><td align=left colspan=%d id=\"listFailure\" "
+               "style=\"font-size:13px;color:#b00000;\">%s</td></tr>",
+               columns, list_failure_text(status, text, sizeof text));
 }
 
 } // namespace hxm2afp

@@ -19,9 +19,12 @@ const char *status_text(int status, char *out, size_t size);
  * (number and words) in `out` (`size` bytes); returns `out`. */
 const char *list_failure_text(int status, char *out, size_t size);
 
-/* The table row that stands in place of "No items." when the list could
- * not be read. */
-void send_list_failure_row(void *request, int status);
+class PageWriter;
+
+/* The table row, `columns` columns wide, that stands for a list without
+ * rows: the "could not be read" sentence (id listFailure) when `status` is
+ * not AFPSTAT_OK, else "No items.". */
+void send_list_status_row(PageWriter &out, int status, int columns);
 
 } // namespace hxm2afp
 

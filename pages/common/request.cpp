@@ -36,14 +36,30 @@ void read_body(void *request, Request *record, bool decode) {
     }
 }
 
-bool asks_for_clearing(const ComponentPath &path, const AreaFront &area) {
-    if (path.count == 0 || area.clearingCommands == nullptr)
-        return false;
-    for (const char *const *command = area.clearingCommands; *command != nullptr; ++command) {
-        if (path.first.begins_with(*command))
-            return true;
+namespace {
+
+bool takes(const AreaCommand &row, const ComponentPath &path) {
+    switch (row.match) {
+    case CommandMatch::kBeginsWith:
+        return path.count != 0 && path.first.begins_with(row.command);
+    case CommandMatch::kEquals:
+        return path.count != 0 && path.first.equals(row.command);
+    case CommandMatch::kComponent:
+        return path.count != 0;
+    case CommandMatch::kAnything:
+        break;
     }
-    return false;
+    return true;
+}
+
+} // namespace
+
+const AreaCommand &command_for(const ComponentPath &path, const AreaFront &area) {
+    for (size_t i = 0; i + 1 < area.commandCount; ++i) {
+        if (takes(area.commands[i], path))
+            return area.commands[i];
+    }
+    return area.commands[area.commandCount - 1];
 }
 
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record) {
@@ -59,13 +75,21 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
         return helpStatus == 200 ? 200 : generate_error_page(request, helpStatus);
     }
     // Hiding the tick boxes is not enough: an operator can still type the URL.
-    if (!record->clearingPower && asks_for_clearing(record->path, area))
+    if (!record->clearingPower && command_for(record->path, area).clears)
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
     const int methodError = read_method(request, record);
     if (methodError != 0)
         return generate_error_page(request, methodError);
     read_body(request, record, true);
     return 0;
+}
+
+int answer_request(void *request, unsigned int accessFlags, const AreaFront &area) {
+    Request front;
+    const int answered = open_request(request, accessFlags, area, &front);
+    if (answered != 0)
+        return answered;
+    return command_for(front.path, area).answer(request, front);
 }
 
 } // namespace hxm2afp

@@ -31,19 +31,38 @@ int read_method(void *request, Request *record);
  * the body stays null and nothing is decoded. */
 void read_body(void *request, Request *record, bool decode);
 
-/* How an area reads its path (see ComponentPath) and writes its help page:
- * each returns 0 or 200 when it went well, else the error page code. The
- * area's commands that clear connections (a null-terminated list, or null
- * for none) need the clearing power: a first component beginning with one
- * of them asks for clearing. Closing files needs only the area's access. */
+/* How a row of an area's command table takes the path after the keyword
+ * and any sort keyword. */
+enum class CommandMatch {
+    kBeginsWith, // a first component that begins with the command, in any case
+    kEquals,     // a first component that is the command, in any case
+    kComponent,  // any first component (no command)
+    kAnything,   // every path, one without components too: the table's last row
+};
+
+/* One row of an area's command table: the command, how it matches, whether
+ * it clears connections (the clearing power is needed: the front refuses it
+ * to anyone else before anything is read or done), and what answers it
+ * (returning the status of the page it sent). */
+struct AreaCommand {
+    const char *command;
+    CommandMatch match;
+    bool clears;
+    int (*answer)(void *request, const Request &front);
+};
+
+/* How an area reads its path (see ComponentPath) and writes its help page
+ * (each returns 0 or 200 when it went well, else the error page code), and
+ * its command table, tried in order; the last row matches kAnything. */
 struct AreaFront {
     int (*read_path)(void *request, ComponentPath *path, HeapText *pathCopy);
     int (*send_help)(void *request, const ComponentPath &path);
-    const char *const *clearingCommands;
+    const AreaCommand *commands;
+    size_t commandCount;
 };
 
-/* Whether the path, as read, asks for one of the area's clearing commands. */
-bool asks_for_clearing(const ComponentPath &path, const AreaFront &area);
+/* The first row of the area's table that takes the path as read. */
+const AreaCommand &command_for(const ComponentPath &path, const AreaFront &area);
 
 /* The steps every request of the connections and open-file areas takes
  * first: checks the access flags, reads the path (a help path is answered
@@ -53,6 +72,10 @@ bool asks_for_clearing(const ComponentPath &path, const AreaFront &area);
  * `record` filled to go on, or the status of the page that already answered
  * the request (the help page or the error page). */
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record);
+
+/* An area's service method: open_request, then the row of its command
+ * table that takes the path answers. Returns the status of the page sent. */
+int answer_request(void *request, unsigned int accessFlags, const AreaFront &area);
 
 } // namespace hxm2afp
 

@@ -18,14 +18,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
-
 #include <zentra/hxm_host.h>
 
-#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "core/page_writer.h"
 #include "logger/logger.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
@@ -33,16 +31,11 @@
 
 namespace {
 
-using hxm2afp::escape_html;
-using hxm2afp::escape_url_component;
-using hxm2afp::EscapedText;
+using hxm2afp::PageWriter;
 
 constexpr char kImageDirectory[] = "/opt/zentra/hxm/";
 constexpr size_t kPageTextSize = 512;
 constexpr int kLongestComponent = 8;
-// The missing-connection answer: a sentence, a back link holding an encoded
-// volume of up to 63 bytes, the frame of the error answer.
-constexpr size_t kMissingPageSize = 2048;
 
 // Catalogue texts the library's state words are looked up as.
 [[maybe_unused]] constexpr const char *kStateWords[] = {
@@ -104,94 +97,83 @@ int send_missing_connection(void *request, uint32_t number, int status, const ch
                  static_cast<int>(number));
     else
         hxm2afp::list_failure_text(status, sentence, sizeof sentence);
-    std::string back;
+    PageWriter text(nullptr);
+    text.format("<HTML><BODY><H1>Http Error Code %d</H1><P id=\"missingConnection\">"
+                "%s</P><A HREF=\"",
+                500, sentence);
     const char *backText = nullptr;
     if (!is_empty(volume)) {
-        const EscapedText sortPath(escape_url_component, sortType);
-        const EscapedText volumePath(escape_url_component, volume);
-        back = std::string("/") + keyword_afpofm + (is_empty(sortType) ? "" : "/") +
-               sortPath.c_str() + "/" + volumePath.c_str();
+        text.literal("/").text(keyword_afpofm).text(is_empty(sortType) ? "" : "/");
+        text.url_component(sortType).literal("/").url_component(volume);
         backText = lnxMSG("Back to Open File Management");
     } else {
-        const EscapedText sortPath(escape_url_component, sortKeyword);
-        back = std::string("/") + keyword_afpdcons + (is_empty(sortKeyword) ? "" : "/") +
-               sortPath.c_str();
+        text.literal("/").text(keyword_afpdcons).text(is_empty(sortKeyword) ? "" : "/");
+        text.url_component(sortKeyword);
         backText = lnxMSG("Back to Connections");
     }
-    char text[kMissingPageSize];
-    const int length =
-        snprintf(text, sizeof text,
-                 "<HTML><BODY><H1>Http Error Code %d</H1><P id=\"missingConnection\">"
-                 "%s</P><A HREF=\"%s\">[%s]</A></BODY></HTML>\n",
-                 500, sentence, back.c_str(), backText);
-    HttpSendErrorPackageResponse(
-        request, 500, text,
-        length < static_cast<int>(sizeof text) ? length : static_cast<int>(sizeof text) - 1);
+    text.format("\">[%s]</A></BODY></HTML>\n", backText);
+    HttpSendErrorPackageResponse(request, 500, text.c_str(), static_cast<int>(text.length()));
     return 500;
 }
 
 // "[Back to ...]": to the open-file page the request came from, or the list.
-void send_back_link(void *request, const char *sortKeyword, const char *volume,
+void send_back_link(PageWriter &out, const char *sortKeyword, const char *volume,
                     const char *sortType, const char *filter) {
     if (!is_empty(volume)) {
-        const EscapedText sortPath(escape_url_component, sortType);
-        const EscapedText volumePath(escape_url_component, volume);
-        const EscapedText filterValue(escape_html, filter);
-        HttpSendDataSprintf(request,
-                            "<FORM method=\"post\" action=\"/%s/%s/%s\" id=\"filterForm\">",
-                            keyword_afpofm, sortPath.c_str(), volumePath.c_str());
-        HttpSendDataSprintf(
-            request, "<input name=\"%s\" id=\"filter\" type=\"hidden\" value=\"%s\" /></form>\n",
-            "FILTER", filterValue.c_str());
-        HttpSendDataSprintf(request,
-                            "<A HREF=\"#\" onClick = \"return filterFormSubmit();\">[%s]</A><BR>",
-                            lnxMSG("Back to Open File Management"));
+        out.format("<FORM method=\"post\" action=\"/%s/", keyword_afpofm)
+            .url_component(sortType)
+            .literal("/")
+            .url_component(volume)
+            .literal("\" id=\"filterForm\">");
+        out.format("<input name=\"%s\" id=\"filter\" type=\"hidden\" value=\"", "FILTER")
+            .html(filter)
+            .literal("\" /></form>\n");
+        out.format("<A HREF=\"#\" onClick = \"return filterFormSubmit();\">[%s]</A><BR>",
+                   lnxMSG("Back to Open File Management"));
         return;
     }
-    const EscapedText sortPath(escape_url_component, sortKeyword);
-    HttpSendDataSprintf(request, "<BR><BR><A HREF=/%s/%s>[%s]</A><BR>", keyword_afpdcons,
-                        sortPath.c_str(), lnxMSG("Back to Connections"));
+    out.format("<BR><BR><A HREF=/%s/", keyword_afpdcons)
+        .url_component(sortKeyword)
+        .format(">[%s]</A><BR>", lnxMSG("Back to Connections"));
+}
+
+// The hidden fields that carry the open-file page's volume and sort, each
+// closed by `fieldEnd`.
+void send_hidden_volume_and_sort(PageWriter &out, const char *volume, const char *sortType,
+                                 const char *fieldEnd) {
+    out.literal("<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"").html(volume).text(fieldEnd);
+    out.literal("<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"").html(sortType).text(fieldEnd);
 }
 
 // "Clear Connection" with clearing power, else "Close All Files".
-void send_action_link(void *request, bool clearingPower, uint32_t number, const char *volume,
+void send_action_link(PageWriter &out, bool clearingPower, uint32_t number, const char *volume,
                       const char *sortType, const char *filter) {
     const int decimal = static_cast<int>(number);
     if (clearingPower) {
-        HttpSendDataSprintf(request,
-                            "<A HREF=\"javascript:ConfirmClearConn('/%s/AFPCloseConnections/"
-                            "%s%d%s', '%d')\">%s</A><BR>",
-                            keyword_afpdcons, hxm2afp::kClearStart, decimal, hxm2afp::kClearEnd,
-                            decimal, lnxMSG("Clear Connection"));
+        out.format("<A HREF=\"javascript:ConfirmClearConn('/%s/AFPCloseConnections/"
+                   "%s%d%s', '%d')\">%s</A><BR>",
+                   keyword_afpdcons, hxm2afp::kClearStart, decimal, hxm2afp::kClearEnd, decimal,
+                   lnxMSG("Clear Connection"));
         return;
     }
     if (!is_empty(volume)) {
-        const EscapedText volumeValue(escape_html, volume);
-        const EscapedText sortValue(escape_html, sortType);
-        const EscapedText filterValue(escape_html, filter);
-        HttpSendDataSprintf(request,
-                            "<FORM method=\"post\" action=\"/%s/%s/%08x/%s%d%s\" "
-                            "id=\"closeAllFilesForm\">",
-                            keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart,
-                            decimal, hxm2afp::kCloseAllEnd);
-        HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",
-                            volumeValue.c_str());
-        HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"%s\" >",
-                            sortValue.c_str());
-        HttpSendDataSprintf(request, "<input name=\"%s\" type=\"hidden\" value=\"%s\" /></form>\n",
-                            "FILTER", filterValue.c_str());
-        HttpSendDataSprintf(
-            request,
-            "<A HREF=\"#\" onClick = \" return ConfirmClearFilesForConnectionInOFM();\">"
-            "%s</A>",
-            lnxMSG("Close All Files"));
+        out.format("<FORM method=\"post\" action=\"/%s/%s/%08x/%s%d%s\" "
+                   "id=\"closeAllFilesForm\">",
+                   keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart, decimal,
+                   hxm2afp::kCloseAllEnd);
+        send_hidden_volume_and_sort(out, volume, sortType, "\" >");
+        out.format("<input name=\"%s\" type=\"hidden\" value=\"", "FILTER")
+            .html(filter)
+            .literal("\" /></form>\n");
+        out.format("<A HREF=\"#\" onClick = \" return ConfirmClearFilesForConnectionInOFM();\">"
+                   "%s</A>",
+                   lnxMSG("Close All Files"));
         return;
     }
-    HttpSendDataSprintf(request,
-                        "<A HREF=\"javascript:ConfirmClearFilesForConnection('/%s/%s/%08x/"
-                        "%s%d%s', '%d')\">%s</A>",
-                        keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart, decimal,
-                        hxm2afp::kCloseAllEnd, decimal, lnxMSG("Close All Files"));
+    out.format("<A HREF=\"javascript:ConfirmClearFilesForConnection('/%s/%s/%08x/"
+               "%s%d%s', '%d')\">%s</A>",
+               keyword_afpdcons, "AFPCloseFiles", number, hxm2afp::kCloseAllStart, decimal,
+               hxm2afp::kCloseAllEnd, decimal, lnxMSG("Close All Files"));
 }
 
 // Releases what the page obtained, on every way out.
@@ -204,59 +186,80 @@ struct PageRecords {
     }
 };
 
-} // namespace
-
-void DisplayLoginStatus(void *request, int *rowCounter, const AFPConnectionDetails *details) {
-    if (details == nullptr)
-        return;
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
-                        lnxMSG("Login Status"));
-    const EscapedText state(escape_html, state_word(details->loginStatus));
-    HttpSendDataSprintf(request, "<td>%s</td></tr>", state.c_str());
+// "<tr STRIPE><td align=right>LABEL</td><td>TEXT</td></tr>", the text
+// escaped; `cell` is the value cell's tag ("td" or "TD").
+void send_text_row(PageWriter &out, int *rowCounter, const char *label, const char *cell,
+                   const char *text) {
+    out.format("<tr %s><td align=right>%s</td><%s>", next_stripe(rowCounter), label, cell)
+        .html(text)
+        .literal("</td></tr>");
 }
 
-void DisplayConnectionPrivileges(void *request, int *rowCounter,
-                                 const AFPConnectionDetails *details) {
-    if (details == nullptr)
-        return;
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><td>%s</td></tr>",
-                        next_stripe(rowCounter), lnxMSG("Login time"), details->loginTimeText);
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
-                        lnxMSG("Privileges"));
-    const EscapedText privileges(escape_html, state_word(details->privileges));
-    HttpSendDataSprintf(request, "<td>%s</td></tr>", privileges.c_str());
+void send_login_status(PageWriter &out, int *rowCounter, const AFPConnectionDetails *details) {
+    if (details != nullptr)
+        send_text_row(out, rowCounter, lnxMSG("Login Status"), "td",
+                      state_word(details->loginStatus));
 }
 
-void DisplayNetAddress(void *request, int *rowCounter, const AFPConnectionDetails *details) {
+void send_connection_privileges(PageWriter &out, int *rowCounter,
+                                const AFPConnectionDetails *details) {
     if (details == nullptr)
         return;
-    const EscapedText address(escape_html, details->networkAddress);
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><TD>%s</td></tr>",
-                        next_stripe(rowCounter), lnxMSG("Network Address"), address.c_str());
+    out.format("<tr %s><td align=right>%s</td><td>%s</td></tr>", next_stripe(rowCounter),
+               lnxMSG("Login time"), details->loginTimeText);
+    send_text_row(out, rowCounter, lnxMSG("Privileges"), "td", state_word(details->privileges));
 }
 
-void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) {
+void send_net_address(PageWriter &out, int *rowCounter, const AFPConnectionDetails *details) {
+    if (details != nullptr)
+        send_text_row(out, rowCounter, lnxMSG("Network Address"), "TD", details->networkAddress);
+}
+
+void send_security_equivalences(PageWriter &out, int *rowCounter, const UserInfo_s *info) {
     const int count = info != nullptr ? info->securityEquivalenceCount : 0;
     char **names = info != nullptr ? info->securityEquivalences : nullptr;
     if (names == nullptr || count <= 0) {
         // An empty list reads as none: the label row still shows.
         HXM_DEBUG("%s", "sevDNs pointer is null");
-        HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</TD><td></td></TR>",
-                            next_stripe(rowCounter), lnxMSG("Security Equivalence List"));
+        out.format("\n<tr %s><td align=right>%s</TD><td></td></TR>", next_stripe(rowCounter),
+                   lnxMSG("Security Equivalence List"));
         return;
     }
     HXM_DEBUG("Security equivalence count: %d\n", count);
-    for (int i = 0; i < count; ++i) {
-        const EscapedText name(escape_html, names[i]);
-        HttpSendDataSprintf(request, "\n<tr %s><td align=right>%s</td><TD>%s</td></TR>",
-                            next_stripe(rowCounter),
-                            i == 0 ? lnxMSG("Security Equivalence List") : "", name.c_str());
-    }
+    for (int i = 0; i < count; ++i)
+        out.format("\n<tr %s><td align=right>%s</td><TD>", next_stripe(rowCounter),
+                   i == 0 ? lnxMSG("Security Equivalence List") : "")
+            .html(names[i])
+            .literal("</td></TR>");
 }
 
-void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *info,
-                      uint32_t connectionNumber, const char *volume, const char *sortType,
-                      const char *filter) {
+// One open file's "Close File" form; the first shares the label's row.
+void send_open_file_form(PageWriter &out, int *rowCounter, const char *path, bool first,
+                         uint32_t connectionNumber, const char *volume, const char *sortType,
+                         const char *filter) {
+    out.format("<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
+               "closeThisFile();\" name=\"filenames\" >",
+               keyword_afpdcons, "AFPCloseFiles", connectionNumber);
+    out.literal("<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" VALUE=\"");
+    hxm2afp::send_close_name(out, path);
+    if (first)
+        out.literal("\" ><td>");
+    else
+        out.format("\" ><tr %s><td ></td><td>", next_stripe(rowCounter));
+    out.html(path);
+    if (!is_empty(volume)) {
+        send_hidden_volume_and_sort(out, volume, sortType, "\" >");
+        out.format("<input name=\"%s\" type=\"hidden\" value=\"", "FILTER")
+            .html(filter)
+            .literal("\" >");
+    }
+    out.format("</td><td><input type=\"submit\" value=\"%s\"></td></tr></form>\n",
+               lnxMSG("Close File"));
+}
+
+void send_open_files(PageWriter &out, int *rowCounter, const UserInfo_s *info,
+                     uint32_t connectionNumber, const char *volume, const char *sortType,
+                     const char *filter) {
     if (info == nullptr) {
         HXM_DEBUG("%s", "DisplayOpenFiles.. userinfo is null");
         return;
@@ -266,65 +269,60 @@ void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *inf
     for (int i = 0; i < count; ++i)
         named += info->openFiles[i] != nullptr ? 1 : 0;
     if (named == 0) {
-        HttpSendDataSprintf(request, "<tr %s><td align=right>%s<td align=left></td></tr>",
-                            next_stripe(rowCounter), lnxMSG("Open Files"));
+        out.format("<tr %s><td align=right>%s<td align=left></td></tr>", next_stripe(rowCounter),
+                   lnxMSG("Open Files"));
         return;
     }
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td>", next_stripe(rowCounter),
-                        lnxMSG("Open Files"));
-    const bool fromOpenFiles = !is_empty(volume);
-    const EscapedText volumeValue(escape_html, volume);
-    const EscapedText sortValue(escape_html, sortType);
-    const EscapedText filterValue(escape_html, filter);
+    out.format("<tr %s><td align=right>%s</td>", next_stripe(rowCounter), lnxMSG("Open Files"));
     bool first = true;
     for (int i = 0; i < count; ++i) {
         if (info->openFiles[i] == nullptr)
             continue;
-        const EscapedText path(escape_html, info->openFiles[i]);
-        const hxm2afp::CloseName closeName = hxm2afp::close_name(info->openFiles[i]);
-        const EscapedText closeText(escape_html, closeName.text.c_str());
-        HttpSendDataSprintf(request,
-                            "<FORM METHOD=POST ACTION=\"/%s/%s/%08x\" onsubmit=\"javascript:return "
-                            "closeThisFile();\" name=\"filenames\" >",
-                            keyword_afpdcons, "AFPCloseFiles", connectionNumber);
-        if (first)
-            HttpSendDataSprintf(request,
-                                "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
-                                "VALUE=\"%s%s%s\" ><td>%s",
-                                closeName.start, closeText.c_str(), closeName.end, path.c_str());
-        else
-            HttpSendDataSprintf(request,
-                                "<INPUT TYPE=\"hidden\" NAME=\"FILENAME\" "
-                                "VALUE=\"%s%s%s\" ><tr %s><td ></td><td>%s",
-                                closeName.start, closeText.c_str(), closeName.end,
-                                next_stripe(rowCounter), path.c_str());
+        send_open_file_form(out, rowCounter, info->openFiles[i], first, connectionNumber, volume,
+                            sortType, filter);
         first = false;
-        if (fromOpenFiles) {
-            HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"volume\" VALUE=\"%s\" >",
-                                volumeValue.c_str());
-            HttpSendDataSprintf(request, "<INPUT TYPE=\"hidden\" NAME=\"sorttype\" VALUE=\"%s\" >",
-                                sortValue.c_str());
-            HttpSendDataSprintf(request, "<input name=\"%s\" type=\"hidden\" value=\"%s\" >",
-                                "FILTER", filterValue.c_str());
-        }
-        HttpSendDataSprintf(request,
-                            "</td><td><input type=\"submit\" value=\"%s\"></td></tr></form>\n",
-                            lnxMSG("Close File"));
     }
+}
+
+} // namespace
+
+void DisplayLoginStatus(void *request, int *rowCounter, const AFPConnectionDetails *details) {
+    PageWriter out(request);
+    send_login_status(out, rowCounter, details);
+}
+
+void DisplayConnectionPrivileges(void *request, int *rowCounter,
+                                 const AFPConnectionDetails *details) {
+    PageWriter out(request);
+    send_connection_privileges(out, rowCounter, details);
+}
+
+void DisplayNetAddress(void *request, int *rowCounter, const AFPConnectionDetails *details) {
+    PageWriter out(request);
+    send_net_address(out, rowCounter, details);
+}
+
+void DisplaySecEquiList(void *request, int *rowCounter, const UserInfo_s *info) {
+    PageWriter out(request);
+    send_security_equivalences(out, rowCounter, info);
+}
+
+void DisplayOpenFiles(void *request, int *rowCounter, int, const UserInfo_s *info,
+                      uint32_t connectionNumber, const char *volume, const char *sortType,
+                      const char *filter) {
+    PageWriter out(request);
+    send_open_files(out, rowCounter, info, connectionNumber, volume, sortType, filter);
 }
 
 void DisplaySendMessageBox(void *request, int *rowCounter, const char *, uint32_t connectionNumber,
                            const AFPConnectionDetails *) {
-    HttpSendDataSprintf(
-        request,
-        "\n<tr %s><td valign=TOP align=right>%s<td><table boder=0><FORM METHOD=POST "
-        "ACTION=/%s/SendTo/%08X>",
-        next_stripe(rowCounter), "Send Message", "afpcons", connectionNumber);
-    HttpSendDataSprintf(
-        request,
-        "<TEXTAREA NAME=MSG ROWS=2 COLS=40 WRAP></TEXTAREA><br><center><INPUT "
-        "TYPE=submit VALUE=%s><INPUT TYPE=reset VALUE=%s></center></FORM></table>\n",
-        "Send", "Reset");
+    PageWriter out(request);
+    out.format("\n<tr %s><td valign=TOP align=right>%s<td><table boder=0><FORM METHOD=POST "
+               "ACTION=/%s/SendTo/%08X>",
+               next_stripe(rowCounter), "Send Message", "afpcons", connectionNumber);
+    out.format("<TEXTAREA NAME=MSG ROWS=2 COLS=40 WRAP></TEXTAREA><br><center><INPUT "
+               "TYPE=submit VALUE=%s><INPUT TYPE=reset VALUE=%s></center></FORM></table>\n",
+               "Send", "Reset");
 }
 
 int SendRedirect(void *request, const char *header) {
@@ -382,29 +380,28 @@ int hxm2afp::send_connection_page(void *request, int clearingPower, int authoris
     hxm2afp::send_page_frame(
         request, {title, lnxMSG("Connection Help"), helpUrl, AddJavaScriptConnectionCode});
 
+    PageWriter out(request);
     const AFPConnectionDetails &details = *records.details;
-    const EscapedText user(escape_html, details.userName);
-    HttpSendDataSprintf(request,
-                        "<IMG SRC=%snetwork.png BORDER=0 ALT=\"%s\">&nbsp;&nbsp;<B><font "
-                        "size=+1>%s</font></B>",
-                        kImageDirectory, lnxMSG("AFP Connection Information"), user.c_str());
-    send_back_link(request, sortKeyword, volume, sortType, filter);
-    send_action_link(request, clearingPower != 0, number, volume, sortType, filter);
+    out.format("<IMG SRC=%snetwork.png BORDER=0 ALT=\"%s\">&nbsp;&nbsp;<B><font size=+1>",
+               kImageDirectory, lnxMSG("AFP Connection Information"))
+        .html(details.userName)
+        .literal("</font></B>");
+    send_back_link(out, sortKeyword, volume, sortType, filter);
+    send_action_link(out, clearingPower != 0, number, volume, sortType, filter);
 
-    hxm2afp::send_action_outcome(request, outcome);
-    HttpSendDataSprintf(request, "%s", "<br><table border=0 cellpadding=2>\n");
-    HttpSendDataSprintf(request, "<TR class=\"tablehead\"><TD colspan=2 align=center>%s</TD></TR>",
-                        lnxMSG("Connection Information"));
+    hxm2afp::send_action_outcome(out, outcome);
+    out.literal("<br><table border=0 cellpadding=2>\n");
+    out.format("<TR class=\"tablehead\"><TD colspan=2 align=center>%s</TD></TR>",
+               lnxMSG("Connection Information"));
     int rowCounter = 0;
-    HttpSendDataSprintf(request, "<tr %s><td align=right>%s</td><td>%d</td></tr>",
-                        next_stripe(&rowCounter), lnxMSG("Connection"), static_cast<int>(number));
-    DisplayLoginStatus(request, &rowCounter, &details);
-    DisplayConnectionPrivileges(request, &rowCounter, &details);
-    DisplayNetAddress(request, &rowCounter, &details);
-    DisplaySecEquiList(request, &rowCounter, records.info);
-    DisplayOpenFiles(request, &rowCounter, allowZero, records.info, number, volume, sortType,
-                     filter);
-    HttpSendDataSprintf(request, "%s", "</TABLE></BODY></HTML>");
-    HttpEndDataResponse(request);
+    out.format("<tr %s><td align=right>%s</td><td>%d</td></tr>", next_stripe(&rowCounter),
+               lnxMSG("Connection"), static_cast<int>(number));
+    send_login_status(out, &rowCounter, &details);
+    send_connection_privileges(out, &rowCounter, &details);
+    send_net_address(out, &rowCounter, &details);
+    send_security_equivalences(out, &rowCounter, records.info);
+    send_open_files(out, &rowCounter, records.info, number, volume, sortType, filter);
+    out.literal("</TABLE></BODY></HTML>");
+    hxm2afp::end_page(out);
     return 0;
 }

@@ -19,11 +19,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <iterator>
 #include <type_traits>
 
 #include <zentra/hxm_host.h>
 
 #include "core/error_page.h"
+#include "core/form.h"
 #include "core/page_globals.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
@@ -42,8 +44,6 @@ using hxm2afp::ComponentPath;
 using hxm2afp::HeapText;
 
 constexpr size_t kFieldSize = 64;
-// An encoded field value may spell each of its 63 bytes as "%XY".
-constexpr int kLongestEncodedField = 3 * (kFieldSize - 1);
 
 constexpr char kCloseConnectionsCommand[] = "AFPCloseConnections";
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
@@ -53,23 +53,9 @@ void read_field(const char *body, const char *name, char (&value)[kFieldSize],
                 const char *missingFormat) __attribute__((format(printf, 4, 0)));
 void read_field(const char *body, const char *name, char (&value)[kFieldSize],
                 const char *missingFormat) {
-    value[0] = '\0';
-    char encoded[kLongestEncodedField + 1];
-    int length = kLongestEncodedField;
-    int result = HttpFindNameAndValue(body, name, encoded, &length);
-    if (result == 0 && (length < 0 || length > kLongestEncodedField))
-        result = -1;
-    if (result == 0) {
-        char decoded[kLongestEncodedField + 1];
-        const int decodedLength = HttpUnConvertName(encoded, decoded, length);
-        if (decodedLength >= 0 && static_cast<size_t>(decodedLength) < kFieldSize) {
-            memcpy(value, decoded, static_cast<size_t>(decodedLength));
-            value[decodedLength] = '\0';
-            return;
-        }
-        result = -1;
-    }
-    HXM_DEBUG(missingFormat, result);
+    const hxm2afp::FormField found = hxm2afp::read_form_field(body, name, value, sizeof value);
+    if (found != hxm2afp::FormField::kValue)
+        HXM_DEBUG(missingFormat, static_cast<int>(found));
 }
 
 struct FormFields {
@@ -169,76 +155,112 @@ int GetComponentCountAndSortType(void *request, int *count, AfpSortType *sortTyp
     return 0;
 }
 
-constexpr const char *kClearingCommands[] = {kCloseConnectionsCommand, nullptr};
-constexpr hxm2afp::AreaFront kConnectionsFront = {read_connections_path, send_help,
-                                                  kClearingCommands};
+namespace {
 
-int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    hxm2afp::Request front;
-    const int answered = hxm2afp::open_request(request, accessFlags, kConnectionsFront, &front);
-    if (answered != 0)
-        return answered;
+// Without a sort keyword the list sorts by the first column.
+const hxm2afp::SortKeyword &sort_of(const ComponentPath &path) {
+    return path.sort != nullptr ? *path.sort : hxm2afp::kConnectionColumns[0].sort;
+}
+
+// The list page, with the outcome line of the action that ran first.
+int send_list(void *request, const hxm2afp::Request &front, const hxm2afp::ActionOutcome *outcome) {
+    const hxm2afp::SortKeyword &sort = sort_of(front.path);
+    return hxm2afp::send_connections_page(request, 1, 1, front.accessFlags, sort.sortType,
+                                          sort.keyword, outcome);
+}
+
+// A connection's page (the component at `connection`), with the fields the
+// open-file pages post to come back to them.
+int send_connection(void *request, const hxm2afp::Request &front, char *connection,
+                    const FormFields &fields, const hxm2afp::ActionOutcome &outcome) {
+    return hxm2afp::send_connection_page(request, front.clearingPower ? 1 : 0, 1, 1, connection,
+                                         sort_of(front.path).keyword, fields.volume,
+                                         fields.sortType, fields.filter, &outcome);
+}
+
+// AFPCloseConnections: clears the connections the path marks (else the
+// body's), then the list.
+int answer_clear_connections(void *request, const hxm2afp::Request &front) {
     const ComponentPath &path = front.path;
     const char *decoded = front.decoded.get();
+    // The whole path after the keyword, as the request had it.
+    const HeapText url = hxm2afp::slash_text(Component(path.afterKeyword), path.total);
+    const char *urlText = url ? url.get() : "";
+    HXM_DEBUG("connections to be closed url[%s] postdata[%s]", hxm2afp::LogText(urlText).c_str(),
+              hxm2afp::LogText(decoded).c_str());
+    const bool marked = hxm2afp::holds_markers(urlText, hxm2afp::kClearStart, hxm2afp::kClearEnd);
     hxm2afp::ActionOutcome outcome;
-
-    // Without a sort keyword the list sorts by the first column.
-    const hxm2afp::SortKeyword &sort =
-        path.sort != nullptr ? *path.sort : hxm2afp::kConnectionColumns[0].sort;
-    int count = path.count;
-    FormFields fields;
-    static char emptyComponent[] = "";
-    char *connection = path.first.at();
-    if (count != 0) {
-        if (path.first.begins_with(kCloseConnectionsCommand)) {
-            // The whole path after the keyword, as the request had it.
-            const HeapText url = hxm2afp::slash_text(Component(path.afterKeyword), path.total);
-            const char *urlText = url ? url.get() : "";
-            HXM_DEBUG("connections to be closed url[%s] postdata[%s]",
-                      hxm2afp::LogText(urlText).c_str(), hxm2afp::LogText(decoded).c_str());
-            const bool marked =
-                hxm2afp::holds_markers(urlText, hxm2afp::kClearStart, hxm2afp::kClearEnd);
-            hxm2afp::clear_marked_connections(marked ? urlText : decoded, &outcome);
-            count = 0;
-        } else if (path.first.begins_with(kCloseFilesCommand)) {
-            HeapText remainder;
-            if (count >= 2) {
-                const Component named = path.first.next();
-                const Component after = named.next();
-                // The text after the connection component, as the path had it.
-                remainder = hxm2afp::slash_text(after, count - 2);
-                connection = named.at();
-                *after.at() = '\0';
-            } else {
-                connection = emptyComponent;
-            }
-            const char *remainderText = remainder ? remainder.get() : "";
-            count = 1;
-            HXM_DEBUG("Set of file names to close url[%s] postdata[%s]",
-                      hxm2afp::LogText(remainderText).c_str(), hxm2afp::LogText(decoded).c_str());
-            if (decoded != nullptr)
-                read_fields(front.body, &fields);
-            if (strstr(remainderText, hxm2afp::kCloseAllStart) != nullptr ||
-                strstr(remainderText, hxm2afp::kCloseAllEnd) != nullptr)
-                hxm2afp::close_marked_connection_files(remainderText, &outcome);
-            else
-                hxm2afp::close_named_files(decoded, &outcome);
-        } else if (decoded != nullptr) {
-            read_fields(front.body, &fields);
-            HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]",
-                      hxm2afp::LogText(fields.filter).c_str(),
-                      hxm2afp::LogText(fields.volume).c_str(),
-                      hxm2afp::LogText(fields.sortType).c_str());
-        }
-    }
-
+    hxm2afp::clear_marked_connections(marked ? urlText : decoded, &outcome);
     hxm2afp::log_action_outcome(outcome);
-    if (count == 0)
-        return hxm2afp::send_connections_page(request, 1, 1, accessFlags, sort.sortType,
-                                              sort.keyword, &outcome);
-    if (count == 1)
-        return hxm2afp::send_connection_page(request, front.clearingPower ? 1 : 0, 1, 1, connection,
-                                             sort.keyword, fields.volume, fields.sortType,
-                                             fields.filter, &outcome);
-    return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
+    return send_list(request, front, &outcome);
+}
+
+// AFPCloseFiles[/CONNECTION[/...]]: closes all files of the connection the
+// rest of the path marks, else the files the body names; then the
+// connection's page.
+int answer_close_files(void *request, const hxm2afp::Request &front) {
+    static char emptyComponent[] = "";
+    const ComponentPath &path = front.path;
+    const char *decoded = front.decoded.get();
+    HeapText remainder;
+    char *connection = emptyComponent;
+    if (path.count >= 2) {
+        const Component named = path.first.next();
+        const Component after = named.next();
+        // The text after the connection component, as the path had it.
+        remainder = hxm2afp::slash_text(after, path.count - 2);
+        connection = named.at();
+        *after.at() = '\0';
+    }
+    const char *remainderText = remainder ? remainder.get() : "";
+    HXM_DEBUG("Set of file names to close url[%s] postdata[%s]",
+              hxm2afp::LogText(remainderText).c_str(), hxm2afp::LogText(decoded).c_str());
+    FormFields fields;
+    if (decoded != nullptr)
+        read_fields(front.body, &fields);
+    hxm2afp::ActionOutcome outcome;
+    if (strstr(remainderText, hxm2afp::kCloseAllStart) != nullptr ||
+        strstr(remainderText, hxm2afp::kCloseAllEnd) != nullptr)
+        hxm2afp::close_marked_connection_files(remainderText, &outcome);
+    else
+        hxm2afp::close_named_files(decoded, &outcome);
+    hxm2afp::log_action_outcome(outcome);
+    return send_connection(request, front, connection, fields, outcome);
+}
+
+// CONNECTION: the connection's page; the posted fields lead back to the
+// open-file page the request came from. More components are a bad request.
+int answer_connection(void *request, const hxm2afp::Request &front) {
+    FormFields fields;
+    if (front.decoded) {
+        read_fields(front.body, &fields);
+        HXM_DEBUG("Post parameters: filter  [%s] volName [%s] sortType [%s]",
+                  hxm2afp::LogText(fields.filter).c_str(), hxm2afp::LogText(fields.volume).c_str(),
+                  hxm2afp::LogText(fields.sortType).c_str());
+    }
+    if (front.path.count != 1)
+        return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
+    return send_connection(request, front, front.path.first.at(), fields, hxm2afp::ActionOutcome());
+}
+
+int answer_list(void *request, const hxm2afp::Request &front) {
+    return send_list(request, front, nullptr);
+}
+
+// Clearing needs the clearing power; closing files runs for every caller
+// the area lets in.
+constexpr hxm2afp::AreaCommand kConnectionCommands[] = {
+    {kCloseConnectionsCommand, hxm2afp::CommandMatch::kBeginsWith, true, answer_clear_connections},
+    {kCloseFilesCommand, hxm2afp::CommandMatch::kBeginsWith, false, answer_close_files},
+    {nullptr, hxm2afp::CommandMatch::kComponent, false, answer_connection},
+    {nullptr, hxm2afp::CommandMatch::kAnything, false, answer_list},
+};
+
+constexpr hxm2afp::AreaFront kConnectionsFront = {
+    read_connections_path, send_help, kConnectionCommands, std::size(kConnectionCommands)};
+
+} // namespace
+
+int afpconsMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
+    return hxm2afp::answer_request(request, accessFlags, kConnectionsFront);
 }

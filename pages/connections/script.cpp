@@ -7,115 +7,97 @@
  * quote or "</script>" can then neither end the string nor the block.
  */
 
-#include <zentra/hxm_host.h>
-
 #include "pages/connections/list_page.h"
 
-#include "core/escape.h"
 #include "core/localisation.h"
+#include "core/page_writer.h"
+#include "pages/common/script_blocks.h"
 
 namespace {
 
-using hxm2afp::EscapedText;
+using hxm2afp::PageWriter;
 
-void open_block(void *request) {
-    HttpSendDataSprintf(request, "%s", "<SCRIPT type=\"text/javascript\">\n");
-    HttpSendDataSprintf(request, "%s", "<!--\n");
-}
+constexpr char kClosesAll[] = HXM_TRANSLATABLE(
+    "Closes all files opened by this connection. User(s) might lose data. Do you want "
+    "to continue?  ");
 
-void close_block(void *request) {
-    HttpSendDataSprintf(request, "%s", "//-->");
-    HttpSendDataSprintf(request, "%s", "</SCRIPT>\n");
+// "<indent>var msg = '<message>'<end>", the message translated and escaped
+// for the script string.
+void send_message(PageWriter &out, const char *indent, const char *message, const char *end) {
+    out.text(indent).literal("var msg = '").script_string(lnxMSG(message)).literal("'").text(end);
 }
 
 // Navigates to ClearURL once the user confirms.
-void send_confirm_and_go(void *request, const char *name, const char *message) {
-    HttpSendDataSprintf(request, "function %s(ClearURL, ConnNumber)\n{\n", name);
-    HttpSendDataSprintf(request, "%s", "    conn = parseInt(ConnNumber);\n");
-    HttpSendDataSprintf(request, "    var msg = '%s'\n", message);
-    HttpSendDataSprintf(request, "%s",
-                        "    if (confirm(msg))\n        location.href = ClearURL;\n}\n");
+void send_confirm_and_go(PageWriter &out, const char *name) {
+    out.format("function %s(ClearURL, ConnNumber)\n{\n", name);
+    out.literal("    conn = parseInt(ConnNumber);\n");
+    send_message(out, "    ", kClosesAll, "\n");
+    out.literal("    if (confirm(msg))\n        location.href = ClearURL;\n}\n");
 }
 
 } // namespace
 
 void AddJavaScriptConnectionCode(void *request) {
-    const EscapedText closesAll(
-        hxm2afp::escape_script_string,
-        lnxMSG("Closes all files opened by this connection. User(s) might lose data. Do you want "
-               "to continue?  "));
-    open_block(request);
-    send_confirm_and_go(request, "ConfirmClearConn", closesAll.c_str());
-    send_confirm_and_go(request, "ConfirmClearFilesForConnection", closesAll.c_str());
-    HttpSendDataSprintf(request, "%s", "function ConfirmClearFilesForConnectionInOFM()\n{\n");
-    HttpSendDataSprintf(request, "    var msg = '%s'\n", closesAll.c_str());
-    HttpSendDataSprintf(request, "%s",
-                        "    if (confirm(msg))\n"
-                        "        document.getElementById(\"closeAllFilesForm\").submit();\n"
-                        "    return false;\n}\n");
-    close_block(request);
+    PageWriter out(request);
+    hxm2afp::open_script_block(out);
+    send_confirm_and_go(out, "ConfirmClearConn");
+    send_confirm_and_go(out, "ConfirmClearFilesForConnection");
+    out.literal("function ConfirmClearFilesForConnectionInOFM()\n{\n");
+    send_message(out, "    ", kClosesAll, "\n");
+    out.literal("    if (confirm(msg))\n"
+                "        document.getElementById(\"closeAllFilesForm\").submit();\n"
+                "    return false;\n}\n");
+    hxm2afp::close_script_block(out);
 
-    open_block(request);
-    HttpSendDataSprintf(request, "%s", "function ConfirmClearAll(ClearAllURL)\n{\n");
-    HttpSendDataSprintf(request, "    var msg = '%s'\n  \n",
-                        "Are you sure you want to clear ALL Not Logged In connections, doing so "
-                        "could cause applications errors ");
-    HttpSendDataSprintf(request, "%s",
-                        "    if (confirm(msg))\n        location.href = ClearAllURL;\n}\n");
-    HttpSendDataSprintf(request, "%s", "\n\n");
+    hxm2afp::open_script_block(out);
+    hxm2afp::send_confirm_clear_all(out, "location.href");
+    out.literal("\n\n");
 
-    const EscapedText closingFile(
-        hxm2afp::escape_script_string,
-        lnxMSG(
-            "Closing a file will close the file for all connections. Do you want to continue? "));
-    HttpSendDataSprintf(request, "%s", "function closeThisFile(ClearURL)\n{\n");
-    HttpSendDataSprintf(request, "    var msg = '%s'\n  \n", closingFile.c_str());
-    HttpSendDataSprintf(request, "%s", "    return confirm(msg);\n}\n");
-    HttpSendDataSprintf(request, "%s", "\n");
+    out.literal("function closeThisFile(ClearURL)\n{\n");
+    send_message(
+        out, "    ",
+        HXM_TRANSLATABLE(
+            "Closing a file will close the file for all connections. Do you want to continue? "),
+        "\n  \n");
+    out.literal("    return confirm(msg);\n}\n");
+    out.literal("\n");
 
-    const EscapedText closesAllOnce(
-        hxm2afp::escape_script_string,
-        lnxMSG("Closes all files opened by this connection. User(s) might lose data. Do you want "
-               "to continue? "));
-    const EscapedText noneSelected(
-        hxm2afp::escape_script_string,
-        lnxMSG("No connection selected. Please select the connection(s), then click Close "
-               "Connections."));
-    HttpSendDataSprintf(request, "%s",
-                        "function closeConn(cb)\n{\n"
-                        "    var boxes = document.getElementsByName('CONNECTIONID');\n"
-                        "    for (var i = 0; i < boxes.length; i++) {\n"
-                        "        if (boxes[i].checked) {\n");
-    HttpSendDataSprintf(request, "                     var msg = '%s'\n  \n",
-                        closesAllOnce.c_str());
-    HttpSendDataSprintf(request, "%s",
-                        "            return confirm(msg);\n"
-                        "        }\n"
-                        "    }\n");
-    HttpSendDataSprintf(request, "              var msg = '%s'\n  \n", noneSelected.c_str());
-    HttpSendDataSprintf(request, "%s", "    alert(msg);\n    return false;\n}\n");
-    HttpSendDataSprintf(request, "%s", "\n");
+    out.literal("function closeConn(cb)\n{\n"
+                "    var boxes = document.getElementsByName('CONNECTIONID');\n"
+                "    for (var i = 0; i < boxes.length; i++) {\n"
+                "        if (boxes[i].checked) {\n");
+    send_message(out, "                     ",
+                 HXM_TRANSLATABLE("Closes all files opened by this connection. User(s) might lose "
+                                  "data. Do you want to continue? "),
+                 "\n  \n");
+    out.literal("            return confirm(msg);\n"
+                "        }\n"
+                "    }\n");
+    send_message(out, "              ",
+                 HXM_TRANSLATABLE("No connection selected. Please select the connection(s), then "
+                                  "click Close Connections."),
+                 "\n  \n");
+    out.literal("    alert(msg);\n    return false;\n}\n");
+    out.literal("\n");
 
-    HttpSendDataSprintf(request, "%s",
-                        "function checkAndUncheckAll(cb)\n{\n"
-                        "    var boxes = document.getElementsByName('CONNECTIONID');\n"
-                        "    for (var i = 0; i < boxes.length; i++) {\n"
-                        "        if (boxes[i].id != 'noid')\n"
-                        "            boxes[i].checked = cb.checked;\n"
-                        "    }\n}\n");
-    HttpSendDataSprintf(request, "%s", "\n");
-    close_block(request);
+    out.literal("function checkAndUncheckAll(cb)\n{\n"
+                "    var boxes = document.getElementsByName('CONNECTIONID');\n"
+                "    for (var i = 0; i < boxes.length; i++) {\n"
+                "        if (boxes[i].id != 'noid')\n"
+                "            boxes[i].checked = cb.checked;\n"
+                "    }\n}\n");
+    out.literal("\n");
+    hxm2afp::close_script_block(out);
 
-    open_block(request);
-    HttpSendDataSprintf(request, "%s", "function ConfirmClearMarked(ClearAllURL)\n{\n");
-    HttpSendDataSprintf(request, "    var msg = '%s'\n  \n",
-                        "Are you sure you want to clear ALL marked connections? Doing so could "
-                        "cause applications errors.");
-    HttpSendDataSprintf(request, "%s", "    return confirm(msg);\n}\n");
-    HttpSendDataSprintf(request, "%s",
-                        "function filterFormSubmit()\n{\n"
-                        "    document.getElementById(\"filterForm\").submit();\n"
-                        "    return false;\n}\n");
-    HttpSendDataSprintf(request, "%s", "\n");
-    close_block(request);
+    hxm2afp::open_script_block(out);
+    out.literal("function ConfirmClearMarked(ClearAllURL)\n{\n");
+    out.format("    var msg = '%s'\n  \n",
+               "Are you sure you want to clear ALL marked connections? Doing so could "
+               "cause applications errors.");
+    out.literal("    return confirm(msg);\n}\n");
+    out.literal("function filterFormSubmit()\n{\n"
+                "    document.getElementById(\"filterForm\").submit();\n"
+                "    return false;\n}\n");
+    out.literal("\n");
+    hxm2afp::close_script_block(out);
 }

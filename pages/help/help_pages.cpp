@@ -12,31 +12,36 @@
 
 #include <stddef.h>
 
-#include <zentra/hxm_host.h>
-
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_text.h"
+#include "core/page_writer.h"
 
 namespace {
 
 /* The body formats a help line can use. */
-enum class Format {
-    P,         /* "<p>%s</p>" */
-    Pn,        /* "<p>%s</p>\n" */
-    DTs,       /* "<dd><b>%s</b>%s</dd><br> \n" */
-    DT,        /* "<dd><b>%s</b>%s</dd><br>\n" */
-    DTe,       /* "<dd><b>%s</b>%s</dd>\n" */
-    CLK,       /* "<p>%s<i>%s</i>%s</p>\n" */
-    SEL,       /* "<p>%s<i>%s</i></p>\n" */
-    H4n,       /* "<h4>%s</h4>\n" */
-    H4,        /* "<h4>%s</h4>" */
-    DD,        /* "<dd>%s</dd>\n" */
-    DDb,       /* "<dd>%s</dd><br>\n" */
-    H3,        /* "<h3>%s</h3>\n" */
-    ServerLog, /* "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n" */
-    PluginLog, /* "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n" */
+enum class Format { P, Pn, DTs, DT, DTe, CLK, SEL, H4n, H4, DD, DDb, H3, ServerLog, PluginLog };
+
+/* Each format's markup, in the order above, its texts taken in order. */
+constexpr const char *kLineMarkup[] = {
+    "<p>%s</p>",
+    "<p>%s</p>\n",
+    "<dd><b>%s</b>%s</dd><br> \n",
+    "<dd><b>%s</b>%s</dd><br>\n",
+    "<dd><b>%s</b>%s</dd>\n",
+    "<p>%s<i>%s</i>%s</p>\n",
+    "<p>%s<i>%s</i></p>\n",
+    "<h4>%s</h4>\n",
+    "<h4>%s</h4>",
+    "<dd>%s</dd>\n",
+    "<dd>%s</dd><br>\n",
+    "<h3>%s</h3>\n",
+    "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n",
+    "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n",
 };
+static_assert(sizeof kLineMarkup / sizeof kLineMarkup[0] ==
+                  static_cast<size_t>(Format::PluginLog) + 1,
+              "one markup per format");
 
 /* One body line: its format and the catalogue keys of its arguments. */
 struct HelpLine {
@@ -270,55 +275,16 @@ const HelpPage *find_page(int number) {
     return nullptr;
 }
 
-/* Sends one line with its texts looked up in the catalogue. */
-void send_line(void *request, const HelpLine &line) {
+/* Sends one line with its texts looked up in the catalogue; a format
+ * takes only the texts it names. */
+void send_line(hxm2afp::PageWriter &out, const HelpLine &line) {
     const char *a = lnxMSG(line.text[0]);
-    const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : nullptr;
-    const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : nullptr;
-    switch (line.format) {
-    case Format::P:
-        HttpSendDataSprintf(request, "<p>%s</p>", a);
-        break;
-    case Format::Pn:
-        HttpSendDataSprintf(request, "<p>%s</p>\n", a);
-        break;
-    case Format::DTs:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd><br> \n", a, b);
-        break;
-    case Format::DT:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd><br>\n", a, b);
-        break;
-    case Format::DTe:
-        HttpSendDataSprintf(request, "<dd><b>%s</b>%s</dd>\n", a, b);
-        break;
-    case Format::CLK:
-        HttpSendDataSprintf(request, "<p>%s<i>%s</i>%s</p>\n", a, b, c);
-        break;
-    case Format::SEL:
-        HttpSendDataSprintf(request, "<p>%s<i>%s</i></p>\n", a, b);
-        break;
-    case Format::H4n:
-        HttpSendDataSprintf(request, "<h4>%s</h4>\n", a);
-        break;
-    case Format::H4:
-        HttpSendDataSprintf(request, "<h4>%s</h4>", a);
-        break;
-    case Format::DD:
-        HttpSendDataSprintf(request, "<dd>%s</dd>\n", a);
-        break;
-    case Format::DDb:
-        HttpSendDataSprintf(request, "<dd>%s</dd><br>\n", a);
-        break;
-    case Format::H3:
-        HttpSendDataSprintf(request, "<h3>%s</h3>\n", a);
-        break;
-    case Format::ServerLog:
-        HttpSendDataSprintf(request, "<dd><b>%s afpsvcd.log: </b>%s</dd><br>\n", a, b);
-        break;
-    case Format::PluginLog:
-        HttpSendDataSprintf(request, "<dd><b>%s libhxm2afp.log: </b>%s</dd>\n", a, b);
-        break;
-    }
+    const char *b = line.text[1] != nullptr ? lnxMSG(line.text[1]) : "";
+    const char *c = line.text[2] != nullptr ? lnxMSG(line.text[2]) : "";
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    out.format(kLineMarkup[static_cast<size_t>(line.format)], a, b, c);
+#pragma GCC diagnostic pop
 }
 
 } // namespace
@@ -329,13 +295,14 @@ int generate_afp_help_page(void *request, int pageNumber, const char *title) {
     if (const int refused = hxm2afp::begin_page(request, {heading}))
         return refused;
 
+    hxm2afp::PageWriter out(request);
     if (const HelpPage *page = find_page(pageNumber)) {
         for (size_t i = 0; i < page->count; ++i)
-            send_line(request, page->lines[i]);
+            send_line(out, page->lines[i]);
     } else {
-        HttpSendDataSprintf(request, "<h3>%s</h3>\n",
-                            lnxMSG("AFP Open File Manager Help information is not available."));
+        out.format("<h3>%s</h3>\n",
+                   lnxMSG("AFP Open File Manager Help information is not available."));
     }
-    HttpSendDataSprintf(request, "</BODY></HTML>");
-    return hxm2afp::end_page(request);
+    out.literal("</BODY></HTML>");
+    return hxm2afp::end_page(out);
 }

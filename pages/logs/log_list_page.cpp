@@ -16,13 +16,11 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include <zentra/hxm_host.h>
-
-#include "core/escape.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_text.h"
+#include "core/page_writer.h"
 #include "core/paths.h"
 #include "core/server_paths.h"
 #include "logger/logger.h"
@@ -52,10 +50,8 @@ void write_size_text(long long bytes, char *out, size_t size) {
     snprintf(out, size, "%s", text);
 }
 
-} // namespace
-
-const char *BuildLogFileTableEntry(void *request, const char *attribute, const char *name,
-                                   const char *directory) {
+const char *send_log_row(hxm2afp::PageWriter &out, const char *attribute, const char *name,
+                         const char *directory) {
     if (name == nullptr || directory == nullptr || VerifyLinuxPath(directory) != 0)
         return attribute;
 
@@ -71,17 +67,21 @@ const char *BuildLogFileTableEntry(void *request, const char *attribute, const c
 
     char sizeText[kRowSizeTextSize];
     write_size_text(static_cast<long long>(status.st_size), sizeText, sizeof sizeText);
-
-    char escapedPath[HXM_ESCAPED_SIZE(kFullPathSize)];
-    const char *href = hxm2afp::escape_url_path(fullPath, escapedPath, sizeof escapedPath);
-    char escapedName[HXM_ESCAPED_SIZE(kFullPathSize)];
-    const char *shownName = hxm2afp::escape_html(name, escapedName, sizeof escapedName);
-
-    HttpSendDataSprintf(request,
-                        "<tr %s><td class=\"tablecol\" align=center><a href=\"%s?VIEW\">%s</a></td>"
-                        "<td class=\"tablecol\" align=right>%s</td></tr>\n",
-                        attribute != nullptr ? attribute : "", href, shownName, sizeText);
+    out.format("<tr %s><td class=\"tablecol\" align=center><a href=\"",
+               attribute != nullptr ? attribute : "")
+        .url_path(fullPath)
+        .literal("?VIEW\">")
+        .html(name)
+        .format("</a></td><td class=\"tablecol\" align=right>%s</td></tr>\n", sizeText);
     return attribute == lpzdark ? lpzlight : lpzdark;
+}
+
+} // namespace
+
+const char *BuildLogFileTableEntry(void *request, const char *attribute, const char *name,
+                                   const char *directory) {
+    hxm2afp::PageWriter out(request);
+    return send_log_row(out, attribute, name, directory);
 }
 
 int generate_main_showlogs_page(void *request) {
@@ -94,22 +94,19 @@ int generate_main_showlogs_page(void *request) {
     if (const int refused = hxm2afp::begin_page(request, frame))
         return refused;
 
-    HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
-    HttpSendDataSprintf(request,
-                        "<tr class=\"tablehead\"><td colspan=2 align=center>%s</td></tr>\n",
-                        lnxMSG("Logs"));
-    HttpSendDataSprintf(
-        request,
-        "<tr class=\"tablesubhead\"><th align=center>%s</th><th align=center>%s</th></tr>\n",
-        lnxMSG("Name"), lnxMSG("Size"));
+    hxm2afp::PageWriter out(request);
+    out.literal("<p><dl><dd><table border=0>\n");
+    out.format("<tr class=\"tablehead\"><td colspan=2 align=center>%s</td></tr>\n", lnxMSG("Logs"));
+    out.format("<tr class=\"tablesubhead\"><th align=center>%s</th><th align=center>%s</th></tr>\n",
+               lnxMSG("Name"), lnxMSG("Size"));
 
     const char *directory = hxm2afp::log_directory();
-    const char *attribute = BuildLogFileTableEntry(request, lpzdark, kServerLogName, directory);
+    const char *attribute = send_log_row(out, lpzdark, kServerLogName, directory);
     if (hxm_log != nullptr && hxm_log->level >= kPluginLogLevel)
-        BuildLogFileTableEntry(request, attribute, kPluginLogName, directory);
+        send_log_row(out, attribute, kPluginLogName, directory);
 
-    HttpSendDataSprintf(request, "</table></dd></dl></p>\n");
-    HttpSendDataSprintf(request, "<p><dl><dd><table border=0>\n");
-    HttpSendDataSprintf(request, "</BODY></HTML>");
-    return hxm2afp::end_page(request);
+    out.literal("</table></dd></dl></p>\n");
+    out.literal("<p><dl><dd><table border=0>\n");
+    out.literal("</BODY></HTML>");
+    return hxm2afp::end_page(out);
 }

@@ -4,6 +4,7 @@
 #include "pages/openfiles/columns.h"
 
 #include "core/localisation.h"
+#include "core/page_writer.h"
 
 namespace hxm2afp {
 
@@ -42,22 +43,22 @@ const OpenFileColumn &open_file_column(AfpSortType sortType) {
     return kOpenFileColumns[0];
 }
 
-void append_open_file_heading(std::string *row, const OpenFileColumn &column, const char *label,
-                              const std::string &href, const char *image, const char *imageEnd) {
-    row->append("<TD align=center>").append(label).append(column.labelGap);
-    row->append("<A HREF=").append(href).append("><img id=").append(column.imageId);
-    row->append(" border=0 alt='").append(lnxMSG(column.linkText)).append("'");
-    row->append(column.altGap).append("src='/opt/zentra/hxm/").append(image).append("'");
-    row->append(imageEnd).append("></a></TD>");
+void send_open_file_heading(PageWriter &out, const OpenFileColumn &column, const char *label,
+                            const char *href, const char *image, const char *imageEnd) {
+    out.literal("<TD align=center>").text(label).text(column.labelGap);
+    out.literal("<A HREF=").text(href).literal("><img id=").text(column.imageId);
+    out.literal(" border=0 alt='").text(lnxMSG(column.linkText)).literal("'");
+    out.text(column.altGap).literal("src='/opt/zentra/hxm/").text(image).literal("'");
+    out.text(imageEnd).literal("></a></TD>");
 }
 
-std::string unsorted_heading_row(const char *imageEnd) {
-    std::string row = "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
-                      "NAME=K_1_ id=noid onchange='checkAndUncheckAll(this)'></TD>";
+void send_unsorted_heading_row(PageWriter &out, const char *imageEnd) {
+    out.literal("<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
+                "NAME=K_1_ id=noid onchange='checkAndUncheckAll(this)'></TD>");
     for (const OpenFileColumn &column : kOpenFileColumns)
-        append_open_file_heading(&row, column, lnxMSG(column.label), column.unsortedHref,
-                                 "sortdown.png", imageEnd != nullptr ? imageEnd : column.imageEnd);
-    return row.append("</TR>");
+        send_open_file_heading(out, column, lnxMSG(column.label), column.unsortedHref,
+                               "sortdown.png", imageEnd != nullptr ? imageEnd : column.imageEnd);
+    out.literal("</TR>");
 }
 
 } // namespace hxm2afp

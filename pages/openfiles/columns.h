@@ -8,8 +8,6 @@
 
 #include <stddef.h>
 
-#include <string>
-
 #include "pages/common/component_path.h"
 
 namespace hxm2afp {
@@ -34,16 +32,19 @@ extern const OpenFileColumn kOpenFileColumns[kOpenFileColumnCount];
  * 1 to 3. */
 const OpenFileColumn &open_file_column(AfpSortType sortType);
 
-/* Appends one heading cell to `row`: `label` as given (translated or not),
- * a link to `href` (the whole attribute text), the image file `image` under
- * the column's translated image text, `imageEnd` before the image's ">". */
-void append_open_file_heading(std::string *row, const OpenFileColumn &column, const char *label,
-                              const std::string &href, const char *image, const char *imageEnd);
+class PageWriter;
 
-/* The heading row of a page that lists no files yet: the check-all box,
- * then every column, its label translated, linking to its unsortedHref;
- * `imageEnd` stands for every column's own when not null. */
-std::string unsorted_heading_row(const char *imageEnd);
+/* Writes one heading cell: `label` as given (translated or not), a link to
+ * `href` (the whole attribute text, already escaped), the image file
+ * `image` under the column's translated image text, `imageEnd` before the
+ * image's ">". */
+void send_open_file_heading(PageWriter &out, const OpenFileColumn &column, const char *label,
+                            const char *href, const char *image, const char *imageEnd);
+
+/* Writes the heading row of a page that lists no files yet: the check-all
+ * box, then every column, its label translated, linking to its
+ * unsortedHref; `imageEnd` stands for every column's own when not null. */
+void send_unsorted_heading_row(PageWriter &out, const char *imageEnd);
 
 } // namespace hxm2afp
 

@@ -19,6 +19,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <iterator>
 #include <type_traits>
 
 #include <zentra/hxm_host.h>
@@ -34,6 +35,7 @@
 #include "pages/openfiles/columns.h"
 #include "pages/openfiles/file_info_page.h"
 #include "pages/openfiles/find_page.h"
+#include "pages/openfiles/frame.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {
@@ -166,54 +168,17 @@ int GetComponentCountAndSortTypeForOFM(void *request, int *count, AfpSortType *s
     return 0;
 }
 
-// Closing files needs only the area's access: no command here clears.
-constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help, nullptr};
+namespace {
 
-int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
-    hxm2afp::Request front;
-    const int answered = hxm2afp::open_request(request, accessFlags, kOpenFilesFront, &front);
-    if (answered != 0)
-        return answered;
-    const ComponentPath &path = front.path;
-    const char *decoded = front.decoded.get();
-    hxm2afp::ActionOutcome outcome;
+AfpSortType sort_type_of(const ComponentPath &path) {
+    return path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;
+}
 
-    const AfpSortType sortType =
-        path.sort != nullptr ? path.sort->sortType : AFP_SORT_CONNECTION_NUMBER;
-    int count = path.count;
-    Component component = path.first;
-    char filter[kFilterSize] = {};
-    const char *volume = "";
-    if (count != 0) {
-        if (component.equals(hxm2afp::kFindFilesCommand))
-            return hxm2afp::answer_find_files(request, front, component, count);
-        if (component.begins_with(kBrowseFile)) {
-            // The file name: what follows the command and the volume.
-            const HeapText fileName =
-                count > 2 ? hxm2afp::slash_text(component.next().next(), count - 2) : HeapText();
-            const char *name = fileName ? fileName.get() : "";
-            HXM_DEBUG("file name = %s", hxm2afp::LogText(name).c_str());
-            return displayAFPFileDetails(request, name);
-        }
-        if (component.begins_with(kCloseFiles)) {
-            const Component named = component.next();
-            component = named;
-            if (named.at()[0] != '\0') {
-                named.text()[named.length()] = '\0';
-                volume = named.text();
-            } else {
-                volume = named.at(); // no volume: the empty text
-            }
-            count = 1;
-            HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
-            hxm2afp::close_named_files(decoded, &outcome);
-        } else {
-            volume = component.text();
-            if (decoded != nullptr)
-                read_filter(decoded, filter);
-        }
-    }
-
+// What every request that reaches a list leaves in the log: its body, the
+// clearing power, the components left from `component` on and the action's
+// outcome.
+void log_request(const hxm2afp::Request &front, int count, Component component,
+                 const hxm2afp::ActionOutcome &outcome) {
     if (Logger *logger = hxm_log) {
         if (front.bodyLength != 0)
             logger->error("post count = %d content=%s", static_cast<int>(front.bodyLength),
@@ -222,12 +187,73 @@ int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessF
     HXM_DEBUG("Connection clearing power is = %d", front.clearingPower ? 1 : 0);
     log_remaining_components(count, component);
     hxm2afp::log_action_outcome(outcome);
+}
 
-    if (count == 0)
-        return generate_main_ofm_page(request);
-    if (count == 1)
-        return hxm2afp::send_open_files_page(request, volume, sortType, filter, &outcome);
+// AFPBrowseFile/VOLUME/PATH: the file-details page.
+int answer_browse_file(void *request, const hxm2afp::Request &front) {
+    const ComponentPath &path = front.path;
+    // The file name: what follows the command and the volume.
+    const HeapText fileName =
+        path.count > 2 ? hxm2afp::slash_text(path.first.next().next(), path.count - 2) : HeapText();
+    const char *name = fileName ? fileName.get() : "";
+    HXM_DEBUG("file name = %s", hxm2afp::LogText(name).c_str());
+    return displayAFPFileDetails(request, name);
+}
+
+// AFPCloseFiles/VOLUME: closes the files the body names, then the volume's
+// list.
+int answer_close_files(void *request, const hxm2afp::Request &front) {
+    const Component named = front.path.first.next();
+    const char *volume = named.at(); // no volume: the empty text
+    if (named.at()[0] != '\0') {
+        named.text()[named.length()] = '\0';
+        volume = named.text();
+    }
+    const char *decoded = front.decoded.get();
+    HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
+    hxm2afp::ActionOutcome outcome;
+    hxm2afp::close_named_files(decoded, &outcome);
+    log_request(front, 1, named, outcome);
+    return hxm2afp::send_open_files_page(request, volume, sort_type_of(front.path), "", &outcome);
+}
+
+// VOLUME: its open files, filtered by a posted FILTER. A longer path is the
+// selection page to a GET and a bad request to a post.
+int answer_volume(void *request, const hxm2afp::Request &front) {
+    const ComponentPath &path = front.path;
+    char filter[kFilterSize] = {};
+    if (front.decoded)
+        read_filter(front.decoded.get(), filter);
+    hxm2afp::ActionOutcome outcome;
+    log_request(front, path.count, path.first, outcome);
+    if (path.count == 1)
+        return hxm2afp::send_open_files_page(request, path.first.text(), sort_type_of(path), filter,
+                                             &outcome);
     if (front.method == HXM_METHOD_GET)
         return generate_main_ofm_page(request);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
+}
+
+// Nothing after the keyword (or a sort keyword alone): the selection page.
+int answer_volume_selection(void *request, const hxm2afp::Request &front) {
+    log_request(front, front.path.count, front.path.first, hxm2afp::ActionOutcome());
+    return generate_main_ofm_page(request);
+}
+
+// Closing files needs only the area's access: no command here clears.
+constexpr hxm2afp::AreaCommand kOpenFileCommands[] = {
+    {hxm2afp::kFindFilesCommand, hxm2afp::CommandMatch::kEquals, false, hxm2afp::answer_find_files},
+    {kBrowseFile, hxm2afp::CommandMatch::kBeginsWith, false, answer_browse_file},
+    {kCloseFiles, hxm2afp::CommandMatch::kBeginsWith, false, answer_close_files},
+    {nullptr, hxm2afp::CommandMatch::kComponent, false, answer_volume},
+    {nullptr, hxm2afp::CommandMatch::kAnything, false, answer_volume_selection},
+};
+
+constexpr hxm2afp::AreaFront kOpenFilesFront = {read_open_files_path, send_help, kOpenFileCommands,
+                                                std::size(kOpenFileCommands)};
+
+} // namespace
+
+int afpofmMethod(void *request, unsigned int, unsigned int, unsigned int accessFlags) {
+    return hxm2afp::answer_request(request, accessFlags, kOpenFilesFront);
 }

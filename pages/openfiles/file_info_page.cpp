@@ -6,12 +6,12 @@
 
 #include <stdio.h>
 
-#include <zentra/hxm_host.h>
-
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "core/page_writer.h"
 #include "pages/openfiles/columns.h"
+#include "pages/openfiles/frame.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {
@@ -45,20 +45,20 @@ int displayAFPFileDetails(void *request, const char *fileName) {
         return started;
     FillAFPFileDetails(fileName);
     FillVolumes(request, nullptr);
-    HttpSendDataSprintf(request, "<tr><td>");
-    hxm2afp::send_filter_form(request, "</td></tr></table>\n");
-    HttpSendDataSprintf(request, "<FORM><table border=0 style=\"width: 850px;\" >");
+    hxm2afp::PageWriter out(request);
+    out.literal("<tr><td>");
+    hxm2afp::send_filter_form(out, "</td></tr></table>\n");
+    out.literal("<FORM><table border=0 style=\"width: 850px;\" >");
     // German pages get these in German too; English bytes stay as they were.
-    HttpSendDataSprintf(request, "<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
-                        lnxMSG("List of Open Files"));
-    HttpSendDataSprintf(request, "%s", hxm2afp::unsorted_heading_row(" ").c_str());
-    HttpSendDataSprintf(request,
-                        "<tr><td align=left><input onclick=\"closeFiles(this)\" "
-                        "name=\"closeallcheckfiles\" type='button' "
-                        "value=\"%s\"></td></tr></table></FORM>",
-                        lnxMSG("Close"));
-    HttpSendDataSprintf(request, "</BODY></HTML>\n");
-    return hxm2afp::end_page(request);
+    out.format("<tr class=tablehead><TD align=center colspan=4>%s</TD></tr>",
+               lnxMSG("List of Open Files"));
+    hxm2afp::send_unsorted_heading_row(out, " ");
+    out.format("<tr><td align=left><input onclick=\"closeFiles(this)\" "
+               "name=\"closeallcheckfiles\" type='button' "
+               "value=\"%s\"></td></tr></table></FORM>",
+               lnxMSG("Close"));
+    out.literal("</BODY></HTML>\n");
+    return hxm2afp::end_page(out);
 }
 
 int generate_fileinfo_page(void *request, int, int, unsigned long) {
@@ -67,20 +67,19 @@ int generate_fileinfo_page(void *request, int, int, unsigned long) {
     const int started = hxm2afp::begin_open_file_page(request, title);
     if (started != 0)
         return started;
-    HttpSendDataSprintf(request, "<DIV CLASS=NORMAL><TABLE BORDER=0 CELLPADDING=2 "
-                                 "bgcolor=#ffffff><tr><td><P><A HREF=/afpofm>[Back to open file "
-                                 "management]</A><BR><BR><DL><DT><B>File information</B>\n");
-    HttpSendDataSprintf(request, "<DD><TABLE border=0 cellpadding=3>");
+    hxm2afp::PageWriter out(request);
+    out.literal("<DIV CLASS=NORMAL><TABLE BORDER=0 CELLPADDING=2 "
+                "bgcolor=#ffffff><tr><td><P><A HREF=/afpofm>[Back to open file "
+                "management]</A><BR><BR><DL><DT><B>File information</B>\n");
+    out.literal("<DD><TABLE border=0 cellpadding=3>");
     const size_t rows = sizeof kSampleRows / sizeof kSampleRows[0];
     for (size_t index = 0; index < rows; ++index) {
         const SampleRow &row = kSampleRows[index];
-        HttpSendDataSprintf(request, "<TR %s><TH ALIGN=LEFT>%s</TH><TD>%s</TD></TR>%s",
-                            row.attribute, row.caption, row.value,
-                            index + 1 == rows ? "\t</TABLE>" : "");
+        out.format("<TR %s><TH ALIGN=LEFT>%s</TH><TD>%s</TD></TR>%s", row.attribute, row.caption,
+                   row.value, index + 1 == rows ? "\t</TABLE>" : "");
     }
-    HttpSendDataSprintf(request,
-                        "<DT><FORM METHOD=\"POST\" ACTION=\"/kdpdfunction/DELETEFILE_CONFIRM\">");
-    HttpSendDataSprintf(request, "<INPUT TYPE=\"submit\" VALUE=\"Close File\"></FORM></DT>");
-    HttpSendDataSprintf(request, "</table></dl></BODY></HTML>\n");
-    return hxm2afp::end_page(request);
+    out.literal("<DT><FORM METHOD=\"POST\" ACTION=\"/kdpdfunction/DELETEFILE_CONFIRM\">");
+    out.literal("<INPUT TYPE=\"submit\" VALUE=\"Close File\"></FORM></DT>");
+    out.literal("</table></dl></BODY></HTML>\n");
+    return hxm2afp::end_page(out);
 }

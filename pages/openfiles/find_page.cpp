@@ -21,17 +21,15 @@
 #include <string.h>
 #include <strings.h>
 
-#include <string>
-
 #include <zentra/hxm_host.h>
 
 #include "core/error_page.h"
-#include "core/escape.h"
+#include "core/form.h"
 #include "core/localisation.h"
 #include "core/page_frame.h"
 #include "core/page_globals.h"
+#include "core/page_writer.h"
 #include "core/post_body.h"
-#include "core/text_appender.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/find_files.h"
@@ -39,21 +37,13 @@
 #include "monitor/node_list.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
-#include "pages/openfiles/list_page.h"
+#include "pages/openfiles/frame.h"
 
 namespace hxm2afp {
 namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-constexpr char kNameField[] = "FINDNAME";
-constexpr char kUserField[] = "FINDUSER";
 constexpr char kFileField[] = "FILENAME";
-// The longest raw field read: a criterion of the most bytes, every one encoded.
-constexpr int kLongestRawField = 3 * kFindTextBytes;
-constexpr size_t kSentenceSize = 1024;
-constexpr size_t kRowSize = 8192;
-// A row's fixed markup and numbers, beside its escaped texts.
-constexpr size_t kRowMarkup = 1024;
 
 /* The find page's columns, in page order: the path keyword, the order it
  * asks for, the heading and its sort link's image text and id. */
@@ -118,20 +108,12 @@ int read_find_path(const Request &front, Component command, int count, FindAsk *
  * bytes): false when it holds more than kFindTextLongest characters (out is
  * then empty). */
 bool read_criterion(const char *body, const char *field, char *out) {
-    out[0] = '\0';
-    if (body == nullptr)
-        return true;
-    char raw[kLongestRawField + 1];
-    int length = kLongestRawField;
-    if (HttpFindNameAndValue(body, field, raw, &length) != 0)
-        return length <= kLongestRawField; // absent, or refused as too long
-    char decoded[kLongestRawField + 1];
-    const int decodedLength = HttpUnConvertName(raw, decoded, length);
-    if (decodedLength < 0 || static_cast<size_t>(decodedLength) > kFindTextBytes ||
-        count_characters(decoded) > kFindTextLongest)
+    if (read_form_field(body, field, out, kFindTextBytes + 1) == FormField::kTooLong)
         return false;
-    memcpy(out, decoded, static_cast<size_t>(decodedLength) + 1);
-    return true;
+    if (count_characters(out) <= kFindTextLongest)
+        return true;
+    out[0] = '\0';
+    return false;
 }
 
 /* Closes the files the body's FILENAME fields name, each field decoded on
@@ -153,73 +135,54 @@ void close_ticked_files(const char *body, ActionOutcome *outcome) {
     }
 }
 
-void send_hidden_criteria(void *request, const char *name, const char *user) {
-    const EscapedText htmlName(escape_html, name);
-    const EscapedText htmlUser(escape_html, user);
-    HttpSendDataSprintf(request,
-                        "<input name=\"%s\" type=hidden value=\"%s\"/><input name=\"%s\" "
-                        "type=hidden value=\"%s\"/>",
-                        kNameField, htmlName.c_str(), kUserField, htmlUser.c_str());
+void send_hidden_criteria(PageWriter &out, const char *name, const char *user) {
+    out.format("<input name=\"%s\" type=hidden value=\"", kNameField).html(name);
+    out.format("\"/><input name=\"%s\" type=hidden value=\"", kUserField).html(user);
+    out.literal("\"/>");
 }
 
 /* The criteria form: its id is the one the area's script posts for Refresh
  * and for a heading's sort link. */
-void send_criteria_form(void *request, const FindAsk &ask) {
-    const EscapedText htmlName(escape_html, ask.name);
-    const EscapedText htmlUser(escape_html, ask.user);
-    HttpSendDataSprintf(request,
-                        "<FORM method=\"post\" action=\"/%s/%s/%s\" id=\"filterForm\"><table><tr>"
-                        "<td><label>%s : </label></td><td><input name=\"%s\" id=\"findName\" "
-                        "type=\"text\" maxlength=\"255\" title=\"%s\" placeholder=\"%s\" "
-                        "value=\"%s\" style=\"width: 147px; \" /></td>",
-                        keyword_afpofm, kFindFilesCommand, ask.sort->keyword, lnxMSG("File name"),
-                        kNameField, lnxMSG("Part of a file name, * and ? as wildcards"),
-                        lnxMSG("eg: budget"), htmlName.c_str());
-    HttpSendDataSprintf(request,
-                        "<td><label>%s : </label></td><td><input name=\"%s\" id=\"findUser\" "
-                        "type=\"text\" maxlength=\"255\" title=\"%s\" value=\"%s\" "
-                        "style=\"width: 147px; \" /> <input type='submit' value=\"%s\" /></td>"
-                        "</tr></table></FORM>\n",
-                        lnxMSG("User"), kUserField, lnxMSG("Part of a user name (optional)"),
-                        htmlUser.c_str(), lnxMSG("Find"));
+void send_criteria_form(PageWriter &out, const FindAsk &ask) {
+    out.format("<FORM method=\"post\" action=\"/%s/%s/%s\" id=\"filterForm\"><table><tr>"
+               "<td><label>%s : </label></td><td><input name=\"%s\" id=\"findName\" "
+               "type=\"text\" maxlength=\"255\" title=\"%s\" placeholder=\"%s\" value=\"",
+               keyword_afpofm, kFindFilesCommand, ask.sort->keyword, lnxMSG("File name"),
+               kNameField, lnxMSG("Part of a file name, * and ? as wildcards"),
+               lnxMSG("eg: budget"))
+        .html(ask.name)
+        .literal("\" style=\"width: 147px; \" /></td>");
+    out.format("<td><label>%s : </label></td><td><input name=\"%s\" id=\"findUser\" "
+               "type=\"text\" maxlength=\"255\" title=\"%s\" value=\"",
+               lnxMSG("User"), kUserField, lnxMSG("Part of a user name (optional)"))
+        .html(ask.user)
+        .format("\" style=\"width: 147px; \" /> <input type='submit' value=\"%s\" /></td>"
+                "</tr></table></FORM>\n",
+                lnxMSG("Find"));
 }
 
-void send_heading_row(void *request, const FindAsk &ask) {
-    std::string row = "<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
-                      "NAME=K_1_ id=noid onclick='checkAndUncheckAll(this)'></TD>";
+void send_heading_row(PageWriter &out, const FindAsk &ask) {
+    out.literal("<TR class=tablesubhead NOWRAP><TD align=center><input type=\"checkbox\" "
+                "NAME=K_1_ id=noid onclick='checkAndUncheckAll(this)'></TD>");
     for (const FindColumn &column : kFindColumns) {
-        row.append("<TD align=center>").append(lnxMSG(column.label)).append(" <A HREF=/");
-        row.append(keyword_afpofm).append("/").append(kFindFilesCommand).append("/");
-        row.append(column.keyword).append(" onclick=\"return sortedFilterFormSubmit(this);\">");
-        row.append("<img id=").append(column.imageId).append(" border=0 alt='");
-        row.append(lnxMSG(column.linkText)).append("' src='/opt/zentra/hxm/");
-        row.append(&column == ask.sort ? "sorted.png" : "sortdown.png").append("' ></a></TD>");
+        out.literal("<TD align=center>").text(lnxMSG(column.label)).literal(" <A HREF=/");
+        out.text(keyword_afpofm).literal("/").text(kFindFilesCommand).literal("/");
+        out.text(column.keyword).literal(" onclick=\"return sortedFilterFormSubmit(this);\">");
+        out.literal("<img id=").text(column.imageId).literal(" border=0 alt='");
+        out.text(lnxMSG(column.linkText)).literal("' src='/opt/zentra/hxm/");
+        out.text(&column == ask.sort ? "sorted.png" : "sortdown.png").literal("' ></a></TD>");
     }
-    row.append("</TR>");
-    HttpSendDataSprintf(request, "%s", row.c_str());
+    out.literal("</TR>");
 }
 
 // One row: tick box naming the file for closing, volume, connection number,
-// the connection's link (its user's name), path.
-void send_row(void *request, const FoundFile &file, const char *stripe) {
-    const CloseName closeName = close_name(file.filePath);
-    const size_t needed = HXM_ESCAPED_SIZE(closeName.text.size()) +
-                          HXM_ESCAPED_SIZE(strlen(file.filePath)) +
-                          HXM_ESCAPED_SIZE(strlen(file.userName)) +
-                          HXM_ESCAPED_SIZE(strlen(file.volumeName)) + kRowMarkup;
-    char stack[kRowSize];
-    char *buffer = needed <= sizeof stack ? stack : static_cast<char *>(malloc(needed));
-    if (buffer == nullptr)
-        return;
-    TextAppender row(buffer, buffer == stack ? sizeof stack : needed);
-    row.literal("<TR ")
-        .text(stripe)
-        .literal("><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"")
-        .text(closeName.start)
-        .escaped(escape_html, closeName.text.c_str())
-        .text(closeName.end)
-        .literal("\" id=cb1></TD><td class=\"tablecol\" align=left>")
-        .escaped(escape_html, file.volumeName)
+// the connection's link (its user's name), path; sized first, so it goes
+// into the writer whole.
+void send_row(PageWriter &out, const FoundFile &file, const char *stripe) {
+    start_open_file_row(out, stripe, file.filePath,
+                        strlen(file.filePath) + strlen(file.userName) + strlen(file.volumeName));
+    out.literal("<td class=\"tablecol\" align=left>")
+        .html(file.volumeName)
         .literal("</td><td class=\"tablecol\" align=center>")
         .decimal(static_cast<int>(file.connectionNumber))
         .literal("</td><td class=\"tablecol\" align=center><a href=\"/")
@@ -227,26 +190,23 @@ void send_row(void *request, const FoundFile &file, const char *stripe) {
         .literal("/ConnectionNumber/")
         .hex8(file.connectionNumber)
         .literal("\">")
-        .escaped(escape_html, file.userName)
+        .html(file.userName)
         .literal("</a></td><td class=\"tablecol\" align=left>")
-        .escaped(escape_html, file.filePath)
+        .html(file.filePath)
         .literal("</td></TR>");
-    HttpSendDataSprintf(request, "%s", row.c_str());
-    if (buffer != stack)
-        free(buffer);
 }
 
-void send_rows(void *request, const FoundFile *file) {
+void send_rows(PageWriter &out, const FoundFile *file) {
     bool light = true;
     for (; file != nullptr; file = file->next) {
         if (const FoundFile *next = file->next)
             prefetch(next, next->filePath, next->userName);
-        send_row(request, *file, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
+        send_row(out, *file, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
         light = !light;
     }
 }
 
-void send_table(void *request, const FindAsk &ask) {
+void send_table(PageWriter &out, const FindAsk &ask) {
     FoundFiles found;
     FindQuery query;
     query.name = ask.name;
@@ -256,77 +216,50 @@ void send_table(void *request, const FindAsk &ask) {
     HXM_DEBUG("find name [%s] user [%s]: %d files, status %d", LogText(ask.name).c_str(),
               LogText(ask.user).c_str(), static_cast<int>(found.count), status);
 
-    char sentence[kSentenceSize];
-    snprintf(sentence, sizeof sentence, lnxMSG("Open files found: %lu on %lu volumes"),
-             static_cast<unsigned long>(found.count), static_cast<unsigned long>(found.volumes));
-    HttpSendDataSprintf(request, "<DIV CLASS=NORMAL id=\"findSummary\">%s</DIV>\n", sentence);
-    HttpSendDataSprintf(request,
-                        "<FORM METHOD=POST action=\"/%s/%s/%s/%s\" onsubmit=\"javascript:return "
-                        "closeFiles(this)\" >",
-                        keyword_afpofm, kFindFilesCommand, ask.sort->keyword, kCloseFilesCommand);
-    send_hidden_criteria(request, ask.name, ask.user);
-    HttpSendDataSprintf(request,
-                        "<table border=0 style=\"width: 850px;\" ><tr class=tablehead><TD "
-                        "align=center colspan=5>%s</TD></tr>",
-                        lnxMSG("Open Files on Every Volume"));
-    send_heading_row(request, ask);
-    send_rows(request, found.head);
-    if (status != AFPSTAT_OK)
-        HttpSendDataSprintf(request,
-                            "<tr><td align=left colspan=5 id=\"listFailure\" "
-                            "style=\"font-size:13px;color:#b00000;\">%s</td></tr>",
-                            list_failure_text(status, sentence, sizeof sentence));
-    else if (found.head == nullptr)
-        HttpSendDataSprintf(request,
-                            "<tr><td align=left colspan=5 "
-                            "style=\"font-size:13px;color:black;\">%s</td></tr>",
-                            lnxMSG("No items."));
-    send_close_files_buttons(request);
-    HttpSendDataSprintf(request, "</FORM>");
+    out.literal("<DIV CLASS=NORMAL id=\"findSummary\">")
+        .format(lnxMSG("Open files found: %lu on %lu volumes"),
+                static_cast<unsigned long>(found.count), static_cast<unsigned long>(found.volumes))
+        .literal("</DIV>\n");
+    out.format("<FORM METHOD=POST action=\"/%s/%s/%s/%s\" onsubmit=\"javascript:return "
+               "closeFiles(this)\" >",
+               keyword_afpofm, kFindFilesCommand, ask.sort->keyword, kCloseFilesCommand);
+    send_hidden_criteria(out, ask.name, ask.user);
+    out.format("<table border=0 style=\"width: 850px;\" ><tr class=tablehead><TD "
+               "align=center colspan=5>%s</TD></tr>",
+               lnxMSG("Open Files on Every Volume"));
+    send_heading_row(out, ask);
+    send_rows(out, found.head);
+    if (status != AFPSTAT_OK || found.head == nullptr)
+        send_list_status_row(out, status, 5);
+    send_close_files_buttons(out);
+    out.literal("</FORM>");
 }
 
 int send_find_page(void *request, const FindAsk &ask, const ActionOutcome *outcome) {
     const int started = begin_open_file_page(request, lnxMSG("Find Open Files"));
     if (started != 0)
         return started;
-    send_action_outcome(request, outcome);
-    send_criteria_form(request, ask);
-    if (ask.tooLong) {
-        char sentence[kSentenceSize];
-        snprintf(sentence, sizeof sentence,
-                 lnxMSG("Nothing was searched: a file name or user name may hold at most %d "
-                        "characters."),
-                 static_cast<int>(kFindTextLongest));
-        HttpSendDataSprintf(request,
-                            "<DIV CLASS=NORMAL id=\"findFailure\" "
-                            "style=\"color:#b00000;font-weight:bold;\">%s</DIV>\n",
-                            sentence);
-    } else {
-        send_table(request, ask);
-    }
-    HttpSendDataSprintf(request, "</BODY></HTML>\n");
-    return end_page(request);
+    PageWriter out(request);
+    send_action_outcome(out, outcome);
+    send_criteria_form(out, ask);
+    if (ask.tooLong)
+        out.literal("<DIV CLASS=NORMAL id=\"findFailure\" "
+                    "style=\"color:#b00000;font-weight:bold;\">")
+            .format(lnxMSG("Nothing was searched: a file name or user name may hold at most %d "
+                           "characters."),
+                    static_cast<int>(kFindTextLongest))
+            .literal("</DIV>\n");
+    else
+        send_table(out, ask);
+    out.literal("</BODY></HTML>\n");
+    return end_page(out);
 }
 
 } // namespace
 
-void send_find_form(void *request) {
-    HttpSendDataSprintf(request,
-                        "<FORM method=\"post\" action=\"/%s/%s\" id=\"findForm\"><DIV "
-                        "CLASS=NORMAL><label>%s : </label><input name=\"%s\" type=\"text\" "
-                        "maxlength=\"255\" title=\"%s\" placeholder=\"%s\" style=\"width: 147px; "
-                        "\" /> <input name=\"%s\" type=\"text\" maxlength=\"255\" title=\"%s\" "
-                        "placeholder=\"%s\" style=\"width: 147px; \" /> <input type='submit' "
-                        "value=\"%s\" /></DIV></FORM>\n",
-                        keyword_afpofm, kFindFilesCommand, lnxMSG("Find open files"), kNameField,
-                        lnxMSG("Part of a file name, * and ? as wildcards"), lnxMSG("eg: budget"),
-                        kUserField, lnxMSG("Part of a user name (optional)"), lnxMSG("User"),
-                        lnxMSG("Find"));
-}
-
-int answer_find_files(void *request, const Request &front, Component command, int count) {
+int answer_find_files(void *request, const Request &front) {
     FindAsk ask;
-    const int pathError = read_find_path(front, command, count, &ask);
+    const int pathError = read_find_path(front, front.path.first, front.path.count, &ask);
     if (pathError != 0)
         return generate_error_page(request, pathError);
     if (ask.sort == nullptr)

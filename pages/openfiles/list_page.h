@@ -46,20 +46,6 @@ struct ActionOutcome;
 int send_open_files_page(void *request, const char *volume, AfpSortType sortType,
                          const char *filter, const ActionOutcome *outcome);
 
-/* Ends a list's table and writes its buttons: Refresh (the page's filter
- * form posted again) and Close Files (the list's form submitted). */
-void send_close_files_buttons(void *request);
-
-/* Starts a 200 response and writes the frame of the open-file pages (title
- * `title`, caption "AFP Volume List", help link /afpofm/help, the open-file
- * script). Returns 0, or 500 after the host refused the response (its 500
- * answer is sent and nothing else may be written). */
-int begin_open_file_page(void *request, const char *title);
-
-/* Writes the extension filter's form row; `closing` is the fixed markup
- * that ends the row on that page. */
-void send_filter_form(void *request, const char *closing);
-
 } // namespace hxm2afp
 
 #endif

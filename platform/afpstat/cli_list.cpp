@@ -1,9 +1,13 @@
 /*
- * `afpstat list`: the whole store as a table or as JSON.
+ * `afpstat list`: the whole store as a table or as JSON. The table shows
+ * names made visible (base/visible_text.h): they are chosen by whoever
+ * connects and must not act on the terminal that lists them.
  */
 #include "platform/afpstat/cli.h"
 
 #include <nlohmann/json.hpp>
+
+#include "base/visible_text.h"
 
 #include <cstdio>
 #include <ctime>
@@ -70,6 +74,12 @@ nlohmann::json to_json(const Population &population) {
     return {{"connections", std::move(connections)}, {"volumes", population.volumes}};
 }
 
+std::string shown(const std::string &name) {
+    std::string visible;
+    hxm2afp::append_visible_text(&visible, name.data(), name.size());
+    return visible;
+}
+
 void print_table(const Population &population) {
     printf("Connections: %zu\n", population.connections.size());
     if (!population.connections.empty()) {
@@ -79,26 +89,27 @@ void print_table(const Population &population) {
     size_t file = 0;
     for (const ConnectionRecord &record : population.connections) {
         printf("%10u  %-24s %-16s %-19s %10u %14llu %14llu  %-10s %s\n", *record.number,
-               record.user.c_str(), record.address.c_str(),
+               shown(record.user).c_str(), shown(record.address).c_str(),
                local_time_text(record.loginTime).c_str(), record.requests,
                (unsigned long long)record.bytesRead, (unsigned long long)record.bytesWritten,
-               record.loginStatus.c_str(), record.privileges.c_str());
+               shown(record.loginStatus).c_str(), shown(record.privileges).c_str());
         if (!record.equivalences.empty()) {
             std::string joined;
             for (const std::string &name : record.equivalences) {
-                joined += (joined.empty() ? "" : ", ") + name;
+                joined += (joined.empty() ? "" : ", ") + shown(name);
             }
             printf("%12s%s %s\n", "", "equivalent to:", joined.c_str());
         }
         FileRange range = files_of(population, *record.number, file);
         for (file = range.begin; file < range.end; ++file) {
-            printf("%12s%s %-10s %s\n", "", "open:", population.openFiles[file].volume.c_str(),
-                   population.openFiles[file].path.c_str());
+            printf("%12s%s %-10s %s\n", "",
+                   "open:", shown(population.openFiles[file].volume).c_str(),
+                   shown(population.openFiles[file].path).c_str());
         }
     }
     printf("Volumes: %zu\n", population.volumes.size());
     for (const std::string &volume : population.volumes) {
-        printf("  %s\n", volume.c_str());
+        printf("  %s\n", shown(volume).c_str());
     }
 }
 

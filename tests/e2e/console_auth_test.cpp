@@ -201,6 +201,24 @@ TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {
     EXPECT_EQ(response.status, 401);
     Echo echo;
     EXPECT_FALSE(ParseEcho(response.body, &echo));
+    // With a login (hashed away from the connection's thread) it arrives whole.
+    request.user = "alice";
+    request.password = "alice's secret";
+    response = Fetch(base(), request);
+    EXPECT_EQ(response.status, 200);
+    EXPECT_TRUE(ParseEcho(response.body, &echo) && echo.body == request.body);
+    // Whatever length it declares: the answer comes at once, and the
+    // connection ends without waiting for a byte of the body.
+    auto begin = std::chrono::steady_clock::now();
+    std::string answer;
+    EXPECT_EQ(SendRaw(base(),
+                      "POST /echo/form HTTP/1.1\r\nHost: localhost\r\n"
+                      "Content-Length: 16777216\r\n\r\nx",
+                      &answer)
+                  .substr(9, 3),
+              "401")
+        << answer;
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
 }
 
 TEST_F(AuthTest, LogsTheUserOfEachRequest) {

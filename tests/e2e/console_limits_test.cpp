@@ -27,55 +27,6 @@ constexpr size_t kBodyLimit = 1024 * 1024;
 
 using LimitsTest = ConsoleTest;
 
-// A connected socket to the server at "http://127.0.0.1:PORT", from the
-// loopback address `from` (-1 on failure).
-int ConnectTo(const std::string &base, const char *from = nullptr) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1))));
-    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && from != nullptr) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        inet_pton(AF_INET, from, &local.sin_addr);
-        if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
-            close(fd);
-            return -1;
-        }
-    }
-    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    // Never wait on an answer forever.
-    timeval wait{5, 0};
-    if (fd >= 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    return fd;
-}
-
-// Sends `request` as raw bytes to the server at "http://127.0.0.1:PORT" and
-// returns the status line of the answer, read until the server closes, and
-// the whole answer in *whole.
-std::string SendRaw(const std::string &base, const std::string &request,
-                    std::string *whole = nullptr) {
-    int fd = ConnectTo(base);
-    std::string answer;
-    if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-                       static_cast<ssize_t>(request.size())) {
-        char buffer[4096];
-        ssize_t got;
-        while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
-            answer.append(buffer, static_cast<size_t>(got));
-    }
-    if (fd >= 0)
-        close(fd);
-    if (whole != nullptr)
-        *whole = answer;
-    return answer.substr(0, answer.find("\r\n"));
-}
-
 struct BodyCase {
     size_t size;
     bool chunked;
@@ -85,8 +36,9 @@ struct BodyCase {
 TEST_F(LimitsTest, RefusesBodiesAboveOneMebibyteBeforeThePlugin) {
     StartConsole();
     const BodyCase cases[] = {
-        {kBodyLimit, false, 200},    {kBodyLimit + 1, false, 413}, {kBodyLimit, true, 200},
-        {kBodyLimit + 1, true, 413}, {4 * kBodyLimit, true, 413},
+        {kBodyLimit, false, 200},
+        {kBodyLimit + 1, false, 413},
+        {kBodyLimit, true, 411}, // a body must state its length
     };
     for (const BodyCase &c : cases) {
         HttpRequest request;
@@ -105,11 +57,13 @@ TEST_F(LimitsTest, RefusesBodiesAboveOneMebibyteBeforeThePlugin) {
     }
 }
 
-TEST_F(LimitsTest, RefusesEveryHeadAProxyCouldReadOtherwiseAndCloses) {
+// Each head answered exactly once, with one status line, and its connection
+// closed: whatever follows a refused head is never read as a request.
+TEST_F(LimitsTest, AnswersEveryFramingFaultOnceAndCloses) {
     StartConsole();
     const std::string hidden = "GET /echo/hidden HTTP/1.1\r\nHost: localhost\r\n\r\n";
     const struct {
-        const char *head; // after "POST /echo/framed HTTP/1.1\r\n"
+        std::string head; // after "POST /echo/framed HTTP/1.1\r\n", or a whole request
         const char *status;
     } cases[] = {
         {"Host: localhost\r\nContent-Length: 3\r\nContent-Length: 5\r\n\r\nabcde", "400"},
@@ -123,22 +77,47 @@ TEST_F(LimitsTest, RefusesEveryHeadAProxyCouldReadOtherwiseAndCloses) {
          "400"},
         {"Host: localhost\r\nTransfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n", "400"},
         {"Host: localhost\r\nTransfer-Encoding: gzip\r\n\r\nabc", "501"},
+        {"Host: localhost\r\nTransfer-Encoding: chunked \r\n\r\n3\r\nabc\r\n0\r\n\r\n", "411"},
+        {"Host: localhost\r\nTransfer-Encoding: chunked\r\n\r\n3\nabc\n0\n\n", "411"},
         {"Content-Length: 0\r\n\r\n", "400"},
         {"Host: localhost\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n", "400"},
+        {"Host: 127.0.0.1 evil\r\nContent-Length: 0\r\n\r\n", "400"},
+        {"Host: [::1\r\nContent-Length: 0\r\n\r\n", "400"},
+        {"Host: localhost:80x\r\nContent-Length: 0\r\n\r\n", "400"},
         {"Host: localhost\r\nX-A: a\rb\r\nContent-Length: 0\r\n\r\n", "400"},
+        {"Host: localhost\r\n folded\r\nContent-Length: 0\r\n\r\n", "400"},
         {"Host: localhost\r\nContent-Length: 3x\r\n\r\nabc", "400"},
+        {"Host: localhost\r\nContent-Length: -1\r\n\r\n", "400"},
         {"Host: localhost\r\nContent-Length: 999999999999999\r\n\r\n", "413"},
+        {"Host: localhost\r\nContent-Length: 99999999999999999999\r\n\r\n", "413"},
         {"Host: localhost\r\nConnection: close\r\nContent-Length: 3\r\n\r\nabc", "200"},
+        // Whole requests of their own: the daemon's own answers.
+        {"GET / HTTP/1.1\r\n\r\n", "400"},
+        {"POST /echo/framed HTTP/1.0\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n"
+         "3\r\nabc\r\n0\r\n\r\n",
+         "400"},
+        {"GET /echo/framed HTTP/1.1\r\nHost: localhost\r\nX: " + std::string(70000, 'x') +
+             "\r\n\r\n",
+         "431"},
+        {"GET /echo/framed HTTP/2.0\r\nHost: localhost\r\n\r\n", "505"},
+        {"GET /echo/fra med HTTP/1.1\r\nHost: localhost\r\n\r\n", "400"},
+        {"GET /echo/framed  HTTP/1.1\r\nHost: localhost\r\n\r\n", "400"},
     };
     for (const auto &c : cases) {
         auto begin = std::chrono::steady_clock::now();
+        std::string head = c.head;
+        if (head.compare(0, 5, "Host:") == 0 || head.compare(0, 8, "Content-") == 0)
+            head = "POST /echo/framed HTTP/1.1\r\n" + head;
         std::string answer;
         // The hidden request after the body must never be answered.
-        std::string status = SendRaw(base(),
-                                     std::string("POST /echo/framed HTTP/1.1\r\n") + c.head +
-                                         (strcmp(c.status, "200") == 0 ? "" : hidden),
-                                     &answer);
+        std::string status =
+            SendRaw(base(), head + (strcmp(c.status, "200") == 0 ? "" : hidden), &answer);
         EXPECT_EQ(status.substr(9, 3), c.status) << c.head;
+        size_t statusLines = 0;
+        for (size_t at = answer.find("HTTP/1."); at != std::string::npos;
+             at = answer.find("HTTP/1.", at + 1))
+            ++statusLines;
+        EXPECT_EQ(statusLines, 1u) << c.head << "\n" << answer;
         EXPECT_EQ(answer.find("/echo/hidden"), std::string::npos) << c.head;
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2)) << c.head;
     }
@@ -189,6 +168,31 @@ TEST_F(LimitsTest, AnswersWhileManyConnectionsTrickleTheirHeads) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(8));
     for (int fd : slow)
         close(fd);
+}
+
+TEST_F(LimitsTest, CutsABodySlowerThanTheMinimumRateAndSaysWhy) {
+    StartConsole({"--request-timeout", "1"});
+    int fd = ConnectTo(base());
+    ASSERT_GE(fd, 0);
+    // The declared length once bought the body seventeen minutes.
+    const std::string head =
+        "POST /echo/slow HTTP/1.1\r\nHost: localhost\r\nContent-Length: 16777216\r\n\r\n";
+    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+    auto begin = std::chrono::steady_clock::now();
+    bool cut = false;
+    while (!cut && std::chrono::steady_clock::now() - begin < std::chrono::seconds(8)) {
+        send(fd, "x", 1, MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char byte;
+        cut = recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    }
+    auto took = std::chrono::steady_clock::now() - begin;
+    close(fd);
+    EXPECT_TRUE(cut);
+    EXPECT_LT(took, std::chrono::seconds(3));
+    StopConsole();
+    const std::string log = ReadFile(accessLogPath());
+    EXPECT_NE(log.find(" POST \"/echo/slow\" - 0 cut body-too-slow\n"), std::string::npos) << log;
 }
 
 TEST_F(LimitsTest, ServesConcurrentClientsOnKeptAliveConnections) {

@@ -187,22 +187,6 @@ TEST_F(RoutesTest, GivesThePluginAFormPostAndItsBody) {
     EXPECT_EQ(echo.body, request.body);
 }
 
-TEST_F(RoutesTest, ChunkedFormPostArrivesWhole) {
-    StartConsole();
-    HttpRequest request;
-    request.method = "POST";
-    request.target = "/echo/form";
-    request.chunked = true;
-    for (int i = 0; i < 2000; ++i)
-        request.body += "FIELD" + std::to_string(i) + "=value&";
-    HttpResponse response = Fetch(base(), request);
-    ASSERT_EQ(response.status, 200) << response.error;
-    Echo echo;
-    ASSERT_TRUE(ParseEcho(response.body, &echo));
-    EXPECT_EQ(echo.methodCode, 2);
-    EXPECT_EQ(echo.body, request.body);
-}
-
 TEST_F(RoutesTest, ServesEveryImageAsPng) {
     StartConsole();
     const std::string signature = "\x89PNG\r\n\x1a\n";

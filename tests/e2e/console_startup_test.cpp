@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,6 +35,7 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
     WriteFile(users, "admin:$6$abcdefgh$" + std::string(86, 'A') + ":0x9\n");
     WriteFile(badUsers, "# ok\n\nadmin no colons here\n");
     chmod(badUsers.c_str(), 0600);
+    const std::string kCsi = "\xc2\x9b"; // U+009B, a C1 control that starts a sequence
     const RefusalCase cases[] = {
         {{"--bogus"}, 2, "unknown argument"},
         {{"--listen"}, 2, "needs a value"},
@@ -62,6 +65,11 @@ TEST(ConsoleStartup, RefusesBadCommandLines) {
         {{"--root", scratch.path() + "/absent"}, 2, "not a directory"},
         {{"--plugin", scratch.path() + "/absent.so"}, 1, "cannot load plug-in"},
         {{"--plugin", users}, 1, "cannot load plug-in"},
+        // A name that would drive the terminal is shown, not obeyed.
+        {{"--plugin", scratch.path() + "/\x1b]0;pwned\a\xe2\x80\xae\xff.so"},
+         1,
+         "/\\x1B]0;pwned\\x07\\u202E\\xFF.so"},
+        {{"--threads", kCsi + "31m"}, 2, "\\u009B31m"},
     };
     for (const RefusalCase &c : cases) {
         ExitResult result = RunConsole(c.arguments);
@@ -175,6 +183,22 @@ TEST(ConsoleStartup, ServesHttpsOnANetworkAddress) {
     struct stat status;
     ASSERT_EQ(stat(key.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
+    // Clients that enforce the 825 days count the whole span.
+    time_t span[2] = {0, 0};
+    FILE *dates =
+        popen(("openssl x509 -noout -dates -dateopt iso_8601 -in " + certificate).c_str(), "r");
+    ASSERT_NE(dates, nullptr);
+    char line[128];
+    for (time_t &end : span) {
+        struct tm when {};
+        if (fgets(line, sizeof line, dates) != nullptr && strchr(line, '=') != nullptr &&
+            strptime(strchr(line, '=') + 1, "%Y-%m-%d %H:%M:%SZ", &when) != nullptr)
+            end = timegm(&when);
+    }
+    pclose(dates);
+    EXPECT_GT(span[0], 0);
+    EXPECT_LE(span[1] - span[0], 825L * 24 * 3600);
+    EXPECT_GT(span[1] - span[0], 824L * 24 * 3600);
 
     ConsoleProcess given;
     ASSERT_TRUE(given.Start({"--listen", "127.0.0.1:0", "--root", scratch.path(), "--plugin",

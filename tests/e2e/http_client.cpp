@@ -3,7 +3,10 @@
  */
 #include "tests/e2e/http_client.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -155,6 +158,49 @@ std::string EncodePath(const std::string &path) {
         }
     }
     return encoded;
+}
+
+int ConnectTo(const std::string &base, const char *from) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(std::stoi(base.substr(base.rfind(':') + 1))));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && from != nullptr) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &local.sin_addr);
+        if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
+            close(fd);
+            return -1;
+        }
+    }
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    // Never wait on an answer forever.
+    timeval wait{5, 0};
+    if (fd >= 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return fd;
+}
+
+std::string SendRaw(const std::string &base, const std::string &request, std::string *whole) {
+    int fd = ConnectTo(base);
+    std::string answer;
+    if (fd >= 0 && send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+                       static_cast<ssize_t>(request.size())) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
+            answer.append(buffer, static_cast<size_t>(got));
+    }
+    if (fd >= 0)
+        close(fd);
+    if (whole != nullptr)
+        *whole = answer;
+    return answer.substr(0, answer.find("\r\n"));
 }
 
 } // namespace hxm_test

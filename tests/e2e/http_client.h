@@ -60,6 +60,17 @@ class HttpSession {
 HttpResponse Fetch(const std::string &base, const HttpRequest &request);
 HttpResponse Fetch(const std::string &base, const std::string &target);
 
+// A connected socket to the server at "http://127.0.0.1:PORT", from the
+// loopback address `from` (any when null), that waits at most 5 s for an
+// answer; -1 on failure.
+int ConnectTo(const std::string &base, const char *from = nullptr);
+
+// Sends `request` as raw bytes on a connection of its own and returns the
+// status line of the answer, read until the server closes, and the whole
+// answer in *whole.
+std::string SendRaw(const std::string &base, const std::string &request,
+                    std::string *whole = nullptr);
+
 // Percent-encodes every byte of a path but unreserved characters and '/'.
 std::string EncodePath(const std::string &path);
 

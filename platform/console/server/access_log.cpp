@@ -71,7 +71,12 @@ std::string FormatAccessLine(const AccessRecord &record, const std::string &time
     else
         AppendEscaped(&line, record.user);
     line.push_back(' ');
-    AppendEscaped(&line, record.method);
+    // No method: a head the daemon refused before it was handed over, or a
+    // connection cut before any request.
+    if (record.method.empty())
+        line.push_back('-');
+    else
+        AppendEscaped(&line, record.method);
     line.append(" \"");
     AppendEscaped(&line, record.target);
     line.append("\" ");

@@ -47,7 +47,8 @@ class AccessLog {
 
     // Writes one line:
     //   TIME ADDRESS USER METHOD "TARGET" STATUS BYTES [NOTE]
-    // TIME is local ISO 8601 with its UTC offset; USER is "-" when empty;
+    // TIME is local ISO 8601 with its UTC offset; USER and METHOD are "-"
+    // when empty;
     // bytes outside printable ASCII, '"' and '\' in the address, method,
     // user, target and note are written as \xHH so a line can neither be
     // split nor forged. Each of these texts is cut at a few hundred bytes, with

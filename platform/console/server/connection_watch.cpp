@@ -24,6 +24,10 @@ constexpr std::chrono::milliseconds kWatchInterval{200};
 // deadline never overflows the clock.
 constexpr unsigned long long kLongestTransferSeconds = 24 * 3600;
 
+// By phase, in the order of ConnectionWatch::Phase; a request being served
+// has no deadline.
+constexpr const char *kCutReasons[] = {"head-too-slow", "body-too-slow", "-", "response-too-slow"};
+
 void Release(std::map<std::string, unsigned> *counts, const std::string &key) {
     auto count = counts->find(key);
     if (count != counts->end() && --count->second == 0)
@@ -89,37 +93,93 @@ void ConnectionWatch::Opened(const void *connection, int fd, const std::string &
     ++perNetwork_[network];
 }
 
-void ConnectionWatch::Closed(const void *connection) {
+bool ConnectionWatch::Closed(const void *connection, std::string *address, std::string *reason) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found == connections_.end())
+        return false;
+    Entry &entry = found->second;
+    bool untold = entry.cut != nullptr;
+    if (untold) {
+        *address = entry.address;
+        *reason = entry.cut;
+    }
+    Release(&perAddress_, entry.address);
+    Release(&perNetwork_, entry.network);
+    connections_.erase(found);
+    return untold;
+}
+
+std::string ConnectionWatch::TakeCutReason(const void *connection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found == connections_.end() || found->second.cut == nullptr)
+        return std::string();
+    std::string reason = found->second.cut;
+    found->second.cut = nullptr;
+    return reason;
+}
+
+void ConnectionWatch::SetDeadline(const void *connection, Phase phase, Clock::time_point deadline) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found != connections_.end()) {
+        found->second.phase = phase;
+        found->second.deadline = deadline;
+    }
+}
+
+void ConnectionWatch::HeadArrived(const void *connection, bool bodyFollows) {
+    if (!bodyFollows) {
+        SetDeadline(connection, Phase::kServing, Clock::time_point());
+        return;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = connections_.find(connection);
     if (found == connections_.end())
         return;
-    Release(&perAddress_, found->second.address);
-    Release(&perNetwork_, found->second.network);
-    connections_.erase(found);
+    Entry &entry = found->second;
+    entry.phase = Phase::kBody;
+    entry.bodyStart = Clock::now();
+    entry.bodyBytes = 0;
+    entry.deadline = entry.bodyStart + limits_.headTime;
 }
 
-void ConnectionWatch::SetDeadline(const void *connection, Clock::time_point deadline) {
+void ConnectionWatch::BodyArrived(const void *connection, unsigned long long bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = connections_.find(connection);
-    if (found != connections_.end())
-        found->second.deadline = deadline;
-}
-
-void ConnectionWatch::HeadArrived(const void *connection, unsigned long long bodyBytes) {
-    if (bodyBytes == 0) {
-        SetDeadline(connection, Clock::time_point());
+    if (found == connections_.end() || found->second.phase != Phase::kBody)
         return;
-    }
-    SetDeadline(connection, TransferDeadline(bodyBytes));
+    Entry &entry = found->second;
+    entry.bodyBytes += bytes;
+    // Milliseconds, so that every byte counts; bounded like any transfer.
+    unsigned long long earned = entry.bodyBytes * 1000 / limits_.bytesPerSecond;
+    if (earned > kLongestTransferSeconds * 1000)
+        earned = kLongestTransferSeconds * 1000;
+    entry.deadline = entry.bodyStart + limits_.headTime + std::chrono::milliseconds(earned);
 }
 
 void ConnectionWatch::ResponseQueued(const void *connection, unsigned long long bytes) {
-    SetDeadline(connection, TransferDeadline(bytes));
+    SetDeadline(connection, Phase::kResponse, TransferDeadline(bytes));
+}
+
+void ConnectionWatch::RequestStarted(const void *connection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found != connections_.end())
+        found->second.requestStarted = true;
 }
 
 void ConnectionWatch::RequestDone(const void *connection) {
-    SetDeadline(connection, Clock::now() + limits_.headTime);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = connections_.find(connection);
+    if (found == connections_.end())
+        return;
+    Entry &entry = found->second;
+    entry.phase = Phase::kHead;
+    entry.deadline = Clock::now() + limits_.headTime;
+    entry.served = true;
+    entry.requestStarted = false;
 }
 
 void ConnectionWatch::Watch() {
@@ -132,6 +192,9 @@ void ConnectionWatch::Watch() {
             if (entry.deadline != Clock::time_point() && entry.deadline < now) {
                 shutdown(entry.fd, SHUT_RDWR);
                 entry.deadline = Clock::time_point();
+                bool idle = entry.phase == Phase::kHead && entry.served && !entry.requestStarted;
+                if (!idle)
+                    entry.cut = kCutReasons[static_cast<int>(entry.phase)];
             }
         }
     }

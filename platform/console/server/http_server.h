@@ -6,13 +6,19 @@
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 #define HXM_PLATFORM_CONSOLE_SERVER_HTTP_SERVER_H
 
+#include <stdarg.h>
+
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/console/server/access_log.h"
 #include "platform/console/server/connection_watch.h"
 #include "platform/console/server/login_guard.h"
+#include "platform/console/server/login_worker.h"
 #include "platform/console/server/options.h"
 #include "platform/console/server/static_files.h"
 
@@ -22,8 +28,8 @@ namespace hxm_server {
 
 // Request bodies above this size are answered 413 and never reach a plug-in.
 constexpr size_t kMaxBodyBytes = 1024 * 1024;
-// A declared body up to this size is read and dropped before its 413; a
-// larger one is refused at once.
+// A logged-in client's declared body up to this size is read and dropped
+// before its 413; a larger one is refused at once.
 constexpr size_t kDrainedBodyBytes = 16 * kMaxBodyBytes;
 
 struct ServerSettings {
@@ -65,7 +71,20 @@ class HttpServer {
     struct Callbacks;
 
   private:
+    // A head being read: the daemon's thread that reads it and its state.
+    struct Head {
+        std::thread::id thread;
+        void *state = nullptr;
+    };
+    static void DaemonLogged(void *cls, const char *format, va_list arguments);
+    // The daemon is about to answer one of this thread's heads itself with
+    // `status`: answers it once instead (see http_server.cpp).
+    void AnswerForDaemon(unsigned status);
+
     ServerSettings settings_;
+    LoginWorker loginWorker_;
+    std::mutex headsMutex_;
+    std::map<const void *, Head> heads_; // by connection
     std::unique_ptr<ConnectionWatch> watch_;
     MHD_Daemon *daemon_ = nullptr;
 };

@@ -3,7 +3,9 @@
  * and dear for those who guess: a verified name and password is remembered
  * for a few minutes (as a keyed hash, never the password), and an address,
  * or an account, that keeps failing must wait longer and longer before it
- * may try again.
+ * may try again. Password hashes are the console's dearest work, so
+ * guessing may spend only a few of them a second, whatever the number of
+ * addresses it comes from, and those who logged in lately come first.
  */
 #ifndef HXM_PLATFORM_CONSOLE_SERVER_LOGIN_GUARD_H
 #define HXM_PLATFORM_CONSOLE_SERVER_LOGIN_GUARD_H
@@ -52,14 +54,36 @@ class RecentCounts {
     Order order_; // least recently touched first
 };
 
+// Password hashes a second, and at most in one burst, for logins that
+// are not remembered: strangers share one budget; known ones (from an
+// address or at an account that logged in during the last week) have
+// their own, so a flood of strangers never holds up the owner. Their
+// guesses are still throttled.
+struct HashBudget {
+    double strangersPerSecond = 2;
+    double strangersBurst = 16;
+    double knownPerSecond = 32;
+    double knownBurst = 64;
+};
+
 class LoginGuard {
   public:
     using Clock = std::chrono::steady_clock;
 
-    enum class Verdict { kAdmitted, kRefused, kThrottled };
+    enum class Verdict { kAdmitted, kRefused, kThrottled, kBusy, kHashNeeded };
+
+    // What Finish() needs of a login that Begin() left to a hash.
+    struct PendingLogin {
+        std::string from;
+        std::string pair;
+        std::string name;
+        unsigned char mac[32];
+        std::shared_ptr<const UserTable> users;
+        bool known = false; // from an address or at an account known lately
+    };
 
     // Guards the users file at `path`, whose contents `users` already holds.
-    LoginGuard(std::string path, UserTable users);
+    LoginGuard(std::string path, UserTable users, HashBudget budget = HashBudget());
     LoginGuard(const LoginGuard &) = delete;
     LoginGuard &operator=(const LoginGuard &) = delete;
 
@@ -69,9 +93,23 @@ class LoginGuard {
     // must wait; *retrySeconds then says how long. An account's wait spares
     // the addresses it logged in from lately, so its owner still gets in
     // while others guess at it. A success clears only that account's
-    // failures from that address. Thread-safe.
+    // failures from that address. A login not remembered needs a hash from
+    // its budget: kBusy (retry in a second, nothing counted) when it is
+    // spent. A name that is no user is refused without a hash once its
+    // address has failed kHashedUnknownNames times; before that it costs a
+    // hash like a wrong password, so a mistyped name does not show. The
+    // failures of real accounts are kept apart from those of other names,
+    // which cannot push them out. Thread-safe.
     Verdict Check(const std::string &address, const std::string &name, const std::string &password,
                   unsigned int *flags, unsigned *retrySeconds);
+
+    // Check() in two steps, so that the hash can run away from the thread
+    // that serves connections: Begin() never hashes and answers all but
+    // kHashNeeded, when *pending holds what Finish() needs; Finish() hashes
+    // and answers kAdmitted or kRefused. Thread-safe.
+    Verdict Begin(const std::string &address, const std::string &name, const std::string &password,
+                  unsigned int *flags, unsigned *retrySeconds, PendingLogin *pending);
+    Verdict Finish(const PendingLogin &pending, const std::string &password, unsigned int *flags);
 
     // Whether the users file names anyone (read again first if it changed).
     bool HasUsers();
@@ -82,16 +120,26 @@ class LoginGuard {
         unsigned int flags = 0;
         Clock::time_point until;
     };
+    // The users file as last read: its permissions and a digest of its
+    // bytes, so an edit that keeps the size and puts the time back shows.
     struct FileStamp {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
+        bool readable = false;
         mode_t mode = 0;
-        long long modified = 0; // nanoseconds
+        unsigned char digest[32] = {};
         bool operator==(const FileStamp &other) const;
+    };
+    // A bucket that refills at `perSecond`, holding at most `burst`.
+    struct Bucket {
+        double perSecond = 0;
+        double burst = 0;
+        double tokens = 0;
+        Clock::time_point filled;
+        bool Take(Clock::time_point now);
     };
     static FileStamp Stamp(const std::string &path);
     void ReloadIfChanged();
+    void CountFailure(const std::string &from, const std::string &pair, const std::string &name,
+                      bool isUser, Clock::time_point now);
     void Succeeded(const std::string &from, const std::string &pair, const std::string &name,
                    Clock::time_point now);
     Clock::duration WaitLeft(const std::string &from, const std::string &pair,
@@ -106,9 +154,14 @@ class LoginGuard {
     Clock::time_point checkedFile_;
     std::unordered_map<std::string, Remembered> remembered_; // by user name
     RecentCounts addressFailures_;                           // by address or /64
-    RecentCounts accountFailures_;                           // by user name, known or not
-    RecentCounts pairFailures_;                              // by address and name
-    RecentCounts knownPairs_;                                // successes, by address and name
+    RecentCounts accountFailures_;   // by user of the file, never pushed out
+    RecentCounts otherNameFailures_; // names that are no user
+    RecentCounts pairFailures_;      // by address and name
+    RecentCounts knownPairs_;        // successes, by address and name
+    RecentCounts knownAddresses_;    // successes, by address
+    RecentCounts knownAccounts_;     // successes, by user name
+    Bucket strangerHashes_;
+    Bucket knownHashes_;
 };
 
 } // namespace hxm_server

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/visible_text.h"
 #include "platform/console/hxm_console.h"
 #include "platform/console/memory_settings.h"
 #include "platform/console/server/access_log.h"
@@ -120,6 +121,7 @@ bool ResolveRoot(const std::string &given, std::string *root, std::string *error
 // once and never destroyed (threads left writing may still use it).
 bool OpenNotices(std::string *error) {
     auto *notices = new OutputChannel("standard error");
+    notices->EscapeForTerminal(); // plug-ins may write names there too
     struct stat status;
     if (!notices->UseDescriptor(STDERR_FILENO, error) ||
         (fstat(STDERR_FILENO, &status) == 0 && !S_ISREG(status.st_mode) &&
@@ -156,7 +158,8 @@ int Run(int argc, char **argv) {
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
-        fprintf(stderr, "hxm-console: %s\n%s", error.c_str(), UsageText());
+        fprintf(stderr, "hxm-console: %s\n%s",
+                hxm2afp::visible_text(error, hxm2afp::LineBreaks::kEscaped).c_str(), UsageText());
         return kExitUsage;
     }
     if (options.help) {

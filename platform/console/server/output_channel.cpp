@@ -23,6 +23,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/visible_text.h"
+
 namespace hxm_server {
 namespace {
 
@@ -68,9 +70,10 @@ struct OutputChannel::State {
     bool failureSaid = false;
     bool reopenSaid = false;
     bool isNotices = false;
-    int captured = -1;      // the descriptor taken over, or -1
-    int original = -1;      // what it was before, to give back at stop
-    bool readerDone = true; // the pipe's reader saw its end
+    bool terminalSafe = false; // set before the reader starts
+    int captured = -1;         // the descriptor taken over, or -1
+    int original = -1;         // what it was before, to give back at stop
+    bool readerDone = true;    // the pipe's reader saw its end
 
     void Push(std::string text);
     void WriteOut(const std::string &text);
@@ -103,13 +106,24 @@ void WriterLoop(std::shared_ptr<OutputChannel::State> state) {
 
 void ReaderLoop(std::shared_ptr<OutputChannel::State> state, int fd) {
     char block[16384];
+    std::string cut; // a character whose last bytes are still to come
     for (;;) {
         ssize_t got = read(fd, block, sizeof block);
-        if (got > 0)
+        if (got > 0 && state->terminalSafe) {
+            cut.append(block, static_cast<size_t>(got));
+            size_t whole = hxm2afp::complete_characters(cut.data(), cut.size());
+            std::string shown;
+            hxm2afp::append_visible_text(&shown, cut.data(), whole, hxm2afp::LineBreaks::kKept);
+            state->Push(std::move(shown));
+            cut.erase(0, whole);
+        } else if (got > 0) {
             state->Push(std::string(block, static_cast<size_t>(got)));
-        else if (got == 0 || errno != EINTR)
+        } else if (got == 0 || errno != EINTR) {
             break;
+        }
     }
+    if (!cut.empty())
+        state->Push(hxm2afp::visible_text(cut, hxm2afp::LineBreaks::kKept));
     close(fd);
     std::lock_guard<std::mutex> lock(state->mutex);
     state->readerDone = true;
@@ -201,6 +215,10 @@ bool OutputChannel::UseDescriptor(int fd, std::string *error) {
     state_->running = true;
     writer_ = std::thread(WriterLoop, state_);
     return true;
+}
+
+void OutputChannel::EscapeForTerminal() {
+    state_->terminalSafe = true;
 }
 
 bool OutputChannel::Capture(int fd, std::string *error) {
@@ -295,7 +313,12 @@ void StopNotices(std::chrono::milliseconds patience) {
 }
 
 void Notice(std::string text, bool asConsole) {
-    std::string line = asConsole ? "hxm-console: " + text + "\n" : std::move(text);
+    using hxm2afp::LineBreaks;
+    std::string line = asConsole ? "hxm-console: " : "";
+    hxm2afp::append_visible_text(&line, text.data(), text.size(),
+                                 asConsole ? LineBreaks::kEscaped : LineBreaks::kKept);
+    if (asConsole)
+        line.push_back('\n');
     if (g_notices != nullptr && g_notices->state_->running) {
         g_notices->Write(std::move(line));
         return;

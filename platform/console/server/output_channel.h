@@ -37,6 +37,11 @@ class OutputChannel {
     // Writes to a duplicate of descriptor `fd` instead.
     bool UseDescriptor(int fd, std::string *error);
 
+    // What Capture() takes in is made visible (base/visible_text.h, line
+    // breaks kept) from now on: for a channel that ends on a terminal. Call it
+    // before Capture().
+    void EscapeForTerminal();
+
     // From now on whatever anyone writes to descriptor `fd` (standard
     // output or error) goes through this channel: a pipe whose write end
     // never blocks takes its place, and a thread moves what arrives into
@@ -73,8 +78,10 @@ void SetNoticeChannel(OutputChannel *channel);
 void StopNotices(std::chrono::milliseconds patience);
 
 // Writes "hxm-console: TEXT\n" (or TEXT as it is, when not `asConsole`) to
-// the notice channel (straight to standard error before there is one).
-// Never blocks once the channel is set. Thread-safe.
+// the notice channel (straight to standard error before there is one),
+// TEXT made visible (base/visible_text.h): its own line breaks too when
+// `asConsole`, so one notice is always one line. Never blocks once the
+// channel is set. Thread-safe.
 void Notice(std::string text, bool asConsole = true);
 
 } // namespace hxm_server

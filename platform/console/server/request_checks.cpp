@@ -3,6 +3,7 @@
  */
 #include "platform/console/server/request_checks.h"
 
+#include <arpa/inet.h>
 #include <nettle/base64.h>
 #include <string.h>
 #include <strings.h>
@@ -49,6 +50,7 @@ struct HeadFacts {
     bool badName = false;
     bool badValue = false;
     bool lengthNotNumber = false;
+    bool hostInvalid = false;
     unsigned hosts = 0;
     unsigned lengths = 0;
     unsigned codings = 0;
@@ -76,9 +78,48 @@ bool HasControl(const std::string &text) {
     return false;
 }
 
+// Digits only; one too large for any counter is still a number (and a body
+// too large), not a malformed length.
 bool IsNumber(const std::string &text) {
-    return !text.empty() && text.size() <= 19 &&
-           text.find_first_not_of("0123456789") == std::string::npos;
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A value without the optional whitespace around it.
+std::string WithoutBlanks(const std::string &text) {
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos)
+        return std::string();
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// Empty, or uri-host [":" port]: a bracketed IPv6 address, or a name or
+// IPv4 address made of unreserved characters, percent escapes and
+// sub-delimiters, then at most five digits of port.
+bool IsHostAndPort(const std::string &text) {
+    if (text.empty())
+        return true; // what a client sends for a target without an authority
+    size_t portColon;
+    if (!text.empty() && text[0] == '[') {
+        size_t close = text.find(']');
+        unsigned char address[sizeof(in6_addr)];
+        if (close == std::string::npos ||
+            inet_pton(AF_INET6, text.substr(1, close - 1).c_str(), address) != 1)
+            return false;
+        portColon = close + 1;
+        if (portColon < text.size() && text[portColon] != ':')
+            return false;
+    } else {
+        portColon = text.find(':');
+        std::string name = text.substr(0, portColon);
+        if (name.empty() ||
+            name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                   "0123456789-._~%!$&'()*+,;=") != std::string::npos)
+            return false;
+    }
+    if (portColon >= text.size())
+        return true;
+    std::string port = text.substr(portColon + 1);
+    return port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
 }
 
 HeadFacts Gather(const std::string &version, const HeaderList &headers) {
@@ -89,12 +130,13 @@ HeadFacts Gather(const std::string &version, const HeaderList &headers) {
         facts.badValue = facts.badValue || HasControl(header.second);
         if (SameName(header.first, "Host")) {
             ++facts.hosts;
+            facts.hostInvalid = facts.hostInvalid || !IsHostAndPort(header.second);
         } else if (SameName(header.first, "Content-Length")) {
             ++facts.lengths;
             facts.lengthNotNumber = facts.lengthNotNumber || !IsNumber(header.second);
         } else if (SameName(header.first, "Transfer-Encoding")) {
             ++facts.codings;
-            facts.coding = header.second;
+            facts.coding = WithoutBlanks(header.second);
         }
     }
     return facts;
@@ -112,6 +154,7 @@ constexpr FramingRule kFramingRules[] = {
     {[](const HeadFacts &f) { return f.badValue; }, 400, "header-control-character"},
     {[](const HeadFacts &f) { return f.hosts > 1 || (f.http11 && f.hosts == 0); }, 400,
      "host-count"},
+    {[](const HeadFacts &f) { return f.hostInvalid; }, 400, "host-invalid"},
     {[](const HeadFacts &f) { return f.lengths > 1 || (f.lengths == 1 && f.codings > 0); }, 400,
      "ambiguous-length"},
     {[](const HeadFacts &f) { return f.lengthNotNumber; }, 400, "length-not-a-number"},
@@ -121,6 +164,13 @@ constexpr FramingRule kFramingRules[] = {
          return f.codings == 1 && strcasecmp(f.coding.c_str(), "chunked") != 0;
      },
      501, "unknown-coding"},
+    // HTTP/1.0 knows no transfer codings: a server of that version reads
+    // such a body up to the end of the connection.
+    {[](const HeadFacts &f) { return f.codings == 1 && !f.http11; }, 400, "coding-in-http/1.0"},
+    // The daemon's chunk reader is lenient (bare LF line ends, chunk
+    // extensions, trailers), so a proxy in front could cut the same bytes
+    // into other requests; no browser sends a chunked body anyway.
+    {[](const HeadFacts &f) { return f.codings == 1; }, 411, "length-required"},
 };
 
 } // namespace

@@ -16,14 +16,16 @@ namespace hxm_server {
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 // Why a head must be refused before it is read any further: status 0 when
-// it need not, else 400 (or 501 for a transfer coding other than chunked)
-// and a short reason for the access log. Refused: a header name that is not
-// a token (whitespace before the colon included), a control character other
-// than a tab in a value (a bare CR included), an HTTP/1.1 head without
-// exactly one Host (or any head with several), Content-Length twice, not a
-// number, or beside Transfer-Encoding, and Transfer-Encoding twice or with
-// several codings. Names match in any case. The connection must then be
-// closed: what follows the head cannot be trusted to be a request.
+// it need not, else 400, 411 or 501 and a short reason for the access log.
+// Refused with 400: a header name that is not a token (whitespace before
+// the colon included), a control character other than a tab in a value (a
+// bare CR included), an HTTP/1.1 head without exactly one Host (or any head
+// with several), a Host that is not host[:port], Content-Length twice, not
+// digits, or beside Transfer-Encoding, Transfer-Encoding twice or with
+// several codings, and any coding in HTTP/1.0. A coding other than chunked
+// gets 501; chunked itself 411 (a body must state its length). Names match
+// in any case; blanks around a coding are allowed. The connection must then
+// be closed: what follows the head cannot be trusted to be a request.
 struct HeadFault {
     int status = 0;
     const char *reason = "";

@@ -35,6 +35,9 @@ constexpr char kKeyName[] = "hxm-console-tls.key";
 // The most browsers accept for a certificate's lifetime, and the time
 // before its end at which a made one is made anew.
 constexpr long kValidSeconds = 825L * 24 * 3600;
+// A made certificate is valid from an hour ago, for clients whose clocks
+// run a little behind; its whole span stays within kValidSeconds.
+constexpr long kBackdateSeconds = 3600;
 constexpr long kRenewSeconds = 30L * 24 * 3600;
 
 struct CertificateFree {
@@ -207,9 +210,10 @@ bool MakeIdentity(const std::vector<std::string> &hostAddresses, TlsIdentity *id
     if (Failed(gnutls_x509_crt_set_version(rawCertificate, 3), "certificate", error) ||
         Failed(gnutls_x509_crt_set_serial(rawCertificate, serial, sizeof serial), "certificate",
                error) ||
-        Failed(gnutls_x509_crt_set_activation_time(rawCertificate, now - 3600), "certificate",
-               error) ||
-        Failed(gnutls_x509_crt_set_expiration_time(rawCertificate, now + kValidSeconds),
+        Failed(gnutls_x509_crt_set_activation_time(rawCertificate, now - kBackdateSeconds),
+               "certificate", error) ||
+        Failed(gnutls_x509_crt_set_expiration_time(rawCertificate,
+                                                   now - kBackdateSeconds + kValidSeconds),
                "certificate", error) ||
         Failed(gnutls_x509_crt_set_dn_by_oid(rawCertificate, GNUTLS_OID_X520_COMMON_NAME, 0, host,
                                              static_cast<unsigned>(strlen(host))),
@@ -303,7 +307,7 @@ bool SelfSignedTlsIdentity(const std::string &directory,
         return false;
     }
     made.made = true;
-    made.expires = time(nullptr) + kValidSeconds;
+    made.expires = time(nullptr) - kBackdateSeconds + kValidSeconds;
     *identity = std::move(made);
     return true;
 }

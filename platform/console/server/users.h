@@ -29,6 +29,9 @@ class UserTable {
 
     bool empty() const { return users_.empty(); }
 
+    // Whether `name` is a user of the file.
+    bool Has(const std::string &name) const { return users_.count(name) != 0; }
+
   private:
     struct User {
         std::string hash;
