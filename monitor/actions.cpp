@@ -55,8 +55,9 @@ int close_connection_files(uint32_t connectionNumber) {
     return present ? kActionNoOpenFiles : status;
 }
 
-int close_file(const char *path) {
-    if (path != nullptr && strlen(path) == HXM_OPEN_FILE_PATH_SIZE - 1 && holds_longer_path(path))
+int close_file(const char *path, bool whole) {
+    if (!whole && path != nullptr && strlen(path) == HXM_OPEN_FILE_PATH_SIZE - 1 &&
+        holds_longer_path(path))
         return kActionPathTooLong;
     return Ext_CloseFileByFileName(path);
 }
@@ -87,9 +88,9 @@ int ActionRound::close_files_of(uint32_t connectionNumber, bool *repeated) {
                 [connectionNumber] { return close_connection_files(connectionNumber); });
 }
 
-int ActionRound::close(const char *path, bool *repeated) {
+int ActionRound::close(const char *path, bool whole, bool *repeated) {
     const std::string key = path != nullptr ? path : "";
-    return once(&closed_, key, repeated, [path] { return close_file(path); });
+    return once(&closed_, key, repeated, [path, whole] { return close_file(path, whole); });
 }
 
 const char *action_words(int status) {

@@ -31,11 +31,12 @@ int clear_connection(uint32_t connectionNumber);
 int close_connection_files(uint32_t connectionNumber);
 
 /* Closes the file with this full path for every connection holding it:
- * AFPSTAT_OK, else the library's status. A path of the length of a cut
- * record path that an open file's longer path begins with is refused with
- * kActionPathTooLong before anything is closed: it may be a cut copy of
- * that longer path, and closing by it would close another file. */
-int close_file(const char *path);
+ * AFPSTAT_OK, else the library's status. Unless the caller knows `path` is
+ * whole (`whole`), a path of the length of a cut record path that an open
+ * file's longer path begins with is refused with kActionPathTooLong before
+ * anything is closed: it may be a cut copy of that longer path, and closing
+ * by it would close another file. */
+int close_file(const char *path, bool whole = false);
 
 /* The actions of one request. A request may name one thing twice (a file
  * held by two connections is listed once per holder, and both rows may be
@@ -47,7 +48,7 @@ class ActionRound {
   public:
     int clear(uint32_t connectionNumber, bool *repeated);
     int close_files_of(uint32_t connectionNumber, bool *repeated);
-    int close(const char *path, bool *repeated);
+    int close(const char *path, bool whole, bool *repeated);
 
   private:
     std::unordered_map<uint32_t, int> cleared_;

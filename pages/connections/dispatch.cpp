@@ -223,7 +223,7 @@ int answer_close_files(void *request, const hxm2afp::Request &front) {
         strstr(remainderText, hxm2afp::kCloseAllEnd) != nullptr)
         hxm2afp::close_marked_connection_files(remainderText, &outcome);
     else
-        hxm2afp::close_named_files(decoded, &outcome);
+        hxm2afp::close_ticked_files(front.body, &outcome);
     hxm2afp::log_action_outcome(outcome);
     return send_connection(request, front, connection, fields, outcome);
 }

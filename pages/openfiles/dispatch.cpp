@@ -212,7 +212,7 @@ int answer_close_files(void *request, const hxm2afp::Request &front) {
     const char *decoded = front.decoded.get();
     HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
     hxm2afp::ActionOutcome outcome;
-    hxm2afp::close_named_files(decoded, &outcome);
+    hxm2afp::close_ticked_files(front.body, &outcome);
     log_request(front, 1, named, outcome);
     return hxm2afp::send_open_files_page(request, volume, sort_type_of(front.path), "", &outcome);
 }

@@ -29,7 +29,6 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_writer.h"
-#include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/find_files.h"
@@ -43,7 +42,6 @@ namespace hxm2afp {
 namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-constexpr char kFileField[] = "FILENAME";
 
 /* The find page's columns, in page order: the path keyword, the order it
  * asks for, the heading and its sort link's image text and id. */
@@ -114,25 +112,6 @@ bool read_criterion(const char *body, const char *field, char *out) {
         return true;
     out[0] = '\0';
     return false;
-}
-
-/* Closes the files the body's FILENAME fields name, each field decoded on
- * its own. */
-void close_ticked_files(const char *body, ActionOutcome *outcome) {
-    const size_t nameLength = strlen(kFileField);
-    for (const char *field = body; field != nullptr && *field != '\0';) {
-        const size_t fieldLength = strcspn(field, "&");
-        if (fieldLength > nameLength && strncmp(field, kFileField, nameLength) == 0 &&
-            field[nameLength] == '=') {
-            char *decoded = nullptr;
-            decodePostDataString(field + nameLength + 1, fieldLength - nameLength - 1, &decoded);
-            close_named_files(decoded, outcome);
-            free(decoded);
-        }
-        field += fieldLength;
-        if (*field == '&')
-            ++field;
-    }
 }
 
 void send_hidden_criteria(PageWriter &out, const char *name, const char *user) {

@@ -139,6 +139,7 @@ std::string Without(const std::string &body, const std::string &text) {
 TEST_F(FaultInjectionTest, AFailureAddsOneLineAndNothingElse) {
     const std::string outcome =
         "<DIV CLASS=NORMAL id=\"actionOutcome\" style=\"color:#b00000;font-weight:bold;\">";
+    const std::string done = "<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">";
     struct Case {
         const char *what;
         FaultRequest request;
@@ -155,14 +156,18 @@ TEST_F(FaultInjectionTest, AFailureAddsOneLineAndNothingElse) {
          "style=\"font-size:13px;color:#b00000;\">The AFP monitoring service could not be read "
          "(status 1: the monitoring store is missing, unreadable or busy).</td></tr>"},
         {"clear refused", Requests()[4], [] {},
-         [] { scripted::SetClearOneConnectionStatus(26, AFPSTAT_ERR_NOT_FOUND); }, "",
-         outcome + "Connections not cleared: 26 (status 2: no longer there)</DIV>\n"},
+         [] { scripted::SetClearOneConnectionStatus(26, AFPSTAT_ERR_NOT_FOUND); },
+         done + "Cleared: 2 connections</DIV>\n",
+         done + "Cleared: connection 3</DIV>\n" + outcome +
+             "Connections not cleared: 26 (status 2: no longer there)</DIV>\n"},
         {"close all refused", Requests()[7], [] {},
-         [] { scripted::SetCloseFileByIDStatus(AFPSTAT_ERR_STORE); }, "",
+         [] { scripted::SetCloseFileByIDStatus(AFPSTAT_ERR_STORE); },
+         done + "Closed all files of connection 26</DIV>\n",
          outcome + "Files not closed: all files of connection 26 (status 1: the monitoring "
                    "store is missing, unreadable or busy)</DIV>\n"},
         {"close refused", Requests()[6], [] {},
-         [] { scripted::SetCloseFileByFileNameStatus(AFPSTAT_ERR_ARGUMENT); }, "",
+         [] { scripted::SetCloseFileByFileNameStatus(AFPSTAT_ERR_ARGUMENT); },
+         done + "Closed: 1 file</DIV>\n",
          outcome + "Files not closed: /v/a (status 4: a malformed request)</DIV>\n"},
     };
     for (const Case &c : cases) {

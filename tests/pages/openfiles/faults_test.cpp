@@ -189,7 +189,9 @@ TEST_F(OpenFilesFaultsTest, AFailureAddsOneLineAndNothingElse) {
          "style=\"font-size:13px;color:#b00000;\">The AFP monitoring service could not be read "
          "(status 3: out of memory).</td></tr>"},
         {"close refused", kRequests[5], [] {},
-         [] { scripted::SetCloseFileByFileNameStatus("/a.doc", AFPSTAT_ERR_NOT_FOUND); }, "",
+         [] { scripted::SetCloseFileByFileNameStatus("/a.doc", AFPSTAT_ERR_NOT_FOUND); },
+         "<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">Closed: 2 files</DIV>\n",
+         "<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">Closed: 1 file</DIV>\n"
          "<DIV CLASS=NORMAL id=\"actionOutcome\" style=\"color:#b00000;font-weight:bold;\">Files "
          "not closed: /a.doc (status 2: no longer there)</DIV>\n"},
     };
