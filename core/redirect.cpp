@@ -146,6 +146,10 @@ bool redirect_next_page(void *request, const char *location) {
     return true;
 }
 
+void cancel_redirect() {
+    pending.request = nullptr;
+}
+
 bool open_page_status(void *request) {
     const char *descriptor = HttpReturnString(kHtmlDescriptorIndex);
     if (pending.request != request || request == nullptr)

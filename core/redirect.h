@@ -44,6 +44,9 @@ void cut_carried_token(char *path, uint64_t *token);
  * fit a header line. */
 bool redirect_next_page(void *request, const char *location);
 
+/* Forgets what redirect_next_page asked for on this thread, if anything. */
+void cancel_redirect();
+
 /* Opens the response of a page: the 303 redirect_next_page asked for this
  * request, else a 200; HTML either way. True when the host took it. */
 bool open_page_status(void *request);

@@ -25,6 +25,7 @@
 #include "core/localisation.h"
 #include "core/page_writer.h"
 #include "core/post_body.h"
+#include "core/redirect.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/actions.h"
@@ -373,6 +374,34 @@ void close_ticked_files(const char *body, ActionOutcome *outcome) {
         if (*field == '&')
             ++field;
     }
+}
+
+ActionAnswer::ActionAnswer(void *request, const ActionReport &report, const std::string &location,
+                           const char *body) {
+    // The fields that say where the page stood (criteria, volume, order),
+    // without the names that acted.
+    std::string fields;
+    const size_t nameLength = strlen(kFileField);
+    for (const char *field = body; field != nullptr && *field != '\0';) {
+        const size_t fieldLength = strcspn(field, "&");
+        if (!(fieldLength > nameLength && strncmp(field, kFileField, nameLength) == 0 &&
+              field[nameLength] == '='))
+            fields.append(fields.empty() ? "" : "&").append(field, fieldLength);
+        field += fieldLength;
+        if (*field == '&')
+            ++field;
+    }
+    const uint64_t token = carry_outcome(&report, sizeof report, fields.c_str());
+    if (token == 0)
+        return;
+    char tail[64];
+    snprintf(tail, sizeof tail, "/%s/%016llx", kCarriedCommand,
+             static_cast<unsigned long long>(token));
+    redirect_next_page(request, (location + tail).c_str());
+}
+
+ActionAnswer::~ActionAnswer() {
+    cancel_redirect();
 }
 
 void log_action_outcome(const ActionReport &outcome) {

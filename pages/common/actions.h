@@ -105,6 +105,21 @@ void close_named_files(const char *decoded, ActionOutcome *outcome);
  * nothing. */
 void close_ticked_files(const char *body, ActionOutcome *outcome);
 
+/* Answers a request that acted, while it lives: carries the report, and
+ * the body's fields but its FILENAME fields (null body: none), to
+ * `location` (a path of this console, escaped for a URL) for their one
+ * showing there, and makes the page the request writes next a 303 to it,
+ * the page itself its body. Without room to carry them the page is a 200
+ * as before. */
+class ActionAnswer {
+  public:
+    ActionAnswer(void *request, const ActionReport &report, const std::string &location,
+                 const char *body);
+    ~ActionAnswer();
+    ActionAnswer(const ActionAnswer &) = delete;
+    ActionAnswer &operator=(const ActionAnswer &) = delete;
+};
+
 /* Writes the one error-level line of an outcome with anything asked: what
  * was asked and what did not succeed, names escaped for the log. */
 void log_action_outcome(const ActionReport &outcome);

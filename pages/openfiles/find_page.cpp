@@ -214,7 +214,7 @@ void send_table(PageWriter &out, const FindAsk &ask) {
     out.literal("</FORM>");
 }
 
-int send_find_page(void *request, const FindAsk &ask, const ActionOutcome *outcome) {
+int send_find_page(void *request, const FindAsk &ask, const ActionReport *outcome) {
     const int started = begin_open_file_page(request, lnxMSG("Find Open Files"));
     if (started != 0)
         return started;
@@ -245,11 +245,16 @@ int answer_find_files(void *request, const Request &front) {
         ask.sort = &kFindColumns[0];
     ask.tooLong = !read_criterion(front.body, kNameField, ask.name) ||
                   !read_criterion(front.body, kUserField, ask.user);
+    if (!ask.close || front.method != HXM_METHOD_FORM_POST)
+        return send_find_page(request, ask, carried_outcome(front));
     ActionOutcome outcome;
-    if (ask.close && front.method == HXM_METHOD_FORM_POST) {
-        close_ticked_files(front.body, &outcome);
-        log_action_outcome(outcome);
-    }
+    close_ticked_files(front.body, &outcome);
+    log_action_outcome(outcome);
+    // A reload finds again with the same criteria and closes nothing.
+    const ActionAnswer answer(request, outcome,
+                              std::string("/") + keyword_afpofm + "/" + kFindFilesCommand + "/" +
+                                  ask.sort->keyword,
+                              front.body);
     return send_find_page(request, ask, &outcome);
 }
 

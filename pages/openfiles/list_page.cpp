@@ -241,7 +241,7 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
 }
 
 int hxm2afp::send_open_files_page(void *request, const char *volume, AfpSortType sortType,
-                                  const char *filter, const ActionOutcome *outcome) {
+                                  const char *filter, const ActionReport *outcome) {
     if (volume == nullptr)
         volume = "";
     if (filter == nullptr)

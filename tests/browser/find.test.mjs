@@ -4,7 +4,7 @@
 // script, and Close Files closes exactly the ticked files.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startConsole } from './support.mjs';
+import { expectDoneOnceThenReload, startConsole } from './support.mjs';
 
 const hostile = `<img src=x onerror=alert(1)> "q" 'a' & 50% +1 budget.doc`;
 
@@ -61,6 +61,10 @@ test('finds across volumes, re-sorts, closes exactly the ticked files', async ()
     assert.equal(confirm.messages.length, 1);
     assert.deepEqual(openPaths(hxm.store()), ['/VOL1/notes.txt', '/VOL2/budget-2024.xlsx']);
     assert.deepEqual(await rowPaths(page), ['/VOL2/budget-2024.xlsx']);
+    // A reload finds again with the same criteria and closes nothing.
+    await expectDoneOnceThenReload(hxm, 'Closed: 2 files');
+    assert.deepEqual(await rowPaths(page), ['/VOL2/budget-2024.xlsx']);
+    assert.equal(await page.locator('#findName').inputValue(), 'BUDGET');
     assert.deepEqual(hxm.unexpectedDialogs(), []);
   } finally {
     await hxm.stop();
