@@ -61,8 +61,7 @@ hxm2afp::OpenFileRow *new_open_file_row(const VolFileListNode &record, const cha
     const size_t pathLength =
         wholeLength < HXM_OPEN_FILE_PATH_SIZE - 1 ? wholeLength : HXM_OPEN_FILE_PATH_SIZE - 1;
     const size_t cutAway = wholeLength > pathLength ? wholeLength + 1 : 0;
-    void *bytes =
-        arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2 + cutAway);
+    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2 + cutAway);
     if (bytes == nullptr)
         return nullptr;
     auto *row = static_cast<hxm2afp::OpenFileRow *>(bytes);
