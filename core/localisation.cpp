@@ -46,3 +46,10 @@ const char *lnxMSG(const char *text) {
     std::call_once(domain_bound, bind_domain);
     return dgettext(HXM2AFP_TEXT_DOMAIN, text);
 }
+
+const char *lnxMSGN(const char *one, const char *other, unsigned long count) {
+    if (one == nullptr || other == nullptr)
+        return "";
+    std::call_once(domain_bound, bind_domain);
+    return dngettext(HXM2AFP_TEXT_DOMAIN, one, other, count);
+}

@@ -19,4 +19,9 @@
  * it. The result belongs to the catalogue: never freed, never changed. */
 const char *lnxMSG(const char *text) __attribute__((format_arg(1)));
 
+/* lnxMSG for a text that names a count: `one` or `other` translated by the
+ * catalogue's plural rule for `count`. */
+const char *lnxMSGN(const char *one, const char *other, unsigned long count)
+    __attribute__((format_arg(1))) __attribute__((format_arg(2)));
+
 #endif

@@ -4,6 +4,7 @@
 #include "core/page_frame.h"
 
 #include "core/page_writer.h"
+#include "core/redirect.h"
 
 namespace hxm2afp {
 namespace {
@@ -14,7 +15,7 @@ constexpr unsigned int kWithScript = 4;
 } // namespace
 
 bool open_page_response(void *request) {
-    return HttpSendSuccessfulResponse(request, HttpReturnString(kHtmlDescriptorIndex)) == 0;
+    return open_page_status(request);
 }
 
 void send_page_frame(void *request, const PageFrame &frame) {

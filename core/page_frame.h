@@ -19,8 +19,9 @@ struct PageFrame {
     HxmScriptWriter script = nullptr; // the page's script block, or none
 };
 
-/* Starts a 200 HTML response: true when the host took it. On false nothing
- * was sent and the caller answers the failure its own way. */
+/* Starts a 200 HTML response (a 303 for a page that answers an action:
+ * core/redirect.h): true when the host took it. On false nothing was sent
+ * and the caller answers the failure its own way. */
 bool open_page_response(void *request);
 
 /* Writes the console frame: head, banner and navigation. */

@@ -2,21 +2,24 @@
  * Questions to the history store (see query.h).
  *
  * Notes: a name part is looked up through the trigram index on its longest
- * run without wildcards (three characters or more), which every path that
- * holds the part must hold too; the find's own test then settles each
- * candidate. A shorter part reads every distinct path once.
+ * run of plain ASCII without wildcards (three characters or more), which
+ * every path that holds the part must hold too, in one case or the other:
+ * the find compares other characters decomposed and case folded, so bytes
+ * outside ASCII say nothing about a path's own bytes. The find's own test
+ * then settles each candidate. A part without such a run reads every
+ * distinct path once.
  */
 #include "history/query.h"
 
 namespace hxm2afp::history {
 namespace {
 
-// The longest run of `part` without "*" or "?", as one FTS5 phrase; "" when
-// shorter than a trigram.
+// The longest run of `part` of ASCII bytes other than "*" and "?", as one
+// FTS5 phrase; "" when shorter than a trigram.
 std::string index_phrase(const std::string &part) {
     std::string longest, run;
     for (char byte : part + '*') {
-        if (byte == '*' || byte == '?') {
+        if (byte == '*' || byte == '?' || static_cast<unsigned char>(byte) >= 0x80) {
             if (run.size() > longest.size())
                 longest = run;
             run.clear();

@@ -17,11 +17,14 @@
 #include <limits.h>
 #include <string.h>
 
+#include <new>
+
 #include <sqlite3.h>
 
 #include "base/dir_chain.h"
 #include "base/root_paths.h"
 #include "monitor/find_files.h"
+#include "monitor/name_match.h"
 
 namespace hxm2afp::history {
 namespace {
@@ -59,21 +62,42 @@ CREATE TABLE actions(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, source TEXT 
 CREATE INDEX actions_by_time ON actions(time);
 )sql";
 
+// A part read once for a whole query: SQLite keeps it beside the statement's
+// constant argument, so each row costs the match alone.
+struct HeldPart {
+    explicit HeldPart(const char *text) : part(text), pattern(part.c_str()) {}
+    std::string part;
+    NamePattern pattern;
+};
+
+const NamePattern *held_part(sqlite3_context *context, sqlite3_value *value) {
+    if (auto *held = static_cast<HeldPart *>(sqlite3_get_auxdata(context, 1)))
+        return &held->pattern;
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    if (text == nullptr)
+        return nullptr;
+    auto *held = new (std::nothrow) HeldPart(text);
+    if (held == nullptr)
+        return nullptr;
+    sqlite3_set_auxdata(context, 1, held, [](void *p) { delete static_cast<HeldPart *>(p); });
+    // SQLite may free it at once when it cannot keep it; ask again.
+    held = static_cast<HeldPart *>(sqlite3_get_auxdata(context, 1));
+    return held != nullptr ? &held->pattern : nullptr;
+}
+
 // name_holds(path, part): the find's own test of a name against a part,
 // so the history and the live lists agree on what matches.
 void name_holds(sqlite3_context *context, int, sqlite3_value **values) {
     const auto *path = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
-    const auto *part = reinterpret_cast<const char *>(sqlite3_value_text(values[1]));
-    sqlite3_result_int(context,
-                       path != nullptr && part != nullptr && name_holds_part(path, part) ? 1 : 0);
+    const NamePattern *part = held_part(context, values[1]);
+    sqlite3_result_int(context, path != nullptr && part != nullptr && name_holds_part(path, *part));
 }
 
 // holds(text, part): the find's test of a user name against a part.
 void text_holds(sqlite3_context *context, int, sqlite3_value **values) {
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
-    const auto *part = reinterpret_cast<const char *>(sqlite3_value_text(values[1]));
-    sqlite3_result_int(context,
-                       text != nullptr && part != nullptr && holds_part(text, part) ? 1 : 0);
+    const NamePattern *part = held_part(context, values[1]);
+    sqlite3_result_int(context, text != nullptr && part != nullptr && part->found_in(text));
 }
 
 std::string parent_of(const std::string &path) {

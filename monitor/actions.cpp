@@ -1,7 +1,8 @@
 /*
  * The monitoring library's actions, and the questions that make their
- * statuses exact: whether a connection that had nothing to close is still
- * there, whether a name that closed nothing is a cut record path.
+ * statuses exact and their effect the one asked for: whether a connection
+ * that had nothing to close is still there, whether a name may be a cut
+ * record path; and one request's record of what it already did.
  */
 #include "monitor/actions.h"
 
@@ -54,12 +55,42 @@ int close_connection_files(uint32_t connectionNumber) {
     return present ? kActionNoOpenFiles : status;
 }
 
-int close_file(const char *path) {
-    const int status = Ext_CloseFileByFileName(path);
-    if (status != AFPSTAT_ERR_NOT_FOUND || path == nullptr ||
-        strlen(path) != HXM_OPEN_FILE_PATH_SIZE - 1)
-        return status;
-    return holds_longer_path(path) ? kActionPathTooLong : status;
+int close_file(const char *path, bool whole) {
+    if (!whole && path != nullptr && strlen(path) == HXM_OPEN_FILE_PATH_SIZE - 1 &&
+        holds_longer_path(path))
+        return kActionPathTooLong;
+    return Ext_CloseFileByFileName(path);
+}
+
+namespace {
+
+// Runs `act` unless `done` already holds the key's outcome.
+template <typename Map, typename Key, typename Act>
+int once(Map *done, const Key &key, bool *repeated, Act act) {
+    const auto earlier = done->find(key);
+    *repeated = earlier != done->end();
+    if (*repeated)
+        return earlier->second;
+    const int status = act();
+    done->emplace(key, status);
+    return status;
+}
+
+} // namespace
+
+int ActionRound::clear(uint32_t connectionNumber, bool *repeated) {
+    return once(&cleared_, connectionNumber, repeated,
+                [connectionNumber] { return clear_connection(connectionNumber); });
+}
+
+int ActionRound::close_files_of(uint32_t connectionNumber, bool *repeated) {
+    return once(&emptied_, connectionNumber, repeated,
+                [connectionNumber] { return close_connection_files(connectionNumber); });
+}
+
+int ActionRound::close(const char *path, bool whole, bool *repeated) {
+    const std::string key = path != nullptr ? path : "";
+    return once(&closed_, key, repeated, [path, whole] { return close_file(path, whole); });
 }
 
 const char *action_words(int status) {

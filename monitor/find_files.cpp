@@ -4,9 +4,8 @@
  * Notes: a server may hold 100,000 open files, so the result takes its nodes
  * from a pool and its texts from large blocks, whole (a path is never cut,
  * so the command can close what it lists); a user's name and a volume's name
- * are kept once for the run of files that share them. Matching is a
- * wildcard match with an implied "*" at both ends, which backtracks only to
- * the last "*": O(text x part) at worst, for texts of a few hundred bytes.
+ * are kept once for the run of files that share them. Each part asked for
+ * is read once for the whole walk (monitor/name_match.h).
  */
 #include "monitor/find_files.h"
 
@@ -16,6 +15,7 @@
 #include <zentra/afpstat.h>
 
 #include "monitor/list_sort.h"
+#include "monitor/name_match.h"
 #include "monitor/open_files.h"
 
 namespace hxm2afp {
@@ -24,26 +24,22 @@ namespace {
 // Texts go into blocks of this size; a longer text gets a block of its own.
 constexpr size_t kTextBlockBytes = 64 * 1024;
 
-unsigned char fold(char c) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
 bool is_empty(const char *text) {
     return text == nullptr || text[0] == '\0';
 }
 
 // The part of a path a name is matched against: the name after its last
 // "/", or the whole path when the part asked for holds a "/" itself.
-const char *name_of(const char *path, const char *part) {
-    if (strchr(part, '/') != nullptr)
+const char *name_of(const char *path, const NamePattern &part) {
+    if (part.holds_slash())
         return path;
     const char *slash = strrchr(path, '/');
     return slash != nullptr ? slash + 1 : path;
 }
 
 struct Search {
-    const FindQuery *query;
+    const NamePattern &name;
+    const NamePattern &user;
     FoundFiles *found;
     bool outOfMemory;
 };
@@ -51,15 +47,14 @@ struct Search {
 bool visit_file(void *context, const char *volumeName, const VolFileListNode &record,
                 const char *path) {
     auto *search = static_cast<Search *>(context);
-    const FindQuery &query = *search->query;
-    if (!is_empty(query.name) && !name_holds_part(path, query.name))
+    if (!search->name.empty() && !name_holds_part(path, search->name))
         return true;
     // The library's field may fill its whole size without a terminator.
     char user[AFPSTAT_USER_NAME_SIZE + 1];
     const size_t length = strnlen(record.userName, AFPSTAT_USER_NAME_SIZE);
     memcpy(user, record.userName, length);
     user[length] = '\0';
-    if (!is_empty(query.user) && !holds_part(user, query.user))
+    if (!search->user.empty() && !search->user.found_in(user))
         return true;
     if (!search->found->add(volumeName, user, path, record.connectionNumber)) {
         search->outOfMemory = true;
@@ -70,37 +65,8 @@ bool visit_file(void *context, const char *volumeName, const VolFileListNode &re
 
 } // namespace
 
-bool name_holds_part(const char *path, const char *part) {
-    return holds_part(name_of(path, part), part);
-}
-
-bool holds_part(const char *text, const char *part) {
-    if (text == nullptr)
-        text = "";
-    if (part == nullptr)
-        part = "";
-    // Start as if just past a leading "*".
-    const char *resume = part;
-    const char *resumeText = text;
-    while (*text != '\0') {
-        if (*part == '\0')
-            return true; // the implied trailing "*" takes the rest
-        if (*part == '*') {
-            resume = ++part;
-            resumeText = text;
-            continue;
-        }
-        if (*part == '?' || fold(*part) == fold(*text)) {
-            ++part;
-            ++text;
-            continue;
-        }
-        part = resume;
-        text = ++resumeText;
-    }
-    while (*part == '*')
-        ++part;
-    return *part == '\0';
+bool name_holds_part(const char *path, const NamePattern &part) {
+    return part.found_in(name_of(path, part));
 }
 
 struct FoundFiles::TextBlock {
@@ -176,7 +142,9 @@ bool FoundFiles::add(const char *volumeName, const char *userName, const char *f
 }
 
 int find_open_files(const FindQuery &query, FoundFiles *found) {
-    Search search{&query, found, false};
+    const NamePattern name(query.name);
+    const NamePattern user(query.user);
+    Search search{name, user, found, false};
     const int status =
         for_each_open_file(&search, visit_file, is_empty(query.volume) ? nullptr : query.volume);
     return search.outOfMemory ? AFPSTAT_ERR_NO_MEMORY : status;

@@ -14,20 +14,20 @@
 
 namespace hxm2afp {
 
-/* Longest part of a name or user asked for, in bytes. */
+/* Longest part of a name or user asked for, in characters (as
+ * count_characters counts them), and the most bytes that many take. */
 constexpr size_t kFindTextLongest = 255;
+constexpr size_t kFindTextBytes = 4 * kFindTextLongest;
 
-/* Whether `text` holds `part`, ignoring the case of ASCII letters; in `part`
- * "*" stands for any run of bytes and "?" for any one byte. An empty part
- * is held by every text. */
-bool holds_part(const char *text, const char *part);
+class NamePattern;
 
 /* Whether the file at `path` matches a name part as the find asks it: the
  * name after the path's last "/" holds `part`, or the whole path does when
  * `part` holds a "/" itself. */
-bool name_holds_part(const char *path, const char *part);
+bool name_holds_part(const char *path, const NamePattern &part);
 
-/* What to find; a null or empty member asks for anything. */
+/* What to find; a null or empty member asks for anything. Name and user are
+ * parts as NamePattern reads them (monitor/name_match.h). */
 struct FindQuery {
     const char *name = nullptr;   // part of the file's name; with a "/", of its full path
     const char *user = nullptr;   // part of the user's name

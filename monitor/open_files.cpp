@@ -52,12 +52,16 @@ OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path,
 }
 
 // A row holding one library entry and its texts, cut as new_open_file
-// cuts them, from the arena; null without memory.
+// cuts them, and the whole path when it was cut, from the arena; null
+// without memory.
 hxm2afp::OpenFileRow *new_open_file_row(const VolFileListNode &record, const char *path,
                                         hxm2afp::ByteArena *arena) {
     const size_t userLength = strnlen(record.userName, HXM_OPEN_FILE_USER_KEPT);
-    const size_t pathLength = path != nullptr ? strnlen(path, HXM_OPEN_FILE_PATH_SIZE - 1) : 0;
-    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2);
+    const size_t wholeLength = path != nullptr ? strlen(path) : 0;
+    const size_t pathLength =
+        wholeLength < HXM_OPEN_FILE_PATH_SIZE - 1 ? wholeLength : HXM_OPEN_FILE_PATH_SIZE - 1;
+    const size_t cutAway = wholeLength > pathLength ? wholeLength + 1 : 0;
+    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2 + cutAway);
     if (bytes == nullptr)
         return nullptr;
     auto *row = static_cast<hxm2afp::OpenFileRow *>(bytes);
@@ -66,8 +70,15 @@ hxm2afp::OpenFileRow *new_open_file_row(const VolFileListNode &record, const cha
     row->connectionNumber = record.connectionNumber;
     row->userName = texts;
     copy_bounded(texts, record.userName, userLength);
-    row->filePath = texts + userLength + 1;
-    copy_bounded(texts + userLength + 1, path, pathLength);
+    char *cutPath = texts + userLength + 1;
+    row->filePath = cutPath;
+    copy_bounded(cutPath, path, pathLength);
+    row->wholePath = row->filePath;
+    if (cutAway != 0) {
+        char *whole = cutPath + pathLength + 1;
+        memcpy(whole, path, wholeLength + 1);
+        row->wholePath = whole;
+    }
     return row;
 }
 

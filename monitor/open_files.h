@@ -47,12 +47,16 @@ int open_file_list(const char *volumeName, OpenFileInfo **head, const char *filt
                    int *libraryStatus, NodePool<OpenFileInfo> *pool = nullptr);
 
 /* One kept open file as the list page shows it: its connection and the
- * texts an OpenFileInfo keeps, cut alike, in the caller's arena. */
+ * texts an OpenFileInfo keeps, cut alike, in the caller's arena, and the
+ * whole path from the library's record (filePath itself when it was not
+ * cut): a cut path may be another open file's, so only the whole one names
+ * the file to close. */
 struct OpenFileRow {
     OpenFileRow *next;
     uint32_t connectionNumber;
     const char *userName;
     const char *filePath;
+    const char *wholePath;
 };
 
 /* open_file_list and SortOpenFilesTable in one, for a page: the kept files

@@ -11,7 +11,7 @@ HXM_BUILD_DEB_PACKAGES=(
     libsystemd-dev libutf8proc-dev debhelper
 )
 # And what the test command needs besides: the 32-bit and fuzzing compilers
-# (with the i386 UTF-8 decoder the 32-bit escaper test links), the test
+# (with the i386 UTF-8 library the 32-bit plug-in and escaper test link), the test
 # libraries, Chromium for the browser tests, the package and service checks'
 # tools, and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(

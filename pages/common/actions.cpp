@@ -25,15 +25,18 @@
 #include "core/localisation.h"
 #include "core/page_writer.h"
 #include "core/post_body.h"
+#include "core/redirect.h"
 #include "history/action_spool.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/actions.h"
+#include "monitor/open_files.h"
 #include "pages/common/failure_lines.h"
 
 namespace hxm2afp {
 namespace {
 
+constexpr char kFileField[] = "FILENAME";
 constexpr char kNameStart[] = "<filename>";
 constexpr char kNameEnd[] = "</filename>";
 // Neither holds the plain markers, and an encoded name holds no "<".
@@ -54,6 +57,23 @@ void keep(ActionItem *item, ActionKind kind, bool understood, uint32_t number, c
     item->status = status;
 }
 
+// Counts one item that succeeded.
+void count_done(ActionOutcome *outcome, ActionKind kind, uint32_t number) {
+    switch (kind) {
+    case ActionKind::kClearConnection:
+        if (outcome->cleared++ == 0)
+            outcome->firstCleared = number;
+        break;
+    case ActionKind::kCloseConnectionFiles:
+        ++outcome->emptied;
+        outcome->emptiedConnection = number;
+        break;
+    case ActionKind::kCloseFile:
+        ++outcome->closed;
+        break;
+    }
+}
+
 // Notes one item; `text` (length bytes) is the path or the unread value.
 void note(ActionOutcome *outcome, ActionKind kind, bool understood, uint32_t number,
           const char *text, size_t length, int status) {
@@ -67,8 +87,10 @@ void note(ActionOutcome *outcome, ActionKind kind, bool understood, uint32_t num
             static_cast<history::ActionKind>(kind),
             kind == ActionKind::kCloseFile ? -1 : int64_t{number},
             kind == ActionKind::kCloseFile ? std::string(text, length) : "", status);
-    if (understood && status == AFPSTAT_OK)
+    if (understood && status == AFPSTAT_OK) {
+        count_done(outcome, kind, number);
         return;
+    }
     if (outcome->failed < ActionOutcome::kKept)
         keep(&outcome->failedItems[outcome->failed], kind, understood, number, text, length,
              status);
@@ -132,9 +154,13 @@ bool is_encoded_name(const char *text, size_t length) {
     return true;
 }
 
-void close_one_name(const char *name, ActionOutcome *outcome) {
+void close_one_name(const char *name, bool whole, ActionOutcome *outcome) {
     HXM_DEBUG("file name is %s", LogText(name).c_str());
-    const int status = closeAFPFiles(name);
+    HXM_DEBUG("file to close %s", LogText(name).c_str());
+    bool repeated = false;
+    const int status = outcome->round.close(name, whole, &repeated);
+    if (repeated)
+        return; // the first naming stands for it
     note(outcome, ActionKind::kCloseFile, true, 0, name, strlen(name), status);
     if (status != 0)
         HXM_DEBUG("Close File Operation failed for file:%s", LogText(name).c_str());
@@ -192,6 +218,37 @@ void send_item(PageWriter &out, const ActionItem &item) {
     out.literal(" (").text(status_text(item.status, sentence, sizeof sentence)).literal(")");
 }
 
+// What the actions did, one sentence per kind that succeeded; "" for none.
+std::string done_text(const ActionReport &outcome) {
+    char sentence[kSentenceSize];
+    std::string done;
+    const auto add = [&done, &sentence] {
+        done += (done.empty() ? "" : " ") + std::string(sentence);
+    };
+    if (outcome.cleared == 1) {
+        snprintf(sentence, sizeof sentence, lnxMSG("Cleared: connection %u"),
+                 static_cast<unsigned>(outcome.firstCleared));
+        add();
+    } else if (outcome.cleared > 1) {
+        const auto count = static_cast<unsigned long>(outcome.cleared);
+        snprintf(sentence, sizeof sentence,
+                 lnxMSGN("Cleared: %lu connection", "Cleared: %lu connections", count), count);
+        add();
+    }
+    if (outcome.emptied > 0) {
+        snprintf(sentence, sizeof sentence, lnxMSG("Closed all files of connection %u"),
+                 static_cast<unsigned>(outcome.emptiedConnection));
+        add();
+    }
+    if (outcome.closed > 0) {
+        const auto count = static_cast<unsigned long>(outcome.closed);
+        snprintf(sentence, sizeof sentence, lnxMSGN("Closed: %lu file", "Closed: %lu files", count),
+                 count);
+        add();
+    }
+    return done;
+}
+
 } // namespace
 
 void send_close_name(PageWriter &out, const char *path) {
@@ -199,8 +256,9 @@ void send_close_name(PageWriter &out, const char *path) {
         path = "";
     // Both markers start with "<", which most paths never hold: one quick
     // scan settles them before any search for the markers themselves.
-    if (strchr(path, '<') == nullptr ||
-        (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) {
+    if (strlen(path) < HXM_OPEN_FILE_PATH_SIZE - 1 &&
+        (strchr(path, '<') == nullptr ||
+         (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr))) {
         out.literal(kNameStart).html(path).literal(kNameEnd);
         return;
     }
@@ -227,7 +285,10 @@ void clear_marked_connections(const char *text, ActionOutcome *outcome) {
             note_not_understood(outcome, ActionKind::kClearConnection, value, length);
             continue;
         }
-        const int status = clear_connection(number);
+        bool repeated = false;
+        const int status = outcome->round.clear(number, &repeated);
+        if (repeated)
+            continue;
         note(outcome, ActionKind::kClearConnection, true, number, "", 0, status);
         HXM_DEBUG("\nClearing Connection :%d", static_cast<int>(number));
         if (status != 0)
@@ -255,7 +316,10 @@ void close_marked_connection_files(const char *text, ActionOutcome *outcome) {
         return;
     }
     HXM_DEBUG("Clear all files called for connection#:%d", static_cast<int>(number));
-    const int status = close_connection_files(number);
+    bool repeated = false;
+    const int status = outcome->round.close_files_of(number, &repeated);
+    if (repeated)
+        return;
     note(outcome, ActionKind::kCloseConnectionFiles, true, number, "", 0, status);
     if (status != 0)
         HXM_DEBUG("Clear all files called for Connection Failed:%d", status);
@@ -274,11 +338,16 @@ void close_named_files(const char *decoded, ActionOutcome *outcome) {
         size_t length = 0;
         bool ended = false;
         cursor = find_marked(cursor, start, end, &name, &length, &ended);
-        if (cursor == nullptr || !ended)
+        if (cursor == nullptr)
             break;
+        if (!ended) {
+            note(outcome, ActionKind::kCloseFile, false, 0, name - strlen(start),
+                 length + strlen(start), AFPSTAT_ERR_ARGUMENT);
+            break;
+        }
         if (!isEncoded) {
             const std::string whole(name, length);
-            close_one_name(whole.c_str(), outcome);
+            close_one_name(whole.c_str(), false, outcome);
             continue;
         }
         char *decodedName = nullptr;
@@ -288,12 +357,62 @@ void close_named_files(const char *decoded, ActionOutcome *outcome) {
             note(outcome, ActionKind::kCloseFile, false, 0, name, length, AFPSTAT_ERR_ARGUMENT);
             continue;
         }
-        close_one_name(decodedName, outcome);
+        close_one_name(decodedName, true, outcome);
         free(decodedName);
     }
 }
 
-void log_action_outcome(const ActionOutcome &outcome) {
+void close_ticked_files(const char *body, ActionOutcome *outcome) {
+    const size_t nameLength = strlen(kFileField);
+    for (const char *field = body; field != nullptr && *field != '\0';) {
+        const size_t fieldLength = strcspn(field, "&");
+        if (fieldLength > nameLength && strncmp(field, kFileField, nameLength) == 0 &&
+            field[nameLength] == '=') {
+            char *decoded = nullptr;
+            decodePostDataString(field + nameLength + 1, fieldLength - nameLength - 1, &decoded);
+            const char *value = decoded != nullptr ? decoded : "";
+            if (strstr(value, kNameStart) == nullptr && strstr(value, kEncodedNameStart) == nullptr)
+                note(outcome, ActionKind::kCloseFile, false, 0, value, strlen(value),
+                     AFPSTAT_ERR_ARGUMENT);
+            else
+                close_named_files(value, outcome);
+            free(decoded);
+        }
+        field += fieldLength;
+        if (*field == '&')
+            ++field;
+    }
+}
+
+ActionAnswer::ActionAnswer(void *request, const ActionReport &report, const std::string &location,
+                           const char *body) {
+    // The fields that say where the page stood (criteria, volume, order),
+    // without the names that acted.
+    std::string fields;
+    const size_t nameLength = strlen(kFileField);
+    for (const char *field = body; field != nullptr && *field != '\0';) {
+        const size_t fieldLength = strcspn(field, "&");
+        if (!(fieldLength > nameLength && strncmp(field, kFileField, nameLength) == 0 &&
+              field[nameLength] == '='))
+            fields.append(fields.empty() ? "" : "&").append(field, fieldLength);
+        field += fieldLength;
+        if (*field == '&')
+            ++field;
+    }
+    const uint64_t token = carry_outcome(&report, sizeof report, fields.c_str());
+    if (token == 0)
+        return;
+    char tail[64];
+    snprintf(tail, sizeof tail, "/%s/%016llx", kCarriedCommand,
+             static_cast<unsigned long long>(token));
+    redirect_next_page(request, (location + tail).c_str());
+}
+
+ActionAnswer::~ActionAnswer() {
+    cancel_redirect();
+}
+
+void log_action_outcome(const ActionReport &outcome) {
     Logger *logger = hxm_log;
     if (logger == nullptr || outcome.asked == 0)
         return;
@@ -305,16 +424,22 @@ void log_action_outcome(const ActionOutcome &outcome) {
     logger->error("%.*s", kLogLineLongest, line.c_str());
 }
 
-void send_action_outcome(PageWriter &out, const ActionOutcome *outcome) {
-    if (outcome == nullptr || outcome->failed == 0)
+void send_action_outcome(PageWriter &out, const ActionReport *outcome) {
+    if (outcome == nullptr)
+        return;
+    const std::string done = done_text(*outcome);
+    if (!done.empty())
+        out.literal("<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">")
+            .text(done.c_str())
+            .literal("</DIV>\n");
+    if (outcome->failed == 0)
         return;
     const ActionItem &first = outcome->failedItems[0];
     out.literal("<DIV CLASS=NORMAL id=\"actionOutcome\" "
                 "style=\"color:#b00000;font-weight:bold;\">");
     out.text(first.kind == ActionKind::kClearConnection ? lnxMSG("Connections not cleared:")
                                                         : lnxMSG("Files not closed:"));
-    const int kept =
-        outcome->failed < ActionOutcome::kKept ? outcome->failed : ActionOutcome::kKept;
+    const int kept = outcome->failed < ActionReport::kKept ? outcome->failed : ActionReport::kKept;
     for (int i = 0; i < kept; ++i) {
         out.text(i == 0 ? " " : ", ");
         send_item(out, outcome->failedItems[i]);

@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
+#include "monitor/actions.h"
 
 /* Closes, in order, every file a decoded body names between the file-name
  * markers (see send_close_name); failures are logged and skipped. A null or
@@ -44,23 +45,40 @@ struct ActionItem {
     int status;                // the monitoring layer's status (monitor/actions.h)
 };
 
-/* The items of one request. The first kKept asked items and the first kKept
- * that did not succeed are kept whole; the rest are only counted. */
-struct ActionOutcome {
+/* What one request's actions came to, as plain data (a page carries it
+ * across a redirect). The first kKept asked items and the first kKept that
+ * did not succeed are kept whole; the rest are only counted. A thing the
+ * request names twice counts once, as what its first naming came to. */
+struct ActionReport {
     static constexpr int kKept = 8;
     int asked = 0;
     int failed = 0;
     ActionItem askedItems[kKept];
     ActionItem failedItems[kKept];
+    // What succeeded: connections cleared (the first of them), files closed,
+    // connections whose files were all closed (the last of them).
+    int cleared = 0;
+    uint32_t firstCleared = 0;
+    int closed = 0;
+    int emptied = 0;
+    uint32_t emptiedConnection = 0;
+};
+
+/* The report of one request and the record that lets its actions act on
+ * each thing once. */
+struct ActionOutcome : ActionReport {
+    ActionRound round;
 };
 
 class PageWriter;
 
 /* Writes how a page names one file for closing, as an HTML attribute
  * value: the path between "<filename>" and "</filename>", HTML-escaped. A
- * path that holds a file-name marker of its own goes URL-encoded between
- * "<encodedfilename>" markers instead, so none of its own texts can end it
- * or start another. A null path reads as "". */
+ * path that holds a file-name marker of its own, or that is as long as a
+ * cut record path or longer, goes URL-encoded between "<encodedfilename>"
+ * markers instead: none of its own texts can end it or start another, and
+ * it is known to be whole (a page that cut paths never wrote it so). A null
+ * path reads as "". */
 void send_close_name(PageWriter &out, const char *path);
 
 /* Whether `text` holds both markers of a pair. */
@@ -76,17 +94,41 @@ void clear_marked_connections(const char *text, ActionOutcome *outcome);
 void close_marked_connection_files(const char *text, ActionOutcome *outcome);
 
 /* Closes every file a decoded body names (see send_close_name), in body order.
- * Names are passed whole: a cut name could name another file. */
+ * Names are passed whole: a cut name could name another file. A start
+ * marker with no end after it is noted as a value not understood. */
 void close_named_files(const char *decoded, ActionOutcome *outcome);
+
+/* Closes the files a raw form body's FILENAME fields name, each field
+ * decoded and read on its own (close_named_files), in body order; a field
+ * that holds no name between markers is noted as a value not understood.
+ * Only FILENAME fields close files: a marker in another field closes
+ * nothing. */
+void close_ticked_files(const char *body, ActionOutcome *outcome);
+
+/* Answers a request that acted, while it lives: carries the report, and
+ * the body's fields but its FILENAME fields (null body: none), to
+ * `location` (a path of this console, escaped for a URL) for their one
+ * showing there, and makes the page the request writes next a 303 to it,
+ * the page itself its body. Without room to carry them the page is a 200
+ * as before. */
+class ActionAnswer {
+  public:
+    ActionAnswer(void *request, const ActionReport &report, const std::string &location,
+                 const char *body);
+    ~ActionAnswer();
+    ActionAnswer(const ActionAnswer &) = delete;
+    ActionAnswer &operator=(const ActionAnswer &) = delete;
+};
 
 /* Writes the one error-level line of an outcome with anything asked: what
  * was asked and what did not succeed, names escaped for the log. */
-void log_action_outcome(const ActionOutcome &outcome);
+void log_action_outcome(const ActionReport &outcome);
 
-/* Writes the page's outcome line: what the action could not clear or close,
- * or could not read, and why. Nothing when everything succeeded or no
- * action ran (a null outcome). */
-void send_action_outcome(PageWriter &out, const ActionOutcome *outcome);
+/* Writes the page's outcome lines: what the actions did ("Cleared:
+ * connection 243", "Closed: 2 files"), then what they could not clear or
+ * close, or could not read, and why. Nothing when no action ran (a null
+ * outcome, or one that asked nothing). */
+void send_action_outcome(PageWriter &out, const ActionReport *outcome);
 
 } // namespace hxm2afp
 

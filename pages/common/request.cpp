@@ -3,10 +3,13 @@
  */
 #include "pages/common/request.h"
 
+#include <string.h>
+
 #include <zentra/hxm_host.h>
 
 #include "core/error_page.h"
 #include "core/post_body.h"
+#include "core/redirect.h"
 #include "pages/common/access.h"
 
 namespace hxm2afp {
@@ -62,12 +65,44 @@ const AreaCommand &command_for(const ComponentPath &path, const AreaFront &area)
     return area.commands[area.commandCount - 1];
 }
 
+namespace {
+
+// Collects what `token` carries into the record: the report for its one
+// showing, and for a request without a body the form fields as its body.
+void collect_carried(uint64_t token, Request *record) {
+    char fields[kCarriedFieldsBytes];
+    ActionReport report;
+    bool first = false;
+    if (!collect_outcome(token, &report, sizeof report, fields, sizeof fields, &first))
+        return;
+    if (first) {
+        static_cast<ActionReport &>(record->carriedOutcome) = report;
+        record->carried = true;
+    }
+    if (record->body != nullptr || fields[0] == '\0')
+        return;
+    record->carriedFields = copy_text(fields);
+    if (!record->carriedFields)
+        return;
+    record->body = record->carriedFields.get();
+    record->bodyLength = strlen(record->body);
+    char *decoded = nullptr;
+    decodePostDataString(record->body, record->bodyLength, &decoded);
+    record->decoded.reset(decoded);
+}
+
+} // namespace
+
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record) {
     if (!may_enter_area(accessFlags))
         return generate_error_page(request, HXM_ERROR_ACCESS_DENIED);
     record->accessFlags = accessFlags;
     record->actor.take(request);
     record->clearingPower = has_clearing_power(accessFlags);
+    uint64_t token = 0;
+    char *path = nullptr;
+    if (HttpReturnPathBuffers(request, nullptr, &path, nullptr) == 0)
+        cut_carried_token(path, &token);
     const int pathStatus = area.read_path(request, &record->path, nullptr);
     if (pathStatus != 0)
         return generate_error_page(request, pathStatus);
@@ -82,6 +117,8 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
     if (methodError != 0)
         return generate_error_page(request, methodError);
     read_body(request, record, true);
+    if (token != 0)
+        collect_carried(token, record);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #define HXM_PAGES_COMMON_REQUEST_H
 
 #include "history/acting_user.h"
+#include "pages/common/actions.h"
 #include "pages/common/component_path.h"
 
 namespace hxm2afp {
@@ -21,6 +22,11 @@ struct Request {
     unsigned int accessFlags = 0;
     bool clearingPower = false;
     history::RequestActor actor; // who acts, for the history's note of an action
+    // What an action redirected here carries: its report, for the one
+    // showing (`carried`), and its form fields, which stand in for the body.
+    bool carried = false;
+    ActionOutcome carriedOutcome;
+    HeapText carriedFields;
 };
 
 /* Reads the request method: 0 when it is GET or a form post, else the
@@ -68,9 +74,11 @@ const AreaCommand &command_for(const ComponentPath &path, const AreaFront &area)
 
 /* The steps every request of the connections and open-file areas takes
  * first: checks the access flags, reads the path (a help path is answered
- * with the help page), refuses a clearing command to a caller without the
- * clearing power (the access-denied page, before anything is read or done),
- * reads the method and the body, decoded. Returns 0 with
+ * with the help page; a trailing "/AFPOutcome/<token>" is taken off and
+ * what it carries collected, see core/redirect.h), refuses a clearing
+ * command to a caller without the clearing power (the access-denied page,
+ * before anything is read or done), reads the method and the body, decoded
+ * (a GET that carries form fields reads them as its body). Returns 0 with
  * `record` filled to go on, or the status of the page that already answered
  * the request (the help page or the error page). */
 int open_request(void *request, unsigned int accessFlags, const AreaFront &area, Request *record);
@@ -78,6 +86,12 @@ int open_request(void *request, unsigned int accessFlags, const AreaFront &area,
 /* An area's service method: open_request, then the row of its command
  * table that takes the path answers. Returns the status of the page sent. */
 int answer_request(void *request, unsigned int accessFlags, const AreaFront &area);
+
+/* The report of an action carried to this request for its one showing, or
+ * null. */
+inline const ActionReport *carried_outcome(const Request &front) {
+    return front.carried ? &front.carriedOutcome : nullptr;
+}
 
 } // namespace hxm2afp
 

@@ -351,7 +351,7 @@ int DisplaySpecifiedConnection(void *request, int clearingPower, int authorised,
 int hxm2afp::send_connection_page(void *request, int clearingPower, int authorised, int allowZero,
                                   const char *component, const char *sortKeyword,
                                   const char *volume, const char *sortType, const char *filter,
-                                  const ActionOutcome *outcome) {
+                                  const ActionReport *outcome) {
     if (authorised == 0) {
         HttpSendErrorResponse(request, 401);
         return 401;

@@ -26,13 +26,13 @@ HXM_EXPORT int DisplaySpecifiedConnection(void *request, int clearingPower, int 
                                           const char *sortType, const char *filter);
 
 namespace hxm2afp {
-struct ActionOutcome;
+struct ActionReport;
 
 /* DisplaySpecifiedConnection, with the outcome line of the action the
  * request ran (none when `outcome` is null). */
 int send_connection_page(void *request, int clearingPower, int authorised, int allowZero,
                          const char *component, const char *sortKeyword, const char *volume,
-                         const char *sortType, const char *filter, const ActionOutcome *outcome);
+                         const char *sortType, const char *filter, const ActionReport *outcome);
 
 } // namespace hxm2afp
 

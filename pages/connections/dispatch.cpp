@@ -20,6 +20,7 @@
 #include <string.h>
 
 #include <iterator>
+#include <string>
 #include <type_traits>
 
 #include <zentra/hxm_host.h>
@@ -27,6 +28,7 @@
 #include "core/error_page.h"
 #include "core/form.h"
 #include "core/page_globals.h"
+#include "core/page_writer.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
@@ -162,8 +164,8 @@ const hxm2afp::SortKeyword &sort_of(const ComponentPath &path) {
     return path.sort != nullptr ? *path.sort : hxm2afp::kConnectionColumns[0].sort;
 }
 
-// The list page, with the outcome line of the action that ran first.
-int send_list(void *request, const hxm2afp::Request &front, const hxm2afp::ActionOutcome *outcome) {
+// The list page, with the outcome lines of the action that ran first.
+int send_list(void *request, const hxm2afp::Request &front, const hxm2afp::ActionReport *outcome) {
     const hxm2afp::SortKeyword &sort = sort_of(front.path);
     return hxm2afp::send_connections_page(request, 1, 1, front.accessFlags, sort.sortType,
                                           sort.keyword, outcome);
@@ -172,10 +174,23 @@ int send_list(void *request, const hxm2afp::Request &front, const hxm2afp::Actio
 // A connection's page (the component at `connection`), with the fields the
 // open-file pages post to come back to them.
 int send_connection(void *request, const hxm2afp::Request &front, char *connection,
-                    const FormFields &fields, const hxm2afp::ActionOutcome &outcome) {
+                    const FormFields &fields, const hxm2afp::ActionReport *outcome) {
     return hxm2afp::send_connection_page(request, front.clearingPower ? 1 : 0, 1, 1, connection,
                                          sort_of(front.path).keyword, fields.volume,
-                                         fields.sortType, fields.filter, &outcome);
+                                         fields.sortType, fields.filter, outcome);
+}
+
+// Where a reload after an action goes: the list, or with a connection
+// component (length-prefixed, as the path holds it) that connection's page.
+std::string page_after_action(const hxm2afp::Request &front, const char *connection) {
+    std::string location = std::string("/") + keyword_afpdcons + "/" + sort_of(front.path).keyword;
+    if (connection != nullptr && connection[0] != '\0') {
+        const std::string component(connection + 1, static_cast<unsigned char>(connection[0]));
+        hxm2afp::PageWriter escaped(nullptr);
+        escaped.url_component(component.c_str());
+        location.append("/").append(escaped.c_str());
+    }
+    return location;
 }
 
 // AFPCloseConnections: clears the connections the path marks (else the
@@ -192,6 +207,8 @@ int answer_clear_connections(void *request, const hxm2afp::Request &front) {
     hxm2afp::ActionOutcome outcome;
     hxm2afp::clear_marked_connections(marked ? urlText : decoded, &outcome);
     hxm2afp::log_action_outcome(outcome);
+    const hxm2afp::ActionAnswer answer(request, outcome, page_after_action(front, nullptr),
+                                       front.body);
     return send_list(request, front, &outcome);
 }
 
@@ -223,9 +240,11 @@ int answer_close_files(void *request, const hxm2afp::Request &front) {
         strstr(remainderText, hxm2afp::kCloseAllEnd) != nullptr)
         hxm2afp::close_marked_connection_files(remainderText, &outcome);
     else
-        hxm2afp::close_named_files(decoded, &outcome);
+        hxm2afp::close_ticked_files(front.body, &outcome);
     hxm2afp::log_action_outcome(outcome);
-    return send_connection(request, front, connection, fields, outcome);
+    const hxm2afp::ActionAnswer answer(request, outcome, page_after_action(front, connection),
+                                       front.body);
+    return send_connection(request, front, connection, fields, &outcome);
 }
 
 // CONNECTION: the connection's page; the posted fields lead back to the
@@ -240,11 +259,12 @@ int answer_connection(void *request, const hxm2afp::Request &front) {
     }
     if (front.path.count != 1)
         return generate_error_page(request, HXM_ERROR_BAD_REQUEST);
-    return send_connection(request, front, front.path.first.at(), fields, hxm2afp::ActionOutcome());
+    return send_connection(request, front, front.path.first.at(), fields,
+                           hxm2afp::carried_outcome(front));
 }
 
 int answer_list(void *request, const hxm2afp::Request &front) {
-    return send_list(request, front, nullptr);
+    return send_list(request, front, hxm2afp::carried_outcome(front));
 }
 
 // Clearing needs the clearing power; closing files runs for every caller

@@ -149,7 +149,7 @@ int generate_main_connections_page(void *request, int privilegeWord, int showLis
 
 int hxm2afp::send_connections_page(void *request, int privilegeWord, int showList,
                                    unsigned int accessFlags, AfpSortType sortType,
-                                   const char *sortKeyword, const ActionOutcome *outcome) {
+                                   const char *sortKeyword, const ActionReport *outcome) {
     char title[kTitleSize];
     snprintf(title, sizeof title, "%s", lnxMSG("AFP Connections"));
     char helpUrl[kHelpUrlSize];

@@ -19,13 +19,13 @@ HXM_EXPORT int generate_main_connections_page(void *request, int privilegeWord, 
                                               const char *sortKeyword);
 
 namespace hxm2afp {
-struct ActionOutcome;
+struct ActionReport;
 
 /* generate_main_connections_page, with the outcome line of the action the
  * request ran (none when `outcome` is null). */
 int send_connections_page(void *request, int privilegeWord, int showList, unsigned int accessFlags,
                           AfpSortType sortType, const char *sortKeyword,
-                          const ActionOutcome *outcome);
+                          const ActionReport *outcome);
 
 } // namespace hxm2afp
 

@@ -26,6 +26,7 @@
 
 #include "core/error_page.h"
 #include "core/page_globals.h"
+#include "core/page_writer.h"
 #include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
@@ -212,8 +213,16 @@ int answer_close_files(void *request, const hxm2afp::Request &front) {
     const char *decoded = front.decoded.get();
     HXM_DEBUG("Set of file names to close = %s", hxm2afp::LogText(decoded).c_str());
     hxm2afp::ActionOutcome outcome;
-    hxm2afp::close_named_files(decoded, &outcome);
+    hxm2afp::close_ticked_files(front.body, &outcome);
     log_request(front, 1, named, outcome);
+    // A reload shows the volume's list and closes nothing.
+    const hxm2afp::SortKeyword *sort = front.path.sort;
+    hxm2afp::PageWriter location(nullptr);
+    location.literal("/").text(keyword_afpofm).literal("/");
+    if (sort != nullptr)
+        location.text(sort->keyword).literal("/");
+    location.url_component(volume);
+    const hxm2afp::ActionAnswer answer(request, outcome, location.c_str(), front.body);
     return hxm2afp::send_open_files_page(request, volume, sort_type_of(front.path), "", &outcome);
 }
 
@@ -224,11 +233,10 @@ int answer_volume(void *request, const hxm2afp::Request &front) {
     char filter[kFilterSize] = {};
     if (front.decoded)
         read_filter(front.decoded.get(), filter);
-    hxm2afp::ActionOutcome outcome;
-    log_request(front, path.count, path.first, outcome);
+    log_request(front, path.count, path.first, hxm2afp::ActionOutcome());
     if (path.count == 1)
         return hxm2afp::send_open_files_page(request, path.first.text(), sort_type_of(path), filter,
-                                             &outcome);
+                                             hxm2afp::carried_outcome(front));
     if (front.method == HXM_METHOD_GET)
         return generate_main_ofm_page(request);
     return generate_error_page(request, HXM_ERROR_BAD_REQUEST);

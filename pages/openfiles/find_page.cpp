@@ -29,10 +29,10 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_writer.h"
-#include "core/post_body.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/find_files.h"
+#include "monitor/name_match.h"
 #include "monitor/node_list.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
@@ -42,7 +42,6 @@ namespace hxm2afp {
 namespace {
 
 constexpr char kCloseFilesCommand[] = "AFPCloseFiles";
-constexpr char kFileField[] = "FILENAME";
 
 /* The find page's columns, in page order: the path keyword, the order it
  * asks for, the heading and its sort link's image text and id. */
@@ -77,8 +76,8 @@ const FindColumn *find_column(const char *keyword, size_t length) {
 struct FindAsk {
     const FindColumn *sort = &kFindColumns[0];
     bool close = false;
-    char name[kFindTextLongest + 1] = {};
-    char user[kFindTextLongest + 1] = {};
+    char name[kFindTextBytes + 1] = {};
+    char user[kFindTextBytes + 1] = {};
     bool tooLong = false;
 };
 
@@ -103,29 +102,16 @@ int read_find_path(const Request &front, Component command, int count, FindAsk *
     return 0;
 }
 
-/* Reads one criterion of the raw body into `out` (kFindTextLongest + 1
- * bytes): false when it is longer than that (out is then empty). */
+/* Reads one criterion of the raw body into `out` (kFindTextBytes + 1
+ * bytes): false when it holds more than kFindTextLongest characters (out is
+ * then empty). */
 bool read_criterion(const char *body, const char *field, char *out) {
-    return read_form_field(body, field, out, kFindTextLongest + 1) != FormField::kTooLong;
-}
-
-/* Closes the files the body's FILENAME fields name, each field decoded on
- * its own. */
-void close_ticked_files(const char *body, ActionOutcome *outcome) {
-    const size_t nameLength = strlen(kFileField);
-    for (const char *field = body; field != nullptr && *field != '\0';) {
-        const size_t fieldLength = strcspn(field, "&");
-        if (fieldLength > nameLength && strncmp(field, kFileField, nameLength) == 0 &&
-            field[nameLength] == '=') {
-            char *decoded = nullptr;
-            decodePostDataString(field + nameLength + 1, fieldLength - nameLength - 1, &decoded);
-            close_named_files(decoded, outcome);
-            free(decoded);
-        }
-        field += fieldLength;
-        if (*field == '&')
-            ++field;
-    }
+    if (read_form_field(body, field, out, kFindTextBytes + 1) == FormField::kTooLong)
+        return false;
+    if (count_characters(out) <= kFindTextLongest)
+        return true;
+    out[0] = '\0';
+    return false;
 }
 
 void send_hidden_criteria(PageWriter &out, const char *name, const char *user) {
@@ -228,7 +214,7 @@ void send_table(PageWriter &out, const FindAsk &ask) {
     out.literal("</FORM>");
 }
 
-int send_find_page(void *request, const FindAsk &ask, const ActionOutcome *outcome) {
+int send_find_page(void *request, const FindAsk &ask, const ActionReport *outcome) {
     const int started = begin_open_file_page(request, lnxMSG("Find Open Files"));
     if (started != 0)
         return started;
@@ -259,11 +245,16 @@ int answer_find_files(void *request, const Request &front) {
         ask.sort = &kFindColumns[0];
     ask.tooLong = !read_criterion(front.body, kNameField, ask.name) ||
                   !read_criterion(front.body, kUserField, ask.user);
+    if (!ask.close || front.method != HXM_METHOD_FORM_POST)
+        return send_find_page(request, ask, carried_outcome(front));
     ActionOutcome outcome;
-    if (ask.close && front.method == HXM_METHOD_FORM_POST) {
-        close_ticked_files(front.body, &outcome);
-        log_action_outcome(outcome);
-    }
+    close_ticked_files(front.body, &outcome);
+    log_action_outcome(outcome);
+    // A reload finds again with the same criteria and closes nothing.
+    const ActionAnswer answer(request, outcome,
+                              std::string("/") + keyword_afpofm + "/" + kFindFilesCommand + "/" +
+                                  ask.sort->keyword,
+                              front.body);
     return send_find_page(request, ask, &outcome);
 }
 

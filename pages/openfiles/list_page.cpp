@@ -49,11 +49,12 @@ void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SI
     out[length] = '\0';
 }
 
-// One row: tick box naming the file for closing, connection number, the
+// One row: tick box naming the file for closing by its whole path (the shown
+// one may be cut, and a cut path may be another open file's), connection number, the
 // connection's link (its user's name), path; sized first, so it goes into
 // the writer whole.
 void send_row(PageWriter &out, const hxm2afp::OpenFileRow &file, const char *stripe) {
-    hxm2afp::start_open_file_row(out, stripe, file.filePath,
+    hxm2afp::start_open_file_row(out, stripe, file.wholePath,
                                  strlen(file.userName) + strlen(file.filePath));
     out.literal("<td class=\"tablecol\" align=center>")
         .decimal(static_cast<int>(file.connectionNumber))
@@ -240,7 +241,7 @@ int generate_main_ofm_page(void *request, const char *volume, AfpSortType sortTy
 }
 
 int hxm2afp::send_open_files_page(void *request, const char *volume, AfpSortType sortType,
-                                  const char *filter, const ActionOutcome *outcome) {
+                                  const char *filter, const ActionReport *outcome) {
     if (volume == nullptr)
         volume = "";
     if (filter == nullptr)

@@ -39,12 +39,12 @@ HXM_EXPORT void setSortImage(void *request, AfpSortType sortType, const char *vo
 HXM_EXPORT const char *getSortTypeString(AfpSortType sortType);
 
 namespace hxm2afp {
-struct ActionOutcome;
+struct ActionReport;
 
 /* The open-file list page, with the outcome line of the action the request
  * ran (none when `outcome` is null). */
 int send_open_files_page(void *request, const char *volume, AfpSortType sortType,
-                         const char *filter, const ActionOutcome *outcome);
+                         const char *filter, const ActionReport *outcome);
 
 } // namespace hxm2afp
 

@@ -33,7 +33,7 @@ constexpr CommandEntry kCommands[] = {
     {"open", command_open, "open CONNECTION VOLUME PATH"},
     {"volume", command_volume, "volume NAME"},
     {"list", command_list, "list [--json]"},
-    {"simulate", command_simulate, "simulate [--seconds S] [--seed S]"},
+    {"simulate", command_simulate, "simulate [--seconds S] [--speed N] [--report S] [--seed S]"},
 };
 
 void print_usage(FILE *stream) {

@@ -4,7 +4,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { rmSync, writeFileSync } from 'node:fs';
-import { startConsole } from './support.mjs';
+import { expectDoneOnceThenReload, startConsole } from './support.mjs';
 
 const hostile = '<img src=x onerror=alert(1)>';
 
@@ -106,10 +106,13 @@ test('Close Connections asks, then clears exactly the two ticked', async () => {
     assert.deepEqual(connectionNumbers(hxm.store()), [7, 12, 20, 30]);
     // Accepted: those two go.
     const confirmed = hxm.expectDialog('confirm', true);
-    await Promise.all([page.waitForURL('**/afpcons/AFPCloseConnections'), page.click('input[type="submit"]')]);
+    await Promise.all([page.waitForURL('**/afpcons/ConnectionNumber/AFPOutcome/*'), page.click('input[type="submit"]')]);
     assert.match(confirmed.messages[0], /^Closes all files opened by this connection/);
     assert.deepEqual(connectionNumbers(hxm.store()), [7, 20]);
     assert.deepEqual(await rowNumbers(page), [7, 20]);
+    // The service gives a cleared number to someone new: a reload clears nobody.
+    hxm.afpstat('connect', 'newcomer', '10.0.0.9', '--number', '12');
+    await expectDoneOnceThenReload(hxm, 'Cleared: 2 connections');
     assert.deepEqual(hxm.unexpectedDialogs(), []);
   } finally {
     await hxm.stop();
@@ -129,16 +132,19 @@ test('Close File asks and closes; Clear Connection asks and clears', async () =>
     assert.ok(index >= 0);
     const closeOdd = page.locator('input[type="submit"][value="Close File"]').nth(index);
     const asked = hxm.expectDialog('confirm', true);
-    await Promise.all([page.waitForURL('**/afpcons/AFPCloseFiles/00000007'), closeOdd.click()]);
+    await Promise.all([page.waitForURL('**/afpcons/ConnectionNumber/00000007/AFPOutcome/*'), closeOdd.click()]);
     assert.match(asked.messages[0], /^Closing a file will close the file for all connections/);
     assert.deepEqual(files(), ['/VOL1/b.txt']);
     assert.equal(await page.locator('input[name="FILENAME"]').count(), 1);
+    await expectDoneOnceThenReload(hxm, 'Closed: 1 file');
 
     const clear = hxm.expectDialog('confirm', true);
-    await Promise.all([page.waitForURL('**/afpcons/AFPCloseConnections/**'), page.click('text=Clear Connection')]);
+    await Promise.all([page.waitForURL('**/afpcons/ConnectionNumber/AFPOutcome/*'), page.click('text=Clear Connection')]);
     assert.match(clear.messages[0], /^Closes all files opened by this connection/);
     assert.deepEqual(connectionNumbers(hxm.store()), [12, 20, 30]);
     assert.deepEqual(await rowNumbers(page), [12, 20, 30]);
+    hxm.afpstat('connect', 'newcomer', '10.0.0.9', '--number', '7');
+    await expectDoneOnceThenReload(hxm, 'Cleared: connection 7');
     assert.deepEqual(hxm.unexpectedDialogs(), []);
   } finally {
     await hxm.stop();

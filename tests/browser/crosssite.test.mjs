@@ -71,7 +71,7 @@ test('another site cannot clear a connection; the console\'s own page can', asyn
     await page.goto(`${baseUrl}/afpcons`);
     await page.check('input[value="<closeconn>7</closeconn>"]');
     const confirmed = hxm.expectDialog('confirm', true);
-    await Promise.all([page.waitForURL('**/afpcons/AFPCloseConnections'), page.click('input[type="submit"]')]);
+    await Promise.all([page.waitForURL('**/afpcons/ConnectionNumber/AFPOutcome/*'), page.click('input[type="submit"]')]);
     assert.equal(confirmed.messages.length, 1);
     assert.deepEqual(connectionNumbers(hxm.store()), [12]);
     assert.deepEqual(hxm.unexpectedDialogs(), []);

@@ -4,7 +4,7 @@
 // script, and Close Files closes exactly the ticked files.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startConsole } from './support.mjs';
+import { expectDoneOnceThenReload, startConsole } from './support.mjs';
 
 const hostile = `<img src=x onerror=alert(1)> "q" 'a' & 50% +1 budget.doc`;
 
@@ -61,6 +61,32 @@ test('finds across volumes, re-sorts, closes exactly the ticked files', async ()
     assert.equal(confirm.messages.length, 1);
     assert.deepEqual(openPaths(hxm.store()), ['/VOL1/notes.txt', '/VOL2/budget-2024.xlsx']);
     assert.deepEqual(await rowPaths(page), ['/VOL2/budget-2024.xlsx']);
+    // A reload finds again with the same criteria and closes nothing.
+    await expectDoneOnceThenReload(hxm, 'Closed: 2 files');
+    assert.deepEqual(await rowPaths(page), ['/VOL2/budget-2024.xlsx']);
+    assert.equal(await page.locator('#findName').inputValue(), 'BUDGET');
+    assert.deepEqual(hxm.unexpectedDialogs(), []);
+  } finally {
+    await hxm.stop();
+  }
+});
+
+test('a name typed composed finds the file a Mac wrote decomposed', async () => {
+  const decomposed = '/VOL1/A\u0308rger.doc';
+  const hxm = await startConsole({
+    seed: (afpstat) => {
+      afpstat('volume', 'VOL1');
+      afpstat('connect', 'carol', '10.0.0.3', '--number', '12');
+      afpstat('open', '12', 'VOL1', decomposed);
+      afpstat('open', '12', 'VOL1', '/VOL1/Aerger.doc');
+    },
+  });
+  try {
+    const { page, baseUrl } = hxm;
+    await page.goto(`${baseUrl}/afpofm`);
+    await page.locator('#findForm input[name="FINDNAME"]').fill('\u00e4rger');
+    await navigate(page, () => page.click('#findForm input[type="submit"]'));
+    assert.deepEqual(await rowPaths(page), [decomposed]);
     assert.deepEqual(hxm.unexpectedDialogs(), []);
   } finally {
     await hxm.stop();

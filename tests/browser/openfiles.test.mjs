@@ -5,7 +5,7 @@
 // hostile names that must never run script.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startConsole } from './support.mjs';
+import { expectDoneOnceThenReload, startConsole } from './support.mjs';
 
 const hostile = '<img src=x onerror=alert(1)>';
 
@@ -124,8 +124,9 @@ test('Close Files alerts with nothing ticked and closes exactly the ticked files
     assert.deepEqual(openPaths(hxm.store()),
       before.filter((p) => p !== '/VOL1/alpha.txt' && p !== '/VOL1/zeta.doc'));
     // The close form names the volume alone: the list comes back in the default sort.
-    assert.equal(new URL(page.url()).pathname, '/afpofm/AFPCloseFiles/VOL1');
+    assert.match(new URL(page.url()).pathname, /^\/afpofm\/VOL1\/AFPOutcome\/[0-9a-f]{16}$/);
     assert.deepEqual(await rowPaths(page), ['/VOL1/gamma.DOC', '/VOL1/beta.doc']);
+    await expectDoneOnceThenReload(hxm, 'Closed: 2 files');
 
     // Declining the question closes nothing.
     await page.check('input[name="FILENAME"][value="<filename>/VOL1/beta.doc</filename>"]');

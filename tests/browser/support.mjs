@@ -10,6 +10,7 @@ import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
 
 const top = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -105,4 +106,16 @@ export async function startConsole({ seed, access = '0x9', consoleArgs = [], bro
     unexpectedDialogs: () => unexpected.slice(),
     pendingDialogs: () => expected.filter((entry) => entry.messages.length === 0),
   };
+}
+
+// After an action: the page says what was done, and a reload (what a
+// browser's reload or back sends) leaves the store as it is and shows
+// neither that nor any failure.
+export async function expectDoneOnceThenReload(hxm, done) {
+  assert.equal(await hxm.page.locator('#actionDone').textContent(), done);
+  assert.equal(await hxm.page.locator('#actionOutcome').count(), 0);
+  const before = JSON.stringify(hxm.store());
+  await hxm.page.reload();
+  assert.equal(JSON.stringify(hxm.store()), before);
+  assert.equal(await hxm.page.locator('#actionDone, #actionOutcome').count(), 0);
 }

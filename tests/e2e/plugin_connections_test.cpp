@@ -5,8 +5,8 @@
  */
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -38,8 +38,19 @@ TEST_F(PluginConnectionsTest, ClearingTwoTickedConnectionsChangesTheStore) {
     const HttpResponse after = Post("/afpcons/AFPCloseConnections",
                                     "CONNECTIONID=" + FormEncode("<closeconn>7</closeconn>") +
                                         "&CONNECTIONID=" + FormEncode("<closeconn>20</closeconn>"));
-    EXPECT_EQ(after.status, 200);
+    // A redirect to the list, whose first showing says what was done; the
+    // page itself is the body, as a client that does not follow reads it.
+    EXPECT_EQ(after.status, 303);
     EXPECT_EQ(CountOf(after.body, "NAME=\"CONNECTIONID\""), 1u);
+    const std::string location = after.Header("location");
+    EXPECT_EQ(location.rfind("/afpcons/ConnectionNumber/AFPOutcome/", 0), 0u) << location;
+    const std::string done = "id=\"actionDone\" style=\"font-weight:bold;\">Cleared: 2 connections";
+    for (size_t showing : {1u, 0u}) { // shown once; a reload lists and clears nothing
+        const HttpResponse shown = Fetch(base(), location);
+        EXPECT_EQ(shown.status, 200);
+        EXPECT_EQ(CountOf(shown.body, done), showing);
+        EXPECT_EQ(CountOf(shown.body, "NAME=\"CONNECTIONID\""), 1u);
+    }
     const std::string store = Afpstat({"list", "--json"});
     EXPECT_EQ(store.find("\"bob\""), std::string::npos);
     EXPECT_EQ(store.find("\"dave\""), std::string::npos);
@@ -67,7 +78,7 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     // What a browser posts for that form.
     const HttpResponse closed = Post("/afpcons/AFPCloseFiles/0000001a",
                                      "FILENAME=" + FormEncode("<filename>" + path + "</filename>"));
-    EXPECT_EQ(closed.status, 200);
+    EXPECT_EQ(closed.status, 303);
     const std::string store = Afpstat({"list", "--json"});
     EXPECT_EQ(store.find("100%.doc"), std::string::npos) << store;
     EXPECT_NE(store.find("/VOL1/other.txt"), std::string::npos);
@@ -75,7 +86,7 @@ TEST_F(PluginConnectionsTest, HostileNamesShowAsTextAndTheirFilesClose) {
     // Close all files of the connection: it stays, its files go.
     const HttpResponse all = Fetch(base(), "/afpcons/AFPCloseFiles/0000001a/" +
                                                EncodePath("<closeallfiles>26</closeallfiles>"));
-    EXPECT_EQ(all.status, 200);
+    EXPECT_EQ(all.status, 303);
     const std::string emptied = Afpstat({"list", "--json"});
     EXPECT_EQ(emptied.find("/VOL1/other.txt"), std::string::npos);
     EXPECT_NE(emptied.find("\"number\": 26"), std::string::npos);
@@ -100,7 +111,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
     WriteFile(logDirectory() + "/.keep", "");
     StartConsoleWith(HXM_PLUGIN_PATH, {"--users", users});
     auto send = [&](const char *user, const std::string &method, const std::string &target,
-                    const std::string &body = "") {
+                    const std::string &body = "", long status = 200) {
         HttpRequest request;
         request.method = method;
         request.target = target;
@@ -108,7 +119,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
         request.user = user;
         request.password = "pw";
         const HttpResponse response = Fetch(base(), request);
-        EXPECT_EQ(response.status, 200) << method << " " << target;
+        EXPECT_EQ(response.status, status) << method << " " << target;
         EXPECT_EQ(response.body.find("actionOutcome"), std::string::npos) << target;
         return response;
     };
@@ -127,18 +138,18 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
     const std::vector<std::string> names = HiddenValues(detail.body, "FILENAME");
     ASSERT_EQ(names.size(), 4u);
     send("operator", "POST", "/afpcons/AFPCloseFiles/00000007",
-         "FILENAME=" + FormEncode(HtmlDecode(names[0])));
+         "FILENAME=" + FormEncode(HtmlDecode(names[0])), 303);
     EXPECT_FALSE(store_holds("/VOL1/a.doc"));
     // A ticked file of the open-file page.
     const HttpResponse files = send("operator", "GET", "/afpofm/VOL1");
     const std::vector<std::string> boxes = FileBoxValues(files.body);
     ASSERT_EQ(boxes.size(), 3u);
-    send("operator", "POST", "/afpofm/AFPCloseFiles/VOL1", "FILENAME=" + FormEncode(boxes[0]));
+    send("operator", "POST", "/afpofm/AFPCloseFiles/VOL1", "FILENAME=" + FormEncode(boxes[0]), 303);
     EXPECT_EQ(Afpstat({"list", "--json"}).find(boxes[0].substr(10, 11)), std::string::npos);
     // The rest through the detail page's "Close All Files" link.
     const std::string all = Between(send("operator", "GET", "/afpcons/00000007").body,
                                     "ConfirmClearFilesForConnection('", "'");
-    send("operator", "GET", EncodePath(all));
+    send("operator", "GET", EncodePath(all), "", 303);
     EXPECT_FALSE(store_holds(".doc"));
     EXPECT_TRUE(store_holds("\"bob\""));
 
@@ -150,7 +161,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
             ticked += "&CONNECTIONID=" + FormEncode(HtmlDecode(value));
     }
     EXPECT_NE(ticked.find("-1294967296"), std::string::npos) << ticked;
-    send("admin", "POST", "/afpcons/AFPCloseConnections", ticked.substr(1));
+    send("admin", "POST", "/afpcons/AFPCloseConnections", ticked.substr(1), 303);
     EXPECT_FALSE(store_holds("\"carol\""));
     EXPECT_FALSE(store_holds("\"dave\""));
     EXPECT_TRUE(store_holds("\"bob\""));

@@ -3,6 +3,8 @@
  */
 #include "tests/support/plugin_host.h"
 
+#include <strings.h>
+
 #include <dlfcn.h>
 #include <stdlib.h>
 
@@ -94,6 +96,14 @@ hxm::Response Serve(const std::string &target, unsigned int accessFlags, const s
     if (method == "POST")
         return Post(target, "x=1", accessFlags, failures);
     return SendRequest(method, target, "", "", accessFlags, failures);
+}
+
+std::string HeaderValue(const hxm::Response &response, const std::string &name) {
+    for (const auto &[key, value] : response.headers) {
+        if (strcasecmp(key.c_str(), name.c_str()) == 0)
+            return value;
+    }
+    return "";
 }
 
 const char *PluginPath() {

@@ -56,6 +56,9 @@ hxm::Response Post(const std::string &target, const std::string &body,
 hxm::Response Serve(const std::string &target, unsigned int accessFlags = 0x9,
                     const std::string &method = "GET", unsigned failures = hxm::kFailNone);
 
+/* The value of the response's header `name` ("" when it has none). */
+std::string HeaderValue(const hxm::Response &response, const std::string &name);
+
 /* Path of the built plug-in and the list of every name it exports. */
 const char *PluginPath();
 std::vector<std::string> ExportedNames();

@@ -5,6 +5,7 @@
  */
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,6 +59,11 @@ bool IsHelp(const std::string &target) {
     return target == "/afpofm/help";
 }
 
+// A page after closing files is a redirect to itself, its text the body.
+int PageStatus(const Request &r) {
+    return strstr(r.target, "AFPCloseFiles") != nullptr ? 303 : 200;
+}
+
 TEST_F(OpenFilesFaultsTest, EachHostCallFailing) {
     for (const Request &r : kRequests) {
         for (unsigned failure : {hxm::kFailRequestMethod, hxm::kFailPathBuffers,
@@ -70,8 +76,9 @@ TEST_F(OpenFilesFaultsTest, EachHostCallFailing) {
             EXPECT_EQ(scripted::LiveCount(), 0u) << what;
             switch (failure) {
             case hxm::kFailSuccessfulResponse:
-                EXPECT_EQ(response.status, 500) << what;
-                EXPECT_EQ(response.methodResult, 500) << what;
+                // A redirect opens its own status line: that call is not needed.
+                EXPECT_EQ(response.status, PageStatus(r) == 303 ? 303 : 500) << what;
+                EXPECT_EQ(response.methodResult, PageStatus(r) == 303 ? 200 : 500) << what;
                 EXPECT_TRUE(ClosedFiles().size() == 0 || std::string(r.method) == "POST") << what;
                 break;
             case hxm::kFailPathBuffers:
@@ -91,7 +98,7 @@ TEST_F(OpenFilesFaultsTest, EachHostCallFailing) {
                 break;
             case hxm::kFailPostDataBuffer:
                 // The body is taken as empty: no filter, nothing closed.
-                EXPECT_EQ(response.status, 200) << what;
+                EXPECT_EQ(response.status, PageStatus(r)) << what;
                 EXPECT_TRUE(ClosedFiles().empty()) << what;
                 if (std::string(r.target) == "/afpofm/VOL1") {
                     EXPECT_EQ(FileBoxValues(response.body).size(), 3u) << what;
@@ -107,7 +114,7 @@ TEST_F(OpenFilesFaultsTest, EachLibraryCallFailing) {
         scripted::Reset();
         Stage();
         const hxm::Response normal = Send(r, hxm::kFailNone);
-        ASSERT_EQ(normal.status, 200);
+        ASSERT_EQ(normal.status, PageStatus(r));
         const size_t calls = scripted::Calls().size();
         for (unsigned failing = 1; failing <= calls; ++failing) {
             scripted::Reset();
@@ -116,7 +123,7 @@ TEST_F(OpenFilesFaultsTest, EachLibraryCallFailing) {
             const hxm::Response response = Send(r, hxm::kFailNone);
             const std::string what =
                 std::string(r.target) + " failing call " + std::to_string(failing);
-            EXPECT_EQ(response.status, 200) << what;
+            EXPECT_EQ(response.status, PageStatus(r)) << what;
             EXPECT_EQ(scripted::LiveCount(), 0u) << what;
             // A failed volume list ends the list page before its files are asked for.
             ASSERT_LE(scripted::Calls().size(), calls) << what;
@@ -189,7 +196,9 @@ TEST_F(OpenFilesFaultsTest, AFailureAddsOneLineAndNothingElse) {
          "style=\"font-size:13px;color:#b00000;\">The AFP monitoring service could not be read "
          "(status 3: out of memory).</td></tr>"},
         {"close refused", kRequests[5], [] {},
-         [] { scripted::SetCloseFileByFileNameStatus("/a.doc", AFPSTAT_ERR_NOT_FOUND); }, "",
+         [] { scripted::SetCloseFileByFileNameStatus("/a.doc", AFPSTAT_ERR_NOT_FOUND); },
+         "<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">Closed: 2 files</DIV>\n",
+         "<DIV CLASS=NORMAL id=\"actionDone\" style=\"font-weight:bold;\">Closed: 1 file</DIV>\n"
          "<DIV CLASS=NORMAL id=\"actionOutcome\" style=\"color:#b00000;font-weight:bold;\">Files "
          "not closed: /a.doc (status 2: no longer there)</DIV>\n"},
     };
@@ -202,7 +211,7 @@ TEST_F(OpenFilesFaultsTest, AFailureAddsOneLineAndNothingElse) {
         Stage();
         c.failure();
         const hxm::Response failed = Send(c.request, hxm::kFailNone);
-        EXPECT_EQ(failed.status, 200) << c.what;
+        EXPECT_EQ(failed.status, working.status) << c.what;
         const std::string rest = Without(failed.body, c.added);
         EXPECT_EQ(rest, c.replaced.empty() ? working.body : Without(working.body, c.replaced))
             << c.what;

@@ -115,7 +115,7 @@ TEST_F(OpenFilesHostileTest, HostilePathsAndUsersAreEscapedAndCanBeClosed) {
         EXPECT_EQ(action, "/afpofm/VOL1");
         const hxm::Response closed =
             Post("/afpofm/AFPCloseFiles/VOL1", "K_1_=on&FILENAME=" + FormEncode(values[0]));
-        EXPECT_EQ(closed.status, 200);
+        EXPECT_EQ(closed.status, 303);
         EXPECT_EQ(ClosedFiles(), std::vector<std::string>{path}) << name;
     }
 }
@@ -158,7 +158,14 @@ TEST_F(OpenFilesHostileTest, HostileVolumeNamesTravelThroughEveryLinkAndForm) {
             scripted::Reset();
             scripted::StageOpenFiles(volume, {{{"u", 1, {"/a.doc", "/b.txt"}}}});
             const hxm::Response next = Post(target, "FILTER=" + FormEncode("*.doc"));
-            EXPECT_EQ(next.status, 200) << target;
+            // Closing answers with a redirect, which must lead to the volume too.
+            const bool closing = target.find("AFPCloseFiles") != std::string::npos;
+            EXPECT_EQ(next.status, closing ? 303 : 200) << target;
+            if (closing) {
+                scripted::Reset();
+                scripted::StageOpenFiles(volume, {{{"u", 1, {"/a.doc"}}}});
+                EXPECT_EQ(Get(HeaderValue(next, "Location")).status, 200) << target;
+            }
             ASSERT_FALSE(scripted::Calls().empty()) << target;
             EXPECT_EQ(scripted::Calls().back().function, "Ext_ListVolFileDetails") << target;
             EXPECT_EQ(scripted::Calls().back().text, volume) << target;

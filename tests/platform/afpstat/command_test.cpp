@@ -6,16 +6,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 
 extern char **environ;
 
@@ -300,6 +303,53 @@ TEST_F(CommandTest, SimulatorChangesTheStoreAndWritesTheServiceLog) {
     }
     EXPECT_NE(lines.back().find("stopped"), std::string::npos);
     EXPECT_NE(list_json(), before);
+}
+
+/* The files a list holds, as (connection, volume, path). */
+std::multiset<std::tuple<uint32_t, std::string, std::string>> open_files_of(const json &list) {
+    std::multiset<std::tuple<uint32_t, std::string, std::string>> files;
+    for (const json &connection : list["connections"]) {
+        for (const json &file : connection["open_files"]) {
+            files.emplace(connection["number"].get<uint32_t>(), file["volume"], file["path"]);
+        }
+    }
+    return files;
+}
+
+TEST_F(CommandTest, SimulatorKeepsTheOfficeForAnHour) {
+    unsetenv("AFPSTAT_DB");
+    setenv("ZENTRA_ROOT", folder().c_str(), 1);
+    run_ok({"demo", "--connections", "40", "--files", "400", "--volumes", "4", "--seed", "1"});
+    const auto before = open_files_of(list_json());
+    std::istringstream report(run_ok(
+        {"simulate", "--seconds", "3600", "--speed", "1000000", "--report", "10", "--seed", "3"}));
+    // The band the README states: a fifth either way of the population.
+    unsigned long long second = 0, connections = 0, files = 0;
+    int lines = 0;
+    std::string line;
+    while (std::getline(report, line)) {
+        ASSERT_EQ(
+            sscanf(line.c_str(), "%llu connections=%llu files=%llu", &second, &connections, &files),
+            3)
+            << line;
+        EXPECT_TRUE(connections >= 32 && connections <= 48) << line;
+        EXPECT_TRUE(files >= 320 && files <= 480) << line;
+        ++lines;
+    }
+    EXPECT_EQ(second, 3600u);
+    EXPECT_GE(lines, 360);
+    // A few files stay open all hour, and a few are held by two people.
+    const auto after = open_files_of(list_json());
+    size_t kept = 0;
+    std::map<std::pair<std::string, std::string>, int> holders;
+    for (const auto &[number, volume, path] : after) {
+        kept += before.count({number, volume, path}) != 0 ? 1 : 0;
+        ++holders[{volume, path}];
+    }
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, 40u);
+    EXPECT_TRUE(std::any_of(holders.begin(), holders.end(),
+                            [](const auto &entry) { return entry.second > 1; }));
 }
 
 TEST_F(CommandTest, SimulatorStopsCleanlyOnSigterm) {
