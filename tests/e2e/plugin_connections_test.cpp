@@ -5,8 +5,8 @@
  */
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -107,7 +107,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
         request.body = body;
         request.user = user;
         request.password = "pw";
-        const HttpResponse response = Fetch(base(), request);
+        HttpResponse response = Fetch(base(), request);
         EXPECT_EQ(response.status, 200) << method << " " << target;
         EXPECT_EQ(response.body.find("actionOutcome"), std::string::npos) << target;
         return response;
