@@ -150,7 +150,7 @@ class JsonWriter : public TableWriter {
 
   private:
     void flush_if_full() {
-        if (line_.size() < 64 * 1024)
+        if (line_.size() < size_t{64} * 1024)
             return;
         fwrite(line_.data(), 1, line_.size(), out_);
         line_.clear();
@@ -180,7 +180,7 @@ class CsvWriter : public TableWriter {
             line_.append(cell_text(cells[i], columns_[i].kind, csv_field));
         }
         line_.append("\r\n");
-        if (line_.size() >= 64 * 1024) {
+        if (line_.size() >= size_t{64} * 1024) {
             fwrite(line_.data(), 1, line_.size(), out_);
             line_.clear();
         }

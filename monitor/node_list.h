@@ -58,7 +58,7 @@ template <typename Node> class NodePool {
   private:
     // Blocks stay under the allocator's default threshold for mapping
     // memory of its own, so they come from (and return to) the heap.
-    static constexpr size_t kBlockBytes = 120 * 1024;
+    static constexpr size_t kBlockBytes = size_t{120} * 1024;
     static constexpr size_t kBlockNodes = kBlockBytes / sizeof(Node) > 0
                                               ? kBlockBytes / sizeof(Node)
                                               : 1;

@@ -228,7 +228,7 @@ int command_simulate(const Context &context, Args &args) {
     while (args.more()) {
         std::string arg = args.next();
         if (arg == "--seconds") {
-            seconds = parse_unsigned(args.value(arg), 100u * 365 * 24 * 3600, "--seconds");
+            seconds = parse_unsigned(args.value(arg), uint64_t{100} * 365 * 24 * 3600, "--seconds");
         } else if (arg == "--seed") {
             seed = parse_unsigned(args.value(arg), UINT64_MAX, "--seed");
         } else {

@@ -14,7 +14,7 @@ namespace hxm_console {
 
 namespace {
 
-constexpr std::size_t kInitialCapacity = 16 * 1024;
+constexpr std::size_t kInitialCapacity = std::size_t{16} * 1024;
 
 // Each growth copies the content and leaves the old storage to the
 // allocator, which keeps it: growing in large steps keeps both small. Storage
@@ -24,7 +24,7 @@ constexpr std::size_t kGrowthFactor = 8;
 constexpr std::size_t kLargeStorage = std::size_t{64} * 1024 * 1024;
 
 // How far beyond the content the writable part reaches after a growth.
-constexpr std::size_t kUsableStep = 256 * 1024;
+constexpr std::size_t kUsableStep = std::size_t{256} * 1024;
 
 // What glibc's printf writes for a null "%s" argument.
 constexpr char kNullText[] = "(null)";
