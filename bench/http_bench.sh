@@ -9,7 +9,8 @@
 # 1,000 open files; /afpcons and /afpofm/FileName/SYS are each fetched once
 # from the console and saved, nginx serves those same bytes as static files,
 # and wrk runs against both (requests/s, p50, p99, socket errors, ratios
-# console/nginx). wrk's connections reach the console as a site's reverse
+# console/nginx): the two take turns, HXM_BENCH_ROUNDS (5) runs of
+# HXM_BENCH_SECONDS (2) each, and the medians of the runs are shown. wrk's connections reach the console as a site's reverse
 # proxy's would: from a trusted proxy address, with X-Forwarded-For naming
 # the client, so the per-address connection cap (meant for clients) does not
 # refuse them and the pages themselves are measured.
@@ -34,17 +35,18 @@ for arg in "$@"; do
     case $arg in
     --smoke) smoke=1 ;;
     --memory-only) throughput=0 ;;
-    -h | --help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "http_bench.sh: unknown option $arg" >&2; exit 2 ;;
     *) tree=$arg ;;
     esac
 done
 
 if ((smoke)); then
-    rows=20 big_rows=2000 seconds=1 threads=1 clients=4 repeats=2
+    rows=20 big_rows=2000 seconds=1 rounds=1 threads=1 clients=4 repeats=2
     echo "smoke run: checks that every step works; its numbers and ratios are no verdict"
 else
-    rows=1000 big_rows=100000 seconds=${HXM_BENCH_SECONDS:-10} threads=2 clients=32 repeats=10
+    rows=1000 big_rows=100000 seconds=${HXM_BENCH_SECONDS:-2} rounds=${HXM_BENCH_ROUNDS:-5}
+    threads=2 clients=32 repeats=10
 fi
 
 # The load tools come from Debian; installed when missing (apt only).
@@ -219,23 +221,48 @@ fi
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
+# medians: reads wrk_run lines and prints the median requests/s, p50 and
+# p99 of them and the sum of their errors.
+medians() {
+    awk '
+        function median(list, n,   sorted, i, j, t) {
+            for (i = 1; i <= n; i++) sorted[i] = list[i]
+            for (i = 2; i <= n; i++)
+                for (j = i; j > 1 && sorted[j - 1] > sorted[j]; j--) {
+                    t = sorted[j]; sorted[j] = sorted[j - 1]; sorted[j - 1] = t
+                }
+            return sorted[int((n + 1) / 2)]
+        }
+        NF == 4 { n++; rps[n] = $1; p50[n] = $2; p99[n] = $3; bad += $4 }
+        END { printf "%.0f %.2f %.2f %d\n", median(rps, n), median(p50, n), median(p99, n), bad }'
+}
+
+# The two servers take turns, a short run each, so a machine that gets
+# busier or quieter meanwhile weighs on both alike.
 errors_seen=0
 if ((have_wrk)); then
-    printf '\nwrk -t%s -c%s -d%ss --latency\n' "$threads" "$clients" "$seconds"
+    printf '\nwrk -t%s -c%s -d%ss --latency, %s rounds each, medians\n' "$threads" "$clients" \
+        "$seconds" "$rounds"
     printf '%-22s %-8s %10s %9s %9s %7s\n' page server 'req/s' 'p50 ms' 'p99 ms' errors
     for page in afpcons afpofm; do
         path=$cons_path
         [[ $page == afpofm ]] && path=$files_path
-        read -r c_rps c_p50 c_p99 c_bad < <(wrk_run "$small_url$path")
+        c_runs=() n_runs=()
+        for ((turn = 0; turn < rounds; turn++)); do
+            c_runs+=("$(wrk_run "$small_url$path")")
+            [[ -z $nginx_url ]] || n_runs+=("$(wrk_run "$nginx_url/$page.html")")
+        done
+        read -r c_rps c_p50 c_p99 c_bad < <(printf '%s\n' "${c_runs[@]}" | medians)
         printf '%-22s %-8s %10s %9s %9s %7s\n' "$path" console "$c_rps" "$c_p50" "$c_p99" "$c_bad"
+        n_bad=0
         if [[ -n $nginx_url ]]; then
-            read -r n_rps n_p50 n_p99 n_bad < <(wrk_run "$nginx_url/$page.html")
+            read -r n_rps n_p50 n_p99 n_bad < <(printf '%s\n' "${n_runs[@]}" | medians)
             printf '%-22s %-8s %10s %9s %9s %7s\n' "$path" nginx "$n_rps" "$n_p50" "$n_p99" "$n_bad"
             printf '%-22s %-8s %10s %9s %9s %7s   %s\n' \
                 "$path" ratio "$(ratio "$c_rps" "$n_rps")" "$(ratio "$c_p50" "$n_p50")" \
                 "$(ratio "$c_p99" "$n_p99")" '' "$throughput_note"
         fi
-        ((c_bad + ${n_bad:-0} == 0)) || errors_seen=1
+        ((c_bad + n_bad == 0)) || errors_seen=1
     done
 elif ((throughput)); then
     echo "wrk missing: throughput skipped"
