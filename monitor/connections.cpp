@@ -83,6 +83,30 @@ ConnectionSortStruct *copy_entry(const ConnListNode &entry,
     return node;
 }
 
+// Copies the first `count` entries of the library's list (fewer when it
+// ends first) to a list at *list, in the library's order. False when a node
+// could not be allocated; the nodes made so far are on *list all the same.
+bool copy_entries(const ConnListNode *library, int count,
+                  hxm2afp::NodePool<ConnectionSortStruct> *pool, ConnectionSortStruct **list) {
+    ConnectionSortStruct **tail = list;
+    hxm2afp::LoginTimeTexts loginTimes(count);
+    int copied = 0;
+    for (const ConnListNode *entry = library; entry != nullptr && copied < count;
+         entry = entry->next, ++copied) {
+        // The library's nodes are large and each row reads two far apart
+        // parts of one: fetch the next node's while this one is copied.
+        if (entry->next != nullptr)
+            hxm2afp::prefetch(entry->next->userName, &entry->next->connectionNumber,
+                              &entry->next->next);
+        ConnectionSortStruct *node = copy_entry(*entry, pool, loginTimes);
+        if (node == nullptr)
+            return false;
+        *tail = node;
+        tail = &node->next;
+    }
+    return true;
+}
+
 } // namespace
 
 int convertToTimeString(const unsigned long long *seconds, char *out) {
@@ -143,25 +167,7 @@ int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sor
         return -1;
     }
     ConnectionSortStruct *list = nullptr;
-    ConnectionSortStruct **tail = &list;
-    hxm2afp::LoginTimeTexts loginTimes(count);
-    int copied = 0;
-    bool complete = true;
-    for (const ConnListNode *entry = library; entry != nullptr && copied < count;
-         entry = entry->next, ++copied) {
-        // The library's nodes are large and each row reads two far apart
-        // parts of one: fetch the next node's while this one is copied.
-        if (entry->next != nullptr)
-            hxm2afp::prefetch(entry->next->userName, &entry->next->connectionNumber,
-                              &entry->next->next);
-        ConnectionSortStruct *node = copy_entry(*entry, pool, loginTimes);
-        if (node == nullptr) {
-            complete = false;
-            break;
-        }
-        *tail = node;
-        tail = &node->next;
-    }
+    const bool complete = copy_entries(library, count, pool, &list);
     FreeConnListNodes(&library);
     if (!complete || head == nullptr) {
         // A page that silently lacks connections would mislead: fail whole.

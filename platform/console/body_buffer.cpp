@@ -99,25 +99,21 @@ bool BodyBuffer::AppendFormatted(const char *format, va_list args) {
     char local[kFormatOnStack];
     const int written = std::vsnprintf(local, sizeof local, format, args);
     bool appended = false;
-    if (written < 0) {
-        failed_ = true; // a page with a hole in it must not pass as whole
-    } else if (static_cast<std::size_t>(written) < sizeof local) {
+    if (written >= 0 && static_cast<std::size_t>(written) < sizeof local) {
         appended = Append(local, static_cast<std::size_t>(written));
-    } else if (static_cast<std::size_t>(written) > limit_ - size() ||
-               !Reserve(size() + static_cast<std::size_t>(written))) {
-        failed_ = true;
-    } else {
+    } else if (written >= 0 && static_cast<std::size_t>(written) <= limit_ - size() &&
+               Reserve(size() + static_cast<std::size_t>(written))) {
         // Too long for the stack: format again into room made for it.
         const std::size_t start = size();
         bytes_.resize(start + static_cast<std::size_t>(written));
         const int again =
             std::vsnprintf(&bytes_[start], static_cast<std::size_t>(written) + 1, format, retry);
         appended = again == written;
-        if (!appended) {
+        if (!appended)
             bytes_.resize(start);
-            failed_ = true;
-        }
     }
+    if (!appended)
+        failed_ = true; // a page with a hole in it must not pass as whole
     va_end(retry);
     return appended;
 }
