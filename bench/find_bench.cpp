@@ -32,6 +32,7 @@ constexpr double kTarget = 1.5;
 void Stage(int volumes, int files) {
     scripted::Reset();
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(volumes));
     for (int v = 0; v < volumes; ++v)
         names.push_back("VOL" + std::to_string(v));
     scripted::StageVolumes({names});

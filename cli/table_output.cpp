@@ -207,7 +207,7 @@ class JsonWriter : public TableWriter {
     }
 
     void flush_if_full() {
-        if (line_.size() < 64 * 1024)
+        if (line_.size() < size_t{64} * 1024)
             return;
         fwrite(line_.data(), 1, line_.size(), out_);
         line_.clear();
@@ -242,7 +242,7 @@ class CsvWriter : public TableWriter {
                 line_.append(visible);
         }
         line_.append("\r\n");
-        if (line_.size() >= 64 * 1024) {
+        if (line_.size() >= size_t{64} * 1024) {
             fwrite(line_.data(), 1, line_.size(), out_);
             line_.clear();
         }

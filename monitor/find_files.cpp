@@ -22,7 +22,7 @@ namespace hxm2afp {
 namespace {
 
 // Texts go into blocks of this size; a longer text gets a block of its own.
-constexpr size_t kTextBlockBytes = 64 * 1024;
+constexpr size_t kTextBlockBytes = size_t{64} * 1024;
 
 bool is_empty(const char *text) {
     return text == nullptr || text[0] == '\0';

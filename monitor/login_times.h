@@ -27,11 +27,13 @@ class LoginTimeTexts {
     /* Writes the text of `seconds` to out (HXM_LOGIN_TIME_TEXT_SIZE bytes)
      * exactly as convertToTimeString does and returns what it returns; a
      * remembered text is copied without formatting again. Failures are not
-     * remembered. */
+     * remembered. Fastest when the list asks for its times in the order the
+     * thread's last list did. */
     int text(unsigned long long seconds, char *out);
 
   private:
     LoginTimeMemory *memory_; // null: remember nothing (no memory, or odd settings)
+    size_t next_ = 0;         // how many texts this list has asked for
 };
 
 /* Releases every thread's memory; the unload entry calls it after the last

@@ -66,7 +66,7 @@ class ByteArena {
     static constexpr size_t kAlign = alignof(max_align_t);
     // Blocks stay under the allocator's default threshold for mapping
     // memory of their own, so they come from (and return to) the heap.
-    static constexpr size_t kBlockBytes = 120 * 1024;
+    static constexpr size_t kBlockBytes = size_t{120} * 1024;
     struct alignas(max_align_t) Block {
         Block *next;
     };

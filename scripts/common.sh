@@ -10,12 +10,14 @@ HXM_BUILD_DEB_PACKAGES=(
     libmicrohttpd-dev libsqlite3-dev libcrypt-dev nettle-dev libgnutls28-dev nlohmann-json3-dev
     libsystemd-dev libutf8proc-dev debhelper
 )
-# And what the test command needs besides: the 32-bit and fuzzing compilers
-# (with the i386 UTF-8 library the 32-bit plug-in and escaper test link), the test
-# libraries, Chromium for the browser tests, the package and service checks'
-# tools, and ccache, which the builds use when present.
+# And what the test command needs besides: clang-format and clang-tidy for
+# the lint stage, the 32-bit and fuzzing compilers (with the i386 UTF-8
+# library the 32-bit plug-in and escaper test link), the test libraries,
+# Chromium for the browser tests, the package and service checks' tools,
+# and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(
     "${HXM_BUILD_DEB_PACKAGES[@]}"
+    clang-format clang-tidy
     g++-multilib libutf8proc-dev:i386 clang libclang-rt-14-dev ccache
     sqlite3 libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev python3 curl openssl
     nodejs npm

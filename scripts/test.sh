@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the developer build (AddressSanitizer + UBSan),
+# Checks the layout and runs clang-tidy (scripts/lint.py), then builds and
+# runs every test: the developer build (AddressSanitizer + UBSan),
 # with the HTTP benchmark's smoke run and the browser tests on it, the
 # ThreadSanitizer build and the 32-bit build, each through ctest, then the
 # Debian packages in a scratch root and on a booted Debian 12. Installs what
 # it needs; exits non-zero on any failure, and prints how long each stage
-# took. HXM_TEST_BUILDS picks the stages (default: "asan tsan m32 packages
-# service"; "packages" builds the Debian packages from a release tree and
+# took. HXM_TEST_BUILDS picks the stages (default: "lint asan tsan m32
+# packages service"; "lint" is clang-format and clang-tidy over a
+# configured, unbuilt tree build/lint; "packages" builds the Debian packages from a release tree and
 # checks them installed in a scratch root, scripts/check-packages.sh;
 # "service" checks them under systemd, scripts/check-service.sh, with the
 # packages "packages" built).
@@ -13,7 +15,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 hxm_install_deps
-builds=${HXM_TEST_BUILDS:-asan tsan m32 packages service}
+builds=${HXM_TEST_BUILDS:-lint asan tsan m32 packages service}
 jobs=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -39,6 +41,17 @@ run_ctest() {
 
 for kind in $builds; do
     case $kind in
+    lint)
+        # clang-tidy reads the compile flags of a configured tree; nothing
+        # is built. clang, so every flag is one clang-tidy knows.
+        hxm_log "checking the layout and running clang-tidy"
+        cmake -S "$HXM_TOP" -B "$HXM_TOP/build/lint" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+            -DHXM_SANITIZE=none -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+            -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+        python3 "$HXM_TOP/scripts/lint.py" --jobs "$jobs" "$HXM_TOP/build/lint"
+        stage_done lint
+        continue
+        ;;
     packages)
         hxm_log "checking the Debian packages"
         bash "$HXM_TOP/scripts/package.sh" >/dev/null

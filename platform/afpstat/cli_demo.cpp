@@ -32,7 +32,7 @@ constexpr const char *kBaseNames[] = {"report",   "budget", "minutes", "proposal
 constexpr const char *kExtensions[] = {"doc", "docx", "xls", "xlsx", "pdf", "txt",
                                        "ppt", "jpg",  "png", "zip",  "csv", "psd"};
 
-constexpr uint64_t kDaySeconds = 24 * 60 * 60;
+constexpr uint64_t kDaySeconds = uint64_t{24} * 60 * 60;
 
 } // namespace
 

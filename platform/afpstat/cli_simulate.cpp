@@ -369,14 +369,14 @@ int command_simulate(const Context &context, Args &args) {
     while (args.more()) {
         std::string arg = args.next();
         if (arg == "--seconds") {
-            seconds = parse_unsigned(args.value(arg), 100u * 365 * 24 * 3600, "--seconds");
+            seconds = parse_unsigned(args.value(arg), uint64_t{100} * 365 * 24 * 3600, "--seconds");
         } else if (arg == "--speed") {
             speed = parse_unsigned(args.value(arg), 1000000, "--speed");
             if (speed == 0) {
                 throw UsageError("--speed must be at least 1");
             }
         } else if (arg == "--report") {
-            report = parse_unsigned(args.value(arg), 100u * 365 * 24 * 3600, "--report");
+            report = parse_unsigned(args.value(arg), uint64_t{100} * 365 * 24 * 3600, "--report");
         } else if (arg == "--seed") {
             seed = parse_unsigned(args.value(arg), UINT64_MAX, "--seed");
         } else {

@@ -1,7 +1,7 @@
 /*
- * Growth and formatting of a response body. Formatting goes straight into the
- * spare capacity; only a write that does not fit grows the buffer (in steps
- * of 8, then doubling) and is formatted a second time.
+ * Growth and formatting of a response body. Content is appended into the
+ * reserved storage, which grows in steps of 8, then doubling; nothing
+ * beyond the content is ever filled, so a page costs one copy of its bytes.
  */
 #include "platform/console/body_buffer.h"
 
@@ -14,7 +14,7 @@ namespace hxm_console {
 
 namespace {
 
-constexpr std::size_t kInitialCapacity = 16 * 1024;
+constexpr std::size_t kInitialCapacity = std::size_t{16} * 1024;
 
 // Each growth copies the content and leaves the old storage to the
 // allocator, which keeps it: growing in large steps keeps both small. Storage
@@ -23,8 +23,16 @@ constexpr std::size_t kInitialCapacity = 16 * 1024;
 constexpr std::size_t kGrowthFactor = 8;
 constexpr std::size_t kLargeStorage = std::size_t{64} * 1024 * 1024;
 
-// How far beyond the content the writable part reaches after a growth.
-constexpr std::size_t kUsableStep = 256 * 1024;
+// The next body a thread writes is most likely the same page as its last:
+// starting at that size (and an eighth more) spares the copies of growing
+// there step by step. Larger pages than this start small, so one huge page
+// does not make every later one reserve as much.
+constexpr std::size_t kLargestStart = std::size_t{4} * 1024 * 1024;
+thread_local std::size_t tStartCapacity = kInitialCapacity;
+
+// A formatted text up to this long is formatted once on the stack; a longer
+// one is formatted a second time, in place.
+constexpr std::size_t kFormatOnStack = 1024;
 
 // What glibc's printf writes for a null "%s" argument.
 constexpr char kNullText[] = "(null)";
@@ -35,17 +43,17 @@ BodyBuffer::BodyBuffer(std::size_t limit)
     : limit_(limit != 0 && limit < kDefaultBodyLimit ? limit : kDefaultBodyLimit) {}
 
 void BodyBuffer::Clear() {
-    size_ = 0;
-    if (!bytes_.empty())
-        bytes_[0] = '\0';
+    bytes_.clear(); // keeps the storage
     failed_ = false;
 }
 
 std::string BodyBuffer::Release() {
-    bytes_.resize(size_); // shrinking keeps the storage: nothing is copied
     std::string content;
-    content.swap(bytes_);
+    content.swap(bytes_); // the storage goes with the content: nothing is copied
     Clear();
+    const std::size_t size = content.size();
+    tStartCapacity =
+        size < kLargestStart ? std::max(size + size / 8, kInitialCapacity) : kInitialCapacity;
     return content;
 }
 
@@ -54,27 +62,19 @@ bool BodyBuffer::Reserve(std::size_t needed) {
         failed_ = true;
         return false;
     }
-    if (needed < bytes_.size()) // the usable part keeps one byte for the terminator
+    if (needed <= bytes_.capacity()) // capacity leaves out the terminator's byte
         return true;
     try {
-        if (needed >= bytes_.capacity()) {
-            std::size_t wanted = std::max(bytes_.capacity(), kInitialCapacity);
-            while (wanted <= needed) {
-                const std::size_t factor = wanted < kLargeStorage ? kGrowthFactor : 2;
-                if (wanted > limit_ / factor)
-                    break;
-                wanted *= factor;
-            }
-            if (wanted <= needed || wanted > limit_ + 1)
-                wanted = limit_ + 1; // the last step lands on the cap itself
-            // Cut to the content first, so growing copies no spare bytes.
-            bytes_.resize(size_);
-            bytes_.reserve(wanted);
+        std::size_t wanted = std::max(bytes_.capacity(), tStartCapacity);
+        while (wanted <= needed) {
+            const std::size_t factor = wanted < kLargeStorage ? kGrowthFactor : 2;
+            if (wanted > limit_ / factor)
+                break;
+            wanted *= factor;
         }
-        // A string fills what it grows by, so the usable part grows a step
-        // at a time: the unused end of the storage is never written.
-        std::size_t usable = std::max(needed + 1, size_ + kUsableStep);
-        bytes_.resize(std::min({usable, bytes_.capacity(), limit_ + 1}));
+        if (wanted <= needed || wanted > limit_)
+            wanted = limit_; // the last step lands on the cap itself
+        bytes_.reserve(wanted);
     } catch (const std::exception &) {
         failed_ = true;
         return false;
@@ -94,33 +94,28 @@ bool BodyBuffer::AppendFormatted(const char *format, va_list args) {
     }
     if (std::strchr(format, '%') == nullptr)
         return Append(format, std::strlen(format));
-    if (bytes_.empty() && !Reserve(0))
-        return false;
     va_list retry;
     va_copy(retry, args);
-    std::size_t spare = bytes_.size() - size_;
-    int written = std::vsnprintf(&bytes_[size_], spare, format, args);
-    if (written >= 0 && static_cast<std::size_t>(written) >= spare) {
-        // Did not fit: grow once to the exact need and format again.
-        if (Reserve(size_ + static_cast<std::size_t>(written))) {
-            spare = bytes_.size() - size_;
-            int again = std::vsnprintf(&bytes_[size_], spare, format, retry);
-            if (again != written)
-                written = -1;
-        } else {
-            va_end(retry);
-            bytes_[size_] = '\0'; // drops the part that was cut
-            return false;
-        }
+    char local[kFormatOnStack];
+    const int written = std::vsnprintf(local, sizeof local, format, args);
+    bool appended = false;
+    if (written >= 0 && static_cast<std::size_t>(written) < sizeof local) {
+        appended = Append(local, static_cast<std::size_t>(written));
+    } else if (written >= 0 && static_cast<std::size_t>(written) <= limit_ - size() &&
+               Reserve(size() + static_cast<std::size_t>(written))) {
+        // Too long for the stack: format again into room made for it.
+        const std::size_t start = size();
+        bytes_.resize(start + static_cast<std::size_t>(written));
+        const int again =
+            std::vsnprintf(&bytes_[start], static_cast<std::size_t>(written) + 1, format, retry);
+        appended = again == written;
+        if (!appended)
+            bytes_.resize(start);
     }
-    va_end(retry);
-    if (written < 0) {
-        bytes_[size_] = '\0';
+    if (!appended)
         failed_ = true; // a page with a hole in it must not pass as whole
-        return false;
-    }
-    size_ += static_cast<std::size_t>(written);
-    return true;
+    va_end(retry);
+    return appended;
 }
 
 bool BodyBuffer::Append(const char *data, std::size_t length) {
@@ -128,13 +123,11 @@ bool BodyBuffer::Append(const char *data, std::size_t length) {
         return false;
     if (length == 0)
         return true;
-    if (length > limit_ - size_ || !Reserve(size_ + length)) {
+    if (length > limit_ - size() || !Reserve(size() + length)) {
         failed_ = true;
         return false;
     }
-    std::memcpy(&bytes_[size_], data, length);
-    size_ += length;
-    bytes_[size_] = '\0';
+    bytes_.append(data, length);
     return true;
 }
 

@@ -28,7 +28,8 @@ class BodyBuffer {
     // failed for good and every later append fails too. Never allocates
     // unless the spare capacity is too small. A format of exactly "%s" (a
     // null argument writes "(null)", as glibc's printf does) and a format
-    // without '%' are copied as they are, without a formatting pass.
+    // without '%' are copied as they are, without a formatting pass; other
+    // short texts are formatted once, on the stack, and copied.
     bool AppendFormatted(const char *format, va_list args) __attribute__((format(printf, 2, 0)));
 
     // Appends `length` raw bytes; same failure rules as AppendFormatted.
@@ -44,16 +45,15 @@ class BodyBuffer {
     bool failed() const { return failed_; }
     // The content, followed by a terminator.
     const char *data() const { return bytes_.c_str(); }
-    std::size_t size() const { return size_; }
+    std::size_t size() const { return bytes_.size(); }
 
   private:
     // Makes room for `needed` bytes of content plus a terminator.
     bool Reserve(std::size_t needed);
 
-    // The content (size_ bytes), a terminator, then spare room formatting
-    // writes into; its reserved storage beyond that is not written yet.
+    // The content and its terminator; the reserved storage beyond them is
+    // never written until content lands there.
     std::string bytes_;
-    std::size_t size_ = 0;
     std::size_t limit_;
     bool failed_ = false;
 };

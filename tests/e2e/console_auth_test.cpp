@@ -196,7 +196,7 @@ TEST_F(AuthTest, RefusesAPostBeforeReadingItsBody) {
     HttpRequest request;
     request.method = "POST";
     request.target = "/echo/form";
-    request.body = std::string(64 * 1024, 'x');
+    request.body = std::string(size_t{64} * 1024, 'x');
     HttpResponse response = Fetch(base(), request);
     EXPECT_EQ(response.status, 401);
     Echo echo;

@@ -23,7 +23,7 @@
 namespace hxm_test {
 namespace {
 
-constexpr size_t kBodyLimit = 1024 * 1024;
+constexpr size_t kBodyLimit = size_t{1024} * 1024;
 
 using LimitsTest = ConsoleTest;
 

@@ -78,7 +78,7 @@ TEST_F(LogViewTest, RefusesAPathWithANul) {
 
 TEST_F(LogViewTest, StreamsALargeFileWhole) {
     std::string large;
-    for (int i = 0; large.size() < 3 * 1024 * 1024; ++i)
+    for (int i = 0; large.size() < size_t{3} * 1024 * 1024; ++i)
         large += "log line number " + std::to_string(i) + "\n";
     WriteFile(logDirectory() + "/large.log", large);
     HttpResponse response = View(logDirectory() + "/large.log");

@@ -118,7 +118,7 @@ TEST_F(PluginConnectionsTest, AnOperatorClosesFilesAndOnlyAnAdministratorClears)
         request.body = body;
         request.user = user;
         request.password = "pw";
-        const HttpResponse response = Fetch(base(), request);
+        HttpResponse response = Fetch(base(), request);
         EXPECT_EQ(response.status, status) << method << " " << target;
         EXPECT_EQ(response.body.find("actionOutcome"), std::string::npos) << target;
         return response;

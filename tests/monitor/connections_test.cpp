@@ -237,6 +237,34 @@ TEST_F(ConnectionsTest, RememberedLoginTimesFollowTheTimeZone) {
     tzset();
 }
 
+// A thread remembers its last list's texts in list order; a list that comes
+// in another order, shorter or longer, must still get each time's own text.
+TEST_F(ConnectionsTest, RememberedLoginTimesFollowTheListsOrder) {
+    const unsigned long long times[] = {1700000000, 1710054000, 1720000000, 1730000000};
+    const std::vector<std::vector<int>> orders = {{0, 1, 2}, {0, 1, 2},    {2, 0, 1},
+                                                  {3, 2},    {0, 1, 2, 3}, {1, 1, 0}};
+    for (const std::vector<int> &order : orders) {
+        scripted::ConnectionList list;
+        for (int index : order)
+            list.connections.push_back(scripted::MakeConnection(index + 1, "u", 0, times[index]));
+        scripted::StageConnections(list);
+        ConnectionSortStruct *head = nullptr;
+        ASSERT_EQ(get_(&head, 0), 0);
+        size_t seen = 0;
+        for (; head != nullptr; ++seen) {
+            const time_t when = static_cast<time_t>(head->loginTime);
+            struct tm local;
+            char expected[80];
+            ASSERT_NE(strftime(expected, sizeof expected, "%c", localtime_r(&when, &local)), 0u);
+            EXPECT_STREQ(head->loginTimeText, expected) << "order of " << order.size();
+            ConnectionSortStruct *next = head->next;
+            free(head);
+            head = next;
+        }
+        EXPECT_EQ(seen, order.size());
+    }
+}
+
 TEST_F(ConnectionsTest, AnUnformattableLoginTimeShows80Spaces) {
     scripted::StageConnections({{scripted::MakeConnection(1, "a", 0, UINT64_MAX)}});
     ConnectionSortStruct *head = nullptr;

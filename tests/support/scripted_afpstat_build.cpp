@@ -32,7 +32,7 @@ void *Blocks::Allocate(std::size_t size) {
 
 char *Blocks::CopyString(const std::string &value) {
     char *copy = static_cast<char *>(Allocate(value.size() + 1));
-    std::memcpy(copy, value.data(), value.size());
+    std::memcpy(copy, value.c_str(), value.size() + 1);
     return copy;
 }
 

@@ -22,7 +22,7 @@ constexpr std::chrono::milliseconds kWatchInterval{200};
 // Longer than any transfer at the minimum rate that the console allows; a
 // length beyond it (a client may claim any) gets this and no more, so the
 // deadline never overflows the clock.
-constexpr unsigned long long kLongestTransferSeconds = 24 * 3600;
+constexpr unsigned long long kLongestTransferSeconds = 24ULL * 3600;
 
 // By phase, in the order of ConnectionWatch::Phase; a request being served
 // has no deadline.

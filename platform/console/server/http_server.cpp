@@ -60,7 +60,7 @@ constexpr unsigned kConnectionLimit = 512;
 constexpr unsigned kPerAddressConnectionLimit = kConnectionLimit / 32;
 constexpr unsigned kPerNetworkConnectionLimit = kConnectionLimit / 8;
 constexpr unsigned kConnectionTimeoutSeconds = 30;
-constexpr size_t kConnectionMemoryLimit = 64 * 1024; // request line and headers
+constexpr size_t kConnectionMemoryLimit = size_t{64} * 1024; // request line and headers
 constexpr char kRealm[] = "hxm-console";
 
 // Where a request's login stands while its hash is away on the login worker.

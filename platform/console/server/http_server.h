@@ -27,7 +27,7 @@ struct MHD_Daemon;
 namespace hxm_server {
 
 // Request bodies above this size are answered 413 and never reach a plug-in.
-constexpr size_t kMaxBodyBytes = 1024 * 1024;
+constexpr size_t kMaxBodyBytes = size_t{1024} * 1024;
 // A logged-in client's declared body up to this size is read and dropped
 // before its 413; a larger one is refused at once.
 constexpr size_t kDrainedBodyBytes = 16 * kMaxBodyBytes;

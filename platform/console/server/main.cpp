@@ -246,7 +246,9 @@ int Run(int argc, char **argv) {
     for (const std::string &plugin : options.plugins) {
         size_t before = hxm::Registrations().size();
         if (!plugins.Load(plugin, !options.usersFile.empty(), &error))
-            return Fail(kExitFailure, "cannot load plug-in " + plugin + ": " + error);
+            return Fail(
+                kExitFailure,
+                std::string("cannot load plug-in ").append(plugin).append(": ").append(error));
         if (hxm::Registrations().size() == before)
             Notice("warning: plug-in " + plugin + " registered no service");
     }

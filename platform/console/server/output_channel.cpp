@@ -29,7 +29,7 @@ namespace hxm_server {
 namespace {
 
 // Queued bytes at most, per channel: thousands of access log lines.
-constexpr size_t kQueueBytes = 4 * 1024 * 1024;
+constexpr size_t kQueueBytes = size_t{4} * 1024 * 1024;
 constexpr std::chrono::seconds kFileCheckInterval{1};
 
 OutputChannel *g_notices = nullptr;
@@ -104,7 +104,8 @@ void WriterLoop(std::shared_ptr<OutputChannel::State> state) {
     state->idle.notify_all();
 }
 
-void ReaderLoop(std::shared_ptr<OutputChannel::State> state, int fd) {
+// The thread keeps its own copy of the pointer for as long as it runs.
+void ReaderLoop(const std::shared_ptr<OutputChannel::State> &state, int fd) {
     char block[16384];
     std::string cut; // a character whose last bytes are still to come
     for (;;) {
@@ -146,7 +147,8 @@ void OutputChannel::State::WriteOut(const std::string &text) {
         struct stat status;
         if (done != 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
             off_t end = lseek(fd, 0, SEEK_END);
-            if (end >= static_cast<off_t>(done) && ftruncate(fd, end - done) != 0) {
+            if (end >= static_cast<off_t>(done) &&
+                ftruncate(fd, end - static_cast<off_t>(done)) != 0) {
                 // The cut line stays; the notice below says lines are lost.
             }
         }

@@ -106,7 +106,9 @@ bool UserTable::Load(const std::string &path, std::string *error) {
             return false;
         }
         if (!ParseFlags(flagText, &user.flags)) {
-            *error = where + "\"" + flagText + "\" is not a 32-bit flag word (hex or decimal)";
+            *error = where;
+            error->append("\"").append(flagText).append(
+                "\" is not a 32-bit flag word (hex or decimal)");
             return false;
         }
         // A complete hash rehashes to a text of its own length; a truncated
@@ -116,7 +118,8 @@ bool UserTable::Load(const std::string &path, std::string *error) {
             return false;
         }
         if (users.count(name) != 0) {
-            *error = where + "user \"" + name + "\" appears twice";
+            *error = where;
+            error->append("user \"").append(name).append("\" appears twice");
             return false;
         }
         if (decoy.empty())

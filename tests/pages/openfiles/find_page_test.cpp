@@ -31,7 +31,7 @@ class FindPageTest : public OpenFilesPageTest {
 /* The paths between the tick boxes' markers, in page order. */
 std::vector<std::string> Paths(const std::string &body) {
     std::vector<std::string> paths;
-    for (std::string value : FileBoxValues(body))
+    for (const std::string &value : FileBoxValues(body))
         paths.push_back(value.substr(10, value.size() - 21));
     return paths;
 }
