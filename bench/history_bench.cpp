@@ -152,7 +152,7 @@ bool BuildStore(const std::string &path, int64_t events, int64_t days, int64_t p
     const int64_t span = days * kDay;
     for (int64_t e = 0; e < events; ++e) {
         const int64_t opened = kStart + e * span / events;
-        const int64_t held = 10 + static_cast<int64_t>(next() % (4 * 3600));
+        const int64_t held = 10 + static_cast<int64_t>(next() % (int64_t{4} * 3600));
         addOpen.bind(1, static_cast<int64_t>(next() % static_cast<uint64_t>(paths)) + 1)
             .bind(2, static_cast<int64_t>(next() % 2000) + 1)
             .bind(3, opened)
@@ -200,7 +200,7 @@ void Ask(benchmark::State &state, const std::string &path, int64_t days, const c
             state.SkipWithError(error.c_str());
         rows += found.size();
         ++asked;
-        at = kStart + (at - kStart + 7919 * 61) % (days * kDay);
+        at = kStart + (at - kStart + int64_t{7919} * 61) % (days * kDay);
     }
     state.counters["rows"] = asked ? static_cast<double>(rows) / static_cast<double>(asked) : 0;
 }

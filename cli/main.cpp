@@ -131,6 +131,29 @@ bool read_format(const std::string &text, Format *format) {
     return false;
 }
 
+const OptionRow *find_option(const std::string &name) {
+    for (const OptionRow &candidate : kOptions) {
+        if (name == candidate.name)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+/* Keeps an option's value: 0, or the exit code of the usage error it
+ * reported. */
+int keep_value(const OptionRow &row, const std::string &value, Invocation *invocation) {
+    if (row.option == kFormat) {
+        if (!read_format(value, &invocation->format))
+            return usage_error("unknown format %s (text, json or csv)",
+                               visible_text(value.c_str()).c_str());
+        return 0;
+    }
+    if (value.empty() && row.option != kName && row.option != kUser)
+        return usage_error("%s needs a value", row.name);
+    invocation->*(row.value) = value;
+    return 0;
+}
+
 /* Reads the words after the command into `invocation`: 0, or the exit code
  * of the usage error it reported. */
 int read_invocation(const CommandRow &command, int argc, char **argv, Invocation *invocation) {
@@ -147,11 +170,7 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
         }
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        const OptionRow *row = nullptr;
-        for (const OptionRow &candidate : kOptions) {
-            if (name == candidate.name)
-                row = &candidate;
-        }
+        const OptionRow *row = find_option(name);
         if (row == nullptr || (command.options & row->option) == 0)
             return usage_error("unknown option %s", visible_text(name.c_str()).c_str());
         if (row->option == kYes || row->option == kOnce) {
@@ -167,15 +186,8 @@ int read_invocation(const CommandRow &command, int argc, char **argv, Invocation
             value = argv[++index];
         else
             return usage_error("%s needs a value", row->name);
-        if (row->option == kFormat) {
-            if (!read_format(value, &invocation->format))
-                return usage_error("unknown format %s (text, json or csv)",
-                                   visible_text(value.c_str()).c_str());
-        } else {
-            if (value.empty() && row->option != kName && row->option != kUser)
-                return usage_error("%s needs a value", row->name);
-            invocation->*(row->value) = value;
-        }
+        if (const int error = keep_value(*row, value, invocation))
+            return error;
     }
     const size_t count = invocation->arguments.size();
     if (count < command.leastArguments || count > command.mostArguments)

@@ -63,32 +63,67 @@ class Trouble {
 
 void sleep_until(int64_t when) {
     while (!stop_requested && time(nullptr) < when) {
-        struct timespec pause = {0, 200 * 1000 * 1000};
+        struct timespec pause = {0, 200L * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
+}
+
+/* Reads the settings file and --interval into *settings: 0, or the exit
+ * code of the failure it reported. */
+int read_record_settings(const Invocation &invocation, history::Settings *settings) {
+    char configFile[PATH_MAX];
+    std::string error;
+    if (root_path(kFixedConfigFile, configFile, sizeof configFile) == nullptr)
+        return fail(kExitUsage, "the settings file's path does not fit under ZENTRA_ROOT");
+    if (!history::read_settings(configFile, settings, &error))
+        return fail(kExitUsage, "%s", error.c_str());
+    if (invocation.interval.empty())
+        return 0;
+    const std::string &text = invocation.interval;
+    const long long interval =
+        text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos
+            ? atoll(text.c_str())
+            : 0;
+    if (interval < 1 || interval > 3600)
+        return fail(kExitUsage, "--interval: \"%s\" is not a number of seconds from 1 to 3600",
+                    visible_text(text.c_str()).c_str());
+    settings->intervalSeconds = interval;
+    return 0;
+}
+
+/* Says what one cycle's report holds that went wrong or right again, and
+ * returns the exit code it stands for. */
+int report_cycle(const history::CycleReport &report, const std::string &storePath,
+                 const history::Settings &settings, Trouble *storeTrouble,
+                 Trouble *serviceTrouble) {
+    int code = kExitDone;
+    if (report.libraryStatus != AFPSTAT_OK) {
+        serviceTrouble->failed(std::string(action_words(report.libraryStatus)) + " (status " +
+                               std::to_string(report.libraryStatus) + ")");
+        code = kExitUnreadable;
+    } else {
+        serviceTrouble->worked();
+    }
+    if (!report.stored) {
+        storeTrouble->failed(storePath + ": " + report.storeError);
+        code = kExitNotDone;
+    } else {
+        storeTrouble->worked();
+    }
+    if (report.overSizeCap)
+        fprintf(stderr,
+                "hxm2afp record: the history store passed its size cap (%lld "
+                "bytes): the oldest closed files were dropped\n",
+                static_cast<long long>(settings.maximumBytes));
+    return code;
 }
 
 } // namespace
 
 int command_record(const Invocation &invocation) {
-    char configFile[PATH_MAX];
     history::Settings settings;
-    std::string error;
-    if (root_path(kFixedConfigFile, configFile, sizeof configFile) == nullptr)
-        return fail(kExitUsage, "the settings file's path does not fit under ZENTRA_ROOT");
-    if (!history::read_settings(configFile, &settings, &error))
-        return fail(kExitUsage, "%s", error.c_str());
-    if (!invocation.interval.empty()) {
-        const std::string &text = invocation.interval;
-        const long long interval =
-            text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos
-                ? atoll(text.c_str())
-                : 0;
-        if (interval < 1 || interval > 3600)
-            return fail(kExitUsage, "--interval: \"%s\" is not a number of seconds from 1 to 3600",
-                        visible_text(text.c_str()).c_str());
-        settings.intervalSeconds = interval;
-    }
+    if (const int code = read_record_settings(invocation, &settings))
+        return code;
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_handler = request_stop;
@@ -101,6 +136,7 @@ int command_record(const Invocation &invocation) {
     Trouble serviceTrouble("the AFP monitoring service", invocation.once);
     std::unique_ptr<history::Store> store;
     std::unique_ptr<history::Recorder> recorder;
+    std::string error;
     int code = kExitDone;
     while (!stop_requested) {
         const int64_t started = time(nullptr);
@@ -118,27 +154,8 @@ int command_record(const Invocation &invocation) {
             storeTrouble.failed(error);
             code = kExitNotDone;
         } else {
-            const history::CycleReport report = recorder->cycle(started);
-            if (report.libraryStatus != AFPSTAT_OK) {
-                serviceTrouble.failed(std::string(action_words(report.libraryStatus)) +
-                                      " (status " + std::to_string(report.libraryStatus) + ")");
-                code = kExitUnreadable;
-            } else {
-                serviceTrouble.worked();
-            }
-            if (!report.stored) {
-                storeTrouble.failed(storePath + ": " + report.storeError);
-                code = kExitNotDone;
-            } else {
-                storeTrouble.worked();
-                if (report.libraryStatus == AFPSTAT_OK)
-                    code = kExitDone;
-            }
-            if (report.overSizeCap)
-                fprintf(stderr,
-                        "hxm2afp record: the history store passed its size cap (%lld "
-                        "bytes): the oldest closed files were dropped\n",
-                        static_cast<long long>(settings.maximumBytes));
+            code = report_cycle(recorder->cycle(started), storePath, settings, &storeTrouble,
+                                &serviceTrouble);
         }
         if (invocation.once)
             break;

@@ -28,7 +28,7 @@ namespace hxm2afp {
 class PageWriter {
   public:
     // The buffer a writer starts with, on the stack of its caller.
-    static constexpr size_t kStackSize = 16 * 1024;
+    static constexpr size_t kStackSize = size_t{16} * 1024;
     // The largest buffer a writer grows to: one piece of a page bound to a
     // request (none comes near it), or all of an in-memory text.
     static constexpr size_t kDefaultCap = size_t{64} * 1024 * 1024;

@@ -18,8 +18,8 @@ namespace hxm2afp {
 constexpr char kCarriedCommand[] = "AFPOutcome";
 /* The most bytes a carried outcome, and the carried form fields (the
  * request's body without its action fields), may take. */
-constexpr size_t kCarriedDataBytes = 12 * 1024;
-constexpr size_t kCarriedFieldsBytes = 8 * 1024;
+constexpr size_t kCarriedDataBytes = size_t{12} * 1024;
+constexpr size_t kCarriedFieldsBytes = size_t{8} * 1024;
 
 /* Keeps `size` bytes of `data` and the form fields `fields` (null: none)
  * for the page a redirect leads to; returns the token that names them

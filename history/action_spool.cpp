@@ -17,7 +17,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "base/dir_chain.h"
 #include "base/root_paths.h"
 #include "history/acting_user.h"
 #include "logger/logger.h"
@@ -27,6 +26,9 @@ namespace hxm2afp::history {
 namespace {
 
 constexpr size_t kFields = 8;
+// A spool nobody empties (the recorder stopped for good) stops growing here;
+// each action refused then is said in the caller's log.
+constexpr off_t kSpoolLimitBytes = off_t{64} * 1024 * 1024;
 
 struct Escape {
     char byte;
@@ -117,7 +119,11 @@ int spool_action(const SpooledAction &action) {
     const std::string path = spool_file_path();
     if (path.empty())
         return ENAMETOOLONG;
-    make_dir_chain(path.substr(0, path.rfind('/')).c_str(), 0750);
+    // The recorder makes the folder when it first opens its store: a server
+    // (or a test, or a benchmark) that keeps no history gets no spool.
+    struct stat folder;
+    if (stat(path.substr(0, path.rfind('/')).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+        return 0;
     std::string line = std::to_string(action.time ? action.time : time(nullptr)) + "\t";
     const std::string *texts[] = {&action.source, &action.actor, &action.kind};
     for (const std::string *text : texts) {
@@ -132,7 +138,12 @@ int spool_action(const SpooledAction &action) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
     if (fd < 0)
         return errno;
-    int error = flock(fd, LOCK_EX) == 0 && write_all(fd, line) ? 0 : errno;
+    struct stat spool;
+    int error = flock(fd, LOCK_EX) != 0 || fstat(fd, &spool) != 0 ? errno : 0;
+    if (error == 0 && spool.st_size >= kSpoolLimitBytes)
+        error = EFBIG;
+    if (error == 0 && !write_all(fd, line))
+        error = errno;
     if (close(fd) != 0 && error == 0)
         error = errno;
     return error;

@@ -39,8 +39,10 @@ struct SpooledAction {
     std::string outcome;     // the status in words
 };
 
-/* Appends one action to the spool under the root (made with its folder when
- * missing). Returns 0, or the errno of what failed. */
+/* Appends one action to the spool under the root. Nothing is written (and 0
+ * returned) where the history's folder does not exist, as on a server that
+ * keeps no history; a spool past 64 MiB, which no recorder empties, refuses
+ * with EFBIG. Returns 0, or the errno of what failed. */
 int spool_action(const SpooledAction &action);
 
 /* Spools an action done now by `actor` from `source`, its outcome in the

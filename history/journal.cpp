@@ -46,6 +46,7 @@ bool journal_event(const JournalEvent &event) {
     if (!event.source.empty())
         items.push_back("HXM2AFP_STATUS=" + std::to_string(event.status));
     std::vector<struct iovec> vector;
+    vector.reserve(items.size());
     for (std::string &item : items)
         vector.push_back({item.data(), item.size()});
     return sd_journal_sendv(vector.data(), static_cast<int>(vector.size())) >= 0;

@@ -103,8 +103,9 @@ bool is_idle(uint32_t number) {
  * that `current` stays near `target`: even odds at the target, certainty
  * at a tenth of it (at least 3) away. */
 bool should_add(Random &random, uint64_t current, uint64_t target) {
-    const double scale = target / 10.0 > 3.0 ? target / 10.0 : 3.0;
-    double odds = 0.5 - 0.5 * (static_cast<double>(current) - static_cast<double>(target)) / scale;
+    const double wanted = static_cast<double>(target);
+    const double scale = wanted / 10.0 > 3.0 ? wanted / 10.0 : 3.0;
+    double odds = 0.5 - 0.5 * (static_cast<double>(current) - wanted) / scale;
     odds = odds < 0.0 ? 0.0 : odds > 1.0 ? 1.0 : odds;
     return static_cast<double>(random.below(1000)) < odds * 1000.0;
 }

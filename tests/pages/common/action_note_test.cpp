@@ -6,6 +6,7 @@
  */
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ namespace {
 
 class ActionNoteTest : public ScriptedPluginTest {
   protected:
+    // A server keeps a spool only where the recorder made the history's folder.
+    void SetUp() override {
+        ScriptedPluginTest::SetUp();
+        std::filesystem::create_directories(root_->path() + "/var/opt/zentra/history");
+    }
     std::vector<std::string> SpoolLines() const {
         std::ifstream spool(root_->path() + "/var/opt/zentra/history/actions.spool");
         std::vector<std::string> lines;

@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     request.accessFlags = (data[0] & 8) ? 0x409 : 0x9;
     Stage();
     const hxm::Response response = hxm::HandleRequest(request);
-    Check(response.status == 200 || response.status == 400 || response.status == 401 ||
-          response.status == 404 || response.status == 500);
+    Check(response.status == 200 || response.status == 303 || response.status == 400 ||
+          response.status == 401 || response.status == 404 || response.status == 500);
     Check(scripted::LiveCount() == 0);
     Check(scripted::Errors().empty());
     return 0;

@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             request.body.assign(rest + pathSize + 1, restSize - pathSize - 1);
     }
     const hxm::Response response = hxm::HandleRequest(request);
-    Check(response.status == 200 || response.status == 400 || response.status == 404 ||
-          response.status == 500);
+    Check(response.status == 200 || response.status == 303 || response.status == 400 ||
+          response.status == 404 || response.status == 500);
     Check(scripted::LiveCount() == 0);
     Check(scripted::Errors().empty());
     for (const scripted::Call &call : scripted::Calls()) {
