@@ -11,12 +11,12 @@ HXM_BUILD_DEB_PACKAGES=(
     libsystemd-dev libutf8proc-dev debhelper
 )
 # And what the test command needs besides: the 32-bit and fuzzing compilers
-# (with the i386 UTF-8 decoder the 32-bit escaper test links), the test
+# (with the i386 UTF-8 decoder and SQLite the 32-bit plug-in links), the test
 # libraries, Chromium for the browser tests, the package and service checks'
 # tools, and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(
     "${HXM_BUILD_DEB_PACKAGES[@]}"
-    g++-multilib libutf8proc-dev:i386 clang libclang-rt-14-dev ccache
+    g++-multilib libutf8proc-dev:i386 libsqlite3-dev:i386 clang libclang-rt-14-dev ccache
     sqlite3 libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev python3 curl openssl
     nodejs npm
     chromium
