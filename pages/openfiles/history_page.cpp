@@ -348,6 +348,64 @@ void send_row(PageWriter &out, const history::HistoryRow &row, const history::Cu
     out.literal("</td><td class=\"tablecol\" align=center>").text(idle).literal("</td></TR>");
 }
 
+/* A timeline's events besides the opens, sorted by time. */
+struct EventWord {
+    const char *event;
+    const char *label;
+};
+constexpr EventWord kEventWords[] = {
+    {"login", HXM_TRANSLATABLE("Login")},
+    {"logout", HXM_TRANSLATABLE("Logout")},
+    {"idle", HXM_TRANSLATABLE("Idle until")},
+    {"action", HXM_TRANSLATABLE("Action")},
+};
+constexpr int kEventColumnCount = 5;
+
+void send_event_row(PageWriter &out, const history::HistoryEvent &event, const char *stripe) {
+    char time[kTimeSize], until[kTimeSize];
+    const char *label = event.event.c_str();
+    for (const EventWord &word : kEventWords) {
+        if (event.event == word.event)
+            label = lnxMSG(word.label);
+    }
+    out.literal("<TR ").text(stripe).literal("><td class=\"tablecol\" align=center>");
+    out.text(time_text(event.time, time)).literal("</td><td class=\"tablecol\" align=left>");
+    out.html(label);
+    if (event.until != 0)
+        out.literal(" ").text(time_text(event.until, until));
+    out.literal("</td><td class=\"tablecol\" align=center>").decimal(event.connection);
+    out.literal("</td><td class=\"tablecol\" align=center>").html(event.user.c_str());
+    out.literal("</td><td class=\"tablecol\" align=left>").html(event.detail.c_str());
+    out.literal("</td></TR>");
+}
+
+void send_events(PageWriter &out, const HistoryAsk &ask) {
+    std::vector<history::HistoryEvent> events;
+    std::string error;
+    const std::string file = history::store_file_path();
+    std::unique_ptr<history::Store> store =
+        file.empty() ? nullptr : history::Store::open(file, history::Store::Access::kRead, &error);
+    const bool read = store != nullptr &&
+                      history::query_events(store.get(), ask.query, ask.exactPath, &events, &error);
+    out.format("<table border=0 style=\"width: 850px;\" ><tr class=tablehead><TD "
+               "align=center colspan=%d>%s</TD></tr><TR class=tablesubhead NOWRAP>",
+               kEventColumnCount, lnxMSG("Events"));
+    const char *const headings[] = {HXM_TRANSLATABLE("Time"), HXM_TRANSLATABLE("Event"),
+                                    HXM_TRANSLATABLE("Connection"), HXM_TRANSLATABLE("Username"),
+                                    HXM_TRANSLATABLE("Details")};
+    for (const char *heading : headings)
+        out.literal("<TD align=center>").text(lnxMSG(heading)).literal("</TD>");
+    out.literal("</TR>");
+    bool light = true;
+    for (const history::HistoryEvent &event : events) {
+        send_event_row(out, event, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK);
+        light = !light;
+    }
+    if (!read || events.empty())
+        send_list_status_row(out, read ? AFPSTAT_OK : AFPSTAT_ERR_STORE, kEventColumnCount);
+    out.literal("</table>");
+}
+
 void send_table(PageWriter &out, const HistoryAsk &ask) {
     std::vector<history::HistoryRow> rows;
     history::CurrentState state;
@@ -381,6 +439,8 @@ int send_history_page(void *request, const HistoryAsk &ask) {
             .literal("</DIV>\n");
     else
         send_table(out, ask);
+    if (!ask.badField && ask.timeline != Timeline::kNone)
+        send_events(out, ask);
     out.literal("</BODY></HTML>\n");
     return end_page(out);
 }
