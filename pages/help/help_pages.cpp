@@ -230,9 +230,8 @@ constexpr HelpLine kOpenFilesHelp[] = {
          "by whom, and, while still open, for how long its connection has been idle. With no "
          "time the whole history is asked.")}},
     {Format::DD,
-     {HXM_TRANSLATABLE(
-         "Click a connection, user or path to see its timeline. The detail page of a "
-         "connection links to the timeline of that connection.")}},
+     {HXM_TRANSLATABLE("Click a connection, user or path to see its timeline. The detail page of a "
+                       "connection links to the timeline of that connection.")}},
 };
 
 constexpr HelpLine kOpenFileInformationHelp[] = {
