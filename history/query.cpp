@@ -94,6 +94,48 @@ bool query_history(Store *store, const HistoryQuery &query, std::vector<HistoryR
     return true;
 }
 
+bool query_events(Store *store, const HistoryQuery &query, const std::string &exactPath,
+                  std::vector<HistoryEvent> *events, std::string *error) {
+    // The sessions asked for: ?1 a user part, ?2 a number (negative: any).
+    constexpr char kSessions[] = "(?1 = '' OR holds(s.user, ?1)) AND (?2 < 0 OR s.number = ?2)";
+    const std::string sql =
+        std::string("SELECT s.login_time, 0, 'login', s.number, s.user, s.address FROM sessions s"
+                    " WHERE ?3 = '' AND ") +
+        kSessions +
+        " UNION ALL SELECT s.gone, 0, 'logout', s.number, s.user, '' FROM sessions s"
+        " WHERE ?3 = '' AND s.gone IS NOT NULL AND " +
+        kSessions +
+        " UNION ALL SELECT i.start, i.until, 'idle', s.number, s.user, '' FROM idle_spans i"
+        " JOIN sessions s ON s.id = i.session_id WHERE ?3 = '' AND " +
+        kSessions +
+        " UNION ALL SELECT a.time, 0, 'action', coalesce(a.connection, 0), a.actor,"
+        " a.kind || ' ' || coalesce(a.path, '') || ': ' || a.outcome FROM actions a"
+        " WHERE (?3 <> '' AND a.path = ?3) OR (?3 = '' AND a.connection IN"
+        " (SELECT s.number FROM sessions s WHERE " +
+        kSessions + "))  ORDER BY 1, 3";
+    Statement select(store->db(), sql.c_str());
+    if (!select.ok()) {
+        *error = store->last_error();
+        return false;
+    }
+    select.bind(1, query.user).bind(2, query.connection).bind(3, exactPath);
+    while (select.step()) {
+        HistoryEvent event;
+        event.time = select.integer(0);
+        event.until = select.integer(1);
+        event.event = select.text(2);
+        event.connection = select.integer(3);
+        event.user = select.text(4);
+        event.detail = select.text(5);
+        events->push_back(std::move(event));
+    }
+    if (select.error() != 0) {
+        *error = store->last_error();
+        return false;
+    }
+    return true;
+}
+
 bool read_current_state(Store *store, CurrentState *state, std::string *error) {
     Statement cycle(store->db(), "SELECT value FROM meta WHERE key = 'last_cycle'");
     if (cycle.step())

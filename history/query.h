@@ -44,6 +44,24 @@ struct HistoryRow {
 bool query_history(Store *store, const HistoryQuery &query, std::vector<HistoryRow> *rows,
                    std::string *error);
 
+/* One event of a timeline besides the opens: a login ("login"), a logout
+ * ("logout"), a span the connection stood idle ("idle", until `until`), or
+ * an action asked of it ("action": `kind`, who asked and what came of it). */
+struct HistoryEvent {
+    int64_t time = 0, until = 0;
+    std::string event;
+    int64_t connection = 0;
+    std::string user;   // the connection's user; for an action, who asked
+    std::string detail; // an action's kind, path and outcome; an address
+};
+
+/* The logins, logouts, idle spans and actions of the sessions whose user
+ * holds query.user and whose number is query.connection (empty, negative:
+ * any), ordered by time; with `exactPath`, only the actions on that file.
+ * The query's other fields are not asked. */
+bool query_events(Store *store, const HistoryQuery &query, const std::string &exactPath,
+                  std::vector<HistoryEvent> *events, std::string *error);
+
 /* What the recorder holds as current: when each connection's request count
  * last moved (by number) and since when each file is open (by volume, path
  * and connection number). */

@@ -16,6 +16,7 @@
 #include <errno.h>
 #include <limits.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <new>
 
@@ -110,6 +111,11 @@ std::string parent_of(const std::string &path) {
 std::string store_file_path() {
     char path[PATH_MAX];
     return root_path(kFixedStoreFile, path, sizeof path) != nullptr ? path : "";
+}
+
+bool store_present() {
+    const std::string file = store_file_path();
+    return !file.empty() && access(file.c_str(), R_OK) == 0;
 }
 
 Statement::Statement(sqlite3 *db, const char *sql) {

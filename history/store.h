@@ -39,6 +39,10 @@ inline constexpr char kFixedStoreFile[] = "/var/opt/zentra/history/history.db";
 /* The store file's path under the root, or "" when it does not fit. */
 std::string store_file_path();
 
+/* Whether the store file is there to be read: the pages link to the history
+ * only then, so without a recorder they stay as they were. */
+bool store_present();
+
 /* One prepared statement, finalised with its holder. */
 class Statement {
   public:

@@ -12,13 +12,13 @@ HXM_BUILD_DEB_PACKAGES=(
 )
 # And what the test command needs besides: clang-format and clang-tidy for
 # the lint stage, the 32-bit and fuzzing compilers (with the i386 UTF-8
-# library the 32-bit plug-in and escaper test link), the test libraries,
+# decoder and SQLite the 32-bit plug-in links), the test libraries,
 # Chromium for the browser tests, the package and service checks' tools,
 # and ccache, which the builds use when present.
 HXM_DEB_PACKAGES=(
     "${HXM_BUILD_DEB_PACKAGES[@]}"
     clang-format clang-tidy
-    g++-multilib libutf8proc-dev:i386 clang libclang-rt-14-dev ccache
+    g++-multilib libutf8proc-dev:i386 libsqlite3-dev:i386 clang libclang-rt-14-dev ccache
     sqlite3 libgtest-dev googletest libbenchmark-dev libcurl4-openssl-dev python3 curl openssl
     nodejs npm
     chromium

@@ -24,6 +24,7 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_writer.h"
+#include "history/store.h"
 #include "logger/logger.h"
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
@@ -388,6 +389,10 @@ int hxm2afp::send_connection_page(void *request, int clearingPower, int authoris
         .literal("</font></B>");
     send_back_link(out, sortKeyword, volume, sortType, filter);
     send_action_link(out, clearingPower != 0, number, volume, sortType, filter);
+    // Only with a store to ask: without one the page is as it always was.
+    if (hxm2afp::history::store_present())
+        out.format("<A HREF=\"/%s/AFPFindHistory/Connection/%d\" id=\"historyLink\">[%s]</A><BR>",
+                   keyword_afpofm, static_cast<int>(number), lnxMSG("History of this connection"));
 
     hxm2afp::send_action_outcome(out, outcome);
     out.literal("<br><table border=0 cellpadding=2>\n");

@@ -220,6 +220,18 @@ constexpr HelpLine kOpenFilesHelp[] = {
     {Format::DD,
      {HXM_TRANSLATABLE("Sort the table by any column, or select files and click Close Files "
                        "to close them as on the list of one volume.")}},
+    {Format::H4n, {HXM_TRANSLATABLE("Who had files open at a time")}},
+    {Format::Pn,
+     {HXM_TRANSLATABLE(
+         "Where the history recorder runs, the find page links to its history. Type a part of "
+         "a file name or of a user name and a time (YYYY-MM-DD HH:MM:SS, local time), or a "
+         "first and a last time, then click Find: every file that was open then is listed with "
+         "its volume, connection, user, path, since when it was open, when it was closed and "
+         "by whom, and, while still open, for how long its connection has been idle. With no "
+         "time the whole history is asked.")}},
+    {Format::DD,
+     {HXM_TRANSLATABLE("Click a connection, user or path to see its timeline. The detail page of a "
+                       "connection links to the timeline of that connection.")}},
 };
 
 constexpr HelpLine kOpenFileInformationHelp[] = {

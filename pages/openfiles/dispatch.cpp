@@ -11,6 +11,7 @@
  *   [/SORT]/AFPCloseFiles/VOLUME      close the posted <filename> files, then the list
  *   [/SORT]/AFPBrowseFile/VOLUME/PATH file-details page for /PATH
  *   [/SORT]/AFPFindFiles[/...]        open files found on every volume (find_page.h)
+ *   /AFPFindHistory[/...]             who had files open when, timelines (history_page.h)
  * SORT is ConnectionNumber, UserName or FileName in any case; a component that
  * only begins with one (UserNames) is a volume name.
  */
@@ -37,6 +38,7 @@
 #include "pages/openfiles/file_info_page.h"
 #include "pages/openfiles/find_page.h"
 #include "pages/openfiles/frame.h"
+#include "pages/openfiles/history_page.h"
 #include "pages/openfiles/list_page.h"
 
 namespace {
@@ -251,6 +253,8 @@ int answer_volume_selection(void *request, const hxm2afp::Request &front) {
 // Closing files needs only the area's access: no command here clears.
 constexpr hxm2afp::AreaCommand kOpenFileCommands[] = {
     {hxm2afp::kFindFilesCommand, hxm2afp::CommandMatch::kEquals, false, hxm2afp::answer_find_files},
+    {hxm2afp::kFindHistoryCommand, hxm2afp::CommandMatch::kEquals, false,
+     hxm2afp::answer_find_history},
     {kBrowseFile, hxm2afp::CommandMatch::kBeginsWith, false, answer_browse_file},
     {kCloseFiles, hxm2afp::CommandMatch::kBeginsWith, false, answer_close_files},
     {nullptr, hxm2afp::CommandMatch::kComponent, false, answer_volume},

@@ -29,6 +29,7 @@
 #include "core/page_frame.h"
 #include "core/page_globals.h"
 #include "core/page_writer.h"
+#include "history/store.h"
 #include "logger/log_text.h"
 #include "logger/logger.h"
 #include "monitor/find_files.h"
@@ -37,6 +38,7 @@
 #include "pages/common/actions.h"
 #include "pages/common/failure_lines.h"
 #include "pages/openfiles/frame.h"
+#include "pages/openfiles/history_page.h"
 
 namespace hxm2afp {
 namespace {
@@ -212,6 +214,15 @@ void send_table(PageWriter &out, const FindAsk &ask) {
         send_list_status_row(out, status, 5);
     send_close_files_buttons(out);
     out.literal("</FORM>");
+    // Only with a store to ask: without one the page is as it always was.
+    if (history::store_present())
+        out.literal("<DIV CLASS=NORMAL id=\"historyLink\"><a href=\"/")
+            .text(keyword_afpofm)
+            .literal("/")
+            .text(kFindHistoryCommand)
+            .literal("\">")
+            .text(lnxMSG("Who had files open at a time"))
+            .literal("</a></DIV>\n");
 }
 
 int send_find_page(void *request, const FindAsk &ask, const ActionReport *outcome) {

@@ -145,7 +145,16 @@ const HelpPageBody kBodies[] = {
          "any one character. A part that holds a / is matched against the whole path. With both "
          "boxes empty every open file is listed.</p>\n"
          "<dd>Sort the table by any column, or select files and click Close Files to close them as "
-         "on the list of one volume.</dd>\n"},
+         "on the list of one volume.</dd>\n"
+         "<h4>Who had files open at a time</h4>\n"
+         "<p>Where the history recorder runs, the find page links to its history. Type a part of a "
+         "file name or of a user name and a time (YYYY-MM-DD HH:MM:SS, local time), or a first and "
+         "a last time, then click Find: every file that was open then is listed with its volume, "
+         "connection, user, path, since when it was open, when it was closed and by whom, and, "
+         "while still open, for how long its connection has been idle. With no time the whole "
+         "history is asked.</p>\n"
+         "<dd>Click a connection, user or path to see its timeline. The detail page of a "
+         "connection links to the timeline of that connection.</dd>\n"},
     {42, "<h3>Open File Information</h3>\n"
          "<p>Shows information about and lets you perform specific tasks on a file.</p>\n"
          "<p>File Information:</p>\n"
