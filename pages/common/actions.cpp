@@ -19,6 +19,7 @@
 
 #include <string>
 
+#include <utf8proc.h>
 #include <zentra/afpstat.h>
 
 #include "base/bounded_copy.h"
@@ -249,6 +250,24 @@ std::string done_text(const ActionReport &outcome) {
     return done;
 }
 
+// Whether `text` is valid UTF-8: a browser posts a form's values back as
+// UTF-8, so any other byte would come back as U+FFFD, naming no file.
+bool is_utf8(const char *text) {
+    const auto *at = reinterpret_cast<const utf8proc_uint8_t *>(text);
+    while (*at != 0) {
+        if (*at < 0x80) {
+            ++at;
+            continue;
+        }
+        utf8proc_int32_t point = 0;
+        const utf8proc_ssize_t length = utf8proc_iterate(at, -1, &point);
+        if (length <= 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 } // namespace
 
 void send_close_name(PageWriter &out, const char *path) {
@@ -258,7 +277,8 @@ void send_close_name(PageWriter &out, const char *path) {
     // scan settles them before any search for the markers themselves.
     if (strlen(path) < HXM_OPEN_FILE_PATH_SIZE - 1 &&
         (strchr(path, '<') == nullptr ||
-         (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr))) {
+         (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) &&
+        is_utf8(path)) {
         out.literal(kNameStart).html(path).literal(kNameEnd);
         return;
     }

@@ -74,8 +74,9 @@ class PageWriter;
 
 /* Writes how a page names one file for closing, as an HTML attribute
  * value: the path between "<filename>" and "</filename>", HTML-escaped. A
- * path that holds a file-name marker of its own, or that is as long as a
- * cut record path or longer, goes URL-encoded between "<encodedfilename>"
+ * path that holds a file-name marker of its own, that is not valid UTF-8
+ * (a browser would post its other bytes back as U+FFFD), or that is as long
+ * as a cut record path or longer, goes URL-encoded between "<encodedfilename>"
  * markers instead: none of its own texts can end it or start another, and
  * it is known to be whole (a page that cut paths never wrote it so). A null
  * path reads as "". */

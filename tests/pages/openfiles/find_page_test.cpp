@@ -98,6 +98,25 @@ TEST_F(FindPageTest, HostileValuesAreEscapedAndOnlyTickedFilesClose) {
     EXPECT_EQ(scripted::LiveCount(), 0u);
 }
 
+// A browser posts a form's values back as UTF-8: a name that is not must
+// travel in bytes the browser keeps, or nothing could close it.
+TEST_F(FindPageTest, ANameThatIsNotUtf8TravelsEncodedAndCloses) {
+    const std::string latin1 = "/VOL1/caf\xE9.doc";
+    scripted::StageVolumes({{"VOL1"}});
+    scripted::StageOpenFiles("VOL1", {{{"anna", 5, {latin1}}}});
+    const hxm::Response page = Post("/afpofm/AFPFindFiles", "FINDNAME=caf");
+    ASSERT_EQ(FileBoxValues(page.body).size(), 1u);
+    const std::string value = FileBoxValues(page.body)[0];
+    for (char byte : value)
+        EXPECT_LT(static_cast<unsigned char>(byte), 0x80) << value;
+    scripted::Reset();
+    scripted::StageVolumes({{"VOL1"}});
+    scripted::StageOpenFiles("VOL1", {{{"anna", 5, {latin1}}}});
+    Post("/afpofm/AFPFindFiles/VolumeName/AFPCloseFiles",
+         "FINDNAME=caf&K_1_=on&FILENAME=" + FormEncode(value));
+    EXPECT_EQ(ClosedFiles(), std::vector<std::string>{latin1});
+}
+
 TEST_F(FindPageTest, RefusesWhatItCannotRead) {
     struct Case {
         const char *target;
