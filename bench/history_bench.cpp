@@ -162,7 +162,8 @@ bool BuildStore(const std::string &path, int64_t events, int64_t days, int64_t p
             return false;
     }
     return store->exec(
-               "COMMIT; CREATE INDEX opens_by_path ON opens(path_id, first_seen, gone);"
+               "INSERT INTO path_search(path_search) VALUES ('rebuild');"
+               " COMMIT; CREATE INDEX opens_by_path ON opens(path_id, first_seen, gone);"
                " CREATE INDEX opens_by_session ON opens(session_id);"
                " CREATE INDEX opens_by_gone ON opens(gone); PRAGMA wal_checkpoint(TRUNCATE)") ==
            SQLITE_OK;

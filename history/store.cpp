@@ -26,7 +26,7 @@
 namespace hxm2afp::history {
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyMilliseconds = 1000;
 
 constexpr char kSchema[] = R"sql(
@@ -44,8 +44,6 @@ CREATE TABLE paths(id INTEGER PRIMARY KEY, volume TEXT NOT NULL, path TEXT NOT N
   UNIQUE(volume, path));
 CREATE VIRTUAL TABLE path_search USING fts5(path, content='paths', content_rowid='id',
   tokenize='trigram');
-CREATE TRIGGER paths_added AFTER INSERT ON paths BEGIN
-  INSERT INTO path_search(rowid, path) VALUES (new.id, new.path); END;
 CREATE TRIGGER paths_removed AFTER DELETE ON paths BEGIN
   INSERT INTO path_search(path_search, rowid, path) VALUES ('delete', old.id, old.path); END;
 CREATE TABLE opens(id INTEGER PRIMARY KEY, path_id INTEGER NOT NULL,
@@ -58,6 +56,10 @@ CREATE TABLE actions(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, source TEXT 
   status INTEGER NOT NULL, outcome TEXT NOT NULL);
 CREATE INDEX actions_by_time ON actions(time);
 )sql";
+
+// Version 1 indexed each new path by a trigger, row by row; the recorder
+// now indexes a cycle's new paths in one statement.
+constexpr char kFromVersion1[] = "DROP TRIGGER IF EXISTS paths_added;";
 
 // name_holds(path, part): the find's own test of a name against a part,
 // so the history and the live lists agree on what matches.
@@ -180,7 +182,8 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
         return nullptr;
     }
     if (!writing) {
-        if (version != kSchemaVersion) {
+        // An older store reads the same until the recorder brings it up to date.
+        if (version < 1 || version > kSchemaVersion) {
             *error = path + ": not a history store the recorder has written";
             return nullptr;
         }
@@ -188,7 +191,9 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
     }
     // auto_vacuum takes only on a database not yet written, before WAL mode.
     if ((version == 0 && store->exec("PRAGMA auto_vacuum=INCREMENTAL") != SQLITE_OK) ||
-        store->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL") != SQLITE_OK) {
+        store->exec(
+            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768") !=
+            SQLITE_OK) {
         *error = path + ": " + store->last_error();
         return nullptr;
     }
@@ -198,6 +203,15 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
                                    "; COMMIT;";
         if (store->exec(create.c_str()) != SQLITE_OK) {
             *error = path + ": cannot create the tables: " + store->last_error();
+            store->exec("ROLLBACK");
+            return nullptr;
+        }
+    } else if (version == 1) {
+        const std::string migrate = std::string("BEGIN IMMEDIATE;") + kFromVersion1 +
+                                    "PRAGMA user_version=" + std::to_string(kSchemaVersion) +
+                                    "; COMMIT;";
+        if (store->exec(migrate.c_str()) != SQLITE_OK) {
+            *error = path + ": cannot bring the store up to date: " + store->last_error();
             store->exec("ROLLBACK");
             return nullptr;
         }
