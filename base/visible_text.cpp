@@ -137,7 +137,8 @@ size_t complete_characters(const char *text, size_t length) {
     // A sequence is at most four bytes: its lead is at most three back.
     for (size_t back = 1; back <= 3 && back <= length; ++back) {
         const auto byte = static_cast<unsigned char>(text[length - back]);
-        const auto announced = static_cast<size_t>(static_cast<unsigned char>(utf8proc_utf8class[byte]));
+        const auto announced =
+            static_cast<size_t>(static_cast<unsigned char>(utf8proc_utf8class[byte]));
         if (announced == 0 && byte < 0xC0)
             continue; // a continuation byte: its lead is further back
         return announced > back ? length - back : length;

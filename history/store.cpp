@@ -30,7 +30,7 @@
 namespace hxm2afp::history {
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyMilliseconds = 1000;
 
 constexpr char kSchema[] = R"sql(
@@ -48,8 +48,6 @@ CREATE TABLE paths(id INTEGER PRIMARY KEY, volume TEXT NOT NULL, path TEXT NOT N
   UNIQUE(volume, path));
 CREATE VIRTUAL TABLE path_search USING fts5(path, content='paths', content_rowid='id',
   tokenize='trigram');
-CREATE TRIGGER paths_added AFTER INSERT ON paths BEGIN
-  INSERT INTO path_search(rowid, path) VALUES (new.id, new.path); END;
 CREATE TRIGGER paths_removed AFTER DELETE ON paths BEGIN
   INSERT INTO path_search(path_search, rowid, path) VALUES ('delete', old.id, old.path); END;
 CREATE TABLE opens(id INTEGER PRIMARY KEY, path_id INTEGER NOT NULL,
@@ -71,34 +69,46 @@ struct HeldPart {
     NamePattern pattern;
 };
 
-const NamePattern *held_part(sqlite3_context *context, sqlite3_value *value) {
-    if (auto *held = static_cast<HeldPart *>(sqlite3_get_auxdata(context, 1)))
-        return &held->pattern;
+// Whether `test` holds for the part in `value` (false for a null part). SQLite
+// may drop a kept part at any time, even at once: then this row reads its own.
+template <typename Test>
+bool part_holds(sqlite3_context *context, sqlite3_value *value, Test test) {
+    if (const auto *held = static_cast<HeldPart *>(sqlite3_get_auxdata(context, 1)))
+        return test(held->pattern);
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
     if (text == nullptr)
-        return nullptr;
+        return false;
     auto *held = new (std::nothrow) HeldPart(text);
-    if (held == nullptr)
-        return nullptr;
-    sqlite3_set_auxdata(context, 1, held, [](void *p) { delete static_cast<HeldPart *>(p); });
-    // SQLite may free it at once when it cannot keep it; ask again.
-    held = static_cast<HeldPart *>(sqlite3_get_auxdata(context, 1));
-    return held != nullptr ? &held->pattern : nullptr;
+    if (held == nullptr) {
+        const NamePattern once(text);
+        return test(once);
+    }
+    const bool holds = test(held->pattern);
+    sqlite3_set_auxdata(context, 1, held, [](void *kept) { delete static_cast<HeldPart *>(kept); });
+    return holds;
 }
+
+// Version 1 indexed each new path by a trigger, row by row; the recorder
+// now indexes a cycle's new paths in one statement.
+constexpr char kFromVersion1[] = "DROP TRIGGER IF EXISTS paths_added;";
 
 // name_holds(path, part): the find's own test of a name against a part,
 // so the history and the live lists agree on what matches.
 void name_holds(sqlite3_context *context, int, sqlite3_value **values) {
     const auto *path = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
-    const NamePattern *part = held_part(context, values[1]);
-    sqlite3_result_int(context, path != nullptr && part != nullptr && name_holds_part(path, *part));
+    sqlite3_result_int(context, path != nullptr &&
+                                    part_holds(context, values[1], [path](const NamePattern &part) {
+                                        return name_holds_part(path, part);
+                                    }));
 }
 
 // holds(text, part): the find's test of a user name against a part.
 void text_holds(sqlite3_context *context, int, sqlite3_value **values) {
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
-    const NamePattern *part = held_part(context, values[1]);
-    sqlite3_result_int(context, text != nullptr && part != nullptr && part->found_in(text));
+    sqlite3_result_int(context, text != nullptr &&
+                                    part_holds(context, values[1], [text](const NamePattern &part) {
+                                        return part.found_in(text);
+                                    }));
 }
 
 std::string parent_of(const std::string &path) {
@@ -210,7 +220,8 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
         return nullptr;
     }
     if (!writing) {
-        if (version != kSchemaVersion) {
+        // An older store reads the same until the recorder brings it up to date.
+        if (version < 1 || version > kSchemaVersion) {
             *error = path + ": not a history store the recorder has written";
             return nullptr;
         }
@@ -218,7 +229,9 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
     }
     // auto_vacuum takes only on a database not yet written, before WAL mode.
     if ((version == 0 && store->exec("PRAGMA auto_vacuum=INCREMENTAL") != SQLITE_OK) ||
-        store->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL") != SQLITE_OK) {
+        store->exec(
+            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768") !=
+            SQLITE_OK) {
         *error = path + ": " + store->last_error();
         return nullptr;
     }
@@ -228,6 +241,15 @@ std::unique_ptr<Store> Store::open(const std::string &path, Access access, std::
                                    "; COMMIT;";
         if (store->exec(create.c_str()) != SQLITE_OK) {
             *error = path + ": cannot create the tables: " + store->last_error();
+            store->exec("ROLLBACK");
+            return nullptr;
+        }
+    } else if (version == 1) {
+        const std::string migrate = std::string("BEGIN IMMEDIATE;") + kFromVersion1 +
+                                    "PRAGMA user_version=" + std::to_string(kSchemaVersion) +
+                                    "; COMMIT;";
+        if (store->exec(migrate.c_str()) != SQLITE_OK) {
+            *error = path + ": cannot bring the store up to date: " + store->last_error();
             store->exec("ROLLBACK");
             return nullptr;
         }

@@ -174,6 +174,25 @@ class HistoryTest(unittest.TestCase):
             'SELECT id FROM opens WHERE id IN (1, 2)')], [2])
         store.close()
 
+    def test_a_store_of_the_older_version_is_brought_up_to_date(self):
+        self.run_ok(AFPSTAT, 'demo', '--connections', '2', '--files', '6', '--volumes', '1')
+        self.run_ok(HXM2AFP, 'record', '--once')
+        store = sqlite3.connect(os.path.join(self.history_dir, 'history.db'))
+        store.executescript('CREATE TRIGGER paths_added AFTER INSERT ON paths BEGIN INSERT INTO'
+                            ' path_search(rowid, path) VALUES (new.id, new.path); END;'
+                            ' PRAGMA user_version = 1')
+        service = sqlite3.connect(os.path.join(self.root.name, 'var/opt/zentra/afpstat/afpstat.db'))
+        service.executescript("UPDATE open_files SET path = path || '~'")
+        service.close()
+        self.run_ok(HXM2AFP, 'record', '--once')
+        # The row trigger is gone (it would index each new path twice) and
+        # the renamed files are found by name.
+        self.assertEqual(len(self.history('--name', '~')), 6)
+        self.assertEqual(store.execute("SELECT count(*) FROM sqlite_master WHERE name ="
+                                       " 'paths_added'").fetchone()[0], 0)
+        self.assertEqual(store.execute('PRAGMA user_version').fetchone()[0], 2)
+        store.close()
+
     def test_settings_are_checked_before_anything_runs(self):
         cases = [
             ('HISTORY_INTERVAL 0\n', b'HISTORY_INTERVAL'),
