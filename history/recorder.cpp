@@ -159,110 +159,148 @@ bool Recorder::load(std::string *error) {
     return true;
 }
 
+int Recorder::read_connections(int64_t now, SessionsByNumber *sessionOf) {
+    Pending &pending = *pending_;
+    NodePool<ConnectionSortStruct> pool;
+    ConnectionSortStruct *connections = nullptr;
+    int status = AFPSTAT_OK;
+    // No list with a healthy status is an empty one: every session is gone.
+    sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER, &status, &pool);
+    if (status != AFPSTAT_OK)
+        return status;
+    for (const ConnectionSortStruct *node = connections; node != nullptr; node = node->next) {
+        const std::string key = session_key(node->connectionNumber, node->loginTime);
+        (*sessionOf)[node->connectionNumber] = key;
+        auto found = sessions_.find(key);
+        if (found == sessions_.end()) {
+            Pending::NewSession added{key, Session{}, node->networkAddress, node->loginTime};
+            added.session.number = node->connectionNumber;
+            added.session.requests = node->requestCount;
+            added.session.activeAt = now;
+            added.session.user = node->userName;
+            pending.newSessions.push_back(std::move(added));
+            continue;
+        }
+        found->second.seenCycle = cycleNumber_;
+        if (found->second.requests != node->requestCount)
+            pending.moved.emplace_back(&found->second, node->requestCount);
+    }
+    return AFPSTAT_OK;
+}
+
+// Files come record by record (one connection's files on one volume): the
+// session and the key's prefix are worked out once per record, and each
+// file's key is built in one kept buffer, so a file that is still open
+// costs one lookup and no allocation.
+struct Recorder::Walk {
+    Recorder *self = nullptr;
+    SessionsByNumber *sessionOf = nullptr;
+    const VolFileListNode *record = nullptr;
+    const char *volume = nullptr;
+    std::string sessionKey;
+    bool sessionKnown = false;
+    std::string key;
+    size_t prefix = 0;
+
+    void start_record(const VolFileListNode &next, const char *nextVolume) {
+        record = &next;
+        volume = nextVolume;
+        sessionKey = self->session_for(next, sessionOf, self->pending_.get());
+        const auto session = self->sessions_.find(sessionKey);
+        sessionKnown = session != self->sessions_.end();
+        key = open_key(sessionKnown ? session->second.id : 0, nextVolume, "");
+        prefix = key.size();
+    }
+
+    void visit(const VolFileListNode &file, const char *fileVolume, const char *path) {
+        if (record != &file || volume != fileVolume)
+            start_record(file, fileVolume);
+        if (sessionKnown) {
+            key.resize(prefix);
+            key.append(path);
+            const auto found = self->opens_.find(key);
+            if (found != self->opens_.end()) {
+                found->second.seenCycle = self->cycleNumber_;
+                return;
+            }
+        }
+        Pending::NewOpen added;
+        added.sessionKey = sessionKey;
+        added.open.number = file.connectionNumber;
+        added.user = bounded(file.userName, AFPSTAT_USER_NAME_SIZE);
+        added.volume = fileVolume;
+        added.path = path;
+        self->pending_->newOpens.push_back(std::move(added));
+    }
+};
+
+int Recorder::read_open_files(SessionsByNumber *sessionOf) {
+    Walk walk;
+    walk.self = this;
+    walk.sessionOf = sessionOf;
+    return for_each_open_file(&walk, [](void *context, const char *volume,
+                                        const VolFileListNode &record, const char *path) {
+        static_cast<Walk *>(context)->visit(record, volume, path);
+        return true;
+    });
+}
+
+void Recorder::settle_walk() {
+    Pending &pending = *pending_;
+    for (auto &[key, session] : sessions_) {
+        if (session.seenCycle != cycleNumber_)
+            pending.goneSessions.push_back(key);
+    }
+    for (auto &[key, open] : opens_) {
+        if (open.seenCycle != cycleNumber_)
+            pending.goneOpens.push_back(key);
+    }
+    // A file seen twice in one walk (listed under two records) is one open.
+    std::unordered_map<std::string, bool> once;
+    std::vector<Pending::NewOpen> unique;
+    for (Pending::NewOpen &added : pending.newOpens) {
+        if (once.emplace(added.sessionKey + '\0' + added.volume + '\0' + added.path, true).second)
+            unique.push_back(std::move(added));
+    }
+    pending.newOpens.swap(unique);
+}
+
+void Recorder::keep_committed(int64_t now) {
+    Pending &pending = *pending_;
+    for (size_t i = 0; i < pending.newSessions.size(); ++i) {
+        Pending::NewSession &added = pending.newSessions[i];
+        added.session.id = pending.newSessionIds[i];
+        added.session.seenCycle = cycleNumber_;
+        sessions_[added.key] = added.session;
+    }
+    for (auto &[session, requests] : pending.moved) {
+        session->requests = requests;
+        session->activeAt = now;
+    }
+    for (size_t i = 0; i < pending.newOpens.size(); ++i) {
+        Pending::NewOpen &added = pending.newOpens[i];
+        added.open.id = pending.newOpenIds[i];
+        added.open.seenCycle = cycleNumber_;
+        added.open.sessionId = sessions_[added.sessionKey].id;
+        opens_[open_key(added.open.sessionId, added.volume.c_str(), added.path.c_str())] =
+            added.open;
+    }
+}
+
 CycleReport Recorder::cycle(int64_t now) {
     CycleReport report;
     ++cycleNumber_;
     pending_ = std::make_unique<Pending>();
     Pending &pending = *pending_;
 
-    NodePool<ConnectionSortStruct> pool;
-    ConnectionSortStruct *connections = nullptr;
-    int status = AFPSTAT_OK;
-    const bool listed =
-        sorted_connection_list(&connections, AFP_SORT_CONNECTION_NUMBER, &status, &pool) == 0 &&
-        status == AFPSTAT_OK;
     // The sessions by connection number, for the files; ids of new sessions
     // are known only once written, so new ones are found by their key.
-    std::unordered_map<uint32_t, std::string> sessionOf;
-    if (listed) {
-        for (const ConnectionSortStruct *node = connections; node != nullptr; node = node->next) {
-            const std::string key = session_key(node->connectionNumber, node->loginTime);
-            sessionOf[node->connectionNumber] = key;
-            auto found = sessions_.find(key);
-            if (found == sessions_.end()) {
-                Pending::NewSession added{key, Session{}, node->networkAddress, node->loginTime};
-                added.session.number = node->connectionNumber;
-                added.session.requests = node->requestCount;
-                added.session.activeAt = now;
-                added.session.user = node->userName;
-                pending.newSessions.push_back(std::move(added));
-                continue;
-            }
-            found->second.seenCycle = cycleNumber_;
-            if (found->second.requests != node->requestCount)
-                pending.moved.emplace_back(&found->second, node->requestCount);
-        }
-    }
-    // Files come record by record (one connection's files on one volume):
-    // the session and the key's prefix are worked out once per record, and
-    // each file's key is built in one kept buffer, so a file that is still
-    // open costs one lookup and no allocation.
-    struct Walk {
-        Recorder *self = nullptr;
-        Pending *pending = nullptr;
-        std::unordered_map<uint32_t, std::string> *sessionOf = nullptr;
-        const VolFileListNode *record = nullptr;
-        const char *volume = nullptr;
-        std::string sessionKey;
-        bool sessionKnown = false;
-        std::string key;
-        size_t prefix = 0;
-    } walk;
-    walk.self = this;
-    walk.pending = &pending;
-    walk.sessionOf = &sessionOf;
-    if (listed) {
-        status = for_each_open_file(&walk, [](void *context, const char *volume,
-                                              const VolFileListNode &record, const char *path) {
-            auto *walk = static_cast<Walk *>(context);
-            Recorder &self = *walk->self;
-            if (walk->record != &record || walk->volume != volume) {
-                walk->record = &record;
-                walk->volume = volume;
-                walk->sessionKey = self.session_for(record, walk->sessionOf, walk->pending);
-                const auto session = self.sessions_.find(walk->sessionKey);
-                walk->sessionKnown = session != self.sessions_.end();
-                walk->key = open_key(walk->sessionKnown ? session->second.id : 0, volume, "");
-                walk->prefix = walk->key.size();
-            }
-            if (walk->sessionKnown) {
-                walk->key.resize(walk->prefix);
-                walk->key.append(path);
-                const auto found = self.opens_.find(walk->key);
-                if (found != self.opens_.end()) {
-                    found->second.seenCycle = self.cycleNumber_;
-                    return true;
-                }
-            }
-            Pending::NewOpen added;
-            added.sessionKey = walk->sessionKey;
-            added.open.number = record.connectionNumber;
-            added.user = bounded(record.userName, AFPSTAT_USER_NAME_SIZE);
-            added.volume = volume;
-            added.path = path;
-            walk->pending->newOpens.push_back(std::move(added));
-            return true;
-        });
-    }
-    report.libraryStatus = listed ? status : (status != AFPSTAT_OK ? status : AFPSTAT_ERR_STORE);
+    SessionsByNumber sessionOf;
+    report.libraryStatus = read_connections(now, &sessionOf);
+    if (report.libraryStatus == AFPSTAT_OK)
+        report.libraryStatus = read_open_files(&sessionOf);
     if (report.libraryStatus == AFPSTAT_OK) {
-        for (auto &[key, session] : sessions_) {
-            if (session.seenCycle != cycleNumber_)
-                pending.goneSessions.push_back(key);
-        }
-        for (auto &[key, open] : opens_) {
-            if (open.seenCycle != cycleNumber_)
-                pending.goneOpens.push_back(key);
-        }
-        // A file seen twice in one walk (listed under two records) is one open.
-        std::unordered_map<std::string, bool> once;
-        std::vector<Pending::NewOpen> unique;
-        for (Pending::NewOpen &added : pending.newOpens) {
-            if (once.emplace(added.sessionKey + '\0' + added.volume + '\0' + added.path, true)
-                    .second)
-                unique.push_back(std::move(added));
-        }
-        pending.newOpens.swap(unique);
+        settle_walk();
     } else {
         // Nothing is known of what is open: only the actions are written.
         pending.newSessions.clear();
@@ -283,24 +321,7 @@ CycleReport Recorder::cycle(int64_t now) {
         return report;
     }
     // Committed: the memory follows the store.
-    for (size_t i = 0; i < pending.newSessions.size(); ++i) {
-        Pending::NewSession &added = pending.newSessions[i];
-        added.session.id = pending.newSessionIds[i];
-        added.session.seenCycle = cycleNumber_;
-        sessions_[added.key] = added.session;
-    }
-    for (auto &[session, requests] : pending.moved) {
-        session->requests = requests;
-        session->activeAt = now;
-    }
-    for (size_t i = 0; i < pending.newOpens.size(); ++i) {
-        Pending::NewOpen &added = pending.newOpens[i];
-        added.open.id = pending.newOpenIds[i];
-        added.open.seenCycle = cycleNumber_;
-        added.open.sessionId = sessions_[added.sessionKey].id;
-        opens_[open_key(added.open.sessionId, added.volume.c_str(), added.path.c_str())] =
-            added.open;
-    }
+    keep_committed(now);
     send_to_journal(report);
     for (const std::string &key : pending.goneOpens)
         opens_.erase(key);
@@ -311,13 +332,12 @@ CycleReport Recorder::cycle(int64_t now) {
     return report;
 }
 
-std::string Recorder::session_for(const VolFileListNode &record,
-                                  std::unordered_map<uint32_t, std::string> *sessionOf,
+std::string Recorder::session_for(const VolFileListNode &record, SessionsByNumber *sessionOf,
                                   Pending *pending) {
     const auto listed = sessionOf->find(record.connectionNumber);
     if (listed != sessionOf->end())
         return listed->second;
-    const std::string key = session_key(record.connectionNumber, 0);
+    std::string key = session_key(record.connectionNumber, 0);
     sessionOf->emplace(record.connectionNumber, key);
     const auto known = sessions_.find(key);
     if (known != sessions_.end()) {
@@ -332,12 +352,10 @@ std::string Recorder::session_for(const VolFileListNode &record,
     return key;
 }
 
-bool Recorder::write_cycle(int64_t now, CycleReport *report) {
+bool Recorder::write_sessions(int64_t now, std::unordered_map<std::string, int64_t> *newIds,
+                              CycleReport *report) {
     Pending &pending = *pending_;
     Statements &s = *statements_;
-    if (store_->exec("BEGIN IMMEDIATE") != SQLITE_OK)
-        return false;
-    std::unordered_map<std::string, int64_t> newIds;
     for (const Pending::NewSession &added : pending.newSessions) {
         const Session &session = added.session;
         if (s.addSession.bind(1, session.number)
@@ -350,7 +368,7 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
                 .run() != SQLITE_DONE)
             return false;
         pending.newSessionIds.push_back(sqlite3_last_insert_rowid(store_->db()));
-        newIds[added.key] = pending.newSessionIds.back();
+        (*newIds)[added.key] = pending.newSessionIds.back();
     }
     report->logins = pending.newSessions.size();
     for (auto &[session, requests] : pending.moved) {
@@ -369,6 +387,13 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
             return false;
     }
     report->logouts = pending.goneSessions.size();
+    return true;
+}
+
+bool Recorder::write_opens(int64_t now, const std::unordered_map<std::string, int64_t> &newIds,
+                           CycleReport *report) {
+    Pending &pending = *pending_;
+    Statements &s = *statements_;
     // New paths get ids past the last one; their search entries are made
     // in one statement once all are in, which costs a tenth of a trigger
     // firing per row.
@@ -389,8 +414,10 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
             return false;
         }
         auto known = sessions_.find(added.sessionKey);
-        const int64_t sessionId =
-            known != sessions_.end() ? known->second.id : newIds[added.sessionKey];
+        const auto created = newIds.find(added.sessionKey);
+        const int64_t sessionId = known != sessions_.end()  ? known->second.id
+                                  : created != newIds.end() ? created->second
+                                                            : 0;
         if (s.addOpen.bind(1, pathId).bind(2, sessionId).bind(3, now).run() != SQLITE_DONE)
             return false;
         pending.newOpenIds.push_back(sqlite3_last_insert_rowid(store_->db()));
@@ -403,7 +430,12 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
             return false;
     }
     report->closed = pending.goneOpens.size();
-    for (const SpooledAction &action : pending.actions) {
+    return true;
+}
+
+bool Recorder::write_actions(CycleReport *report) {
+    Statements &s = *statements_;
+    for (const SpooledAction &action : pending_->actions) {
         s.addAction.bind(1, action.time)
             .bind(2, action.source)
             .bind(3, action.actor)
@@ -418,8 +450,18 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
         if (s.addAction.run() != SQLITE_DONE)
             return false;
     }
-    report->actions = pending.actions.size();
-    if (s.setCycle.bind(1, now).run() != SQLITE_DONE)
+    report->actions = pending_->actions.size();
+    return true;
+}
+
+bool Recorder::write_cycle(int64_t now, CycleReport *report) {
+    if (store_->exec("BEGIN IMMEDIATE") != SQLITE_OK)
+        return false;
+    std::unordered_map<std::string, int64_t> newIds;
+    if (!write_sessions(now, &newIds, report) || !write_opens(now, newIds, report) ||
+        !write_actions(report))
+        return false;
+    if (statements_->setCycle.bind(1, now).run() != SQLITE_DONE)
         return false;
     enforce_limits(now, report);
     return store_->exec("COMMIT") == SQLITE_OK;

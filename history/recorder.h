@@ -64,9 +64,22 @@ class Recorder {
     struct Pending;
     /* The key of the session a file record belongs to: the listed
      * connection's, or one of its own for a connection the list lacked. */
-    std::string session_for(const VolFileListNode &record,
-                            std::unordered_map<uint32_t, std::string> *sessionOf, Pending *pending);
+    struct Walk;
+    using SessionsByNumber = std::unordered_map<uint32_t, std::string>;
+    // A cycle's steps: read what the library shows (its status back), see
+    // what went, write it, and let the memory follow once committed.
+    int read_connections(int64_t now, SessionsByNumber *sessionOf);
+    int read_open_files(SessionsByNumber *sessionOf);
+    void settle_walk();
+    void keep_committed(int64_t now);
+    std::string session_for(const VolFileListNode &record, SessionsByNumber *sessionOf,
+                            Pending *pending);
     bool write_cycle(int64_t now, CycleReport *report);
+    bool write_sessions(int64_t now, std::unordered_map<std::string, int64_t> *newIds,
+                        CycleReport *report);
+    bool write_opens(int64_t now, const std::unordered_map<std::string, int64_t> &newIds,
+                     CycleReport *report);
+    bool write_actions(CycleReport *report);
     void enforce_limits(int64_t now, CycleReport *report);
     void send_to_journal(const CycleReport &report);
 

@@ -173,6 +173,12 @@ class HistoryTest(unittest.TestCase):
         self.assertEqual([row[0] for row in store.execute(
             'SELECT id FROM opens WHERE id IN (1, 2)')], [2])
         store.close()
+        # When the last user goes, every session and file ends in the history.
+        listed = json.loads(self.run_ok(HXM2AFP, 'connections', '--format', 'json').stdout)
+        numbers = [str(c['connection']) for c in listed['connections']]
+        self.run_ok(HXM2AFP, 'clear', *numbers, '--yes')
+        self.run_ok(HXM2AFP, 'record', '--once')
+        self.assertEqual(self.history('--at', 'now'), [])
 
     def test_a_store_of_the_older_version_is_brought_up_to_date(self):
         self.run_ok(AFPSTAT, 'demo', '--connections', '2', '--files', '6', '--volumes', '1')
