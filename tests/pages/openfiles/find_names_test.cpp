@@ -35,8 +35,22 @@ class FindNamesTest : public OpenFilesPageTest {
         scripted::Reset();
         Stage();
         std::vector<std::string> paths;
-        for (const std::string &value : FileBoxValues(Post("/afpofm/AFPFindFiles", body).body))
-            paths.push_back(value.substr(10, value.size() - 21));
+        for (const std::string &value : FileBoxValues(Post("/afpofm/AFPFindFiles", body).body)) {
+            if (value.rfind("<filename>", 0) == 0) {
+                paths.push_back(value.substr(10, value.size() - 21));
+                continue;
+            }
+            // A name that is not UTF-8 travels percent-encoded.
+            const std::string encoded = value.substr(17, value.size() - 35);
+            std::string path;
+            for (size_t i = 0; i < encoded.size(); ++i) {
+                const bool escape = encoded[i] == '%' && i + 2 < encoded.size();
+                path += escape ? static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16))
+                               : encoded[i];
+                i += escape ? 2 : 0;
+            }
+            paths.push_back(path);
+        }
         return paths;
     }
 };
