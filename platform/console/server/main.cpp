@@ -258,8 +258,12 @@ int Run(int argc, char **argv) {
     settings.threads = options.threads;
     settings.accessFlags = options.accessFlags;
     std::unique_ptr<LoginGuard> logins;
-    if (!options.usersFile.empty())
-        logins.reset(new LoginGuard(options.usersFile, std::move(users)));
+    if (!options.usersFile.empty()) {
+        HashBudget budget;
+        budget.strangersPerSecond = options.strangerHashesPerSecond;
+        budget.strangersBurst = 8.0 * options.strangerHashesPerSecond;
+        logins.reset(new LoginGuard(options.usersFile, std::move(users), budget));
+    }
     settings.logins = logins.get();
     settings.accessLog = &accessLog;
     settings.locations = LocationsForRoot(root);

@@ -102,6 +102,16 @@ bool SetRequestTimeout(Options *options, const std::string &value, std::string *
     return true;
 }
 
+bool SetLoginHashes(Options *options, const std::string &value, std::string *error) {
+    unsigned long perSecond = 0;
+    if (!ParseUnsigned(value, 10, 10000, &perSecond) || perSecond == 0) {
+        *error = "--login-hashes needs a number from 1 to 10000, not \"" + value + "\"";
+        return false;
+    }
+    options->strangerHashesPerSecond = static_cast<unsigned>(perSecond);
+    return true;
+}
+
 bool SetTrustedProxy(Options *options, const std::string &value, std::string *error) {
     // Kept in the form the server prints addresses in, to compare them.
     unsigned char bytes[sizeof(in6_addr)];
@@ -160,6 +170,7 @@ constexpr OptionRow kOptionTable[] = {
     {"--access-log", true, SetAccessLog, nullptr},
     {"--request-timeout", true, SetRequestTimeout, nullptr},
     {"--trusted-proxy", true, SetTrustedProxy, nullptr},
+    {"--login-hashes", true, SetLoginHashes, nullptr},
     {"--plugin-output", true, SetPluginOutput, nullptr},
     {"--tls-cert", true, SetTlsCertificate, nullptr},
     {"--tls-key", true, SetTlsKey, nullptr},
@@ -324,6 +335,7 @@ const char *UsageText() {
            "                   [--users FILE] [--access FLAGS] [--threads N]\n"
            "                   [--access-log FILE] [--request-timeout SECONDS]\n"
            "                   [--trusted-proxy ADDR]... [--plugin-output FILE]\n"
+           "                   [--login-hashes N]\n"
            "                   [--tls-cert FILE --tls-key FILE | --insecure-http]\n"
            "       hxm-console --hash-password   (reads a password on stdin, prints its hash)\n"
            "\n"
@@ -344,6 +356,8 @@ const char *UsageText() {
            "                       arrived whole within S seconds (default 10)\n"
            "  --trusted-proxy ADDR a reverse proxy: its connections have no per-address\n"
            "                       limit, and its X-Forwarded-For names the client\n"
+           "  --login-hashes N     password hashes a second for logins from addresses\n"
+           "                       and accounts not seen lately (default 2, bursts of 8N)\n"
            "  --plugin-output FILE append what plug-ins write to standard output to\n"
            "                       FILE (default /dev/null)\n"
            "  --tls-cert FILE      serve HTTPS with this PEM certificate (chain)...\n"

@@ -28,6 +28,7 @@ struct Options {
     unsigned int threads = 4;
     std::string accessLog;                   // empty: stderr
     unsigned requestSeconds = 10;            // for a whole request head
+    unsigned strangerHashesPerSecond = 2;    // password hashes for logins not seen lately
     std::vector<std::string> trustedProxies; // numeric addresses, as written
     std::string pluginOutput = "/dev/null";  // where plug-ins' standard output goes
     std::string tlsCertificate;              // with tlsKey: serve HTTPS with these
