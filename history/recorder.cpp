@@ -189,21 +189,25 @@ int Recorder::read_connections(int64_t now, SessionsByNumber *sessionOf) {
 }
 
 // Files come record by record (one connection's files on one volume): the
-// session and the key's prefix are worked out once per record, and each
-// file's key is built in one kept buffer, so a file that is still open
-// costs one lookup and no allocation.
+// session and the key's prefix are worked out once per connection and
+// volume, and each file's key is built in one kept buffer, so a file that
+// is still open costs one lookup and no allocation. A record is told by its
+// connection and volume name, never by its address: the library frees each
+// volume's records before the next volume's, which may reuse the memory.
 struct Recorder::Walk {
     Recorder *self = nullptr;
     SessionsByNumber *sessionOf = nullptr;
-    const VolFileListNode *record = nullptr;
-    const char *volume = nullptr;
+    bool started = false;
+    uint32_t connection = 0;
+    std::string volume;
     std::string sessionKey;
     bool sessionKnown = false;
     std::string key;
     size_t prefix = 0;
 
     void start_record(const VolFileListNode &next, const char *nextVolume) {
-        record = &next;
+        started = true;
+        connection = next.connectionNumber;
         volume = nextVolume;
         sessionKey = self->session_for(next, sessionOf, self->pending_.get());
         const auto session = self->sessions_.find(sessionKey);
@@ -213,7 +217,7 @@ struct Recorder::Walk {
     }
 
     void visit(const VolFileListNode &file, const char *fileVolume, const char *path) {
-        if (record != &file || volume != fileVolume)
+        if (!started || connection != file.connectionNumber || volume != fileVolume)
             start_record(file, fileVolume);
         if (sessionKnown) {
             key.resize(prefix);
