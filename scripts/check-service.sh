@@ -265,12 +265,22 @@ simulator_logs() {
 # journal: a close from the command (the Unix user) and one from the
 # console (its user), found with journalctl HXM2AFP_EVENT=close.
 recorder_journals_closes() {
-    active hxm2afp-recorder.service || return 1
+    active hxm2afp-recorder.service || {
+        inside journalctl -q --no-pager -n 15 -u hxm2afp-recorder.service
+        return 1
+    }
     local files first second i found
-    files=$(inside /opt/zentra/bin/hxm2afp files --format csv) || return 1
-    first=$(awk -F, 'NR == 2 { print $4 }' <<<"$files")
-    second=$(awk -F, 'NR == 3 { print $1 " " $4 }' <<<"$files")
-    [[ -n $first && -n $second ]] || { echo "fewer than two open files to close"; return 1; }
+    # Two files the recorder has seen open (its first cycle may still be
+    # under way): the history of what is open now. The demo's names hold no
+    # comma or quote; CSV quotes each text cell.
+    for ((i = 0; i < 60; i++)); do
+        files=$(inside /opt/zentra/bin/hxm2afp history --at now --format csv) || return 1
+        first=$(awk -F, 'NR == 2 { gsub(/"/, ""); print $5 }' <<<"$files")
+        second=$(awk -F, 'NR == 3 { gsub(/"/, ""); print $1 " " $5 }' <<<"$files")
+        [[ -n $first && -n $second ]] && break
+        sleep 0.5
+    done
+    [[ -n $first && -n $second ]] || { echo "fewer than two recorded files to close"; return 1; }
     inside /opt/zentra/bin/hxm2afp close "$first" --yes >/dev/null || return 1
     http -u admin:secret -o /dev/null --data-urlencode "FILENAME=<filename>${second#* }</filename>" \
         "http://127.0.0.1:8080/afpofm/AFPCloseFiles/${second%% *}" || return 1
@@ -282,9 +292,10 @@ recorder_journals_closes() {
     done
     [[ $found == "admin root " ]] ||
         { echo "journalctl HXM2AFP_EVENT=close names [$found], not admin and root"; return 1; }
-    inside /opt/zentra/bin/hxm2afp history --name "$first" --format csv | tr -d '\r' |
-        grep -q ',root$' ||
-        { echo "hxm2afp history does not say root closed $first"; return 1; }
+    local history
+    history=$(inside /opt/zentra/bin/hxm2afp history --name "$first" --format csv | tr -d '\r')
+    grep -Eq ',"?root"?$' <<<"$history" ||
+        { echo "hxm2afp history does not say root closed $first: $history"; return 1; }
 }
 # grows FILE SIZE: waits up to ten seconds for FILE to grow past SIZE bytes.
 grows() {
