@@ -2,11 +2,13 @@
 """The history from the shell: hxm2afp record beside the simulated AFP
 service, and hxm2afp history held against an independent replay of the
 service's own log; actions with the Unix user; kill -9, retention, the
-settings and (as root) a full disk.
+settings and (as root) a full disk. The console's history page, asked over
+HTTP, is held against the same replay.
 
-usage: history_test.py HXM2AFP AFPSTAT
+usage: history_test.py HXM2AFP AFPSTAT [HXM_CONSOLE PLUGIN]
 """
 import calendar
+import html
 import json
 import os
 import pwd
@@ -18,8 +20,11 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
+import urllib.request
 
 HXM2AFP, AFPSTAT = sys.argv[1], sys.argv[2]
+CONSOLE, PLUGIN = (sys.argv[3:5] + [None, None])[:2]
 EVENT = re.compile(r'^(\S+ \S+) afpsvcd\[\d+\]: INFO: connection (\d+): (\S+) '
                    r'(opened|closed|logged out)[ ,](.*)$')
 ACTIVITY = re.compile(r'^(\S+ \S+) afpsvcd\[\d+\]: (?:INFO|DEBUG): connection (\d+): '
@@ -84,6 +89,39 @@ class HistoryTest(unittest.TestCase):
         self.addCleanup(process.kill)
         return process
 
+    def console(self):
+        """The console with the plug-in over the test's root: its address."""
+        out = open(os.path.join(self.root.name, 'console.out'), 'w+')
+        self.addCleanup(out.close)
+        process = subprocess.Popen([CONSOLE, '--listen', '127.0.0.1:0', '--plugin', PLUGIN,
+                                    '--root', self.root.name, '--access', '0xf'],
+                                   env=dict(self.env, ASAN_OPTIONS='detect_leaks=0'),
+                                   stdout=out, stderr=subprocess.STDOUT)
+        self.addCleanup(process.wait, 10)
+        self.addCleanup(process.terminate)
+        for _ in range(200):
+            out.seek(0)
+            listening = re.search(r'listening on (http://[^\s/]+)', out.read())
+            if listening:
+                return listening.group(1)
+            self.assertIsNone(process.poll(), 'the console stopped')
+            time.sleep(0.1)
+        self.fail('the console did not start')
+
+    def history_page(self, base, at):
+        """The history page's rows at `at`, posted as its form does: cells as text."""
+        form = urllib.parse.urlencode({'FINDNAME': '', 'FINDUSER': '', 'HISTUNTIL': '',
+                                       'HISTFROM': time.strftime('%Y-%m-%d %H:%M:%S',
+                                                                 time.gmtime(at))})
+        with urllib.request.urlopen(urllib.request.Request(
+                base + '/afpofm/AFPFindHistory/OpenSince', form.encode(),
+                {'Origin': base}), timeout=30) as reply:
+            page = reply.read().decode()
+        rows = [[html.unescape(re.sub('<[^>]*>', '', cell))
+                 for cell in re.findall(r'<td class="tablecol"[^>]*>(.*?)</td>', row)]
+                for row in re.findall(r'<TR [^>]*>(.*?)</TR>', page)]
+        return [row for row in rows if len(row) == 7]
+
     def test_who_had_it_open_agrees_with_a_replay_of_the_service_log(self):
         self.run_ok(AFPSTAT, 'demo', '--connections', '20', '--files', '300', '--volumes', '3')
         initial = {(c['number'], f['path']): c['user'] for c in json.loads(
@@ -97,29 +135,37 @@ class HistoryTest(unittest.TestCase):
         self.run_ok(HXM2AFP, 'record', '--once')
         states = replay(os.path.join(self.root.name, 'var/opt/zentra/log/afpsvc.log'), initial)
         seconds = sorted(states)
-        certain = 0
+        opened = {}
+        for at in seconds:
+            for key in states[at]:
+                opened.setdefault(key, at)
+        certain, paged, base = 0, [], self.console() if CONSOLE else None
         # A recorded cycle is the service at most two seconds before the time
-        # asked: what stayed the same through that window is certain.
+        # asked: what stayed the same through that window is certain. The page
+        # is asked the same at a sample of the times.
         for at in seconds[3:]:
             window = [states.get(at - lag, initial) for lag in range(3, -1, -1)]
             must = set.intersection(*(set(state.items()) for state in window))
             may = set.union(*(set(state.items()) for state in window))
             rows = self.history('--at', '@%d' % at)
-            found = {((row['connection'], row['path']), row['user']) for row in rows}
-            self.assertLessEqual(must, found, at)
-            self.assertLessEqual(found, may, at)
+            answers = [{((row['connection'], row['path']), row['user']) for row in rows}]
+            if base and at % max(1, len(seconds) // 15) == 0:
+                page = self.history_page(base, at)
+                answers.append({((int(row[1]), row[3]), row[2]) for row in page})
+                paged += page
+            for found in answers:
+                self.assertLessEqual(must, found, at)
+                self.assertLessEqual(found, may, at)
             certain += len(must)
         self.assertGreater(certain, 1000)
         # Open since: the first cycle after the log's open, within the window.
-        opened = {}
-        for at in seconds:
-            for key in states[at]:
-                opened.setdefault(key, at)
-        for row in self.history():
-            key = (row['connection'], row['path'])
+        opens = [(row['connection'], row['path'], row['open_since']) for row in self.history()]
+        opens += [(int(row[1]), row[3], row[4].replace(' ', 'T') + 'Z') for row in paged]
+        for connection, path, open_since in opens:
+            key = (connection, path)
             if key in opened and opened[key] > seconds[0]:
-                since = calendar.timegm(time.strptime(row['open_since'], '%Y-%m-%dT%H:%M:%SZ'))
-                self.assertLessEqual(abs(since - opened[key]), 2, row)
+                since = calendar.timegm(time.strptime(open_since, '%Y-%m-%dT%H:%M:%SZ'))
+                self.assertLessEqual(abs(since - opened[key]), 2, (key, open_since))
         # Idle for: since the log's last login or activity line, within a cycle or two.
         active = {}
         with open(os.path.join(self.root.name, 'var/opt/zentra/log/afpsvc.log')) as lines:
@@ -136,6 +182,16 @@ class HistoryTest(unittest.TestCase):
         for connection in checked:
             self.assertLessEqual(abs(connection['idle_seconds'] -
                                      (now - active[connection['connection']])), 3, connection)
+        # The page tells it as of the last cycle, the one run after the log's end.
+        store = sqlite3.connect(os.path.join(self.history_dir, 'history.db'))
+        recorded = store.execute("SELECT value FROM meta WHERE key = 'last_cycle'").fetchone()[0]
+        store.close()
+        idle = [(int(row[1]), row[6]) for row in paged if row[6] and int(row[1]) in active]
+        self.assertEqual(bool(idle), bool(base))
+        for number, text in idle:
+            hours, minutes, secs = map(int, text.split(':'))
+            self.assertLessEqual(abs(hours * 3600 + minutes * 60 + secs -
+                                     (recorded - active[number])), 3, (number, text))
 
     def test_actions_kill_9_and_retention(self):
         self.run_ok(AFPSTAT, 'demo', '--connections', '6', '--files', '40', '--volumes', '2')
