@@ -72,6 +72,15 @@ struct Recorder::Open {
     uint64_t seenCycle = 0;
     int64_t sessionId = 0;
     uint32_t number = 0;
+    size_t place = 0; // its index in walkOrder_
+};
+
+// An open file where the last walk met it: the library lists files in the
+// same order cycle after cycle, so the walk checks the next of these first
+// and reads the map's scattered nodes only for what moved or is new.
+struct Recorder::Placed {
+    size_t hash = 0;
+    std::pair<const std::string, Open> *entry = nullptr;
 };
 
 struct Recorder::Statements {
@@ -113,6 +122,8 @@ struct Recorder::Pending {
     std::vector<std::string> goneSessions;
     std::vector<NewOpen> newOpens;
     std::vector<std::string> goneOpens;
+    std::vector<Placed> walkOrder; // the known files as this walk met them
+    bool walked = false;           // the walk read every list
     std::vector<SpooledAction> actions;
     // Filled while writing: the new rows' ids, in the order above.
     std::vector<int64_t> newSessionIds, newOpenIds;
@@ -151,6 +162,11 @@ bool Recorder::load(std::string *error) {
         open.sessionId = opens.integer(1);
         open.number = static_cast<uint32_t>(opens.integer(4));
         opens_[open_key(open.sessionId, opens.text(2).c_str(), opens.text(3).c_str())] = open;
+    }
+    walkOrder_.clear();
+    for (auto &entry : opens_) {
+        entry.second.place = walkOrder_.size();
+        walkOrder_.push_back({std::hash<std::string>()(entry.first), &entry});
     }
     if (cycle.error() || sessions.error() || opens.error() || !statements_->addAction.ok()) {
         *error = store_->last_error();
@@ -204,6 +220,7 @@ struct Recorder::Walk {
     bool sessionKnown = false;
     std::string key;
     size_t prefix = 0;
+    size_t next = 0; // where in the last walk's order this file should be
 
     void start_record(const VolFileListNode &next, const char *nextVolume) {
         started = true;
@@ -222,11 +239,8 @@ struct Recorder::Walk {
         if (sessionKnown) {
             key.resize(prefix);
             key.append(path);
-            const auto found = self->opens_.find(key);
-            if (found != self->opens_.end()) {
-                found->second.seenCycle = self->cycleNumber_;
+            if (known(std::hash<std::string>()(key)))
                 return;
-            }
         }
         Pending::NewOpen added;
         added.sessionKey = sessionKey;
@@ -235,6 +249,26 @@ struct Recorder::Walk {
         added.volume = fileVolume;
         added.path = path;
         self->pending_->newOpens.push_back(std::move(added));
+    }
+
+    // Marks the open file under `key` seen, the last walk's next first.
+    bool known(size_t hash) {
+        const std::vector<Placed> &order = self->walkOrder_;
+        std::pair<const std::string, Open> *entry = nullptr;
+        if (next < order.size() && order[next].hash == hash && order[next].entry->first == key) {
+            entry = order[next].entry;
+        } else {
+            const auto found = self->opens_.find(key);
+            if (found == self->opens_.end())
+                return false;
+            entry = &*found;
+        }
+        next = entry->second.place + 1;
+        if (entry->second.seenCycle != self->cycleNumber_) {
+            entry->second.seenCycle = self->cycleNumber_;
+            self->pending_->walkOrder.push_back({hash, entry});
+        }
+        return true;
     }
 };
 
@@ -255,9 +289,9 @@ void Recorder::settle_walk() {
         if (session.seenCycle != cycleNumber_)
             pending.goneSessions.push_back(key);
     }
-    for (auto &[key, open] : opens_) {
-        if (open.seenCycle != cycleNumber_)
-            pending.goneOpens.push_back(key);
+    for (const Placed &placed : walkOrder_) {
+        if (placed.entry->second.seenCycle != cycleNumber_)
+            pending.goneOpens.push_back(placed.entry->first);
     }
     // A file seen twice in one walk (listed under two records) is one open.
     std::unordered_map<std::string, bool> once;
@@ -286,9 +320,19 @@ void Recorder::keep_committed(int64_t now) {
         added.open.id = pending.newOpenIds[i];
         added.open.seenCycle = cycleNumber_;
         added.open.sessionId = sessions_[added.sessionKey].id;
-        opens_[open_key(added.open.sessionId, added.volume.c_str(), added.path.c_str())] =
-            added.open;
+        std::string key = open_key(added.open.sessionId, added.volume.c_str(), added.path.c_str());
+        const size_t hash = std::hash<std::string>()(key);
+        auto &entry = *opens_.insert_or_assign(std::move(key), added.open).first;
+        pending.walkOrder.push_back({hash, &entry});
     }
+    // Next walk's order is this one's, the new files at its end (the walk
+    // after puts them in place). A walk cut short keeps the old order: the
+    // files it missed are still open and must stay in it.
+    if (!pending.walked)
+        return;
+    walkOrder_.swap(pending.walkOrder);
+    for (size_t i = 0; i < walkOrder_.size(); ++i)
+        walkOrder_[i].entry->second.place = i;
 }
 
 CycleReport Recorder::cycle(int64_t now) {
@@ -305,6 +349,7 @@ CycleReport Recorder::cycle(int64_t now) {
         report.libraryStatus = read_open_files(&sessionOf);
     if (report.libraryStatus == AFPSTAT_OK) {
         settle_walk();
+        pending.walked = true;
     } else {
         // Nothing is known of what is open: only the actions are written.
         pending.newSessions.clear();

@@ -59,6 +59,7 @@ class Recorder {
   private:
     struct Session;
     struct Open;
+    struct Placed;
     struct Statements;
 
     struct Pending;
@@ -89,6 +90,7 @@ class Recorder {
     std::unique_ptr<Statements> statements_;
     std::unordered_map<std::string, Session> sessions_;
     std::unordered_map<std::string, Open> opens_;
+    std::vector<Placed> walkOrder_; // opens_ in the order the last walk met them
     int64_t lastCycle_ = 0;
     uint64_t cycleNumber_ = 0;
     int64_t lastPathSweep_ = 0;
