@@ -23,9 +23,10 @@
 namespace {
 
 using hxm2afp::copy_bounded;
-using Node = ConnectionSortStruct;
 
-// The keys of the five sort types; any other sorts nothing.
+// The keys of the five sort types, for the nodes and the page's rows; any
+// other sorts nothing.
+template <typename Node>
 constexpr hxm2afp::SortKey<Node> kSortKeys[] = {
     {AFP_SORT_CONNECTION_NUMBER, [](const Node *node) { return uint64_t{node->connectionNumber}; },
      nullptr},
@@ -67,28 +68,80 @@ ConnectionSortStruct *copy_entry(const ConnListNode &entry,
     return node;
 }
 
-// Copies the first `count` entries of the library's list (fewer when it
-// ends first) to a list at *list, in the library's order. False when a node
-// could not be allocated; the nodes made so far are on *list all the same.
-bool copy_entries(const ConnListNode *library, int count,
-                  hxm2afp::NodePool<ConnectionSortStruct> *pool, ConnectionSortStruct **list) {
-    ConnectionSortStruct **tail = list;
-    hxm2afp::LoginTimeTexts loginTimes(count);
+// A row from `arena` holding one library entry, or null without memory.
+hxm2afp::ConnectionRow *new_connection_row(const ConnListNode &entry, hxm2afp::ByteArena *arena,
+                                           hxm2afp::LoginTimeTexts &loginTimes) {
+    char when[HXM_LOGIN_TIME_TEXT_SIZE];
+    if (loginTimes.text(entry.loginTime, when) != 0) {
+        memset(when, ' ', HXM_LOGIN_TIME_TEXT_SIZE - 1);
+        when[HXM_LOGIN_TIME_TEXT_SIZE - 1] = '\0';
+    }
+    const size_t userLength = strnlen(entry.userName, HXM_CONNECTION_USER_KEPT);
+    const size_t whenLength = strlen(when);
+    void *bytes = arena->take(sizeof(hxm2afp::ConnectionRow) + userLength + whenLength + 2);
+    if (bytes == nullptr)
+        return nullptr;
+    auto *row = static_cast<hxm2afp::ConnectionRow *>(bytes);
+    char *texts = reinterpret_cast<char *>(row + 1);
+    row->next = nullptr;
+    row->connectionNumber = entry.connectionNumber;
+    row->requestCount = entry.requestCount;
+    // Unsigned arithmetic: a sum past 2^64 wraps as the record's type does.
+    row->bytesReadWritten = static_cast<uint64_t>(entry.bytesRead) + entry.bytesWritten;
+    row->loginTime = entry.loginTime;
+    memcpy(texts, entry.userName, userLength);
+    texts[userLength] = '\0';
+    row->userName = texts;
+    memcpy(texts + userLength + 1, when, whenLength + 1);
+    row->loginTimeText = texts + userLength + 1;
+    return row;
+}
+
+// Fetches the library's list, copies its first `count` entries (fewer when
+// it ends first) in its order through make(entry, loginTimes), releases it.
+// Returns 0 with the copies at *list, or -1: no list came (*libraryStatus
+// the library's status), or a copy could not be made (AFPSTAT_ERR_NO_MEMORY,
+// the copies made so far at *list all the same).
+template <typename Copy, typename Make>
+int copy_connections(Copy **list, int *count, int *libraryStatus, Make make) {
+    ConnListNode *library = nullptr;
+    *count = 0;
+    const int status = Ext_ListConnDetails(count, &library);
+    *libraryStatus = status;
+    if (status != AFPSTAT_OK)
+        HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
+    if (library == nullptr) {
+        HXM_DEBUG("GetSortedConnectionList, Connection list is Empty");
+        return -1;
+    }
+    Copy **tail = list;
+    hxm2afp::LoginTimeTexts loginTimes(*count);
     int copied = 0;
-    for (const ConnListNode *entry = library; entry != nullptr && copied < count;
+    bool complete = true;
+    for (const ConnListNode *entry = library; entry != nullptr && copied < *count;
          entry = entry->next, ++copied) {
         // The library's nodes are large and each row reads two far apart
         // parts of one: fetch the next node's while this one is copied.
         if (entry->next != nullptr)
             hxm2afp::prefetch(entry->next->userName, &entry->next->connectionNumber,
                               &entry->next->next);
-        ConnectionSortStruct *node = copy_entry(*entry, pool, loginTimes);
-        if (node == nullptr)
-            return false;
-        *tail = node;
-        tail = &node->next;
+        Copy *copy = make(*entry, loginTimes);
+        if (copy == nullptr) {
+            complete = false;
+            break;
+        }
+        *tail = copy;
+        tail = &copy->next;
     }
-    return true;
+    *count = copied;
+    FreeConnListNodes(&library);
+    if (!complete) {
+        // A page that silently lacks connections would mislead: fail whole.
+        HXM_DEBUG("GetSortedConnectionList, no memory for the connection list");
+        *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
+        return -1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -119,13 +172,14 @@ void split_the_list(ConnectionSortStruct *list, ConnectionSortStruct **front,
 
 ConnectionSortStruct *merge(ConnectionSortStruct *front, ConnectionSortStruct *back,
                             AfpSortType sortType) {
-    return hxm2afp::with_sort_order(kSortKeys, sortType, [front, back](auto goes_first) {
-        return hxm2afp::merge_sorted_lists(front, back, goes_first);
-    });
+    return hxm2afp::with_sort_order(kSortKeys<ConnectionSortStruct>, sortType,
+                                    [front, back](auto goes_first) {
+                                        return hxm2afp::merge_sorted_lists(front, back, goes_first);
+                                    });
 }
 
 void mergesort(ConnectionSortStruct **head, AfpSortType sortType) {
-    hxm2afp::sort_by_table(kSortKeys, head, sortType);
+    hxm2afp::sort_by_table(kSortKeys<ConnectionSortStruct>, head, sortType);
 }
 
 int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
@@ -136,29 +190,34 @@ int GetSortedConnectionList(ConnectionSortStruct **head, AfpSortType sortType) {
 int hxm2afp::sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType,
                                     int *libraryStatus, NodePool<ConnectionSortStruct> *pool) {
     HXM_DEBUG("Enter GetSortedConnectionList");
-    int count = 0;
-    ConnListNode *library = nullptr;
-    const int status = Ext_ListConnDetails(&count, &library);
-    *libraryStatus = status;
-    if (status != AFPSTAT_OK)
-        HXM_DEBUG("Ext_ListConnDetails() has failed with error = %d", status);
-    if (library == nullptr) {
-        HXM_DEBUG("GetSortedConnectionList, Connection list is Empty");
-        return -1;
-    }
     ConnectionSortStruct *list = nullptr;
-    const bool complete = copy_entries(library, count, pool, &list);
-    FreeConnListNodes(&library);
-    if (!complete || head == nullptr) {
-        // A page that silently lacks connections would mislead: fail whole.
-        HXM_DEBUG("GetSortedConnectionList, no memory for the connection list");
-        if (!complete)
-            *libraryStatus = AFPSTAT_ERR_NO_MEMORY;
+    int count = 0;
+    const int copied =
+        copy_connections(&list, &count, libraryStatus,
+                         [pool](const ConnListNode &entry, LoginTimeTexts &loginTimes) {
+                             return copy_entry(entry, pool, loginTimes);
+                         });
+    if (copied != 0 || head == nullptr) {
         if (pool == nullptr)
             hxm2afp::free_node_list(list);
         return -1;
     }
     mergesort(&list, sortType);
+    *head = list;
+    return 0;
+}
+
+int hxm2afp::sorted_connection_rows(AfpSortType sortType, ConnectionRow **head, int *libraryStatus,
+                                    ByteArena *arena) {
+    ConnectionRow *list = nullptr;
+    int count = 0;
+    if (copy_connections(&list, &count, libraryStatus,
+                         [arena](const ConnListNode &entry, LoginTimeTexts &loginTimes) {
+                             return new_connection_row(entry, arena, loginTimes);
+                         }) != 0)
+        return -1;
+    if (list != nullptr)
+        sort_by_table(kSortKeys<ConnectionRow>, &list, sortType);
     *head = list;
     return 0;
 }

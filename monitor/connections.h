@@ -61,6 +61,25 @@ namespace hxm2afp {
 int sorted_connection_list(ConnectionSortStruct **head, AfpSortType sortType, int *libraryStatus,
                            NodePool<ConnectionSortStruct> *pool = nullptr);
 
+/* One connection as the list page shows it: the counters and texts a
+ * ConnectionSortStruct keeps, cut alike, its texts in the caller's arena. */
+struct ConnectionRow {
+    ConnectionRow *next;
+    uint32_t connectionNumber;
+    uint32_t requestCount;
+    uint64_t bytesReadWritten; /* bytes read plus bytes written */
+    uint64_t loginTime;        /* seconds since 1970 */
+    const char *userName;
+    const char *loginTimeText; /* "%c" text, or 80 spaces */
+};
+
+/* sorted_connection_list for a page: the same connections in the same
+ * order, as rows from `arena` at *head (null for none). Returns and sets *libraryStatus as
+ * sorted_connection_list does. A row costs its texts' length, not a 650-byte node: a page of
+ * 100,000 connections holds a few megabytes rather than sixty. */
+int sorted_connection_rows(AfpSortType sortType, ConnectionRow **head, int *libraryStatus,
+                           ByteArena *arena);
+
 /* Called once per connection with the library's own record, whole (valid
  * for the call only). Returns whether to go on. */
 using ConnectionVisitor = bool (*)(void *context, const ConnListNode &record);

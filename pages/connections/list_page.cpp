@@ -39,9 +39,9 @@ constexpr size_t kHelpUrlSize = 64;
 constexpr size_t kRowMarkup = 512;
 
 // One row: tick box (with clearing power; none for number 0), number, name
-// link (with "*" unless logged in), counters, time; sized first, so it goes
-// into the writer whole.
-void send_row(PageWriter &out, const ConnectionSortStruct &node, const char *stripe,
+// link (with "*": the library never says a connection is logged in),
+// counters, time; sized first, so it goes into the writer whole.
+void send_row(PageWriter &out, const hxm2afp::ConnectionRow &node, const char *stripe,
               bool clearingPower, const char *sortKeyword, size_t sortKeywordLength) {
     const int number = static_cast<int>(node.connectionNumber);
     out.reserve(kRowMarkup + sortKeywordLength + HXM_ESCAPED_SIZE(strlen(node.userName)));
@@ -66,7 +66,7 @@ void send_row(PageWriter &out, const ConnectionSortStruct &node, const char *str
         .literal("/")
         .hex8(node.connectionNumber)
         .literal(">")
-        .text(strcmp(node.loggedIn, "yes") == 0 ? "" : "*")
+        .literal("*")
         .html(node.userName)
         .literal("</A></td><td class=\"tablecol\" align=center>")
         .grouped(static_cast<int64_t>(node.bytesReadWritten))
@@ -107,9 +107,9 @@ int send_connection_list(PageWriter &out, int clearingPower, AfpSortType sortTyp
                     "title=\"Select All\" id=noid onclick='checkAndUncheckAll(this)'></TD>\n");
     send_column_headings(out, sortType);
 
-    ConnectionSortStruct *list = nullptr;
-    hxm2afp::NodePool<ConnectionSortStruct> nodes;
-    if (hxm2afp::sorted_connection_list(&list, sortType, libraryStatus, &nodes) != 0)
+    hxm2afp::ConnectionRow *list = nullptr;
+    hxm2afp::ByteArena rows;
+    if (hxm2afp::sorted_connection_rows(sortType, &list, libraryStatus, &rows) != 0)
         return -1;
     // The keyword is the same in every row: escaped once, into the writer's
     // own text, then copied.
@@ -117,8 +117,8 @@ int send_connection_list(PageWriter &out, int clearingPower, AfpSortType sortTyp
     keyword.url_component(sortKeyword);
     bool light = true;
     for (; list != nullptr; list = list->next) {
-        if (const ConnectionSortStruct *next = list->next)
-            hxm2afp::prefetch(next, next->loginTimeText + 64, next->userName);
+        if (const hxm2afp::ConnectionRow *next = list->next)
+            hxm2afp::prefetch(next, next->userName);
         send_row(out, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,
                  keyword.c_str(), keyword.length());
         light = !light;
