@@ -89,11 +89,11 @@ hxm2afp::ConnectionRow *new_connection_row(const ConnListNode &entry, hxm2afp::B
     // Unsigned arithmetic: a sum past 2^64 wraps as the record's type does.
     row->bytesReadWritten = static_cast<uint64_t>(entry.bytesRead) + entry.bytesWritten;
     row->loginTime = entry.loginTime;
-    memcpy(texts, entry.userName, userLength);
-    texts[userLength] = '\0';
+    copy_bounded(texts, entry.userName, userLength);
     row->userName = texts;
-    memcpy(texts + userLength + 1, when, whenLength + 1);
+    copy_bounded(texts + userLength + 1, when, whenLength);
     row->loginTimeText = texts + userLength + 1;
+    row->loginTimeLength = whenLength;
     return row;
 }
 

@@ -71,6 +71,7 @@ struct ConnectionRow {
     uint64_t loginTime;        /* seconds since 1970 */
     const char *userName;
     const char *loginTimeText; /* "%c" text, or 80 spaces */
+    size_t loginTimeLength;
 };
 
 /* sorted_connection_list for a page: the same connections in the same

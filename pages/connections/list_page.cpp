@@ -38,14 +38,34 @@ constexpr size_t kHelpUrlSize = 64;
 // keyword.
 constexpr size_t kRowMarkup = 512;
 
+// What every row of one page shares, each piece written once and copied:
+// the two stripes and the name link up to the connection's number.
+struct RowParts {
+    const char *stripes[2] = {pzSTRIPE_LIGHT, pzSTRIPE_DARK};
+    size_t stripeLengths[2] = {strlen(pzSTRIPE_LIGHT), strlen(pzSTRIPE_DARK)};
+    PageWriter link{nullptr};
+
+    explicit RowParts(const char *sortKeyword) {
+        link.literal("</td><td class=\"tablecol\" align=left><A HREF=/")
+            .text(keyword_afpdcons)
+            .literal("/")
+            .url_component(sortKeyword)
+            .literal("/");
+    }
+};
+
+PageWriter &copy(PageWriter &out, const PageWriter &part) {
+    return out.bytes(part.c_str(), part.length());
+}
+
 // One row: tick box (with clearing power; none for number 0), number, name
 // link (with "*": the library never says a connection is logged in),
 // counters, time; sized first, so it goes into the writer whole.
-void send_row(PageWriter &out, const hxm2afp::ConnectionRow &node, const char *stripe,
-              bool clearingPower, const char *sortKeyword, size_t sortKeywordLength) {
+void send_row(PageWriter &out, const hxm2afp::ConnectionRow &node, bool dark, bool clearingPower,
+              const RowParts &parts) {
     const int number = static_cast<int>(node.connectionNumber);
-    out.reserve(kRowMarkup + sortKeywordLength + HXM_ESCAPED_SIZE(strlen(node.userName)));
-    out.literal("\n<TR ").text(stripe);
+    out.reserve(kRowMarkup + parts.link.length() + HXM_ESCAPED_SIZE(strlen(node.userName)));
+    out.literal("\n<TR ").bytes(parts.stripes[dark], parts.stripeLengths[dark]);
     if (!clearingPower)
         out.literal(">");
     else if (number != 0)
@@ -57,13 +77,8 @@ void send_row(PageWriter &out, const hxm2afp::ConnectionRow &node, const char *s
             .literal("\"></TD>");
     else
         out.literal("><TD align=center>&nbsp;</TD>");
-    out.literal("<td class=\"tablecol\" align=center>")
-        .decimal(number)
-        .literal("</td><td class=\"tablecol\" align=left><A HREF=/")
-        .text(keyword_afpdcons)
-        .literal("/")
-        .bytes(sortKeyword, sortKeywordLength)
-        .literal("/")
+    out.literal("<td class=\"tablecol\" align=center>").decimal(number);
+    copy(out, parts.link)
         .hex8(node.connectionNumber)
         .literal(">")
         .literal("*")
@@ -74,7 +89,7 @@ void send_row(PageWriter &out, const hxm2afp::ConnectionRow &node, const char *s
         // The count is unsigned: printed at 64 bits it never shows negative.
         .grouped(static_cast<int64_t>(node.requestCount))
         .literal("</td><td align=right>")
-        .text(node.loginTimeText)
+        .bytes(node.loginTimeText, node.loginTimeLength)
         .literal("</td></TR>");
 }
 
@@ -111,17 +126,13 @@ int send_connection_list(PageWriter &out, int clearingPower, AfpSortType sortTyp
     hxm2afp::ByteArena rows;
     if (hxm2afp::sorted_connection_rows(sortType, &list, libraryStatus, &rows) != 0)
         return -1;
-    // The keyword is the same in every row: escaped once, into the writer's
-    // own text, then copied.
-    PageWriter keyword(nullptr);
-    keyword.url_component(sortKeyword);
-    bool light = true;
+    const RowParts parts(sortKeyword);
+    bool dark = false;
     for (; list != nullptr; list = list->next) {
         if (const hxm2afp::ConnectionRow *next = list->next)
             hxm2afp::prefetch(next, next->userName);
-        send_row(out, *list, light ? pzSTRIPE_LIGHT : pzSTRIPE_DARK, clearingPower != 0,
-                 keyword.c_str(), keyword.length());
-        light = !light;
+        send_row(out, *list, dark, clearingPower != 0, parts);
+        dark = !dark;
     }
     return 0;
 }
