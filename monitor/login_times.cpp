@@ -17,6 +17,7 @@
 
 #include <atomic>
 
+#include "base/bounded_copy.h"
 #include "monitor/connections.h"
 
 namespace hxm2afp {
@@ -118,15 +119,13 @@ namespace {
 bool copy_if_same(const Slot &slot, unsigned long long seconds, char *out) {
     if (!slot.used || slot.seconds != seconds)
         return false;
-    memcpy(out, slot.text, slot.length);
-    out[slot.length] = '\0';
+    copy_bounded(out, slot.text, slot.length);
     return true;
 }
 
 void remember(Slot &slot, unsigned long long seconds, const char *text) {
-    const size_t length = strnlen(text, HXM_TIME_STRING_SIZE - 1);
-    memcpy(slot.text, text, length);
-    slot.length = static_cast<unsigned char>(length);
+    slot.length =
+        static_cast<unsigned char>(copy_bounded(slot.text, text, HXM_TIME_STRING_SIZE - 1));
     slot.seconds = seconds;
     slot.used = true;
 }
