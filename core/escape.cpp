@@ -156,14 +156,20 @@ size_t escaped_length(EscapeContext context, const char *text, size_t length) {
 char *escape_into(EscapeContext context, const char *text, size_t length, char *out) {
     const EscapeTable &table = table_of(context);
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
-    for (size_t i = 0; i < length; ++i) {
-        const Replacement &r = table[p[i]];
-        if (r.length == 0) {
-            *out++ = static_cast<char>(p[i]);
-        } else {
-            memcpy(out, r.text, r.length);
-            out += r.length;
-        }
+    const unsigned char *end = p + length;
+    while (p < end) {
+        // A run of bytes that stand for themselves goes in one copy: most
+        // names and paths are one such run.
+        const unsigned char *run = p;
+        while (p < end && table[*p].length == 0)
+            ++p;
+        memcpy(out, run, static_cast<size_t>(p - run));
+        out += p - run;
+        if (p == end)
+            break;
+        const Replacement &r = table[*p++];
+        for (unsigned char k = 0; k < r.length; ++k)
+            *out++ = r.text[k];
     }
     return out;
 }
