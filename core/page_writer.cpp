@@ -103,6 +103,7 @@ bool PageWriter::flush() {
         return true;
     const int sent = HttpSendDataSprintf(request_, "%s", c_str());
     used_ = 0;
+    ++sends_;
     buffer_[0] = '\0';
     if (sent != 0)
         fail();

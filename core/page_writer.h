@@ -82,6 +82,26 @@ class PageWriter {
      * digits grouped in threes with commas, after a minus sign if any. */
     PageWriter &grouped(int64_t value);
 
+    /* A piece this writer wrote, to be written again by repeat(). */
+    struct Piece {
+        size_t at = 0;
+        size_t length = 0;
+        unsigned long sends = ~0ul; // which sending the bytes were held in
+    };
+    /* The bytes written since length() was `at`. */
+    Piece since(size_t at) const { return Piece{at, used_ - at, sends_}; }
+    /* Writes `piece` again by copying the bytes still held, without
+     * escaping a text a second time. False (nothing written) once they were
+     * sent, or when they would not fit without sending. */
+    bool repeat(const Piece &piece) {
+        if (failed_ || piece.sends != sends_ || piece.at + piece.length > used_ ||
+            piece.length > room())
+            return false;
+        memmove(buffer_ + used_, buffer_ + piece.at, piece.length);
+        used_ += piece.length;
+        return true;
+    }
+
     /* Makes room for `length` more bytes at once (sending what is held, or
      * growing, at most once), so a row of known size is written whole.
      * False once the writer has failed. */
@@ -116,6 +136,7 @@ class PageWriter {
     char *buffer_;
     size_t capacity_ = kStackSize; // bytes of buffer_, terminator included
     size_t used_ = 0;
+    unsigned long sends_ = 0; // how many times the held bytes went out
     bool failed_ = false;
     char stack_[kStackSize];
 };

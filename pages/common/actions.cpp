@@ -270,7 +270,9 @@ bool is_utf8(const char *text) {
 
 } // namespace
 
-void send_close_name(PageWriter &out, const char *path) {
+void send_close_name(PageWriter &out, const char *path, PageWriter::Piece *escapedPath) {
+    if (escapedPath != nullptr)
+        *escapedPath = PageWriter::Piece();
     if (path == nullptr)
         path = "";
     // Both markers start with "<", which most paths never hold: one quick
@@ -279,7 +281,12 @@ void send_close_name(PageWriter &out, const char *path) {
         (strchr(path, '<') == nullptr ||
          (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) &&
         is_utf8(path)) {
-        out.literal(kNameStart).html(path).literal(kNameEnd);
+        out.literal(kNameStart);
+        const size_t at = out.length();
+        out.html(path);
+        if (escapedPath != nullptr)
+            *escapedPath = out.since(at);
+        out.literal(kNameEnd);
         return;
     }
     PageWriter encoded(nullptr);

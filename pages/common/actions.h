@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include "base/export.h"
+#include "core/page_writer.h"
 #include "monitor/actions.h"
 
 /* Closes, in order, every file a decoded body names between the file-name
@@ -70,8 +71,6 @@ struct ActionOutcome : ActionReport {
     ActionRound round;
 };
 
-class PageWriter;
-
 /* Writes how a page names one file for closing, as an HTML attribute
  * value: the path between "<filename>" and "</filename>", HTML-escaped. A
  * path that holds a file-name marker of its own, that is not valid UTF-8
@@ -80,7 +79,10 @@ class PageWriter;
  * markers instead: none of its own texts can end it or start another, and
  * it is known to be whole (a page that cut paths never wrote it so). A null
  * path reads as "". */
-void send_close_name(PageWriter &out, const char *path);
+/* With `escapedPath`, the path's HTML text is left there when it went
+ * plain, for a row to write it again (PageWriter::repeat); else its
+ * length is 0. */
+void send_close_name(PageWriter &out, const char *path, PageWriter::Piece *escapedPath = nullptr);
 
 /* Whether `text` holds both markers of a pair. */
 bool holds_markers(const char *text, const char *start, const char *end);

@@ -61,11 +61,12 @@ void send_close_files_buttons(PageWriter &out) {
                lnxMSG("Refresh"), lnxMSG("Close Files"));
 }
 
-void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes) {
+void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes,
+                         PageWriter::Piece *escapedPath) {
     out.reserve(kRowMarkup + HXM_ESCAPED_SIZE(strlen(path) + textBytes));
     out.literal("<TR ").text(stripe).literal(
         "><TD align=center><input type=\"checkbox\" NAME=\"FILENAME\" VALUE=\"");
-    send_close_name(out, path);
+    send_close_name(out, path, escapedPath);
     out.literal("\" id=cb1></TD>");
 }
 

@@ -9,9 +9,9 @@
 
 #include <stddef.h>
 
-namespace hxm2afp {
+#include "core/page_writer.h"
 
-class PageWriter;
+namespace hxm2afp {
 
 /* The command that opens the find page, as the first component after
  * "/afpofm" (or after a leading sort keyword), and the find form's fields. */
@@ -41,7 +41,8 @@ void send_close_files_buttons(PageWriter &out);
  * that names `path` for closing (see send_close_name), up to its cell's end,
  * with room made at once for the whole row, whose other texts hold
  * `textBytes` bytes before escaping. */
-void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes);
+void start_open_file_row(PageWriter &out, const char *stripe, const char *path, size_t textBytes,
+                         PageWriter::Piece *escapedPath = nullptr);
 
 } // namespace hxm2afp
 

@@ -54,8 +54,9 @@ void volume_name(const VolsDetailsNode &node, char (&out)[AFPSTAT_VOLUME_NAME_SI
 // connection's link (its user's name), path; sized first, so it goes into
 // the writer whole.
 void send_row(PageWriter &out, const hxm2afp::OpenFileRow &file, const char *stripe) {
+    PageWriter::Piece escapedPath;
     hxm2afp::start_open_file_row(out, stripe, file.wholePath,
-                                 strlen(file.userName) + strlen(file.filePath));
+                                 strlen(file.userName) + strlen(file.filePath), &escapedPath);
     out.literal("<td class=\"tablecol\" align=center>")
         .decimal(static_cast<int>(file.connectionNumber))
         .literal("</td><td class=\"tablecol\" align=center><a href=\"/")
@@ -64,9 +65,11 @@ void send_row(PageWriter &out, const hxm2afp::OpenFileRow &file, const char *str
         .hex8(file.connectionNumber)
         .literal("\" onclick=\"return connectionFormSubmit(this);\" >")
         .html(file.userName)
-        .literal("</a></td><td class=\"tablecol\" align=left>")
-        .html(file.filePath)
-        .literal("</td></TR>");
+        .literal("</a></td><td class=\"tablecol\" align=left>");
+    // A path shown whole is the one the tick box named: its text is copied.
+    if (file.filePath != file.wholePath || !out.repeat(escapedPath))
+        out.html(file.filePath);
+    out.literal("</td></TR>");
 }
 
 void write_open_file_rows(PageWriter &out, const hxm2afp::OpenFileRow *list) {

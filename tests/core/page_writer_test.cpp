@@ -84,6 +84,7 @@ TEST(PageWriter, WritesWhatTheFormattedCallsWriteGrowsAndFailsForGood) {
     const std::string row(1000, 'r');
     const std::string hundredRows(100 * row.size(), 'r');
     const std::string longName = std::string(3 * kStack, '<') + "x";
+    const std::string padding(kStack / 2, 'z'); // two pieces' worth of bytes
     const WriteCase cases[] = {
         GroupedCase(INT64_MIN),
         GroupedCase(-1000),
@@ -123,6 +124,23 @@ TEST(PageWriter, WritesWhatTheFormattedCallsWriteGrowsAndFailsForGood) {
         {"one piece past the stack, sent", true, 64 * kStack, -1,
          [&longName](PageWriter &out) { out.literal("a").text(longName.c_str()).literal("b"); },
          "a" + longName + "b"},
+        // A piece is written again from what is held, never once sent.
+        {"a held piece repeated", false, kStack, -1,
+         [](PageWriter &out) {
+             const PageWriter::Piece piece = out.literal("a").html("<b>").since(1);
+             out.literal("|");
+             if (!out.repeat(piece))
+                 out.literal("lost");
+         },
+         "a&lt;b&gt;|&lt;b&gt;"},
+        {"a sent piece not repeated", true, kStack, -1,
+         [&padding](PageWriter &out) {
+             const PageWriter::Piece piece = out.html("<b>").since(0);
+             out.flush();
+             if (!out.repeat(piece))
+                 out.text(padding.c_str());
+         },
+         "&lt;b&gt;" + padding},
         // Failures are sticky: nothing after them is kept.
         {"past the cap", false, 2 * kStack, -1, Repeat(row, 40), ""},
         {"escaped past the cap", false, 2 * kStack, -1,
