@@ -13,6 +13,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace afpstat {
 
@@ -46,6 +47,65 @@ struct TextArray {
 
 /* Frees count strings of items and items itself; null-safe. */
 void free_text_array(char **items, int32_t count);
+
+/* Grows *block, holding *capacity bytes, to at least `needed` bytes by
+ * doubling; false (nothing changed) when memory runs out. */
+bool grow_block(void **block, size_t *capacity, size_t needed);
+
+/* Node records built in order in one growing block, handed out as one
+ * list linked through next: a list costs one allocation to build and one
+ * free() to release, however long. Frees what it holds unless released. */
+template <typename Node> struct NodeBlock {
+    Node *nodes = nullptr;
+    int count = 0;
+    size_t capacity = 0; /* bytes */
+
+    NodeBlock() = default;
+    NodeBlock(const NodeBlock &) = delete;
+    NodeBlock &operator=(const NodeBlock &) = delete;
+    ~NodeBlock() { free(nodes); }
+
+    /* Room for `total` nodes in all; false (nothing changed) when memory
+     * runs out or total exceeds INT_MAX. */
+    bool reserve(size_t total) {
+        if (total > INT_MAX || total > SIZE_MAX / sizeof(Node)) {
+            return false;
+        }
+        void *block = nodes;
+        if (!grow_block(&block, &capacity, total * sizeof(Node))) {
+            return false;
+        }
+        nodes = static_cast<Node *>(block);
+        return true;
+    }
+
+    /* A new zero-filled node at the end; null (nothing changed) when memory
+     * runs out or count is already INT_MAX. Earlier nodes may move. */
+    Node *append() {
+        if (count == INT_MAX || !reserve(static_cast<size_t>(count) + 1)) {
+            return nullptr;
+        }
+        Node *node = &nodes[count++];
+        memset(static_cast<void *>(node), 0, sizeof(Node));
+        return node;
+    }
+
+    /* Links the nodes in order through next and hands over the first, the
+     * start of the block (null when empty); leaves this one empty. */
+    Node *release() {
+        for (int i = 0; i < count; ++i) {
+            nodes[i].next = i + 1 < count ? &nodes[i + 1] : nullptr;
+        }
+        Node *first = count > 0 ? nodes : nullptr;
+        if (first == nullptr) {
+            free(nodes);
+        }
+        nodes = nullptr;
+        count = 0;
+        capacity = 0;
+        return first;
+    }
+};
 
 /* A list of calloc'd Node records linked through next, built in order with a
  * kept tail so that every append is O(1). It owns nothing: whoever builds it
