@@ -1,8 +1,8 @@
 /*
  * Building the library's records: bounded copies into fixed fields, heap
- * copies of texts, growable arrays of them and lists linked through next.
+ * copies of texts, growable arrays of them and lists built in one block.
  *
- * Records are plain calloc'd blocks and texts plain malloc'd strings, so the
+ * Records are plain malloc'd blocks and texts plain malloc'd strings, so the
  * free functions release them with free() and a failed allocation can be
  * undone by the caller without exceptions.
  */
@@ -106,54 +106,6 @@ template <typename Node> struct NodeBlock {
         return first;
     }
 };
-
-/* A list of calloc'd Node records linked through next, built in order with a
- * kept tail so that every append is O(1). It owns nothing: whoever builds it
- * frees it (free_nodes) or hands first over. */
-template <typename Node> struct NodeList {
-    Node *first = nullptr;
-    Node *tail = nullptr;
-    int count = 0;
-
-    /* Links a new zero-filled node at the end and returns it; null (nothing
-     * changed) when memory runs out or count is already INT_MAX. */
-    Node *append() {
-        if (count == INT_MAX) {
-            return nullptr;
-        }
-        auto *node = static_cast<Node *>(calloc(1, sizeof(Node)));
-        if (node == nullptr) {
-            return nullptr;
-        }
-        if (tail != nullptr) {
-            tail->next = node;
-        } else {
-            first = node;
-        }
-        tail = node;
-        ++count;
-        return node;
-    }
-};
-
-/* Frees every node from *head on, each after free_contents(node) has freed
- * what the node owns, and sets *head to null. head must not be null. */
-template <typename Node, typename FreeContents>
-void free_nodes(Node **head, FreeContents free_contents) {
-    Node *node = *head;
-    while (node != nullptr) {
-        Node *next = node->next;
-        free_contents(node);
-        free(node);
-        node = next;
-    }
-    *head = nullptr;
-}
-
-/* free_nodes for nodes that own nothing but themselves. */
-template <typename Node> void free_nodes(Node **head) {
-    free_nodes(head, [](Node *) {});
-}
 
 } // namespace afpstat
 
