@@ -65,26 +65,37 @@ template <typename Node> struct NodeBlock {
     NodeBlock &operator=(const NodeBlock &) = delete;
     ~NodeBlock() { free(nodes); }
 
-    /* Room for `total` nodes in all; false (nothing changed) when memory
-     * runs out or total exceeds INT_MAX. */
+    /* Room for exactly `total` nodes in all (a known count: a list copied
+     * whole); false (nothing changed) when memory runs out or total exceeds
+     * INT_MAX. */
     bool reserve(size_t total) {
         if (total > INT_MAX || total > SIZE_MAX / sizeof(Node)) {
             return false;
         }
-        void *block = nodes;
-        if (!grow_block(&block, &capacity, total * sizeof(Node))) {
+        if (total * sizeof(Node) <= capacity) {
+            return true;
+        }
+        auto *block = static_cast<Node *>(realloc(nodes, total * sizeof(Node)));
+        if (block == nullptr) {
             return false;
         }
-        nodes = static_cast<Node *>(block);
+        nodes = block;
+        capacity = total * sizeof(Node);
         return true;
     }
 
-    /* A new zero-filled node at the end; null (nothing changed) when memory
-     * runs out or count is already INT_MAX. Earlier nodes may move. */
+    /* A new zero-filled node at the end, the block growing by doubling;
+     * null (nothing changed) when memory runs out or count is already
+     * INT_MAX. Earlier nodes may move. */
     Node *append() {
-        if (count == INT_MAX || !reserve(static_cast<size_t>(count) + 1)) {
+        if (count == INT_MAX || static_cast<size_t>(count) + 1 > SIZE_MAX / sizeof(Node)) {
             return nullptr;
         }
+        void *block = nodes;
+        if (!grow_block(&block, &capacity, (static_cast<size_t>(count) + 1) * sizeof(Node))) {
+            return nullptr;
+        }
+        nodes = static_cast<Node *>(block);
         Node *node = &nodes[count++];
         memset(static_cast<void *>(node), 0, sizeof(Node));
         return node;
