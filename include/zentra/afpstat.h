@@ -7,7 +7,10 @@
  * field order; on the 32-bit server pointers are 4 bytes and the offsets are
  * the ones checked below. Every list or record a call returns belongs to the
  * library and is released only through its free function, which takes the
- * address of the head pointer and sets it to null.
+ * address of the head pointer the call handed out and sets it to null. A
+ * list's nodes, and the arrays and texts they point to, are released
+ * together through that head: no part of a list is freed on its own, and
+ * no other node is passed as a head.
  *
  * Every call returns AFPSTAT_OK (0) on success and a non-zero status otherwise.
  */

@@ -2,6 +2,8 @@
  * Ext_ListConnDetails and FreeConnListNodes: every current connection.
  */
 
+#include <stdlib.h>
+
 #include <zentra/afpstat.h>
 
 #include "platform/afpstat/export.h"
@@ -28,12 +30,14 @@ extern "C" AFPSTAT_EXPORT int Ext_ListConnDetails(int *count, ConnListNode **hea
         });
 }
 
-/* Frees every node from *head on and sets *head to null. A null head is
- * an argument error; an empty list is fine. */
+/* Frees the list *head heads (all its nodes at once) and sets *head to
+ * null. A null head is an argument error; an empty list is fine. */
 extern "C" AFPSTAT_EXPORT int FreeConnListNodes(ConnListNode **head) {
     if (head == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    afpstat::free_nodes(head);
+    // The nodes are one block that starts at the head.
+    free(*head);
+    *head = nullptr;
     return AFPSTAT_OK;
 }

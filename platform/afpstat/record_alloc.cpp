@@ -41,6 +41,23 @@ char *copy_heap_text(const unsigned char *text) {
     return copy;
 }
 
+bool grow_block(void **block, size_t *capacity, size_t needed) {
+    if (needed <= *capacity) {
+        return true;
+    }
+    size_t grown = *capacity < 4096 ? 4096 : *capacity;
+    while (grown < needed) {
+        grown = grown <= SIZE_MAX / 2 ? grown * 2 : needed;
+    }
+    void *larger = realloc(*block, grown);
+    if (larger == nullptr) {
+        return false;
+    }
+    *block = larger;
+    *capacity = grown;
+    return true;
+}
+
 bool TextArray::append_copy(const unsigned char *text) {
     if (count == INT32_MAX) {
         return false;

@@ -1,8 +1,8 @@
 /*
  * Building the library's records: bounded copies into fixed fields, heap
- * copies of texts, growable arrays of them and lists linked through next.
+ * copies of texts, growable arrays of them and lists built in one block.
  *
- * Records are plain calloc'd blocks and texts plain malloc'd strings, so the
+ * Records are plain malloc'd blocks and texts plain malloc'd strings, so the
  * free functions release them with free() and a failed allocation can be
  * undone by the caller without exceptions.
  */
@@ -13,6 +13,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace afpstat {
 
@@ -47,53 +48,75 @@ struct TextArray {
 /* Frees count strings of items and items itself; null-safe. */
 void free_text_array(char **items, int32_t count);
 
-/* A list of calloc'd Node records linked through next, built in order with a
- * kept tail so that every append is O(1). It owns nothing: whoever builds it
- * frees it (free_nodes) or hands first over. */
-template <typename Node> struct NodeList {
-    Node *first = nullptr;
-    Node *tail = nullptr;
-    int count = 0;
+/* Grows *block, holding *capacity bytes, to at least `needed` bytes by
+ * doubling; false (nothing changed) when memory runs out. */
+bool grow_block(void **block, size_t *capacity, size_t needed);
 
-    /* Links a new zero-filled node at the end and returns it; null (nothing
-     * changed) when memory runs out or count is already INT_MAX. */
+/* Node records built in order in one growing block, handed out as one
+ * list linked through next: a list costs one allocation to build and one
+ * free() to release, however long. Frees what it holds unless released. */
+template <typename Node> struct NodeBlock {
+    Node *nodes = nullptr;
+    int count = 0;
+    size_t capacity = 0; /* bytes */
+
+    NodeBlock() = default;
+    NodeBlock(const NodeBlock &) = delete;
+    NodeBlock &operator=(const NodeBlock &) = delete;
+    ~NodeBlock() { free(nodes); }
+
+    /* Room for exactly `total` nodes in all (a known count: a list copied
+     * whole); false (nothing changed) when memory runs out or total exceeds
+     * INT_MAX. */
+    bool reserve(size_t total) {
+        if (total > INT_MAX || total > SIZE_MAX / sizeof(Node)) {
+            return false;
+        }
+        if (total * sizeof(Node) <= capacity) {
+            return true;
+        }
+        auto *block = static_cast<Node *>(realloc(nodes, total * sizeof(Node)));
+        if (block == nullptr) {
+            return false;
+        }
+        nodes = block;
+        capacity = total * sizeof(Node);
+        return true;
+    }
+
+    /* A new zero-filled node at the end, the block growing by doubling;
+     * null (nothing changed) when memory runs out or count is already
+     * INT_MAX. Earlier nodes may move. */
     Node *append() {
-        if (count == INT_MAX) {
+        if (count == INT_MAX || static_cast<size_t>(count) + 1 > SIZE_MAX / sizeof(Node)) {
             return nullptr;
         }
-        auto *node = static_cast<Node *>(calloc(1, sizeof(Node)));
-        if (node == nullptr) {
+        void *block = nodes;
+        if (!grow_block(&block, &capacity, (static_cast<size_t>(count) + 1) * sizeof(Node))) {
             return nullptr;
         }
-        if (tail != nullptr) {
-            tail->next = node;
-        } else {
-            first = node;
-        }
-        tail = node;
-        ++count;
+        nodes = static_cast<Node *>(block);
+        Node *node = &nodes[count++];
+        memset(static_cast<void *>(node), 0, sizeof(Node));
         return node;
     }
-};
 
-/* Frees every node from *head on, each after free_contents(node) has freed
- * what the node owns, and sets *head to null. head must not be null. */
-template <typename Node, typename FreeContents>
-void free_nodes(Node **head, FreeContents free_contents) {
-    Node *node = *head;
-    while (node != nullptr) {
-        Node *next = node->next;
-        free_contents(node);
-        free(node);
-        node = next;
+    /* Links the nodes in order through next and hands over the first, the
+     * start of the block (null when empty); leaves this one empty. */
+    Node *release() {
+        for (int i = 0; i < count; ++i) {
+            nodes[i].next = i + 1 < count ? &nodes[i + 1] : nullptr;
+        }
+        Node *first = count > 0 ? nodes : nullptr;
+        if (first == nullptr) {
+            free(nodes);
+        }
+        nodes = nullptr;
+        count = 0;
+        capacity = 0;
+        return first;
     }
-    *head = nullptr;
-}
-
-/* free_nodes for nodes that own nothing but themselves. */
-template <typename Node> void free_nodes(Node **head) {
-    free_nodes(head, [](Node *) {});
-}
+};
 
 } // namespace afpstat
 

@@ -1,6 +1,6 @@
 /*
  * The shared body of the calls that list a whole table: one statement, one
- * node a row, built at a kept tail. Internal to the library.
+ * node a row, all in one block. Internal to the library.
  */
 #ifndef HXM_PLATFORM_AFPSTAT_ROW_LIST_H
 #define HXM_PLATFORM_AFPSTAT_ROW_LIST_H
@@ -17,11 +17,13 @@ namespace afpstat {
 
 /* Runs sql (one snapshot) and builds one Node a row in row order, with
  * fill(node, statement) setting the node's fields from the row; at most
- * INT_MAX rows are listed. Nodes must own nothing but themselves: a list
- * read before at a store version still current is copied from the
- * connection's memory of it instead of being read again. On success *head gets the list and *count
- * its length. On any failure *head is null and *count 0: a partial list is freed here, never handed
- * out. A null count or head is AFPSTAT_ERR_ARGUMENT. */
+ * INT_MAX rows are listed. The nodes are one block (see NodeBlock), freed
+ * with one free() of the head, so they must own nothing but themselves: a
+ * list read before at a store version still current is copied from the
+ * connection's memory of it instead of being read again. On success *head
+ * gets the list and *count its length. On any failure *head is null and
+ * *count 0: a partial list is freed here, never handed out. A null count or
+ * head is AFPSTAT_ERR_ARGUMENT. */
 template <typename Node, typename Fill>
 int list_rows(const char *sql, int *count, Node **head, Fill fill) {
     if (head != nullptr) {
@@ -41,49 +43,41 @@ int list_rows(const char *sql, int *count, Node **head, Fill fill) {
     if (status != AFPSTAT_OK) {
         return status;
     }
-    NodeList<Node> list;
+    NodeBlock<Node> list;
     int remembered = 0;
     if (const unsigned char *nodes = session.remembered_rows(sql, sizeof(Node), &remembered)) {
-        for (int i = 0; i < remembered; ++i) {
-            Node *node = list.append();
-            if (node == nullptr) {
-                free_nodes(&list.first);
+        if (remembered > 0) {
+            if (!list.reserve(static_cast<size_t>(remembered))) {
                 return AFPSTAT_ERR_NO_MEMORY;
             }
-            // append() linked the node in; the copy brings a stale link.
-            memcpy(static_cast<void *>(node), nodes + i * sizeof(Node), sizeof(Node));
-            node->next = nullptr;
+            // The copies bring stale links; release() sets them.
+            memcpy(static_cast<void *>(list.nodes), nodes, remembered * sizeof(Node));
+            list.count = remembered;
         }
-        *head = list.first;
-        *count = list.count;
-        return AFPSTAT_OK;
-    }
-    Statement rows;
-    status = session.prepare(sql, rows);
-    if (status != AFPSTAT_OK) {
-        return status;
-    }
-    int rc;
-    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && list.count < INT_MAX) {
-        Node *node = list.append();
-        if (node == nullptr) {
-            free_nodes(&list.first);
-            return AFPSTAT_ERR_NO_MEMORY;
+    } else {
+        Statement rows;
+        status = session.prepare(sql, rows);
+        if (status != AFPSTAT_OK) {
+            return status;
         }
-        fill(node, rows.get());
-    }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        free_nodes(&list.first);
-        return session.failed(rc);
-    }
-    if (unsigned char *kept = session.rows_to_remember(sql, sizeof(Node), list.count)) {
-        for (const Node *node = list.first; node != nullptr; node = node->next) {
-            memcpy(kept, static_cast<const void *>(node), sizeof(Node));
-            kept += sizeof(Node);
+        int rc;
+        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW && list.count < INT_MAX) {
+            Node *node = list.append();
+            if (node == nullptr) {
+                return AFPSTAT_ERR_NO_MEMORY;
+            }
+            fill(node, rows.get());
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            return session.failed(rc);
+        }
+        unsigned char *kept = session.rows_to_remember(sql, sizeof(Node), list.count);
+        if (kept != nullptr && list.count > 0) {
+            memcpy(kept, static_cast<const void *>(list.nodes), list.count * sizeof(Node));
         }
     }
-    *head = list.first;
     *count = list.count;
+    *head = list.release();
     return AFPSTAT_OK;
 }
 

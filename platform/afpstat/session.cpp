@@ -52,8 +52,9 @@ struct RememberedRows {
 struct RememberedFiles {
     char volume[AFPSTAT_VOLUME_NAME_SIZE + 1] = {};
     long long version = -1;
-    VolFileListNode *list = nullptr;
+    VolFileListNode *list = nullptr; /* one malloc'd block */
     int count = 0;
+    size_t bytes = 0;
 };
 
 /* One thread's connection, the file it was opened on, its statements and
@@ -307,7 +308,7 @@ const unsigned char *Session::remembered_rows(const char *sql, size_t node_size,
     return nullptr;
 }
 
-const VolFileListNode *Session::remembered_files(const char *volume, int *count) {
+const VolFileListNode *Session::remembered_files(const char *volume, int *count, size_t *bytes) {
     const RememberedFiles &files = connection_->files;
     if (files.version < 0 || strcmp(files.volume, volume) != 0) {
         return nullptr;
@@ -316,10 +317,11 @@ const VolFileListNode *Session::remembered_files(const char *volume, int *count)
         return nullptr;
     }
     *count = files.count;
+    *bytes = files.bytes;
     return files.list;
 }
 
-void Session::remember_files(const char *volume, VolFileListNode *list, int count) {
+void Session::remember_files(const char *volume, VolFileListNode *list, int count, size_t bytes) {
     RememberedFiles &files = connection_->files;
     free_volume_files(files.list);
     files.list = nullptr;
@@ -333,6 +335,7 @@ void Session::remember_files(const char *volume, VolFileListNode *list, int coun
     files.version = version;
     files.list = list;
     files.count = count;
+    files.bytes = bytes;
 }
 
 unsigned char *Session::rows_to_remember(const char *sql, size_t node_size, int count) {

@@ -23,7 +23,7 @@ namespace afpstat {
  * megabytes per thread for a page that is rarely asked for. */
 constexpr int kMaxRememberedRows = 4096;
 
-/* Frees every node of a file list, its file names and their arrays. */
+/* Frees a file list: its nodes, name arrays and names are one block. */
 void free_volume_files(VolFileListNode *list);
 
 /* The contract status for a SQLite result code: out of memory is
@@ -85,13 +85,14 @@ class Session {
      * this one or a new connection forgets them. */
     const unsigned char *remembered_rows(const char *sql, size_t node_size, int *count);
     /* The file list of `volume` this connection read at a store version
-     * still current in this read transaction (count nodes), or null. It
-     * stays the connection's: the caller copies it. */
-    const VolFileListNode *remembered_files(const char *volume, int *count);
-    /* Takes `list` (count nodes, freed with free_volume_files, at most
-     * kMaxRememberedRows file names) as what `volume` lists in this read
-     * transaction; frees it instead when it cannot be kept. */
-    void remember_files(const char *volume, VolFileListNode *list, int count);
+     * still current in this read transaction (count nodes in one block of
+     * *bytes bytes), or null. It stays the connection's: the caller copies
+     * it. */
+    const VolFileListNode *remembered_files(const char *volume, int *count, size_t *bytes);
+    /* Takes `list` (count nodes in one malloc'd block of `bytes` bytes, at
+     * most kMaxRememberedRows file names) as what `volume` lists in this
+     * read transaction; frees it instead when it cannot be kept. */
+    void remember_files(const char *volume, VolFileListNode *list, int count, size_t bytes);
 
     /* Room for the count nodes of node_size bytes that sql listed in this
      * read transaction, which the caller fills at once, or null: long lists,

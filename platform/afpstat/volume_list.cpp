@@ -2,6 +2,8 @@
  * Ext_ListVolumeDetails and FreeVolsDetailsNode: every volume, by name.
  */
 
+#include <stdlib.h>
+
 #include <zentra/afpstat.h>
 
 #include "platform/afpstat/export.h"
@@ -19,11 +21,14 @@ extern "C" AFPSTAT_EXPORT int Ext_ListVolumeDetails(int *count, VolsDetailsNode 
                               });
 }
 
-/* Frees every node from *head on and sets *head to null. */
+/* Frees the list *head heads (all its nodes at once) and sets *head to
+ * null. A null head is an argument error; an empty list is fine. */
 extern "C" AFPSTAT_EXPORT int FreeVolsDetailsNode(VolsDetailsNode **head) {
     if (head == nullptr) {
         return AFPSTAT_ERR_ARGUMENT;
     }
-    afpstat::free_nodes(head);
+    // The nodes are one block that starts at the head.
+    free(*head);
+    *head = nullptr;
     return AFPSTAT_OK;
 }

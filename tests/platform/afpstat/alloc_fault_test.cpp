@@ -72,10 +72,12 @@ class AllocationFaultTest : public StoreTest, public ::testing::WithParamInterfa
             afpstat::ConnectionRecord record = numbered_connection(number);
             record.equivalences = {"Staff", "Sales", "Everyone"};
             store.add_connection(record);
-            // More than one growth step of the file arrays.
+            // Long enough names for more than one growth step of the
+            // buffer a file list is gathered in.
             for (int file = 0; file < 20; ++file) {
                 store.open_file(number, "VOL1",
-                                "/VOL1/" + std::to_string(number) + "/" + std::to_string(file));
+                                "/VOL1/" + std::to_string(number) + "/" + std::string(40, 'f') +
+                                    std::to_string(file));
             }
         }
         transaction.commit();
