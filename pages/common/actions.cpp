@@ -252,18 +252,28 @@ std::string done_text(const ActionReport &outcome) {
 
 // Whether `text` is valid UTF-8: a browser posts a form's values back as
 // UTF-8, so any other byte would come back as U+FFFD, naming no file.
-bool is_utf8(const char *text) {
+bool is_utf8(const char *text, size_t length) {
     const auto *at = reinterpret_cast<const utf8proc_uint8_t *>(text);
-    while (*at != 0) {
+    const utf8proc_uint8_t *end = at + length;
+    while (at < end) {
+        // Eight plain ASCII bytes at a time: most paths hold nothing else.
+        if (end - at >= 8) {
+            uint64_t eight = 0;
+            memcpy(&eight, at, sizeof eight);
+            if ((eight & 0x8080808080808080ull) == 0) {
+                at += sizeof eight;
+                continue;
+            }
+        }
         if (*at < 0x80) {
             ++at;
             continue;
         }
         utf8proc_int32_t point = 0;
-        const utf8proc_ssize_t length = utf8proc_iterate(at, -1, &point);
-        if (length <= 0)
+        const utf8proc_ssize_t taken = utf8proc_iterate(at, end - at, &point);
+        if (taken <= 0)
             return false;
-        at += length;
+        at += taken;
     }
     return true;
 }
@@ -277,10 +287,11 @@ void send_close_name(PageWriter &out, const char *path, PageWriter::Piece *escap
         path = "";
     // Both markers start with "<", which most paths never hold: one quick
     // scan settles them before any search for the markers themselves.
-    if (strlen(path) < HXM_OPEN_FILE_PATH_SIZE - 1 &&
-        (strchr(path, '<') == nullptr ||
+    const size_t length = strlen(path);
+    if (length < HXM_OPEN_FILE_PATH_SIZE - 1 &&
+        (memchr(path, '<', length) == nullptr ||
          (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) &&
-        is_utf8(path)) {
+        is_utf8(path, length)) {
         out.literal(kNameStart);
         const size_t at = out.length();
         out.html(path);
