@@ -289,7 +289,7 @@ void send_close_name(PageWriter &out, const char *path, PageWriter::Piece *escap
     // scan settles them before any search for the markers themselves.
     const size_t length = strlen(path);
     if (length < HXM_OPEN_FILE_PATH_SIZE - 1 &&
-        (memchr(path, '<', length) == nullptr ||
+        (strchr(path, '<') == nullptr ||
          (strstr(path, kNameStart) == nullptr && strstr(path, kNameEnd) == nullptr)) &&
         is_utf8(path, length)) {
         out.literal(kNameStart);
