@@ -55,22 +55,27 @@ OpenFileInfo *new_open_file(const VolFileListNode &record, const char *path,
 // cuts them, and the whole path when it was cut, from the arena; null
 // without memory.
 hxm2afp::OpenFileRow *new_open_file_row(const VolFileListNode &record, const char *path,
-                                        hxm2afp::ByteArena *arena) {
-    const size_t userLength = strnlen(record.userName, HXM_OPEN_FILE_USER_KEPT);
+                                        hxm2afp::ByteArena *arena, const char *sharedUser) {
+    // The user's name and its terminator, unless an earlier row's is shared.
+    const size_t userBytes =
+        sharedUser != nullptr ? 0 : strnlen(record.userName, HXM_OPEN_FILE_USER_KEPT) + 1;
     const size_t wholeLength = path != nullptr ? strlen(path) : 0;
     const size_t pathLength =
         wholeLength < HXM_OPEN_FILE_PATH_SIZE - 1 ? wholeLength : HXM_OPEN_FILE_PATH_SIZE - 1;
     const size_t cutAway = wholeLength > pathLength ? wholeLength + 1 : 0;
-    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userLength + pathLength + 2 + cutAway);
+    void *bytes = arena->take(sizeof(hxm2afp::OpenFileRow) + userBytes + pathLength + 1 + cutAway);
     if (bytes == nullptr)
         return nullptr;
     auto *row = static_cast<hxm2afp::OpenFileRow *>(bytes);
     char *texts = reinterpret_cast<char *>(row + 1);
     row->next = nullptr;
     row->connectionNumber = record.connectionNumber;
-    row->userName = texts;
-    copy_bounded(texts, record.userName, userLength);
-    char *cutPath = texts + userLength + 1;
+    row->userName = sharedUser;
+    if (sharedUser == nullptr) {
+        copy_bounded(texts, record.userName, userBytes - 1);
+        row->userName = texts;
+    }
+    char *cutPath = texts + userBytes;
     row->filePath = cutPath;
     copy_bounded(cutPath, path, pathLength);
     row->wholePath = row->filePath;
@@ -178,10 +183,21 @@ int hxm2afp::open_file_list(const char *volumeName, OpenFileInfo **head, const c
 int hxm2afp::sorted_open_file_rows(const char *volumeName, const char *filter, AfpSortType sortType,
                                    OpenFileRow **head, int *libraryStatus, ByteArena *arena) {
     OpenFileRow *kept = nullptr;
-    const int result = copy_volume_files(volumeName, filter, &kept, libraryStatus,
-                                         [arena](const VolFileListNode &record, const char *path) {
-                                             return new_open_file_row(record, path, arena);
-                                         });
+    // A record's files share its user name: the rows after its first point
+    // at the first one's copy.
+    const VolFileListNode *lastRecord = nullptr;
+    const char *lastUser = nullptr;
+    const int result = copy_volume_files(
+        volumeName, filter, &kept, libraryStatus,
+        [arena, &lastRecord, &lastUser](const VolFileListNode &record, const char *path) {
+            const bool same = &record == lastRecord;
+            OpenFileRow *row = new_open_file_row(record, path, arena, same ? lastUser : nullptr);
+            if (row != nullptr && !same) {
+                lastRecord = &record;
+                lastUser = row->userName;
+            }
+            return row;
+        });
     if (result != 0)
         return result;
     if (kept != nullptr) {
