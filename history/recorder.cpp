@@ -38,6 +38,11 @@ namespace {
 constexpr int64_t kIdleSpanSeconds = 60;
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr int64_t kLeastCapDrop = 1000;
+// The most closed files one cycle's retention removes (with any that closed
+// at the same second as the last): a retention shortened on a large store
+// is worked off over cycles, none of them long, and no transaction grows
+// the log by gigabytes.
+constexpr int64_t kRetentionBatch = 50000;
 
 std::string session_key(uint32_t number, uint64_t loginTime) {
     return std::to_string(number) + ":" + std::to_string(loginTime);
@@ -519,17 +524,29 @@ bool Recorder::write_cycle(int64_t now, CycleReport *report) {
 void Recorder::enforce_limits(int64_t now, CycleReport *report) {
     sqlite3 *db = store_->db();
     const int64_t cutoff = now - settings_.retentionDays * kSecondsPerDay;
+    // What closed before `until` goes: the cutoff, or this cycle's batch of
+    // the oldest. A session ends no earlier than its files, so its files go
+    // with it or before it.
+    Statement batch(db, "SELECT gone FROM opens WHERE gone < ? ORDER BY gone LIMIT 1 OFFSET ?");
+    int64_t until =
+        batch.bind(1, cutoff).bind(2, kRetentionBatch).step() ? batch.integer(0) + 1 : cutoff;
+    batch.run();
+    until = until < cutoff ? until : cutoff;
     // Paths go with the last open that names them.
     Statement paths(db, "DELETE FROM paths WHERE id IN (SELECT path_id FROM opens WHERE gone < ?1)"
                         " AND NOT EXISTS (SELECT 1 FROM opens o WHERE o.path_id = paths.id"
                         " AND (o.gone IS NULL OR o.gone >= ?1))");
-    paths.bind(1, cutoff).run();
-    const char *expiries[] = {
-        "DELETE FROM opens WHERE gone < ?", "DELETE FROM sessions WHERE gone < ?",
-        "DELETE FROM idle_spans WHERE until < ?", "DELETE FROM actions WHERE time < ?"};
-    for (const char *sql : expiries) {
-        Statement expire(db, sql);
-        expire.bind(1, cutoff).run();
+    paths.bind(1, until).run();
+    const struct {
+        const char *sql;
+        int64_t before;
+    } expiries[] = {{"DELETE FROM opens WHERE gone < ?", until},
+                    {"DELETE FROM sessions WHERE gone < ?", until},
+                    {"DELETE FROM idle_spans WHERE until < ?", until},
+                    {"DELETE FROM actions WHERE time < ?", cutoff}};
+    for (const auto &expiry : expiries) {
+        Statement expire(db, expiry.sql);
+        expire.bind(1, expiry.before).run();
         report->removed += static_cast<size_t>(sqlite3_changes(db));
     }
     // Over the cap: the oldest closed files go first, a tenth at a time.
