@@ -228,6 +228,16 @@ class HistoryTest(unittest.TestCase):
         self.run_ok(HXM2AFP, 'record', '--once')
         self.assertEqual([row[0] for row in store.execute(
             'SELECT id FROM opens WHERE id IN (1, 2)')], [2])
+        # A backlog goes a batch of 50,000 (and the last one's second) a cycle.
+        old = int(time.time()) - 10 * day
+        store.executemany('INSERT INTO opens(path_id, session_id, first_seen, last_seen, gone)'
+                          ' SELECT path_id, session_id, ?1, ?1, ?1 FROM opens WHERE id = 2',
+                          ((old + i,) for i in range(60000)))
+        store.commit()
+        for left in (9999, 0):
+            self.run_ok(HXM2AFP, 'record', '--once')
+            self.assertEqual(store.execute('SELECT count(*) FROM opens WHERE gone < ?',
+                                           (old + 60000,)).fetchone()[0], left)
         store.close()
         # When the last user goes, every session and file ends in the history.
         listed = json.loads(self.run_ok(HXM2AFP, 'connections', '--format', 'json').stdout)
