@@ -28,6 +28,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,41 @@ void BM_AskDay(benchmark::State &state, const char *part) {
     Ask(state, day_store, 1, part);
 }
 
+/* Retention keeps 15 of the 30 days of `path`: cycles run, as a recorder's
+ * would one interval apart, until one removes nothing (each removes a
+ * batch of the oldest); then the store's size and what it took. */
+void ReportRetention(const std::string &path) {
+    std::string error;
+    auto store = Store::open(path, Store::Access::kWrite, &error);
+    if (store == nullptr) {
+        fprintf(stderr, "retention not measured: %s\n", error.c_str());
+        return;
+    }
+    hxm2afp::history::Settings settings;
+    settings.retentionDays = 15;
+    ServiceSql("DELETE FROM open_files; DELETE FROM connections"); // the cycle only expires
+    hxm2afp::history::Recorder recorder(store.get(), settings, "");
+    size_t removed = 0, cycles = 0;
+    double longest = 0;
+    bool stored = recorder.load(&error);
+    for (int64_t at = kStart + 30 * kDay; stored; at += 10) {
+        const double started = Seconds();
+        const hxm2afp::history::CycleReport report = recorder.cycle(at);
+        longest = std::max(longest, Seconds() - started);
+        stored = report.stored;
+        removed += report.removed;
+        ++cycles;
+        if (report.removed == 0)
+            break;
+    }
+    store->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    fprintf(stderr,
+            "after a retention of 15 days: %lld bytes in the file, %lld in use, %zu rows "
+            "removed over %zu cycles, the longest %.1f s%s\n",
+            static_cast<long long>(FileBytes(path)), static_cast<long long>(store->used_bytes()),
+            removed, cycles, longest, stored ? "" : " (a cycle failed)");
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -312,39 +348,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "history: %lld bytes for %lld file events = %.1f bytes per event\n",
             static_cast<long long>(bytes), static_cast<long long>(events),
             static_cast<double>(bytes) / static_cast<double>(events));
-    {
-        // Retention keeps 15 of the 30 days: the next cycle drops the rest.
-        std::string error;
-        auto store = Store::open(month_store, Store::Access::kWrite, &error);
-        hxm2afp::history::Settings settings;
-        settings.retentionDays = 15;
-        ServiceSql("DELETE FROM open_files; DELETE FROM connections"); // the cycle only expires
-        hxm2afp::history::Recorder recorder(store.get(), settings, "");
-        // Each cycle removes a batch of the oldest: cycles run until one
-        // removes nothing, as a recorder's would, one interval apart.
-        const bool loaded = store != nullptr && recorder.load(&error);
-        size_t removed = 0, cycles = 0;
-        double longest = 0;
-        bool stored = loaded;
-        for (int64_t at = kStart + 30 * kDay; stored; at += 10) {
-            const double started = Seconds();
-            const hxm2afp::history::CycleReport report = recorder.cycle(at);
-            const double took = Seconds() - started;
-            longest = took > longest ? took : longest;
-            stored = report.stored;
-            removed += report.removed;
-            ++cycles;
-            if (report.removed == 0)
-                break;
-        }
-        store->exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        fprintf(stderr,
-                "after a retention of 15 days: %lld bytes in the file, %lld in use, %zu rows "
-                "removed over %zu cycles, the longest %.1f s%s\n",
-                static_cast<long long>(FileBytes(month_store)),
-                static_cast<long long>(store->used_bytes()), removed, cycles, longest,
-                stored ? "" : " (a cycle failed)");
-    }
+    ReportRetention(month_store);
     benchmark::Shutdown();
     delete scratch;
     return 0;
