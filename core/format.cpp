@@ -119,7 +119,7 @@ void format_with_commas(long long value, char *out, const char *format) {
 
 } // namespace
 
-void hxm2afp::group_digits(const char *text, size_t length, char *out) {
+size_t hxm2afp::group_digits(const char *text, size_t length, char *out) {
     // Built back to front, then reversed: one pass, no shifting.
     size_t written = 0;
     int digits = 0;
@@ -141,6 +141,7 @@ void hxm2afp::group_digits(const char *text, size_t length, char *out) {
         out[written - 1 - i] = c;
     }
     out[written] = '\0';
+    return written;
 }
 
 void CreateStringWithCommas(int32_t value, char *out, const char *format) {

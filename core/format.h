@@ -34,8 +34,9 @@ namespace hxm2afp {
 
 /* Groups every run of digits of `text` (length `length`) in threes from its
  * right end into `out`, which holds length + length / 3 + 1 bytes; the
- * grouping of the functions above. */
-void group_digits(const char *text, size_t length, char *out);
+ * grouping of the functions above. Returns the length written before the
+ * terminator. */
+size_t group_digits(const char *text, size_t length, char *out);
 
 } // namespace hxm2afp
 

@@ -177,21 +177,9 @@ PageWriter &PageWriter::grouped(int64_t value) {
     char digits[kDigitsSize];
     const std::to_chars_result printed =
         std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
-    const char *digit = digits;
-    size_t length = static_cast<size_t>(printed.ptr - digits);
+    const size_t length = static_cast<size_t>(printed.ptr - digits);
     char out[kDigitsSize + kDigitsSize / 3 + 1];
-    size_t written = 0;
-    if (*digit == '-') {
-        out[written++] = *digit++;
-        --length;
-    }
-    // A comma before each group of three counted from the end.
-    for (size_t i = 0; i < length; ++i) {
-        if (i != 0 && (length - i) % 3 == 0)
-            out[written++] = ',';
-        out[written++] = digit[i];
-    }
-    return bytes(out, written);
+    return bytes(out, group_digits(digits, length, out));
 }
 
 } // namespace hxm2afp
