@@ -97,7 +97,7 @@ class HistoryTest(unittest.TestCase):
                                     '--root', self.root.name, '--access', '0xf'],
                                    env=dict(self.env, ASAN_OPTIONS='detect_leaks=0'),
                                    stdout=out, stderr=subprocess.STDOUT)
-        self.addCleanup(process.wait, 10)
+        self.addCleanup(self.stopped_cleanly, process, out)
         self.addCleanup(process.terminate)
         for _ in range(200):
             out.seek(0)
@@ -107,6 +107,14 @@ class HistoryTest(unittest.TestCase):
             self.assertIsNone(process.poll(), 'the console stopped')
             time.sleep(0.1)
         self.fail('the console did not start')
+
+    def stopped_cleanly(self, process, out):
+        """The console ended on its signal without a sanitizer's report."""
+        process.wait(10)
+        out.seek(0)
+        text = out.read()
+        self.assertNotIn('Sanitizer', text)
+        self.assertEqual(process.returncode, 0, text[-2000:])
 
     def history_page(self, base, at):
         """The history page's rows at `at`, posted as its form does: cells as text."""
